@@ -1,0 +1,17 @@
+#pragma once
+#include <string_view>
+
+namespace vorn {
+
+// The four colours of the message window's text.
+enum class MessageClass { Server, Private, Action, Chat };
+
+// The message window. Append may be called from any thread; the text is
+// dropped while there is no window.
+class MessageWindow {
+ public:
+  virtual ~MessageWindow() = default;
+  virtual void Append(std::string_view text, MessageClass cls) = 0;
+};
+
+}  // namespace vorn
