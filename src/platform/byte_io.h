@@ -126,7 +126,8 @@ class ByteWriter {
     uint8_t* p = Take(width);
     if (!p || width == 0) return;
     std::memset(p, 0, width);
-    std::memcpy(p, text.data(), text.size() < width ? text.size() : width);
+    size_t count = text.size() < width ? text.size() : width;
+    if (count) std::memcpy(p, text.data(), count);
   }
   // A fixed-width text field that always keeps room for its terminating zero.
   void TerminatedText(std::string_view text, size_t width) {

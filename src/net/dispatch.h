@@ -1,0 +1,46 @@
+#pragma once
+// DispatchDatagram: the one switch on the type byte, the same in every role.
+// Handlers are registered before the receive thread starts and never change
+// while it runs.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "platform/peer_address.h"
+
+namespace vorn {
+
+using DatagramHandler = std::function<void(std::span<const uint8_t> datagram, PeerAddress source)>;
+
+// Receives the DirectPlay presence probes while the bridge runs.
+class ProbeSink {
+ public:
+  virtual ~ProbeSink() = default;
+  // is_answer: "vmech" (an answer to our probe) rather than "VMECH".
+  virtual void OnProbe(std::span<const uint8_t> datagram, PeerAddress source, bool is_answer) = 0;
+};
+
+class Dispatcher {
+ public:
+  Dispatcher();
+  // Registers the handler of one type byte; an unregistered type is dropped.
+  void SetHandler(char type, DatagramHandler handler);
+  // Any thread: the probe sink while the bridge runs, nullptr otherwise.
+  void SetProbeSink(ProbeSink* sink) { probe_sink_.store(sink, std::memory_order_release); }
+
+  // datagram is the datagram proper (after any unwrapping), source in host
+  // order. Too short, unknown or unregistered types are dropped silently.
+  void DispatchDatagram(std::span<const uint8_t> datagram, PeerAddress source) const;
+
+  // The fixed length below which a datagram of this type is dropped; 0 for
+  // a type that is not in the catalogue.
+  static size_t MinimumLength(char type);
+
+ private:
+  std::array<DatagramHandler, 256> handlers_;
+  std::atomic<ProbeSink*> probe_sink_{nullptr};
+};
+
+}  // namespace vorn

@@ -1,0 +1,41 @@
+#include "net/framing.h"
+
+#include "net/messages.h"
+
+namespace vorn {
+
+namespace {
+
+bool IsWrap(std::span<const uint8_t> datagram) {
+  return IsVornFrame(datagram) && datagram[kTypeOffset] == kTypeProxyWrap;
+}
+
+bool Matches(PeerAddress from, PeerAddress configured) { return configured.IsSet() && from == configured; }
+
+// Unwraps one level; the inner datagram must itself be framed.
+std::optional<Framed> Unwrap(std::span<const uint8_t> wrap) {
+  std::optional<ProxyWrap> parsed = ParseProxyWrap(wrap);
+  if (!parsed || !IsVornFrame(parsed->inner)) return std::nullopt;
+  return Framed{parsed->inner, parsed->address};
+}
+
+}  // namespace
+
+std::optional<Framed> FrameDatagram(std::span<const uint8_t> received, PeerAddress from, PeerAddress proxy,
+                                    PeerAddress server) {
+  if (!IsVornFrame(received)) return std::nullopt;
+  if (!IsWrap(received)) return Framed{received, from};
+  // Anyone else could forge the sender of any message with a wrap.
+  bool from_proxy = Matches(from, proxy);
+  if (!from_proxy && !Matches(from, server)) return std::nullopt;
+  std::optional<Framed> framed = Unwrap(received);
+  if (!framed || !IsWrap(framed->datagram)) return framed;
+  // Behind a proxy the server's relays arrive wrapped twice: the proxy
+  // names the server, whose own wrap names the first sender.
+  if (!from_proxy || !Matches(framed->source, server)) return std::nullopt;
+  framed = Unwrap(framed->datagram);
+  if (framed && IsWrap(framed->datagram)) return std::nullopt;
+  return framed;
+}
+
+}  // namespace vorn

@@ -1,0 +1,29 @@
+#pragma once
+// The frame rules of every received datagram: the "VORN" magic, and the
+// unwrapping of "VORNP" wraps that name the datagram's first sender. Kept
+// apart from the socket so the rules can be tested and fuzzed on bytes.
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "platform/peer_address.h"
+
+namespace vorn {
+
+// The datagram proper (beginning with "VORN" and its type byte) and the
+// address that everything done with it must treat as its sender.
+struct Framed {
+  std::span<const uint8_t> datagram;
+  PeerAddress source;
+};
+
+// Applies the frame rules to one received datagram. from is the address the
+// socket reported; proxy and server are the configured proxy and the
+// connected server (address 0 = none). A wrap names its sender, so only the
+// proxy and the server may send one; the proxy's wrap of a server's relay is
+// unwrapped once more, never deeper. The result views received: no copies.
+// nullopt: drop the datagram.
+std::optional<Framed> FrameDatagram(std::span<const uint8_t> received, PeerAddress from, PeerAddress proxy,
+                                    PeerAddress server);
+
+}  // namespace vorn

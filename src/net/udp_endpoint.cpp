@@ -1,0 +1,140 @@
+#include "net/udp_endpoint.h"
+
+#include <sys/socket.h>
+
+#include <optional>
+#include <system_error>
+#include <utility>
+
+#include "net/framing.h"
+
+namespace vorn {
+
+namespace {
+
+constexpr std::string_view kErrorCaption = "Error";
+constexpr std::string_view kNoThreadText = "Error Creating Listen Thread\n";
+// The wait is only a safety net: closing raises the wake signal.
+constexpr int kReceiveWaitMs = 10'000;
+// Bounds one burst of reading, so a flood cannot delay a shutdown.
+constexpr int kReadsPerWake = 64;
+// UDP keeps no queue in the socket on send, so a small send buffer buys no
+// latency; it only makes a non-blocking burst (a relay to every player, a
+// drained packet ring) fail with EAGAIN while the card still holds earlier
+// frames. The receive side is charged with per-datagram overhead, which with
+// a few kilobytes would leave room for only a handful of game frames.
+constexpr int kSendBufferBytes = 64 * 1024;
+constexpr int kReceiveBufferBytes = 256 * 1024;
+
+void SetBufferSizes(const UdpSocket& socket) {
+  int send_bytes = kSendBufferBytes;
+  int receive_bytes = kReceiveBufferBytes;
+  ::setsockopt(socket.fd(), SOL_SOCKET, SO_SNDBUF, &send_bytes, sizeof send_bytes);
+  ::setsockopt(socket.fd(), SOL_SOCKET, SO_RCVBUF, &receive_bytes, sizeof receive_bytes);
+}
+
+}  // namespace
+
+UdpEndpoint::UdpEndpoint(Clock& clock, Dialogs& dialogs, MessageWindow& window, SharedAddresses& addresses,
+                         const Dispatcher& dispatcher, OwnAddressSources sources)
+    : clock_(clock),
+      dialogs_(dialogs),
+      window_(window),
+      addresses_(addresses),
+      dispatcher_(dispatcher),
+      sources_(std::move(sources)) {}
+
+UdpEndpoint::~UdpEndpoint() { CloseUdpEndpoint(); }
+
+// POSIX sockets need no library start-up or version check, so the two
+// failures that such a step could report do not exist here.
+bool UdpEndpoint::OpenUdpEndpoint(const EndpointConfig& config) {
+  CloseUdpEndpoint();
+  if (!socket_.Open()) return Fail("Cannot open datagram socket!");
+  if (!socket_.Bind(0, config.port)) return Fail("Cannot bind local address!");
+  if (!socket_.SetNonBlocking()) return Fail("Cannot set non-blocking mode!");
+  socket_.SetBroadcast(true);  // the own-address probe broadcasts
+  SetBufferSizes(socket_);
+  bound_port_ = socket_.LocalPort();
+  OwnAddressResult own = DetermineOwnAddress(config.my_ip, socket_, clock_, sources_);
+  if (own.ip == 0) return Fail(own.error);
+  addresses_.local.Store({own.ip, bound_port_});
+  return true;
+}
+
+bool UdpEndpoint::Fail(std::string_view text) {
+  dialogs_.ShowMessage(kErrorCaption, text);
+  socket_.Close();
+  bound_port_ = 0;
+  return false;
+}
+
+void UdpEndpoint::CloseUdpEndpoint() {
+  if (receive_thread_.joinable()) {
+    receive_thread_.request_stop();
+    wake_.Raise();
+    receive_thread_.join();
+  }
+  wake_.Clear();
+  socket_.Close();
+  bound_port_ = 0;
+}
+
+int UdpEndpoint::SendPacket(uint32_t ip, uint16_t port, std::span<const uint8_t> data) const {
+  if (data.size() > kMaxSendSize) return -1;
+  PeerAddress proxy = addresses_.proxy.Load();
+  if (!proxy.IsSet()) return socket_.SendTo({ip, port}, data);
+  // Local to the call: several threads send at once without a lock.
+  std::array<uint8_t, kMaxSendSize + kWrapHeaderSize> wrapped;
+  size_t size = BuildProxyWrap(wrapped, ProxyWrap{{ip, port}, data});
+  return socket_.SendTo(proxy, std::span<const uint8_t>(wrapped.data(), size));
+}
+
+bool UdpEndpoint::StartReceiveThread() {
+  if (!socket_.valid()) return false;
+  if (receive_thread_.joinable()) return true;  // there is only ever one reader
+  // Normal priority: real-time scheduling needs privileges that a desktop
+  // user does not have, and the reader does little work per datagram.
+  try {
+    receive_thread_ = std::jthread([this](std::stop_token stop) { ReceiveLoop(stop); });
+  } catch (const std::system_error&) {
+    window_.Append(kNoThreadText, MessageClass::Server);
+    return false;
+  }
+  return true;
+}
+
+void UdpEndpoint::ReceiveLoop(std::stop_token stop) {
+  while (!stop.stop_requested()) {
+    switch (WaitReadable(socket_, wake_, kReceiveWaitMs)) {
+      case WaitResult::Woken:
+        wake_.Clear();  // a stop request is seen by the loop condition
+        break;
+      case WaitResult::TimedOut:
+      case WaitResult::Interrupted:  // a stray signal must not leave the node deaf
+        break;
+      case WaitResult::Readable:
+      case WaitResult::Failed:
+        ReceiveWaiting();
+        break;
+    }
+  }
+}
+
+void UdpEndpoint::ReceiveWaiting() {
+  for (int read = 0; read < kReadsPerWake; ++read) {
+    PeerAddress from;  // stays unset when nothing waits
+    bool truncated = false;
+    int got = socket_.RecvFrom(receive_buffer_, from, truncated);
+    if (got < 0 || !from.IsSet()) return;
+    if (truncated) continue;  // larger than any datagram of the protocol
+    HandleDatagram(std::span<const uint8_t>(receive_buffer_.data(), static_cast<size_t>(got)), from);
+  }
+}
+
+void UdpEndpoint::HandleDatagram(std::span<const uint8_t> received, PeerAddress from) const {
+  std::optional<Framed> framed = FrameDatagram(received, from, addresses_.proxy.Load(), addresses_.server.Load());
+  if (framed) dispatcher_.DispatchDatagram(framed->datagram, framed->source);
+}
+
+}  // namespace vorn

@@ -1,0 +1,83 @@
+#pragma once
+// The one UDP socket of a node: opening it and finding the own address,
+// sending (wrapped for the proxy when one is set) from any thread, and the
+// receive thread that is its only reader and hands every framed datagram to
+// the dispatcher.
+#include <array>
+#include <cstdint>
+#include <span>
+#include <stop_token>
+#include <string>
+#include <thread>
+
+#include "net/dispatch.h"
+#include "net/messages.h"
+#include "net/own_address.h"
+#include "net/shared_addresses.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/message_window.h"
+#include "platform/udp_socket.h"
+
+namespace vorn {
+
+struct EndpointConfig {
+  uint16_t port = 2213;  // 0: an ephemeral port
+  std::string my_ip;     // the own address as dotted text; empty: find it
+};
+
+class UdpEndpoint {
+ public:
+  // The largest datagram SendPacket takes: a relayed datagram of the
+  // largest size received, in its wrap.
+  static constexpr size_t kMaxSendSize = kMaxDatagram + kWrapHeaderSize;
+
+  UdpEndpoint(Clock& clock, Dialogs& dialogs, MessageWindow& window, SharedAddresses& addresses,
+              const Dispatcher& dispatcher, OwnAddressSources sources = {});
+  ~UdpEndpoint();
+  UdpEndpoint(const UdpEndpoint&) = delete;
+  UdpEndpoint& operator=(const UdpEndpoint&) = delete;
+
+  // Opens, binds and configures the socket and stores (own address, bound
+  // port) as the local address. A failure shows its message box and leaves
+  // the endpoint closed.
+  bool OpenUdpEndpoint(const EndpointConfig& config);
+  // Stops and joins the receive thread, then closes the socket. Safe to call
+  // twice and when never opened. No other thread may be sending by then.
+  void CloseUdpEndpoint();
+
+  // Any thread. Sends data to (ip, port), host order, or wraps it for the
+  // proxy while one is set. Returns the bytes sent (11 more when wrapped) or
+  // -1, also for data longer than kMaxSendSize or a closed endpoint.
+  int SendPacket(uint32_t ip, uint16_t port, std::span<const uint8_t> data) const;
+  int SendPacket(PeerAddress to, std::span<const uint8_t> data) const { return SendPacket(to.ip, to.port, data); }
+
+  // Starts the one reader of the socket. A failure appends its line to the
+  // message window and returns false.
+  bool StartReceiveThread();
+
+  bool IsOpen() const { return socket_.valid(); }
+  uint16_t BoundPort() const { return bound_port_; }
+
+ private:
+  bool Fail(std::string_view text);
+  void ReceiveLoop(std::stop_token stop);
+  void ReceiveWaiting();
+  void HandleDatagram(std::span<const uint8_t> received, PeerAddress from) const;
+
+  Clock& clock_;
+  Dialogs& dialogs_;
+  MessageWindow& window_;
+  SharedAddresses& addresses_;
+  const Dispatcher& dispatcher_;
+  OwnAddressSources sources_;
+
+  UdpSocket socket_;
+  WakeSignal wake_;
+  uint16_t bound_port_ = 0;
+  // The receive thread's alone; a datagram larger than this is dropped.
+  std::array<uint8_t, kMaxDatagram> receive_buffer_{};
+  std::jthread receive_thread_;
+};
+
+}  // namespace vorn

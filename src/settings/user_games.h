@@ -1,0 +1,48 @@
+#pragma once
+// The five games the user can start from the menu, and their profile form:
+// sections "User Game 1" .. "User Game 5" with keys "Title", "Program",
+// "Arguments", "Directory" and "Icon".
+#include <string>
+
+#include "platform/profile.h"
+
+namespace vorn {
+
+inline constexpr int kUserGameSlots = 5;
+
+struct UserGame {
+  std::string title;
+  std::string program;    // path of the program file
+  std::string arguments;
+  std::string directory;  // working directory, empty: inherit
+  std::string icon;       // path of an icon file
+  bool dirty = false;     // changed since it was loaded or saved
+
+  bool IsConfigured() const { return !program.empty(); }
+  bool IsComplete() const { return !title.empty() && !program.empty(); }
+  bool IsCleared() const;
+  bool SameFields(const UserGame& other) const;
+};
+
+// Slots are numbered 1 to kUserGameSlots.
+bool IsUserGameSlot(int slot);
+std::string UserGameSection(int slot);
+
+// Fills `game` only when the stored slot has a title and a program; texts
+// longer than the configuration page accepts are cut (the command line built
+// from them has a fixed maximum). Returns true when it filled `game`.
+bool LoadUserGame(Profile& profile, int slot, UserGame& game);
+
+// Takes the five texts of `fields`; `game` becomes dirty when any of them
+// differs from what it held, clean otherwise.
+void SetUserGame(UserGame& game, const UserGame& fields);
+
+// Nothing for a clean slot. A complete slot is written; a cleared one (all
+// five texts empty) has its section deleted, so that it stays empty after
+// the next start. Either clears dirty. An incomplete slot writes nothing and
+// stays dirty. False when the profile refused a write.
+bool SaveUserGame(Profile& profile, int slot, UserGame& game);
+
+bool DeleteUserGame(Profile& profile, int slot);
+
+}  // namespace vorn

@@ -1,0 +1,94 @@
+#include "net/framing.h"
+
+#include <gtest/gtest.h>
+
+#include <string_view>
+#include <vector>
+
+#include "net/messages.h"
+#include "platform/byte_io.h"
+
+namespace vorn {
+namespace {
+
+using namespace std::string_view_literals;
+
+const PeerAddress kProxy{0x0A000001, 3213};
+const PeerAddress kServer{0x0A000002, 2213};
+const PeerAddress kStranger{0x0A000009, 2213};
+const PeerAddress kPlayer{0xC0A80005, 2213};
+
+std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+
+std::vector<uint8_t> Wrap(PeerAddress named, const std::vector<uint8_t>& inner) {
+  std::vector<uint8_t> out(kWrapHeaderSize + inner.size());
+  out.resize(BuildProxyWrap(out, ProxyWrap{named, inner}));
+  return out;
+}
+
+std::optional<Framed> Frame(const std::vector<uint8_t>& received, PeerAddress from) {
+  return FrameDatagram(received, from, kProxy, kServer);
+}
+
+std::string_view Text(std::span<const uint8_t> bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+TEST(FrameDatagram, DropsDatagramsWithoutTheFrame) {
+  for (std::string_view bad : {"", "VOR", "VORN", "XORN3", "VXRN3", "VOXN3", "VORX3", "vorn3"}) {
+    EXPECT_FALSE(Frame(Bytes(bad), kStranger)) << bad;
+  }
+  std::vector<uint8_t> bye = Bytes("VORN3");
+  std::optional<Framed> framed = Frame(bye, kStranger);
+  ASSERT_TRUE(framed);
+  EXPECT_EQ(framed->datagram.data(), bye.data());
+  EXPECT_EQ(framed->datagram.size(), 5u);
+  EXPECT_EQ(framed->source, kStranger);
+}
+
+TEST(FrameDatagram, TakesWrapsOnlyFromTheProxyOrTheServer) {
+  std::vector<uint8_t> wrap = Wrap(kPlayer, Bytes("VORN0sequence-and-sockets"));
+  for (PeerAddress trusted : {kProxy, kServer}) {
+    std::optional<Framed> framed = Frame(wrap, trusted);
+    ASSERT_TRUE(framed);
+    EXPECT_EQ(framed->source, kPlayer);
+    EXPECT_EQ(framed->datagram.data(), wrap.data() + kWrapHeaderSize);
+    EXPECT_EQ(Text(framed->datagram), "VORN0sequence-and-sockets");
+  }
+  // Anyone else would pick the sender of any message it likes.
+  EXPECT_FALSE(Frame(wrap, kStranger));
+  EXPECT_FALSE(Frame(wrap, {kProxy.ip, 9999}));   // the proxy's host, another port
+  EXPECT_FALSE(Frame(wrap, {kServer.ip, 2214}));
+  // With neither configured nobody may wrap, not even an unset address.
+  EXPECT_FALSE(FrameDatagram(wrap, {}, {}, {}));
+  EXPECT_FALSE(FrameDatagram(wrap, kProxy, {}, {}));
+}
+
+TEST(FrameDatagram, DropsWrapsTooShortToHoldAFrame) {
+  EXPECT_FALSE(Frame(Bytes("VORNP\x0A\x00\x00\x05\x08"sv), kProxy));  // 10 bytes
+  EXPECT_FALSE(Frame(Wrap(kPlayer, Bytes("VORN")), kProxy));         // 15 bytes
+  EXPECT_FALSE(Frame(Wrap(kPlayer, Bytes("HELLO")), kProxy));        // inner not framed
+  std::vector<uint8_t> smallest = Wrap(kPlayer, Bytes("VORN3"));  // 16 bytes
+  std::optional<Framed> framed = Frame(smallest, kProxy);
+  ASSERT_TRUE(framed);
+  EXPECT_EQ(Text(framed->datagram), "VORN3");
+}
+
+TEST(FrameDatagram, UnwrapsTheServersRelayThatCameThroughTheProxy) {
+  std::vector<uint8_t> relay = Wrap(kPlayer, Bytes("VORN0relayed-frame"));
+  std::vector<uint8_t> twice = Wrap(kServer, relay);
+  std::optional<Framed> framed = Frame(twice, kProxy);
+  ASSERT_TRUE(framed);
+  EXPECT_EQ(framed->source, kPlayer);
+  EXPECT_EQ(Text(framed->datagram), "VORN0relayed-frame");
+
+  // Only the server's wrap is unwrapped a second time, only under the proxy's.
+  EXPECT_FALSE(Frame(Wrap(kStranger, relay), kProxy));
+  EXPECT_FALSE(Frame(Wrap(kPlayer, relay), kServer));
+  EXPECT_FALSE(Frame(Wrap(kServer, Wrap(kPlayer, Bytes("VORN"))), kProxy));
+  // Never a third level: the innermost wrap would name a sender unchecked.
+  EXPECT_FALSE(Frame(Wrap(kServer, Wrap(kServer, relay)), kProxy));
+}
+
+}  // namespace
+}  // namespace vorn

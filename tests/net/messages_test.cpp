@@ -1,0 +1,255 @@
+#include "net/messages.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <string_view>
+#include <vector>
+
+namespace vorn {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Text(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
+// A fixed-width text field: the text, then zeros up to the width.
+void AppendField(Bytes& out, std::string_view text, size_t width) {
+  Bytes field = Text(text);
+  field.resize(width, 0);
+  out.insert(out.end(), field.begin(), field.end());
+}
+
+class MessagesTest : public ::testing::Test {
+ protected:
+  std::span<const uint8_t> Built(size_t size) { return std::span<const uint8_t>(buffer_).first(size); }
+  Bytes Copy(size_t size) { return Bytes(buffer_.begin(), buffer_.begin() + static_cast<ptrdiff_t>(size)); }
+
+  std::array<uint8_t, kMaxDatagram + kWrapHeaderSize> buffer_{};
+};
+
+TEST_F(MessagesTest, HelloHasItsExactLayout) {
+  HelloRecord hello{.nickname = "Ann", .email = "ann@example.org", .real_name = "Ann Smith", .other = "hi"};
+  ASSERT_EQ(BuildHello(buffer_, hello), kHelloSize);
+  Bytes expected = Text("VORN1");                // frame
+  AppendField(expected, "Ann", 16);              // nickname, zero-filled
+  AppendField(expected, "", 6);                  // reserved
+  AppendField(expected, "1.2x1", 6);             // version and its zero
+  AppendField(expected, "", 12);                 // reserved
+  AppendField(expected, "ann@example.org", 75);  // e-mail
+  AppendField(expected, "Ann Smith", 75);        // real name
+  AppendField(expected, "hi", 75);               // other
+  AppendField(expected, "", 6);                  // unused
+  EXPECT_EQ(Copy(kHelloSize), expected);
+
+  auto parsed = ParseHello(Built(kHelloSize));
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->nickname, "Ann");
+  EXPECT_EQ(parsed->version, "1.2x1");
+  EXPECT_EQ(parsed->email, "ann@example.org");
+  EXPECT_EQ(parsed->real_name, "Ann Smith");
+  EXPECT_EQ(parsed->other, "hi");
+}
+
+TEST_F(MessagesTest, HelloCutsLongTextsAndKeepsTheirZero) {
+  std::string long_text(100, 'x');
+  HelloRecord hello{.nickname = "SixteenCharsLong", .email = long_text, .real_name = long_text, .other = ""};
+  ASSERT_EQ(BuildHello(buffer_, hello), kHelloSize);
+  EXPECT_EQ(buffer_[20], 0);   // last byte of the nickname field
+  EXPECT_EQ(buffer_[119], 0);  // last byte of the e-mail field
+  auto parsed = ParseHello(Built(kHelloSize));
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->nickname, "SixteenCharsLon");
+  EXPECT_EQ(parsed->email.size(), 74u);
+  EXPECT_EQ(parsed->real_name.size(), 74u);
+}
+
+TEST_F(MessagesTest, PingReplyHasItsExactLayout) {
+  PingReply reply{.game_name = "RACER", .time_stamp_ms = 0x12345678, .game_socket = kDirectPlaySocket};
+  ASSERT_EQ(BuildPingReply(buffer_, reply), kPingSize);
+  const Bytes expected = {
+      'V', 'O', 'R', 'N', 'A',                  // frame
+      'R', 'A', 'C', 'E', 'R', 0, 0, 0, 0,      // game name, 9 bytes
+      0x78, 0x56, 0x34, 0x12,                   // time stamp, little-endian
+      0x53, 0x22,                               // IPX socket as it travels
+  };
+  EXPECT_EQ(Copy(kPingSize), expected);
+  auto parsed = ParsePingReply(expected);
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->game_name, "RACER");
+  EXPECT_EQ(parsed->time_stamp_ms, 0x12345678u);
+  EXPECT_EQ(parsed->game_socket, kDirectPlaySocket);
+}
+
+TEST_F(MessagesTest, ProxyWrapHasItsExactLayout) {
+  const Bytes inner = Text("VORN3");
+  ProxyWrap wrap{.address = {0x7F000102, 2213}, .inner = inner};
+  ASSERT_EQ(BuildProxyWrap(buffer_, wrap), 16u);
+  const Bytes expected = {
+      'V', 'O', 'R', 'N', 'P',   // frame
+      127, 0, 1, 2,              // address, network order
+      0x08, 0xA5,                // port 2213, network order
+      'V', 'O', 'R', 'N', '3',   // inner datagram
+  };
+  EXPECT_EQ(Copy(16), expected);
+  auto parsed = ParseProxyWrap(expected);
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->address, (PeerAddress{0x7F000102, 2213}));
+  EXPECT_TRUE(std::ranges::equal(parsed->inner, inner));
+  // A wrap must hold at least a frame.
+  EXPECT_FALSE(ParseProxyWrap(std::span<const uint8_t>(expected).first(15)));
+}
+
+TEST_F(MessagesTest, ForwardedPlayerInfoKeepsTwentyBytesOfTheRequest) {
+  Bytes request = Text("VORNW");
+  AppendField(request, "FifteenCharName", 16);
+  ASSERT_EQ(BuildForwardedPlayerInfo(buffer_, request, {0x7F000001, 3000}), kForwardedPlayerInfoSize);
+  Bytes expected = Text("VORNW");                                  // frame
+  AppendField(expected, "FifteenCharName", 15);                    // nickname cut to 15, no zero
+  expected.insert(expected.end(), {127, 0, 0, 1, 0x0B, 0xB8});     // client 127.0.0.1:3000
+  EXPECT_EQ(Copy(kForwardedPlayerInfoSize), expected);
+  auto parsed = ParseForwardedPlayerInfo(expected);
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->nickname, "FifteenCharName");
+  EXPECT_EQ(parsed->client, (PeerAddress{0x7F000001, 3000}));
+  // Only a player information request is forwarded.
+  EXPECT_EQ(BuildForwardedPlayerInfo(buffer_, Text("VORNQ"), {1, 1}), 0u);
+}
+
+TEST_F(MessagesTest, EveryFrameOnlyTypeRoundTrips) {
+  for (char type : std::string_view("<3478nQUMq=")) {
+    ASSERT_EQ(BuildFrameOnly(buffer_, type), kFrameSize) << type;
+    EXPECT_EQ(ParseFrameOnly(Built(kFrameSize)), type);
+  }
+  EXPECT_EQ(BuildFrameOnly(buffer_, kTypeHello), 0u);
+  EXPECT_FALSE(ParseFrameOnly(Text("VORN1")));
+}
+
+TEST_F(MessagesTest, AddressMessagesRoundTripAndShortAcceptanceHasNoAddress) {
+  for (char type : {kTypeProxyWelcome, kTypeAccepted}) {
+    ASSERT_EQ(BuildAddressMessage(buffer_, type, {0x0A000005, 4000}), kAddressMessageSize);
+    auto parsed = ParseAddressMessage(Built(kAddressMessageSize));
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->type, type);
+    EXPECT_EQ(parsed->address, (PeerAddress{0x0A000005, 4000}));
+  }
+  auto bare = ParseAddressMessage(Text("VORN2"));
+  ASSERT_TRUE(bare);
+  EXPECT_FALSE(bare->address);
+  // A cut address is no address, never one read from beyond the datagram.
+  auto cut = ParseAddressMessage(Built(8));
+  ASSERT_TRUE(cut);
+  EXPECT_FALSE(cut->address);
+  EXPECT_FALSE(ParseAddressMessage(Text("VORN>abcde")));
+}
+
+TEST_F(MessagesTest, PingRequestRoundTripsWithAFullGameName) {
+  ASSERT_EQ(BuildPingRequest(buffer_, {.game_name = "LONGNAME", .time_stamp_ms = 4000000000u}), kPingSize);
+  EXPECT_EQ(buffer_[13], 0);
+  auto parsed = ParsePingRequest(Built(kPingSize));
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->game_name, "LONGNAME");
+  EXPECT_EQ(parsed->time_stamp_ms, 4000000000u);
+}
+
+TEST_F(MessagesTest, GameFramesRoundTripInBothForms) {
+  const Bytes payload = {1, 2, 3, 4, 5};
+  for (char type : {kTypeGameFrame, kTypeBroadcastFrame}) {
+    GameFrame frame{.type = type, .sequence = -7, .destination_socket = kChatSocket,
+                    .source_socket = MakeIpxSocket(0x4545), .payload = payload};
+    ASSERT_EQ(BuildGameFrame(buffer_, frame), kGameFrameHeaderSize + payload.size());
+    EXPECT_EQ(buffer_[9], 0x27);  // sockets travel in network order
+    EXPECT_EQ(buffer_[10], 0x8E);
+    auto parsed = ParseGameFrame(Built(kGameFrameHeaderSize + payload.size()));
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->type, type);
+    EXPECT_EQ(parsed->sequence, -7);
+    EXPECT_EQ(parsed->destination_socket, kChatSocket);
+    EXPECT_EQ(IpxSocketNumber(parsed->source_socket), 0x4545);
+    EXPECT_TRUE(std::ranges::equal(parsed->payload, payload));
+  }
+  EXPECT_EQ(BuildGameFrame(buffer_, {.type = 'X', .payload = payload}), 0u);
+}
+
+TEST_F(MessagesTest, PlayerInfoRequestNeedsItsFullLayout) {
+  ASSERT_EQ(BuildPlayerInfoRequest(buffer_, {.nickname = "Bob"}), kPlayerInfoRequestSize);
+  auto parsed = ParsePlayerInfoRequest(Built(kPlayerInfoRequestSize));
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->nickname, "Bob");
+  EXPECT_FALSE(ParsePlayerInfoRequest(Built(kPlayerInfoRequestSize - 1)));
+}
+
+TEST_F(MessagesTest, TextsRoundTripAndStopAtTheDatagramEnd) {
+  for (char type : {kTypeText, kTypeTextLine, kTypeServerList}) {
+    ASSERT_EQ(BuildText(buffer_, {.type = type, .text = "line\n"}), 11u);
+    auto parsed = ParseText(Built(11));
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->type, type);
+    EXPECT_EQ(parsed->text, "line\n");
+  }
+  // The local server's answer to a message-of-the-day request.
+  ASSERT_EQ(BuildText(buffer_, {.type = kTypeTextLine, .text = "Welcome!"}), 14u);
+  EXPECT_EQ(Copy(14), Text(std::string_view("VORNwWelcome!\0", 14)));
+  // A text that lost its zero ends with the datagram.
+  const Bytes cut = Text("VORNvabc");
+  auto unterminated = ParseText(cut);
+  ASSERT_TRUE(unterminated);
+  EXPECT_EQ(unterminated->text, "abc");
+  EXPECT_EQ(BuildText(buffer_, {.type = kTypeHello, .text = "x"}), 0u);
+}
+
+TEST_F(MessagesTest, BuildersRefuseWhatDoesNotFit) {
+  std::array<uint8_t, kPingSize - 1> small{};
+  EXPECT_EQ(BuildPingReply(small, {}), 0u);
+  EXPECT_EQ(BuildHello(small, {}), 0u);
+  EXPECT_EQ(BuildText(std::span<uint8_t>(small).first(9), {.text = "four"}), 0u);  // no room for the zero
+  EXPECT_EQ(BuildText(std::span<uint8_t>(small).first(10), {.text = "four"}), 10u);
+}
+
+// Every prefix shorter than the layout is refused, whatever it holds.
+TEST_F(MessagesTest, ParsersRefuseDatagramsShorterThanTheirLayout) {
+  struct Case {
+    char type;
+    size_t size;
+    bool (*parses)(std::span<const uint8_t>);
+  };
+  const std::array<Case, 6> cases = {{
+      {kTypeHello, kHelloSize, [](std::span<const uint8_t> d) { return ParseHello(d).has_value(); }},
+      {kTypePingRequest, kPingSize, [](std::span<const uint8_t> d) { return ParsePingRequest(d).has_value(); }},
+      {kTypePingReply, kPingSize, [](std::span<const uint8_t> d) { return ParsePingReply(d).has_value(); }},
+      {kTypeGameFrame, kGameFrameHeaderSize, [](std::span<const uint8_t> d) { return ParseGameFrame(d).has_value(); }},
+      {kTypePlayerInfoRequest, kPlayerInfoRequestSize,
+       [](std::span<const uint8_t> d) { return ParsePlayerInfoRequest(d).has_value(); }},
+      {kTypePlayerInfoRequest, kForwardedPlayerInfoSize,
+       [](std::span<const uint8_t> d) { return ParseForwardedPlayerInfo(d).has_value(); }},
+  }};
+  for (const Case& c : cases) {
+    buffer_.fill('x');
+    std::copy(kMagic.begin(), kMagic.end(), buffer_.begin());
+    buffer_[kTypeOffset] = static_cast<uint8_t>(c.type);
+    EXPECT_TRUE(c.parses(Built(c.size))) << c.type;
+    for (size_t size = 0; size < c.size; ++size) EXPECT_FALSE(c.parses(Built(size))) << c.type << " " << size;
+  }
+}
+
+TEST_F(MessagesTest, ParsersRefuseAnotherTypeOrAMissingMagic) {
+  ASSERT_EQ(BuildPingReply(buffer_, {}), kPingSize);
+  EXPECT_FALSE(ParsePingRequest(Built(kPingSize)));
+  buffer_[0] = 'X';
+  EXPECT_FALSE(ParsePingReply(Built(kPingSize)));
+  EXPECT_FALSE(IsVornFrame(Built(kPingSize)));
+}
+
+TEST_F(MessagesTest, ProbeFormsAreFoundAtTheirOffset) {
+  const Bytes marker = Text("VMECH");
+  ASSERT_EQ(BuildGameFrame(buffer_, {.type = kTypeBroadcastFrame, .payload = marker}), kMinProbeSize);
+  EXPECT_EQ(FindProbe(Built(kMinProbeSize)), ProbeForm::kProbe);
+  EXPECT_EQ(FindProbe(Built(kMinProbeSize - 1)), ProbeForm::kNone);
+  buffer_[kProbeOffset] = 'v';
+  EXPECT_EQ(FindProbe(Built(kMinProbeSize)), ProbeForm::kNone);  // mixed case is nothing
+  std::copy(kProbeAnswerMarker.begin(), kProbeAnswerMarker.end(), buffer_.begin() + kProbeOffset);
+  EXPECT_EQ(FindProbe(Built(kMinProbeSize)), ProbeForm::kAnswer);
+}
+
+}  // namespace
+}  // namespace vorn

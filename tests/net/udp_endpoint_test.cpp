@@ -1,0 +1,281 @@
+#include "net/udp_endpoint.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "net/messages.h"
+
+namespace vorn {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr uint32_t kLoopback = 0x7F000001;
+constexpr int kWaitMs = 5000;
+
+struct RecordingDialogs final : Dialogs {
+  std::vector<std::pair<std::string, std::string>> messages;
+  void ShowMessage(std::string_view caption, std::string_view text) override {
+    messages.emplace_back(caption, text);
+  }
+  bool AskYesNo(std::string_view, std::string_view) override { return false; }
+  void Beep() override {}
+};
+
+struct NullWindow final : MessageWindow {
+  void Append(std::string_view, MessageClass) override {}
+};
+
+struct Received {
+  std::vector<uint8_t> bytes;
+  PeerAddress source;
+};
+
+// What a dispatcher's handlers saw, filled on the receive thread.
+class Inbox {
+ public:
+  DatagramHandler Handler() {
+    return [this](std::span<const uint8_t> datagram, PeerAddress source) {
+      std::lock_guard lock(mutex_);
+      items_.push_back({{datagram.begin(), datagram.end()}, source});
+      changed_.notify_all();
+    };
+  }
+  // Waits until count items arrived and returns them all.
+  std::vector<Received> WaitFor(size_t count) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] { return items_.size() >= count; });
+    return items_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Received> items_;
+};
+
+// One node's endpoint on 127.0.0.1 with an ephemeral port. Game frames of
+// either type reach its inbox unless a test registers other handlers.
+struct Node {
+  explicit Node(OwnAddressSources sources = {}) : endpoint(clock, dialogs, window, addresses, dispatcher, std::move(sources)) {
+    dispatcher.SetHandler(kTypeGameFrame, inbox.Handler());
+    dispatcher.SetHandler(kTypeBroadcastFrame, inbox.Handler());
+  }
+  bool Open() { return endpoint.OpenUdpEndpoint({0, "127.0.0.1"}); }
+  PeerAddress Address() const { return addresses.local.Load(); }
+
+  SteadyClock clock;
+  RecordingDialogs dialogs;
+  NullWindow window;
+  SharedAddresses addresses;
+  Dispatcher dispatcher;
+  Inbox inbox;
+  UdpEndpoint endpoint;  // last: its receive thread ends before the rest goes
+};
+
+// A bare socket on 127.0.0.1 standing in for a proxy or a foreign peer.
+struct PlainPeer {
+  PlainPeer() {
+    EXPECT_TRUE(socket.Open() && socket.Bind(kLoopback, 0));
+  }
+  PeerAddress Address() const { return {kLoopback, socket.LocalPort()}; }
+  bool Receive(std::vector<uint8_t>& bytes, PeerAddress& from) {
+    if (WaitReadable(socket, wake, kWaitMs) != WaitResult::Readable) return false;
+    bytes.assign(4096, 0);
+    bool truncated = false;
+    int got = socket.RecvFrom(bytes, from, truncated);
+    bytes.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return got > 0;
+  }
+
+  UdpSocket socket;
+  WakeSignal wake;
+};
+
+std::vector<uint8_t> GameFrameOf(size_t size, char type = kTypeGameFrame, uint8_t fill = 0x11) {
+  std::vector<uint8_t> payload(size - kGameFrameHeaderSize, fill);
+  std::vector<uint8_t> frame(size);
+  GameFrame game{type, 7, {0x45, 0x67}, {0x45, 0x67}, payload};
+  EXPECT_EQ(BuildGameFrame(frame, game), size);
+  return frame;
+}
+
+std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+
+TEST(UdpEndpoint, SendPacketWrapsEveryDatagramForTheProxy) {
+  Node node;
+  ASSERT_TRUE(node.Open());
+  PlainPeer proxy;
+  node.addresses.proxy.Store(proxy.Address());
+
+  EXPECT_EQ(node.endpoint.SendPacket(0x0A010203, 2213, Bytes("VORN3")), 16);
+  std::vector<uint8_t> got;
+  PeerAddress from;
+  ASSERT_TRUE(proxy.Receive(got, from));
+  std::vector<uint8_t> expected = {'V', 'O', 'R', 'N', 'P',  // the wrap
+                                   10,  1,   2,   3,         // destination address
+                                   0x08, 0xA5,               // destination port 2213
+                                   'V', 'O', 'R', 'N', '3'};
+  EXPECT_EQ(got, expected);
+  EXPECT_EQ(from, node.Address());
+
+  // Also what is meant for the proxy itself, and up to the largest relay.
+  EXPECT_EQ(node.endpoint.SendPacket(proxy.Address(), Bytes("VORN<")), 16);
+  ASSERT_TRUE(proxy.Receive(got, from));
+  EXPECT_EQ(got.size(), 16u);
+  EXPECT_EQ(node.endpoint.SendPacket(proxy.Address(), GameFrameOf(UdpEndpoint::kMaxSendSize)), 2070);
+  ASSERT_TRUE(proxy.Receive(got, from));
+  EXPECT_EQ(got.size(), 2070u);
+  EXPECT_EQ(node.endpoint.SendPacket(proxy.Address(), GameFrameOf(UdpEndpoint::kMaxSendSize + 1)), -1);
+
+  node.addresses.proxy.Clear();
+  EXPECT_EQ(node.endpoint.SendPacket(proxy.Address(), Bytes("VORN3")), 5);
+  ASSERT_TRUE(proxy.Receive(got, from));
+  EXPECT_EQ(got, Bytes("VORN3"));
+}
+
+TEST(UdpEndpoint, DropsDatagramsLargerThanTheReceiveBuffer) {
+  Node node;
+  ASSERT_TRUE(node.Open());
+  ASSERT_TRUE(node.endpoint.StartReceiveThread());
+  PlainPeer peer;
+  for (size_t size : {kMaxDatagram + 1, kMaxDatagram, size_t{13}}) {
+    ASSERT_EQ(peer.socket.SendTo(node.Address(), GameFrameOf(size)), static_cast<int>(size));
+  }
+  std::vector<Received> got = node.inbox.WaitFor(2);
+  ASSERT_EQ(got.size(), 2u);  // the one datagram before the marker was the large one
+  EXPECT_EQ(got[0].bytes.size(), kMaxDatagram);
+  EXPECT_EQ(got[1].bytes.size(), 13u);
+  EXPECT_EQ(got[1].source, peer.Address());
+}
+
+TEST(UdpEndpoint, KeepsABurstThatArrivesBeforeTheReaderRuns) {
+  Node node;
+  ASSERT_TRUE(node.Open());
+  PlainPeer peer;
+  constexpr size_t kBurst = 32;
+  for (size_t i = 0; i < kBurst; ++i) peer.socket.SendTo(node.Address(), GameFrameOf(1000));
+  ASSERT_TRUE(node.endpoint.StartReceiveThread());
+  EXPECT_EQ(node.inbox.WaitFor(kBurst).size(), kBurst);
+}
+
+TEST(UdpEndpoint, TakesTheOwnAddressFromMyIpWhenItParses) {
+  Node node;
+  ASSERT_TRUE(node.endpoint.OpenUdpEndpoint({0, "[10.0.0.5"}));
+  EXPECT_EQ(node.Address(), (PeerAddress{0x0A000005, node.endpoint.BoundPort()}));
+  EXPECT_NE(node.endpoint.BoundPort(), 0);
+
+  Node refused;
+  EXPECT_FALSE(refused.endpoint.OpenUdpEndpoint({0, "10.0.5"}));
+  EXPECT_FALSE(refused.endpoint.IsOpen());
+  using Message = std::pair<std::string, std::string>;
+  EXPECT_EQ(refused.dialogs.messages, (std::vector<Message>{{"Error", "Cannot resolve my_ip from VORN95.INI!"}}));
+}
+
+TEST(UdpEndpoint, BindsTheConfiguredPortOnce) {
+  {
+    UdpSocket probe;
+    if (!probe.Open() || !probe.Bind(0, 3000)) GTEST_SKIP() << "port 3000 is taken on this machine";
+  }
+  Node first;
+  ASSERT_TRUE(first.endpoint.OpenUdpEndpoint({3000, "127.0.0.1"}));
+  EXPECT_EQ(first.endpoint.BoundPort(), 3000);
+  EXPECT_EQ(first.Address(), (PeerAddress{kLoopback, 3000}));
+
+  Node second;
+  EXPECT_FALSE(second.endpoint.OpenUdpEndpoint({3000, "127.0.0.1"}));
+  ASSERT_EQ(second.dialogs.messages.size(), 1u);
+  EXPECT_EQ(second.dialogs.messages[0].second, "Cannot bind local address!");
+}
+
+TEST(UdpEndpoint, GivesUpWhenNoProbeAnswerArrivesWithinThreeSeconds) {
+  std::vector<PeerAddress> probed;
+  OwnAddressSources sources{nullptr, nullptr, [&](const UdpSocket& socket, Clock& clock) {
+    // The broadcast never leaves: the answer that cannot come is the case under test.
+    return ProbeOwnAddress(socket, clock, [&](const UdpSocket&, PeerAddress to, std::span<const uint8_t> data) {
+      probed.push_back(to);
+      EXPECT_EQ(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), "Hi");
+      return static_cast<int>(data.size());
+    });
+  }};
+  ManualClock clock;
+  RecordingDialogs dialogs;
+  NullWindow window;
+  SharedAddresses addresses;
+  Dispatcher dispatcher;
+  UdpEndpoint endpoint(clock, dialogs, window, addresses, dispatcher, sources);
+  int64_t start_s = clock.NowSeconds();
+
+  EXPECT_FALSE(endpoint.OpenUdpEndpoint({0, ""}));
+  EXPECT_EQ(clock.NowSeconds(), start_s + 4);  // the first second past the limit
+  EXPECT_EQ(probed, (std::vector<PeerAddress>{{0xFFFFFFFF, 2213}}));
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].first, "Error");
+  EXPECT_EQ(dialogs.messages[0].second, "Cannot determine local ip#");
+  EXPECT_FALSE(endpoint.IsOpen());
+}
+
+// A server relays a player's broadcast as a wrap naming the player; the
+// other player's endpoint takes the name from the server but not from the
+// player itself.
+TEST(UdpEndpoint, ThreeNodesExchangeFramesThroughTheirDispatchers) {
+  Node server, alice, bob;
+  for (Node* node : {&server, &alice, &bob}) ASSERT_TRUE(node->Open());
+  server.dispatcher.SetHandler(kTypeBroadcastFrame, [&](std::span<const uint8_t> frame, PeerAddress source) {
+    std::vector<uint8_t> relay(frame.begin(), frame.end());
+    relay[kTypeOffset] = kTypeGameFrame;
+    std::array<uint8_t, kMaxDatagram + kWrapHeaderSize> wrap;
+    size_t size = BuildProxyWrap(wrap, ProxyWrap{source, relay});
+    server.endpoint.SendPacket(bob.Address(), std::span<const uint8_t>(wrap.data(), size));
+  });
+  for (Node* node : {&server, &alice, &bob}) ASSERT_TRUE(node->endpoint.StartReceiveThread());
+  alice.addresses.server.Store(server.Address());
+  bob.addresses.server.Store(server.Address());
+
+  std::vector<uint8_t> forged(kMaxDatagram + kWrapHeaderSize);
+  forged.resize(BuildProxyWrap(forged, ProxyWrap{server.Address(), GameFrameOf(20, kTypeGameFrame, 0xEE)}));
+  alice.endpoint.SendPacket(bob.Address(), forged);
+  alice.endpoint.SendPacket(server.Address(), GameFrameOf(20, kTypeBroadcastFrame, 0xBB));
+  ASSERT_EQ(bob.inbox.WaitFor(1).size(), 1u);
+  alice.endpoint.SendPacket(bob.Address(), GameFrameOf(20, kTypeGameFrame, 0xDD));
+
+  std::vector<Received> got = bob.inbox.WaitFor(2);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].bytes, GameFrameOf(20, kTypeGameFrame, 0xBB));
+  EXPECT_EQ(got[0].source, alice.Address());
+  EXPECT_EQ(got[1].bytes, GameFrameOf(20, kTypeGameFrame, 0xDD));
+  EXPECT_EQ(got[1].source, alice.Address());
+}
+
+TEST(UdpEndpoint, CloseJoinsTheReaderPromptlyAndMayBeRepeated) {
+  Node never_opened;
+  never_opened.endpoint.CloseUdpEndpoint();
+  EXPECT_FALSE(never_opened.endpoint.StartReceiveThread());
+
+  Node node;
+  ASSERT_TRUE(node.Open());
+  ASSERT_TRUE(node.endpoint.StartReceiveThread());
+  auto start = std::chrono::steady_clock::now();
+  node.endpoint.CloseUdpEndpoint();
+  // Well under the reader's 10-second wait: the wake signal ended it.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+  EXPECT_FALSE(node.endpoint.IsOpen());
+  EXPECT_EQ(node.endpoint.SendPacket(node.Address(), Bytes("VORN3")), -1);
+  node.endpoint.CloseUdpEndpoint();
+
+  // Reopened, it reads again.
+  ASSERT_TRUE(node.Open());
+  ASSERT_TRUE(node.endpoint.StartReceiveThread());
+  PlainPeer peer;
+  peer.socket.SendTo(node.Address(), GameFrameOf(13));
+  EXPECT_EQ(node.inbox.WaitFor(1).size(), 1u);
+}
+
+}  // namespace
+}  // namespace vorn

@@ -1,0 +1,218 @@
+#include "settings/settings_store.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/memory_profile.h"
+#include "settings/built_in_servers.h"
+#include "support/scripted_dialogs.h"
+
+namespace vorn {
+namespace {
+
+class SettingsStoreTest : public ::testing::Test {
+ protected:
+  void SeedIdentity() {
+    profile.WriteString("User Info", "NickName", "ann");
+    profile.WriteString("User Info", "RealName", "Ann Example");
+    profile.WriteString("User Info", "email", "ann@example.invalid");
+  }
+
+  MemoryProfile profile;
+  ScriptedDialogs dialogs;
+  ScriptedUserInfoDialog user_info;
+  SettingsStore store{profile, dialogs, user_info};
+};
+
+TEST_F(SettingsStoreTest, FirstStartCancelledEndsTheProgram) {
+  user_info.steps.push_back(ScriptedUserInfoDialog::Cancel());
+  EXPECT_EQ(store.LoadSettings(), SettingsStore::kRefused);
+  ASSERT_EQ(dialogs.shown.size(), 2u);
+  EXPECT_EQ(dialogs.shown[0], (ScriptedDialogs::Shown{"Vorn Configuration Not Correct",
+                                                      "Your Vorn information has not been entered yet!  "
+                                                      "We will do that right now..."}));
+  EXPECT_EQ(dialogs.shown[1],
+            (ScriptedDialogs::Shown{"Exiting Vorn", "Vorn cannot run without the required information."}));
+  EXPECT_EQ(user_info.first_runs, std::vector<bool>{true});
+}
+
+TEST_F(SettingsStoreTest, FirstStartFilledInContinuesQuietlyAndStoresTheIdentity) {
+  user_info.steps.push_back(ScriptedUserInfoDialog::Fill("ann", "Ann Example", "ann@example.invalid"));
+  EXPECT_EQ(store.LoadSettings(), SettingsStore::kLoaded);
+  EXPECT_EQ(dialogs.Captions(), std::vector<std::string>{"Vorn Configuration Not Correct"});
+  EXPECT_EQ(profile.GetString("User Info", "NickName", ""), "ann");
+  EXPECT_EQ(store.settings().email, "ann@example.invalid");
+  EXPECT_EQ(store.settings().udpPort, 2213);
+  // Loading twice must not list the built-in servers twice.
+  EXPECT_EQ(store.servers().size(), kBuiltInServerCount);
+}
+
+TEST_F(SettingsStoreTest, FirstRunGivesUpWhenTheProfileCannotKeepTheAnswers) {
+  profile.SetBroken(true);
+  for (int i = 0; i < 10; ++i) user_info.steps.push_back(ScriptedUserInfoDialog::Fill("ann", "Ann", "a@b"));
+  EXPECT_EQ(store.LoadSettings(), SettingsStore::kRefused);
+  EXPECT_EQ(user_info.opened_with.size(), static_cast<size_t>(SettingsStore::kMaxFirstRunRounds));
+  EXPECT_EQ(dialogs.Captions().back(), "Exiting Vorn");
+}
+
+TEST_F(SettingsStoreTest, OptionsDialogLaterPicksUpAdvancedChangesAndAsksForRestart) {
+  SeedIdentity();
+  ASSERT_EQ(store.LoadSettings(), SettingsStore::kLoaded);
+  user_info.steps.push_back([&](UserInfoForm& form) {
+    EXPECT_TRUE(store.ApplyAdvancedOptions({"127.0.0.1", "", "3000", false, true}));
+    form.nickname = "bob";
+    form.tracker = "127.0.0.9:7000";
+    return true;
+  });
+  EXPECT_TRUE(store.RunUserInfoDialog(false));
+  EXPECT_EQ(dialogs.shown.back(), (ScriptedDialogs::Shown{"Configuration Changed!",
+                                                          "You must restart Vorn for all of these changes to take affect!"}));
+  EXPECT_EQ(store.settings().nickname, "bob");
+  EXPECT_EQ(store.settings().udpPort, 3000);
+  EXPECT_EQ(store.settings().myIp, "127.0.0.1");
+  EXPECT_TRUE(store.settings().redirectQueries);
+  EXPECT_FALSE(store.settings().fastJoin2);
+  EXPECT_EQ(profile.GetString("Misc", "Tracker", ""), "127.0.0.9:7000");
+  // The tracker takes effect at the next start only.
+  EXPECT_EQ(store.settings().tracker, AppSettings::kBuiltInTracker);
+}
+
+TEST_F(SettingsStoreTest, AddressTextsSplitAtTheColon) {
+  SeedIdentity();
+  struct Case {
+    const char* text;
+    PeerAddress tracker;
+  } cases[] = {{"10.0.0.1:7000", {0x0A000001, 7000}},
+               {"10.0.0.1", {0x0A000001, 6666}},
+               {"10.0.0.1:x", {0x0A000001, 0}},
+               {"nodots", {0, 6666}}};
+  for (const Case& c : cases) {
+    profile.WriteString("Misc", "Tracker", c.text);
+    profile.WriteString("Misc", "Proxy", c.text);
+    ASSERT_EQ(store.LoadSettings(), SettingsStore::kLoaded);
+    EXPECT_EQ(store.settings().tracker, c.tracker) << c.text;
+    EXPECT_EQ(store.settings().proxy.ip, c.tracker.ip) << c.text;
+  }
+  profile.WriteString("Misc", "Proxy", "10.0.0.1");
+  ASSERT_EQ(store.LoadSettings(), SettingsStore::kLoaded);
+  EXPECT_EQ(store.settings().proxy.port, 3213);
+}
+
+TEST_F(SettingsStoreTest, OnlyAUsablePortReplacesTheDefault) {
+  SeedIdentity();
+  for (const char* text : {"abc", "0", "-5", "70000"}) {
+    profile.WriteString("Misc", "Port", text);
+    ASSERT_EQ(store.LoadSettings(), SettingsStore::kLoaded);
+    EXPECT_EQ(store.settings().udpPort, 2213) << text;
+  }
+  profile.WriteString("Misc", "Port", " 2300");
+  ASSERT_EQ(store.LoadSettings(), SettingsStore::kLoaded);
+  EXPECT_EQ(store.settings().udpPort, 2300);
+}
+
+TEST_F(SettingsStoreTest, OverlongStoredTextsAreCutToTheirFields) {
+  SeedIdentity();
+  profile.WriteString("User Info", "NickName", "abcdefghijklmnopqrstuvwxyz");
+  profile.WriteString("Misc", "my_ip", "127.000.000.001.extra");
+  ASSERT_EQ(store.LoadSettings(), SettingsStore::kLoaded);
+  EXPECT_EQ(store.settings().nickname, "abcdefghijklmno");
+  EXPECT_EQ(store.settings().myIp, "127.000.000.001");
+}
+
+TEST_F(SettingsStoreTest, ServerListFromProfileOrBuiltInTable) {
+  SeedIdentity();
+  ASSERT_EQ(store.LoadSettings(), SettingsStore::kLoaded);
+  EXPECT_TRUE(store.settings().serverListFromBuiltIn);
+  EXPECT_EQ(store.servers().size(), kBuiltInServerCount);
+  EXPECT_TRUE(profile.Enumerate("Servers")->empty());  // not written back
+
+  profile.WriteString("Servers", "Home", "127.0.0.1:2213");
+  ASSERT_EQ(store.LoadSettings(), SettingsStore::kLoaded);
+  EXPECT_FALSE(store.settings().serverListFromBuiltIn);
+  EXPECT_EQ(store.servers().entries(), (std::vector<ServerEntry>{{"Home", "127.0.0.1:2213"}}));
+}
+
+TEST_F(SettingsStoreTest, DefaultServerIsListedAfterRestartAndSurvivesSaves) {
+  SeedIdentity();
+  profile.WriteString("Servers", "Home", "127.0.0.1");
+  ASSERT_EQ(store.LoadSettings(), SettingsStore::kLoaded);
+  store.SetDefaultServer("Home");
+  store.servers().Add({"Lab", "127.0.0.3"});
+  ASSERT_TRUE(store.SaveServerList());  // the list was loaded before the default was set
+
+  SettingsStore restarted(profile, dialogs, user_info);
+  ASSERT_EQ(restarted.LoadSettings(), SettingsStore::kLoaded);
+  EXPECT_EQ(restarted.settings().defaultServer, "Home");
+  ASSERT_NE(restarted.FindServer("Default Server", std::nullopt), nullptr);
+  EXPECT_EQ(restarted.FindServer("Default Server", std::nullopt)->address, "Home");
+  EXPECT_EQ(restarted.servers().size(), 3u);
+
+  // Changing the default while it is listed must not let a save revert it.
+  restarted.SetDefaultServer("Lab");
+  ASSERT_TRUE(restarted.SaveServerList());
+  EXPECT_EQ(profile.GetString("Servers", "Default Server", ""), "Lab");
+  EXPECT_EQ(restarted.FindServer("Default Server", std::nullopt)->address, "Lab");
+}
+
+TEST_F(SettingsStoreTest, ColoursLoadOnceAndSaveOnlyOnceLoaded) {
+  store.SaveColors();
+  EXPECT_TRUE(profile.Enumerate("Colors")->empty());
+
+  profile.WriteInt("Colors", "Server", 0x112233);
+  profile.WriteInt("Chat Colors", "Ann", 0x0000FF);
+  profile.WriteString("Chat Colors", "Text", "not a colour");
+  store.LoadColors();
+  profile.WriteInt("Colors", "Server", 0x445566);
+  store.LoadColors();
+  EXPECT_EQ(store.ColorOf(MessageClass::Server), 0x112233u);
+  EXPECT_EQ(store.ChatColors(), (ChatColorMap{{"Ann", 0x0000FF}}));
+  EXPECT_EQ(store.ChatColorFor("Ann"), 0x0000FFu);
+  EXPECT_EQ(store.ChatColorFor("ann"), store.settings().chatColor);  // exact case
+
+  store.SetMessageColor(MessageClass::Chat, 0x00ABCDEF);
+  store.SetChatColor("Bob", 0x00FF00);
+  store.SaveColors();
+  EXPECT_EQ(profile.GetInt("Colors", "Chat", 0), 0x00ABCDEF);
+  EXPECT_EQ(profile.GetInt("Chat Colors", "Bob", 0), 0x00FF00);
+}
+
+TEST_F(SettingsStoreTest, DeletingANicknameColourRemovesItsStoredValue) {
+  profile.WriteInt("Chat Colors", "Ann", 1);
+  profile.WriteInt("Chat Colors", "Bob", 2);
+  store.LoadColors();
+  EXPECT_FALSE(store.DeleteChatColor(""));
+  EXPECT_FALSE(store.DeleteChatColor("Carl"));
+  EXPECT_TRUE(store.DeleteChatColor("Ann"));
+  EXPECT_EQ(profile.GetInt("Chat Colors", "Ann", -1), -1);
+
+  store.ApplyChatColors({{"Carl", 3}});
+  EXPECT_EQ(profile.GetInt("Chat Colors", "Bob", -1), -1);
+  EXPECT_EQ(store.ChatColors(), (ChatColorMap{{"Carl", 3}}));
+}
+
+TEST_F(SettingsStoreTest, UserGamesRoundTripAndClearedSlotsStayEmpty) {
+  SeedIdentity();
+  profile.WriteString("User Game 1", "Title", "No program");
+  ASSERT_EQ(store.LoadSettings(), SettingsStore::kLoaded);
+  EXPECT_FALSE(store.userGame(1)->IsConfigured());
+  EXPECT_EQ(store.userGame(0), nullptr);
+  EXPECT_EQ(store.userGame(6), nullptr);
+
+  UserGame game{"Duel", "/games/duel", "-net", "/games", "duel.ico"};
+  EXPECT_TRUE(store.SetUserGame(2, game));
+  EXPECT_TRUE(store.SaveUserGame(2));
+  EXPECT_FALSE(store.SetUserGame(2, game));  // unchanged: nothing to save
+
+  SettingsStore restarted(profile, dialogs, user_info);
+  ASSERT_EQ(restarted.LoadSettings(), SettingsStore::kLoaded);
+  EXPECT_TRUE(restarted.userGame(2)->SameFields(game));
+  EXPECT_FALSE(restarted.userGame(2)->dirty);
+
+  EXPECT_TRUE(restarted.SetUserGame(2, UserGame{}));
+  EXPECT_TRUE(restarted.SaveUserGame(2));
+  EXPECT_EQ(profile.GetString("User Game 2", "Program", "gone"), "gone");
+  ASSERT_EQ(restarted.LoadSettings(), SettingsStore::kLoaded);
+  EXPECT_FALSE(restarted.userGame(2)->IsConfigured());
+}
+
+}  // namespace
+}  // namespace vorn

@@ -1,0 +1,69 @@
+#pragma once
+// A whole node for tests: manual clock, a loop that jumps over idle time, an
+// in-memory profile with an identity and the own address 127.0.0.1, and a
+// message window that records what it is given.
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "node/node.h"
+#include "platform/event_loop.h"
+#include "platform/memory_profile.h"
+#include "support/scripted_dialogs.h"
+
+namespace vorn {
+
+class RecordingWindow final : public MessageWindow {
+ public:
+  void Append(std::string_view text, MessageClass cls) override {
+    {
+      std::lock_guard lock(mutex_);
+      text_ += text;
+      lines_.emplace_back(cls, std::string(text));
+    }
+    changed_.notify_all();
+  }
+  std::string Text() const {
+    std::lock_guard lock(mutex_);
+    return text_;
+  }
+  // Waits (bounded, in real time: the text comes from another thread) until
+  // the recorded text holds needle.
+  bool WaitFor(std::string_view needle, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, limit, [&] { return text_.find(needle) != std::string::npos; });
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::string text_;
+  std::vector<std::pair<MessageClass, std::string>> lines_;
+};
+
+struct TestNode {
+  explicit TestNode(const std::string& nickname) {
+    profile.WriteString("User Info", "NickName", nickname);
+    profile.WriteString("User Info", "RealName", nickname + " Tester");
+    profile.WriteString("User Info", "email", nickname + "@example.org");
+    profile.WriteString("Misc", "my_ip", "127.0.0.1");
+    NodeOptions options;
+    options.ephemeral_port = true;
+    node = std::make_unique<Node>(NodePorts{clock, loop, window, dialogs, profile, user_info}, options);
+  }
+  PeerAddress address() const { return node->LocalAddress(); }
+
+  ManualClock clock;
+  EventLoop loop{clock, EventLoop::Idle::AdvanceClock};
+  RecordingWindow window;
+  ScriptedDialogs dialogs;
+  ScriptedUserInfoDialog user_info;
+  MemoryProfile profile;
+  std::unique_ptr<Node> node;
+};
+
+}  // namespace vorn

@@ -1,0 +1,43 @@
+#pragma once
+// The ports of a node without a window: text to a stream, message boxes as
+// lines on standard error, no dialogs to ask anything.
+#include <cstdio>
+#include <mutex>
+
+#include "platform/dialogs.h"
+#include "platform/message_window.h"
+#include "settings/user_info.h"
+
+namespace vorn {
+
+// Writes the message window's text with its "\r\n" line ends as "\n".
+class StreamMessageWindow final : public MessageWindow {
+ public:
+  explicit StreamMessageWindow(std::FILE* out) : out_(out) {}
+  void Append(std::string_view text, MessageClass cls) override;
+
+ private:
+  std::mutex mutex_;
+  std::FILE* out_;
+  bool pending_cr_ = false;  // a "\r" whose "\n" may come with the next text
+};
+
+class ConsoleDialogs final : public Dialogs {
+ public:
+  explicit ConsoleDialogs(std::FILE* out) : out_(out) {}
+  void ShowMessage(std::string_view caption, std::string_view text) override;
+  // Nobody can answer: every question is answered No.
+  bool AskYesNo(std::string_view caption, std::string_view text) override;
+  void Beep() override {}
+
+ private:
+  std::FILE* out_;
+};
+
+// The identity must come from flags or the profile: there is no form to fill.
+class NoUserInfoDialog final : public UserInfoDialog {
+ public:
+  bool Run(UserInfoForm&, bool) override { return false; }
+};
+
+}  // namespace vorn

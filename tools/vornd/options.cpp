@@ -1,0 +1,119 @@
+#include "options.h"
+
+#include <algorithm>
+#include <array>
+
+namespace vorn {
+
+namespace {
+
+struct ValueFlag {
+  const char* name;
+  std::optional<std::string> VorndOptions::*field;
+};
+
+constexpr std::array<ValueFlag, 7> kValueFlags = {{
+    {"--port", &VorndOptions::port},
+    {"--my-ip", &VorndOptions::my_ip},
+    {"--nick", &VorndOptions::nick},
+    {"--real-name", &VorndOptions::real_name},
+    {"--email", &VorndOptions::email},
+    {"--tracker", &VorndOptions::tracker},
+    {"--proxy", &VorndOptions::proxy},
+}};
+
+// "--flag value" or "--flag=value"; returns true when arg named this flag.
+bool TakeValue(const std::vector<std::string>& args, size_t& i, const std::string& flag, std::string& value,
+               std::string& error) {
+  const std::string& arg = args[i];
+  if (arg.rfind(flag + "=", 0) == 0) {
+    value = arg.substr(flag.size() + 1);
+    return true;
+  }
+  if (arg != flag) return false;
+  if (i + 1 >= args.size()) {
+    error = flag + " needs a value";
+    return true;
+  }
+  value = args[++i];
+  return true;
+}
+
+}  // namespace
+
+std::optional<VorndOptions> ParseVorndOptions(const std::vector<std::string>& args, std::string& error) {
+  VorndOptions options;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    std::string value;
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+      continue;
+    }
+    if (TakeValue(args, i, "--config", value, error)) {
+      options.config_path = value;
+    } else if (auto flag = std::find_if(kValueFlags.begin(), kValueFlags.end(),
+                                        [&](const ValueFlag& f) { return TakeValue(args, i, f.name, value, error); });
+               flag != kValueFlags.end()) {
+      options.*(flag->field) = value;
+    } else if (!arg.empty() && arg[0] == '-') {
+      error = "unknown option " + arg;
+    } else if (options.server.empty()) {
+      options.server = arg;
+    } else {
+      error = "more than one server address given";
+    }
+    if (!error.empty()) return std::nullopt;
+  }
+  return options;
+}
+
+void ApplyOverrides(const VorndOptions& o, OverlayProfile& profile) {
+  auto put = [&](const std::optional<std::string>& value, const char* section, const char* key) {
+    if (value) profile.Override(section, key, *value);
+  };
+  put(o.port, "Misc", "Port");
+  put(o.my_ip, "Misc", "my_ip");
+  put(o.tracker, "Misc", "Tracker");
+  put(o.proxy, "Misc", "Proxy");
+  put(o.nick, "User Info", "NickName");
+  put(o.real_name, "User Info", "RealName");
+  put(o.email, "User Info", "email");
+}
+
+std::string MissingIdentityFlag(Profile& profile) {
+  if (profile.GetString("User Info", "NickName", "").empty()) return "--nick";
+  if (profile.GetString("User Info", "RealName", "").empty()) return "--real-name";
+  if (profile.GetString("User Info", "email", "").empty()) return "--email";
+  return {};
+}
+
+std::string VorndUsage() {
+  return R"(Usage: vornd [OPTIONS] [SERVER]
+
+Runs a Vorn node without a window: it opens the UDP endpoint, prints the
+message window's text to standard output and runs until SIGINT or SIGTERM.
+
+SERVER                 a server address (A.B.C.D or A.B.C.D:PORT) to connect
+                       to after start-up, as the desktop program's command line
+
+Settings come from the desktop program's profile (~/.config/Vorn/vorn95.conf)
+or from --config FILE. These flags override them for this run only; nothing
+is written back:
+
+  --config FILE        read and write settings in FILE instead
+  --port N             local UDP port (profile "Misc"/"Port", default 2213)
+  --my-ip A.B.C.D      own address (profile "Misc"/"my_ip"); without it the
+                       address is looked up from the host name and interfaces
+  --nick NAME          nickname, at most 15 characters, no spaces
+  --real-name TEXT     real name
+  --email TEXT         e-mail address
+  --tracker A.B.C.D[:PORT]  tracker (default port 6666)
+  --proxy A.B.C.D[:PORT]    proxy (default port 3213)
+  -h, --help           show this text
+
+Nickname, real name and e-mail must be set, in the profile or by flag.
+)";
+}
+
+}  // namespace vorn

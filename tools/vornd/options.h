@@ -1,0 +1,30 @@
+#pragma once
+// The command line of vornd.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/overlay_profile.h"
+
+namespace vorn {
+
+struct VorndOptions {
+  std::string config_path;  // empty: the program's own profile
+  std::optional<std::string> port, my_ip, nick, real_name, email, tracker, proxy;
+  std::string server;  // the command line the GUI would get
+  bool help = false;
+};
+
+// Parses argv; on a mistake returns nullopt and sets error.
+std::optional<VorndOptions> ParseVorndOptions(const std::vector<std::string>& args, std::string& error);
+
+// Puts the flags that name settings over the profile, for this run only.
+void ApplyOverrides(const VorndOptions& options, OverlayProfile& profile);
+
+// The first flag whose setting the profile still lacks ("--nick", ...), or
+// an empty text when nickname, real name and e-mail are all there.
+std::string MissingIdentityFlag(Profile& profile);
+
+std::string VorndUsage();
+
+}  // namespace vorn
