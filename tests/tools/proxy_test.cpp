@@ -1,0 +1,218 @@
+#include "proxy/proxy.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "proxy/proxy_options.h"
+#include "tools/tool_test_support.h"
+
+namespace vorn {
+namespace {
+
+using namespace tooltest;
+using namespace std::string_literals;
+
+size_t CountOf(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+class ProxyTest : public ::testing::Test {
+ protected:
+  bool Open(size_t max_clients = 64) { return proxy_.Open({kLoopback, 0, 120, max_clients}); }
+  PeerAddress Address() const { return proxy_.LocalAddress(); }
+
+  // Lets the proxy handle what waits, then reads what reached peer. A pass
+  // may end early (an empty datagram reads like an empty queue), so a few
+  // passes are allowed before giving up.
+  std::optional<Datagram> Pump(const TestPeer& peer) {
+    for (int pass = 0; pass < 3; ++pass) {
+      EXPECT_TRUE(proxy_.RunOnce(std::chrono::milliseconds(kWaitMs)));
+      if (std::optional<Datagram> got = peer.Receive(kQuietMs)) return got;
+    }
+    return std::nullopt;
+  }
+
+  static std::vector<uint8_t> WelcomeFor(PeerAddress client) {
+    std::vector<uint8_t> welcome(kAddressMessageSize);
+    EXPECT_EQ(BuildAddressMessage(welcome, kTypeProxyWelcome, client), welcome.size());
+    return welcome;
+  }
+
+  ManualClock clock_;
+  std::ostringstream log_;
+  std::ostringstream errors_;
+  Proxy proxy_{clock_, log_, errors_};
+};
+
+TEST_F(ProxyTest, WelcomesTheWrappedAndTheBareHelloWithTheClientsAddress) {
+  ASSERT_TRUE(Open());
+  TestPeer wrapping;
+  TestPeer bare;
+  wrapping.SendWrapped(Address(), Address(), Bytes("VORN<"));  // as a client with a proxy set sends it
+  std::optional<Datagram> welcome = Pump(wrapping);
+  ASSERT_TRUE(welcome);
+  uint16_t port = wrapping.Address().port;
+  EXPECT_EQ(welcome->bytes, (std::vector<uint8_t>{'V', 'O', 'R', 'N', '>',  //
+                                                  127, 0, 0, 1,             // the client's address
+                                                  static_cast<uint8_t>(port >> 8), static_cast<uint8_t>(port)}));
+  EXPECT_EQ(welcome->from, Address());  // the client takes the sender as its proxy
+
+  bare.Send(Address(), "VORN<");
+  welcome = Pump(bare);
+  ASSERT_TRUE(welcome);
+  EXPECT_EQ(welcome->bytes, WelcomeFor(bare.Address()));
+  EXPECT_EQ(proxy_.ClientCount(), 2u);
+}
+
+TEST_F(ProxyTest, ForwardsFromAnUpstreamPortPerClientAndWrapsTheAnswers) {
+  ASSERT_TRUE(Open());
+  TestPeer alice, bob, server;
+  alice.SendWrapped(Address(), server.Address(), Bytes("VORNQ"));
+  std::optional<Datagram> from_alice = Pump(server);
+  bob.SendWrapped(Address(), server.Address(), Bytes("VORNU"));
+  std::optional<Datagram> from_bob = Pump(server);
+  ASSERT_TRUE(from_alice && from_bob);
+  EXPECT_EQ(from_alice->bytes, Bytes("VORNQ"));
+  EXPECT_EQ(from_bob->bytes, Bytes("VORNU"));
+  EXPECT_EQ(from_alice->from, (PeerAddress{kLoopback, proxy_.UpstreamPort(alice.Address())}));
+  EXPECT_EQ(from_bob->from, (PeerAddress{kLoopback, proxy_.UpstreamPort(bob.Address())}));
+  EXPECT_NE(from_alice->from.port, from_bob->from.port);
+  EXPECT_NE(from_alice->from.port, Address().port);
+
+  // The answer comes back wrapped, naming the server as its sender.
+  server.Send(from_alice->from, "VORNwhi\0"s);
+  std::optional<Datagram> back = Pump(alice);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->from, Address());
+  std::vector<uint8_t> expected(kWrapHeaderSize + 8);
+  BuildProxyWrap(expected, {server.Address(), Bytes("VORNwhi\0"s)});
+  EXPECT_EQ(back->bytes, expected);
+
+  // The largest datagram a client sends passes whole, and so does the same
+  // datagram coming back.
+  std::vector<uint8_t> relay(kLargestClientDatagram - kWrapHeaderSize);  // a server's relay of a full frame
+  ASSERT_EQ(BuildProxyWrap(relay, {{kLoopback, 2213}, std::vector<uint8_t>(kMaxDatagram, 'x')}), relay.size());
+  alice.SendWrapped(Address(), server.Address(), relay);
+  std::optional<Datagram> big = Pump(server);
+  ASSERT_TRUE(big);
+  EXPECT_EQ(big->bytes, relay);
+  server.Send(from_alice->from, relay);
+  back = Pump(alice);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->bytes.size(), kLargestClientDatagram);
+}
+
+TEST_F(ProxyTest, ForgetsAClientThatSentNothingForTheIdleTime) {
+  ASSERT_TRUE(Open());
+  TestPeer client, server;
+  client.SendWrapped(Address(), server.Address(), Bytes("VORN3"));
+  std::optional<Datagram> first = Pump(server);
+  ASSERT_TRUE(first);
+
+  clock_.Advance(100'000);
+  client.SendWrapped(Address(), server.Address(), Bytes("VORN3"));
+  ASSERT_TRUE(Pump(server));
+  clock_.Advance(110'000);  // 210 s since the first, 110 s since the last datagram
+  server.Send(first->from, "VORN6 ping");  // traffic towards the client keeps nothing alive
+  ASSERT_TRUE(Pump(client));
+  EXPECT_EQ(proxy_.ClientCount(), 1u);
+
+  clock_.Advance(10'000);
+  EXPECT_TRUE(proxy_.RunOnce(std::chrono::milliseconds(0)));
+  EXPECT_EQ(proxy_.ClientCount(), 0u);
+  EXPECT_EQ(proxy_.UpstreamPort(client.Address()), 0);
+  EXPECT_NE(log_.str().find("forgotten after 120 s"), std::string::npos) << log_.str();
+
+  // Coming back makes it a new client.
+  client.SendWrapped(Address(), server.Address(), Bytes("VORN3"));
+  ASSERT_TRUE(Pump(server));
+  EXPECT_EQ(proxy_.ClientCount(), 1u);
+}
+
+TEST_F(ProxyTest, IgnoresClientsBeyondTheLimit) {
+  ASSERT_TRUE(Open(1));
+  TestPeer first, second, server;
+  first.Send(Address(), "VORN<");
+  ASSERT_TRUE(Pump(first));
+  second.Send(Address(), "VORN<");
+  second.SendWrapped(Address(), Address(), Bytes("VORN<"));
+  second.SendWrapped(Address(), server.Address(), Bytes("VORNQ"));
+  first.SendWrapped(Address(), server.Address(), Bytes("VORNU"));
+  std::optional<Datagram> got = Pump(server);
+  ASSERT_TRUE(got);
+  EXPECT_EQ(got->bytes, Bytes("VORNU"));  // the second client's came first and went nowhere
+  EXPECT_TRUE(second.Quiet());
+  EXPECT_EQ(proxy_.ClientCount(), 1u);
+  EXPECT_EQ(CountOf(log_.str(), "refused"), 1u) << log_.str();
+}
+
+TEST_F(ProxyTest, IgnoresJunkAndShortWraps) {
+  ASSERT_TRUE(Open());
+  TestPeer client, server;
+  std::vector<std::vector<uint8_t>> junk = {
+      Bytes(""), Bytes("VORN"), Bytes("XORN<"), Bytes("VORN<<"), Bytes("VORNQ"),
+      Bytes("VORNP\x7F\0\0\x01\x08\xA5VORN"s),      // a wrap of 15 bytes
+      std::vector<uint8_t>(kLargestClientDatagram + 1, 'V'),
+  };
+  for (const auto& datagram : junk) client.Send(Address(), datagram);
+  PeerAddress to = server.Address();
+  client.SendWrapped(Address(), to, Bytes("HELLO"));                    // not a frame
+  client.SendWrapped(Address(), {0, to.port}, Bytes("VORNQ"));           // nobody
+  client.SendWrapped(Address(), {0xFFFFFFFF, to.port}, Bytes("VORNQ"));  // broadcast
+  client.SendWrapped(Address(), {to.ip, 0}, Bytes("VORNQ"));
+  client.SendWrapped(Address(), Address(), Bytes("VORNQ"));              // back to the proxy
+  client.SendWrapped(Address(), to, Bytes("VORNM"));
+  std::optional<Datagram> got = Pump(server);
+  ASSERT_TRUE(got);
+  EXPECT_EQ(got->bytes, Bytes("VORNM"));
+  EXPECT_TRUE(client.Quiet());
+  EXPECT_TRUE(server.Quiet());
+  EXPECT_EQ(proxy_.ClientCount(), 1u);
+}
+
+TEST_F(ProxyTest, RunsOnAThreadUntilStopped) {
+  ASSERT_TRUE(Open());
+  std::thread loop([&] { proxy_.Run(); });
+  TestPeer client;
+  client.Send(Address(), "VORN<");
+  std::optional<Datagram> welcome = client.Receive();
+  proxy_.Stop();
+  loop.join();
+  ASSERT_TRUE(welcome);
+  EXPECT_EQ(welcome->bytes, WelcomeFor(client.Address()));
+}
+
+TEST(ProxyOptions, ParsesFlagsAndRefusesMistakes) {
+  std::string error;
+  std::optional<ProxyOptions> options =
+      ParseProxyOptions({"--port=4000", "--bind", "0.0.0.0", "--idle-seconds", "30", "--max-clients", "2"}, error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_EQ(options->config.port, 4000);
+  EXPECT_EQ(options->config.bind_ip, 0u);
+  EXPECT_EQ(options->config.idle_seconds, 30);
+  EXPECT_EQ(options->config.max_clients, 2u);
+  options = ParseProxyOptions({}, error);
+  ASSERT_TRUE(options);
+  EXPECT_EQ(options->config.port, 3213);
+  EXPECT_EQ(options->config.bind_ip, kLoopback);
+  EXPECT_EQ(options->config.idle_seconds, 120);
+  EXPECT_EQ(options->config.max_clients, 64u);
+  for (std::vector<std::string> bad :
+       {std::vector<std::string>{"--idle-seconds", "0"}, {"--max-clients", "0"}, {"--max-clients", "513"},
+        {"--port", "65536"}, {"--bind", "127.0.0.1:5"}, {"--port"}, {"--list", "x"}}) {
+    error.clear();
+    EXPECT_FALSE(ParseProxyOptions(bad, error)) << bad[0];
+    EXPECT_FALSE(error.empty());
+  }
+  for (const char* flag : {"--port", "--bind", "--idle-seconds", "--max-clients", "--help"})
+    EXPECT_NE(ProxyUsage().find(flag), std::string::npos) << flag;
+}
+
+}  // namespace
+}  // namespace vorn

@@ -1,0 +1,228 @@
+#include "tracker/tracker.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "platform/text.h"
+#include "tools/tool_test_support.h"
+#include "tracker/server_list_file.h"
+#include "tracker/tracker_options.h"
+
+namespace vorn {
+namespace {
+
+using namespace tooltest;
+using namespace std::string_literals;
+
+TEST(ServerListText, TakesGoodLinesAndNamesEachBadOne) {
+  ParsedServerList parsed = ParseServerListText(
+      "# comment\r\n"
+      "\n"
+      "  Alpha 127.0.0.1\r\n"                 // 3: blanks around, CRLF
+      "The Beta Server\t127.0.0.2:2214\n"     // 4: a name with blanks, tab before the address
+      "lonely\n"                              // 5: no address
+      "Sixteen chars!!! 127.0.0.3\n"          // 6: name too long
+      "Gamma 127.0.0\n"                       // 7: three parts
+      "Delta 127.0.0.1:0\n"                   // 8: port 0
+      "Eps 127.0.0.1:70000\n"                 // 9: port too big
+      "Zeta 256.0.0.1\n"                      // 10: part above 255
+      "Eta 255.255.255.255\n"                 // 11: broadcast
+      "Theta 127.0.0.01\n"                    // 12: leading zero
+      "Ctl\x01x 127.0.0.4\n"                  // 13: control character
+      "Fifteen chars!! 127.0.0.5:7");         // 14: longest name, no final line end
+  ASSERT_EQ(parsed.servers.size(), 3u);
+  EXPECT_EQ(parsed.servers[0].name, "Alpha");
+  EXPECT_EQ(parsed.servers[0].address, "127.0.0.1");
+  EXPECT_EQ(parsed.servers[1].name, "The Beta Server");
+  EXPECT_EQ(parsed.servers[1].address, "127.0.0.2:2214");
+  EXPECT_EQ(parsed.servers[2].name, "Fifteen chars!!");
+  std::vector<size_t> bad_lines;
+  for (const ListProblem& problem : parsed.problems) bad_lines.push_back(problem.line);
+  EXPECT_EQ(bad_lines, (std::vector<size_t>{5, 6, 7, 8, 9, 10, 11, 12, 13}));
+}
+
+class TrackerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = ::testing::TempDir() + "vorn_tracker_" + std::to_string(::getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
+  }
+  void TearDown() override { std::remove(path_.c_str()); }
+
+  void WriteList(const std::string& text) { std::ofstream(path_, std::ios::binary | std::ios::trunc) << text; }
+  bool Open() { return tracker_.Open({kLoopback, 0, path_}); }
+
+  // Sends a request and lets the tracker answer it on this thread.
+  std::optional<Datagram> Ask(const TestPeer& peer, std::span<const uint8_t> request) {
+    peer.Send(tracker_.LocalAddress(), request);
+    return Answer(peer);
+  }
+  // A pass may end early (an empty datagram reads like an empty queue), so
+  // a few passes are allowed before giving up.
+  std::optional<Datagram> Answer(const TestPeer& peer) {
+    for (int pass = 0; pass < 3; ++pass) {
+      EXPECT_TRUE(tracker_.RunOnce(std::chrono::milliseconds(kWaitMs)));
+      if (std::optional<Datagram> answer = peer.Receive(kQuietMs)) return answer;
+    }
+    return std::nullopt;
+  }
+  std::optional<Datagram> Ask(const TestPeer& peer, std::string_view request) { return Ask(peer, Bytes(request)); }
+
+  std::string path_;
+  ManualClock clock_;
+  std::ostringstream log_;
+  std::ostringstream errors_;
+  Tracker tracker_{clock_, log_, errors_};
+};
+
+TEST_F(TrackerTest, AnswersBothListRequestsWithTheList) {
+  WriteList("# two servers\nAlpha 127.0.0.1\n\nThe Beta Server 127.0.0.2:2214\n");
+  ASSERT_TRUE(Open());
+  TestPeer client;
+  std::vector<uint8_t> expected = Bytes(
+      "VORN-"
+      "Alpha           127.0.0.1\r\n"              // name padded to 15, one blank
+      "The Beta Server 127.0.0.2:2214\r\n"
+      "\0"s);
+  for (std::string_view request : {"VORNq", "VORN="}) {
+    std::optional<Datagram> answer = Ask(client, request);
+    ASSERT_TRUE(answer) << request;
+    EXPECT_EQ(answer->bytes, expected) << request;
+    EXPECT_EQ(answer->from, tracker_.LocalAddress());
+  }
+  EXPECT_NE(log_.str().find("'q': server list with 2 server(s)"), std::string::npos) << log_.str();
+  EXPECT_NE(log_.str().find("'=': server list with 2 server(s)"), std::string::npos) << log_.str();
+  EXPECT_EQ(errors_.str(), "");
+}
+
+TEST_F(TrackerTest, ReadsTheFileAgainWhenItChangesAndReportsBadLinesOnce) {
+  WriteList("Alpha 127.0.0.1\n");
+  ASSERT_TRUE(Open());
+  TestPeer client;
+  ASSERT_TRUE(Ask(client, "VORNq"));
+
+  WriteList("Alpha 127.0.0.1\nbroken line 1.2.3\nBeta 127.0.0.2\n");
+  std::optional<Datagram> answer = Ask(client, "VORNq");
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->bytes, Bytes("VORN-Alpha           127.0.0.1\r\nBeta            127.0.0.2\r\n\0"s));
+  ASSERT_TRUE(Ask(client, "VORNq"));  // unchanged: not read, not reported again
+  EXPECT_EQ(errors_.str(), path_ + ":2: the address is not A.B.C.D or A.B.C.D:PORT; line skipped\n");
+
+  // A list that vanishes leaves the last one in use, reported once.
+  std::remove(path_.c_str());
+  ASSERT_TRUE(Ask(client, "VORNq"));
+  answer = Ask(client, "VORNq");
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->bytes.size(), 5u + 2 * 27 + 1);
+  std::string errors = errors_.str();
+  EXPECT_EQ(errors.find("cannot read"), errors.rfind("cannot read")) << errors;
+}
+
+TEST_F(TrackerTest, KeepsAHugeListWithinOneDatagram) {
+  std::string file;
+  std::string all_entries;
+  for (int i = 0; i < 1000; ++i) {
+    std::string name = "Server" + std::to_string(i);
+    std::string address = Format("127.0.%d.%d:2213", i / 250, i % 250 + 1);
+    file += name + " " + address + "\n";
+    all_entries += Format("%-15s %s\r\n", name.c_str(), address.c_str());
+  }
+  WriteList(file);
+  ASSERT_TRUE(Open());
+  TestPeer client;
+  std::optional<Datagram> answer = Ask(client, "VORN=");
+  ASSERT_TRUE(answer);
+  ASSERT_LE(answer->bytes.size(), kMaxDatagram);
+  EXPECT_EQ(answer->bytes.back(), 0);
+  // Whole entries from the top of the file, and no room for the next one.
+  std::string sent(answer->bytes.begin() + 5, answer->bytes.end() - 1);
+  EXPECT_EQ(all_entries.substr(0, sent.size()), sent);
+  size_t next_entry = all_entries.find("\r\n", sent.size()) + 2 - sent.size();
+  EXPECT_GT(answer->bytes.size() + next_entry, kMaxDatagram);
+  EXPECT_NE(log_.str().find("more left out"), std::string::npos) << log_.str();
+}
+
+TEST_F(TrackerTest, TellsTheAskingPlayerDirectlyThatItKeepsNoPlayerInformation) {
+  WriteList("Alpha 127.0.0.1\n");
+  ASSERT_TRUE(Open());
+  TestPeer server;
+  TestPeer player;
+  std::array<uint8_t, kPlayerInfoRequestSize> request{};
+  ASSERT_EQ(BuildPlayerInfoRequest(request, {"Zed"}), request.size());
+  std::array<uint8_t, kForwardedPlayerInfoSize> forwarded{};
+  ASSERT_EQ(BuildForwardedPlayerInfo(forwarded, request, player.Address()), forwarded.size());
+
+  server.Send(tracker_.LocalAddress(), forwarded);
+  std::optional<Datagram> answer = Answer(player);
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->bytes, Bytes("VORNwNo information about Zed is kept by this tracker.\0"s));
+  answer = Ask(server, "VORNq");  // the server itself got nothing before its list
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->bytes[4], '-');
+}
+
+TEST_F(TrackerTest, IgnoresEverythingElse) {
+  WriteList("Alpha 127.0.0.1\n");
+  ASSERT_TRUE(Open());
+  TestPeer client;
+  std::array<uint8_t, kForwardedPlayerInfoSize> to_nobody{};
+  std::array<uint8_t, kPlayerInfoRequestSize> request{};
+  BuildPlayerInfoRequest(request, {"Zed"});
+  BuildForwardedPlayerInfo(to_nobody, request, {0, 0});
+  std::vector<std::vector<uint8_t>> junk = {
+      Bytes(""), Bytes("VOR"), Bytes("VORq"), Bytes("XORNq"), Bytes("VORNQ"), Bytes("VORNqq"),
+      Bytes("VORNP\x7F\0\0\x01\x1A\x0AVORNq"s),  // a wrap is no business of the tracker's
+      {request.begin(), request.end()},        // not forwarded by a server
+      {to_nobody.begin(), to_nobody.end()},    // nobody to answer
+      std::vector<uint8_t>(kMaxDatagram + 1, 'q'),
+  };
+  for (const auto& datagram : junk) client.Send(tracker_.LocalAddress(), datagram);
+  std::optional<Datagram> answer = Ask(client, "VORNq");
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->bytes[4], '-');
+  EXPECT_TRUE(client.Quiet());
+}
+
+TEST_F(TrackerTest, RunsOnAThreadUntilStopped) {
+  ASSERT_TRUE(tracker_.Open({kLoopback, 0, ""}));
+  std::thread loop([&] { tracker_.Run(); });
+  TestPeer client;
+  client.Send(tracker_.LocalAddress(), "VORNq");
+  std::optional<Datagram> answer = client.Receive();
+  tracker_.Stop();
+  loop.join();
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->bytes, Bytes("VORN-\0"s));  // no list file: an empty list
+  EXPECT_FALSE(tracker_.RunOnce(std::chrono::milliseconds(0)));
+}
+
+TEST(TrackerOptions, ParsesFlagsAndRefusesMistakes) {
+  std::string error;
+  std::optional<TrackerOptions> options = ParseTrackerOptions({"--port", "7000", "--bind=0.0.0.0", "--list", "s.txt"}, error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_EQ(options->config.port, 7000);
+  EXPECT_EQ(options->config.bind_ip, 0u);
+  EXPECT_EQ(options->config.list_path, "s.txt");
+  options = ParseTrackerOptions({}, error);
+  ASSERT_TRUE(options);
+  EXPECT_EQ(options->config.port, 6666);
+  EXPECT_EQ(options->config.bind_ip, kLoopback);
+  for (std::vector<std::string> bad : {std::vector<std::string>{"--port", "70000"}, {"--port", "-1"}, {"--bind", "1.2.3"},
+                                       {"--bind", "localhost"}, {"--list"}, {"--motd", "hi"}, {"extra"}}) {
+    error.clear();
+    EXPECT_FALSE(ParseTrackerOptions(bad, error)) << bad[0];
+    EXPECT_FALSE(error.empty());
+  }
+  for (const char* flag : {"--list", "--port", "--bind", "--help"})
+    EXPECT_NE(TrackerUsage().find(flag), std::string::npos) << flag;
+}
+
+}  // namespace
+}  // namespace vorn
