@@ -83,11 +83,16 @@ void UdpEndpoint::CloseUdpEndpoint() {
 int UdpEndpoint::SendPacket(uint32_t ip, uint16_t port, std::span<const uint8_t> data) const {
   if (data.size() > kMaxSendSize) return -1;
   PeerAddress proxy = addresses_.proxy.Load();
-  if (!proxy.IsSet()) return socket_.SendTo({ip, port}, data);
+  if (!proxy.IsSet()) return Observed(PeerAddress{ip, port}, socket_.SendTo({ip, port}, data));
   // Local to the call: several threads send at once without a lock.
   std::array<uint8_t, kMaxSendSize + kWrapHeaderSize> wrapped;
   size_t size = BuildProxyWrap(wrapped, ProxyWrap{{ip, port}, data});
-  return socket_.SendTo(proxy, std::span<const uint8_t>(wrapped.data(), size));
+  return Observed(proxy, socket_.SendTo(proxy, std::span<const uint8_t>(wrapped.data(), size)));
+}
+
+int UdpEndpoint::Observed(PeerAddress to, int sent) const {
+  if (traffic_observer_ != nullptr && sent >= 0) traffic_observer_->OnSent(to);
+  return sent;
 }
 
 bool UdpEndpoint::StartReceiveThread() {
@@ -127,8 +132,9 @@ void UdpEndpoint::ReceiveWaiting() {
     bool truncated = false;
     int got = socket_.RecvFrom(receive_buffer_, from, truncated);
     if (got < 0 || !from.IsSet()) return;
-    if (truncated) continue;  // larger than any datagram of the protocol
-    HandleDatagram(std::span<const uint8_t>(receive_buffer_.data(), static_cast<size_t>(got)), from);
+    // Larger than any datagram of the protocol when truncated.
+    if (!truncated) HandleDatagram(std::span<const uint8_t>(receive_buffer_.data(), static_cast<size_t>(got)), from);
+    if (traffic_observer_ != nullptr) traffic_observer_->OnDispatched();
   }
 }
 

@@ -26,6 +26,19 @@ struct EndpointConfig {
   std::string my_ip;     // the own address as dotted text; empty: find it
 };
 
+// Told of every datagram the endpoint sends and of every one its receive
+// thread has handled; tests use it to wait until loopback traffic has landed.
+class TrafficObserver {
+ public:
+  virtual ~TrafficObserver() = default;
+  // The sending thread, after a successful send; to is where the datagram
+  // went (the proxy when it was wrapped).
+  virtual void OnSent(PeerAddress to) = 0;
+  // The receive thread, after a received datagram has been dispatched or
+  // dropped.
+  virtual void OnDispatched() = 0;
+};
+
 class UdpEndpoint {
  public:
   // The largest datagram SendPacket takes: a relayed datagram of the
@@ -56,6 +69,10 @@ class UdpEndpoint {
   // message window and returns false.
   bool StartReceiveThread();
 
+  // Null by default. Set it before the receive thread starts; it must
+  // outlive the endpoint's use.
+  void SetTrafficObserver(TrafficObserver* observer) { traffic_observer_ = observer; }
+
   bool IsOpen() const { return socket_.valid(); }
   uint16_t BoundPort() const { return bound_port_; }
 
@@ -64,6 +81,8 @@ class UdpEndpoint {
   void ReceiveLoop(std::stop_token stop);
   void ReceiveWaiting();
   void HandleDatagram(std::span<const uint8_t> received, PeerAddress from) const;
+  // Reports a successful send to the traffic observer; returns sent.
+  int Observed(PeerAddress to, int sent) const;
 
   Clock& clock_;
   Dialogs& dialogs_;
@@ -77,6 +96,7 @@ class UdpEndpoint {
   uint16_t bound_port_ = 0;
   // The receive thread's alone; a datagram larger than this is dropped.
   std::array<uint8_t, kMaxDatagram> receive_buffer_{};
+  TrafficObserver* traffic_observer_ = nullptr;
   std::jthread receive_thread_;
 };
 

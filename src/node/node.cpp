@@ -6,7 +6,9 @@ Node::Node(const NodePorts& ports, NodeOptions options)
     : ports_(ports),
       options_(std::move(options)),
       settings_(ports.profile, ports.dialogs, ports.user_info),
-      endpoint_(ports.clock, ports.dialogs, ports.messages, addresses_, dispatcher_, options_.own_address_sources) {
+      endpoint_(ports.clock, ports.dialogs, ports.messages, addresses_, dispatcher_, options_.own_address_sources),
+      connection_({ports.clock, ports.ui, ports.messages, ports.dialogs, settings_, addresses_, endpoint_}),
+      local_server_({ports.clock, ports.ui, ports.messages, endpoint_, addresses_, connection_}) {
   RegisterHandlers();
 }
 
@@ -15,6 +17,8 @@ Node::~Node() { Shutdown(); }
 void Node::RegisterHandlers() {
   // The dispatcher drops every type that has no handler yet; the connection,
   // local server, IPX and chat subsystems register theirs here as they join.
+  connection_.RegisterHandlers(dispatcher_);
+  local_server_.RegisterHandlers(dispatcher_);
 }
 
 bool Node::Start() {

@@ -4,6 +4,7 @@
 // run side by side in one process.
 #include <memory>
 
+#include "connection/connection.h"
 #include "net/dispatch.h"
 #include "net/shared_addresses.h"
 #include "net/udp_endpoint.h"
@@ -12,6 +13,7 @@
 #include "platform/message_window.h"
 #include "platform/profile.h"
 #include "platform/ui_loop.h"
+#include "server/local_server.h"
 #include "settings/settings_store.h"
 #include "settings/user_info.h"
 
@@ -55,6 +57,11 @@ class Node {
   const NodePorts& ports() const { return ports_; }
   // The own address and bound port, as the network sees this node.
   PeerAddress LocalAddress() const { return addresses_.local.Load(); }
+  // Joining and leaving servers, the proxy greeting, queries; the client's
+  // handlers.
+  Connection& connection() { return connection_; }
+  // The server side: admission, relay, liveness, listings; local server mode.
+  LocalServer& local_server() { return local_server_; }
 
  private:
   void RegisterHandlers();
@@ -65,6 +72,8 @@ class Node {
   Dispatcher dispatcher_;
   SettingsStore settings_;
   UdpEndpoint endpoint_;
+  Connection connection_;
+  LocalServer local_server_;
   bool started_ = false;
 };
 

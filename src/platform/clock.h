@@ -4,6 +4,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 namespace vorn {
 
@@ -35,12 +37,20 @@ class ManualClock final : public Clock {
   explicit ManualClock(int64_t start_seconds = 1'000'000) : seconds_base_(start_seconds) {}
   int32_t NowMs() const override { return static_cast<int32_t>(ms_.load(std::memory_order_acquire)); }
   int64_t NowSeconds() const override { return seconds_base_ + ms_.load(std::memory_order_acquire) / 1000; }
-  void SleepMs(int32_t ms) override { Advance(ms); }
+  void SleepMs(int32_t ms) override {
+    Advance(ms);
+    if (sleep_hook_) sleep_hook_();
+  }
   void Advance(int64_t ms) { ms_.fetch_add(ms, std::memory_order_acq_rel); }
+  // Runs on the sleeping thread after each SleepMs has advanced the time: a
+  // test lets loopback traffic land there, which a real sleep would allow.
+  // Set it before any thread sleeps on this clock.
+  void SetSleepHook(std::function<void()> hook) { sleep_hook_ = std::move(hook); }
 
  private:
   int64_t seconds_base_;
   std::atomic<int64_t> ms_{0};
+  std::function<void()> sleep_hook_;
 };
 
 }  // namespace vorn

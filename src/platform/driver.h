@@ -2,8 +2,10 @@
 // The game-side IPX device. The real device does not exist on this
 // platform; user-mode drivers (a simulated one for tests, a DOSBox IPX
 // tunnel endpoint) implement this port.
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 
@@ -24,6 +26,16 @@ struct LinkInfo {
 struct GameQuery {
   uint16_t socket = 0;
   char name[8] = {};
+
+  // `socket` holds the two travelling bytes in memory in that order (a copy
+  // of them, not a number): set and read it through these, so that neither
+  // side depends on the host's byte order. Socket 0x5100 is {0x51, 0x00}.
+  std::array<uint8_t, 2> SocketBytes() const {
+    std::array<uint8_t, 2> bytes{};
+    std::memcpy(bytes.data(), &socket, bytes.size());
+    return bytes;
+  }
+  void SetSocketBytes(std::array<uint8_t, 2> bytes) { std::memcpy(&socket, bytes.data(), bytes.size()); }
 };
 
 class Driver {
@@ -32,16 +44,25 @@ class Driver {
   // Opens the device. On failure error_code receives the platform's code.
   virtual bool Open(uint32_t& error_code) = 0;
   // Register control code: learns the own node and hands back the ring of
-  // kRingSlotCount slots of kRingSlotBytes that both sides share.
+  // kRingSlotCount slots of kRingSlotBytes that both sides share. The driver
+  // fills slots only through PacketSlot::Fill (ipx/packet_ring.h), which
+  // publishes the hand-over word last. On false the ring is left unset and
+  // the program never touches it.
   virtual bool Register(const LinkInfo& info, std::span<uint8_t>& ring) = 0;
   // Deliver control code: one game frame from a sender to the local game.
+  // Deliver and QueryGame come from the receive thread, also while the UI
+  // thread closes and reopens the link.
   virtual void Deliver(PeerAddress sender, std::span<const uint8_t> frame) = 0;
   // Query control code.
   virtual GameQuery QueryGame() = 0;
-  // The driver's event: true when signalled within timeout_ms.
+  // The driver's event, auto-reset: true when signalled within timeout_ms
+  // (a signal given while nobody waits is kept for the next wait).
   virtual bool WaitForEvent(int32_t timeout_ms) = 0;
-  // Wakes a waiter for shutdown.
+  // Wakes a waiter for shutdown: signals the event like a filled slot does,
+  // and is likewise kept when nobody waits yet, so it is never lost.
   virtual void Wake() = 0;
+  // Closes the device. Open and Register may follow again: a link restart
+  // after an own-address change.
   virtual void Close() = 0;
 };
 

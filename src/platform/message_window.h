@@ -12,6 +12,10 @@ class MessageWindow {
  public:
   virtual ~MessageWindow() = default;
   virtual void Append(std::string_view text, MessageClass cls) = 0;
+  // UI thread: the view that was activated last (the message window or a
+  // chat window); the text is dropped when none has been. A surface without
+  // views of its own has only the message window to show it in.
+  virtual void AppendToActiveView(std::string_view text, MessageClass cls) { Append(text, cls); }
 };
 
 }  // namespace vorn

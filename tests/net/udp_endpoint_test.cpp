@@ -26,6 +26,7 @@ struct RecordingDialogs final : Dialogs {
   }
   bool AskYesNo(std::string_view, std::string_view) override { return false; }
   void Beep() override {}
+  std::unique_ptr<ProgressDialog> CreateProgressDialog() override { return nullptr; }
 };
 
 struct NullWindow final : MessageWindow {

@@ -14,6 +14,7 @@
 #include "platform/event_loop.h"
 #include "platform/memory_profile.h"
 #include "support/scripted_dialogs.h"
+#include "support/traffic.h"
 
 namespace vorn {
 
@@ -27,9 +28,24 @@ class RecordingWindow final : public MessageWindow {
     }
     changed_.notify_all();
   }
+  // Query output: recorded apart from the message window's own text.
+  void AppendToActiveView(std::string_view text, MessageClass) override {
+    std::lock_guard lock(mutex_);
+    view_text_ += text;
+  }
   std::string Text() const {
     std::lock_guard lock(mutex_);
     return text_;
+  }
+  std::string ViewText() const {
+    std::lock_guard lock(mutex_);
+    return view_text_;
+  }
+  void Clear() {
+    std::lock_guard lock(mutex_);
+    text_.clear();
+    view_text_.clear();
+    lines_.clear();
   }
   // Waits (bounded, in real time: the text comes from another thread) until
   // the recorded text holds needle.
@@ -42,6 +58,7 @@ class RecordingWindow final : public MessageWindow {
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::string text_;
+  std::string view_text_;
   std::vector<std::pair<MessageClass, std::string>> lines_;
 };
 
@@ -54,8 +71,27 @@ struct TestNode {
     NodeOptions options;
     options.ephemeral_port = true;
     node = std::make_unique<Node>(NodePorts{clock, loop, window, dialogs, profile, user_info}, options);
+    dialogs.loop = &loop;
   }
   PeerAddress address() const { return node->LocalAddress(); }
+
+  // Joins a test's traffic count: every sleep on this node's clock then waits
+  // until the datagrams sent to the test's nodes and fake peers have been
+  // handled. Call before Start.
+  void CountTraffic(TrafficCounter& counter) {
+    traffic = &counter;
+    node->endpoint().SetTrafficObserver(&counter);
+    clock.SetSleepHook([&counter] { counter.WaitSettled(); });
+  }
+  // Starts the node and watches its bound address (which stays its address
+  // on loopback even when a server reports another).
+  bool Start() {
+    if (!node->Start()) return false;
+    if (traffic != nullptr) traffic->Watch({0x7F000001, node->endpoint().BoundPort()});
+    return true;
+  }
+  PeerAddress bound() const { return {0x7F000001, node->endpoint().BoundPort()}; }
+  TrafficCounter* traffic = nullptr;
 
   ManualClock clock;
   EventLoop loop{clock, EventLoop::Idle::AdvanceClock};

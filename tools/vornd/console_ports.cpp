@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/headless_progress.h"
+
 namespace vorn {
 
 void StreamMessageWindow::Append(std::string_view text, MessageClass) {
@@ -28,6 +30,10 @@ bool ConsoleDialogs::AskYesNo(std::string_view caption, std::string_view text) {
                static_cast<int>(text.size()), text.data());
   std::fflush(out_);
   return false;
+}
+
+std::unique_ptr<ProgressDialog> ConsoleDialogs::CreateProgressDialog() {
+  return std::make_unique<HeadlessProgressDialog>(ui_);
 }
 
 }  // namespace vorn

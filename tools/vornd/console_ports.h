@@ -6,6 +6,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/message_window.h"
+#include "platform/ui_loop.h"
 #include "settings/user_info.h"
 
 namespace vorn {
@@ -24,14 +25,18 @@ class StreamMessageWindow final : public MessageWindow {
 
 class ConsoleDialogs final : public Dialogs {
  public:
-  explicit ConsoleDialogs(std::FILE* out) : out_(out) {}
+  // Progress dialogs wait modally on ui.
+  ConsoleDialogs(std::FILE* out, UiLoop& ui) : out_(out), ui_(ui) {}
   void ShowMessage(std::string_view caption, std::string_view text) override;
   // Nobody can answer: every question is answered No.
   bool AskYesNo(std::string_view caption, std::string_view text) override;
   void Beep() override {}
+  // Shows nothing: the operation's own lines tell what happens.
+  std::unique_ptr<ProgressDialog> CreateProgressDialog() override;
 
  private:
   std::FILE* out_;
+  UiLoop& ui_;
 };
 
 // The identity must come from flags or the profile: there is no form to fill.

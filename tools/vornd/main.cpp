@@ -56,7 +56,7 @@ int Run(const VorndOptions& options) {
   EventLoop loop(clock, EventLoop::Idle::Wait);
   SignalWatcher signal_watcher(loop);
   StreamMessageWindow messages(stdout);
-  ConsoleDialogs dialogs(stderr);
+  ConsoleDialogs dialogs(stderr, loop);
   NoUserInfoDialog user_info;
   Node node({clock, loop, messages, dialogs, profile, user_info});
   if (!node.Start()) return 1;

@@ -1,0 +1,168 @@
+// Sending with acknowledgement and retransmission, and the first steps of
+// every inbound chat packet: who sent it, acknowledging it, quits, the
+// duplicate filter and the join notice.
+#include <array>
+
+#include "chat/chat.h"
+#include "net/messages.h"
+#include "platform/byte_io.h"
+#include "platform/text.h"
+
+namespace vorn {
+namespace {
+
+// A difference of two NowMs readings, correct across the clock's wrap.
+int32_t ElapsedMs(int32_t now_ms, int32_t since_ms) {
+  return static_cast<int32_t>(static_cast<uint32_t>(now_ms) - static_cast<uint32_t>(since_ms));
+}
+
+bool KeepsPending(int peer_index, ChatSubtype subtype) {
+  return peer_index != kLocalPeer && peer_index != kRelayPeer && subtype != ChatSubtype::Ack &&
+         subtype != ChatSubtype::PingReply;
+}
+
+// A WhoReply names only the channel, not its password.
+std::string_view HeaderChannel(std::string_view channel, ChatSubtype subtype) {
+  if (subtype != ChatSubtype::WhoReply) return channel;
+  return channel.substr(0, channel.find(' '));
+}
+
+// A retransmitted ping carries the time it leaves, so the round trip
+// measures this copy. The text may grow a digit, so the length follows it.
+void RestampPing(PendingChatPacket& record, int32_t now_ms) {
+  std::string stamp = Format("%d", now_ms);
+  size_t end = kChatPayloadOffset + stamp.size();
+  std::copy(stamp.begin(), stamp.end(), record.bytes.begin() + kChatPayloadOffset);
+  record.bytes[end] = 0;
+  record.length = end + 1;
+}
+
+}  // namespace
+
+bool Chat::SendChat(int peer_index, ChatSubtype subtype, std::span<const uint8_t> payload) {
+  bool sent = false;
+  WithState([&](ChatOutput& out) { sent = SendLocked(peer_index, subtype, payload, out); });
+  return sent;
+}
+
+void Chat::BroadcastChat(ChatSubtype subtype, std::span<const uint8_t> payload) {
+  WithState([&](ChatOutput& out) { BroadcastLocked(subtype, payload, out); });
+}
+
+bool Chat::SendLocked(int peer_index, ChatSubtype subtype, std::span<const uint8_t> payload, ChatOutput& out) {
+  if (payload.size() > kMaxChatPayload || peer_index < kLocalPeer || peer_index > kRelayPeer) return false;
+  const ChatPeer& peer = peers_[peer_index];
+  if (peer.address.ip == 0) return false;
+  bool relayed = peer.address.ip == kRelayAddress.ip;
+  const ChatPeer& self = peers_.local();
+  ChatHeader header{relayed ? kTypeBroadcastFrame : kTypeGameFrame, ++sequence_, subtype,
+                    HeaderChannel(self.channel.view(), subtype), self.nickname.view(), ++serial_};
+  std::array<uint8_t, kMaxChatPacket> buffer;
+  size_t size = BuildChatPacket(buffer, header, payload);
+  std::span<const uint8_t> packet(buffer.data(), size);
+  if (KeepsPending(peer_index, subtype) && pending_.Keep(peer.address, packet, NowMs()) == nullptr) {
+    out.ToChannel(self.channel.view(), "*** Out of memory!  Can't send!\r\n", Colour(MessageClass::Server));
+    return false;
+  }
+  PeerAddress to = relayed ? addresses_.server.Load() : peer.address;
+  if (to.ip != 0) Transmit(to, packet);
+  return true;
+}
+
+bool Chat::SendText(int peer_index, ChatSubtype subtype, std::string_view text, ChatOutput& out) {
+  if (text.size() >= kMaxChatPayload) return false;
+  std::array<uint8_t, kMaxChatPayload> payload{};
+  std::copy(text.begin(), text.end(), payload.begin());
+  return SendLocked(peer_index, subtype, std::span<const uint8_t>(payload.data(), text.size() + 1), out);
+}
+
+void Chat::BroadcastLocked(ChatSubtype subtype, std::span<const uint8_t> payload, ChatOutput& out) {
+  for (int i = kLocalPeer; i <= kLastOtherPeer; ++i) {
+    if (peers_[i].address.ip != 0) SendLocked(i, subtype, payload, out);
+  }
+}
+
+void Chat::BroadcastText(ChatSubtype subtype, std::string_view text, ChatOutput& out) {
+  for (int i = kLocalPeer; i <= kLastOtherPeer; ++i) {
+    if (peers_[i].address.ip != 0) SendText(i, subtype, text, out);
+  }
+}
+
+void Chat::Transmit(PeerAddress to, std::span<const uint8_t> packet) {
+  if (send_) send_(to, packet);
+}
+
+void Chat::TickPending(ChatOutput& out) {
+  int32_t now = NowMs();
+  pending_.ForEachInUse([&](PendingChatPacket& record) {
+    if (ElapsedMs(now, record.firstSent) > kDropPeerAfterMs) {
+      // Silence for this long means the user is gone; no line says so.
+      int index = peers_.FindOther(record.peer);
+      if (index > 0) {
+        peers_.Clear(index);
+        out.RefreshChatList();
+      }
+      record.inUse = false;
+      return;
+    }
+    if (ElapsedMs(now, record.firstSent) <= kRetransmitAfterMs) return;
+    if (record.subtype == ChatSubtype::PingRequest) RestampPing(record, now);
+    Transmit(record.peer, record.packet());
+    record.lastSent = now;
+  });
+}
+
+void Chat::OnChatPacket(PeerAddress sender, std::span<const uint8_t> body) {
+  std::optional<ChatPacketView> packet = ParseChatBody(body);
+  if (!packet || !windows_.HasChatWindows()) return;
+  bool list_open = windows_.IsChatListOpen();
+  WithState([&](ChatOutput& out) {
+    if (chat_mode_on_) HandleChatPacket(sender, *packet, list_open, out);
+  });
+}
+
+void Chat::HandleChatPacket(PeerAddress sender, const ChatPacketView& packet, bool list_open, ChatOutput& out) {
+  Inbound in{sender, peers_.FindOrAddChatPeer(sender, packet.channel, packet.nickname), list_open, packet,
+             PayloadText(packet.payload)};
+  const PeerLookup& who = in.who;
+  if (who.index > kLocalPeer && (who.isNew || who.channelChanged || who.nickChanged)) out.RefreshChatList();
+  if (packet.subtype == ChatSubtype::Ack) return HandleAck(in, out);
+  if (packet.subtype == ChatSubtype::Quit) return HandleQuit(in, out);
+  if (who.index >= 0) SendText(who.index, ChatSubtype::Ack, Format("%u", packet.serial), out);
+  if (who.index >= 0 && packet.subtype != ChatSubtype::FileFragment &&
+      history_.IsDuplicate(packet.subtype, who.index, in.text, clock_.NowSeconds())) {
+    return;
+  }
+  // Subtype 2 is kept from announcing its sender; no side sends it today.
+  if (who.isNew && who.index > kLocalPeer && static_cast<uint16_t>(packet.subtype) != 2 && !list_open) {
+    out.ToChannel(packet.channel,
+                  "*** " + std::string(packet.nickname) + "(" + FormatPeerAddress(sender) + ") has joined Vorn Chat\r\n",
+                  Colour(MessageClass::Server));
+  }
+  HandleEvent(in, out);
+}
+
+void Chat::HandleAck(const Inbound& in, ChatOutput& out) {
+  std::optional<AcknowledgedPacket> acked = pending_.Acknowledge(ParseSerial(in.text));
+  if (in.who.index < 0) return;
+  ChatPeer& peer = peers_[in.who.index];
+  // Only the first acknowledgement of a fragment moves the transfer on:
+  // a repeated one would put a second fragment in flight.
+  bool fragment_done = acked && acked->wasInUse && acked->subtype == ChatSubtype::FileFragment;
+  if ((fragment_done && peer.bytesSent != 0) || peer.fragmentHeld) SendNextFragment(in.who.index, in.packet.channel, out);
+}
+
+void Chat::HandleQuit(const Inbound& in, ChatOutput& out) {
+  if (in.who.index < 0 || in.who.isNew) return;
+  if (!in.listOpen) {
+    out.ToChannel(in.packet.channel,
+                  Format("*** %s has quit Vorn Chat (%.*s).\r\n", std::string(peers_[in.who.index].nickname.view()).c_str(),
+                         static_cast<int>(in.text.size()), in.text.data()),
+                  Colour(MessageClass::Server));
+  }
+  // The local user's entry stays: it is never taken from a packet.
+  if (in.who.index != kLocalPeer) peers_.Clear(in.who.index);
+  if (in.listOpen) out.RefreshChatList();
+}
+
+}  // namespace vorn

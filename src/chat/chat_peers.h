@@ -1,0 +1,89 @@
+#pragma once
+// The chat users this side knows: entry 0 is the local user, 1 to 99 the
+// others as their packets arrive, 100 stands for everybody through the
+// server. A full table refuses new users instead of growing.
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "chat/chat_packet.h"
+#include "platform/peer_address.h"
+
+namespace vorn {
+
+// A nickname or channel key of at most 15 characters, without allocating:
+// the receive path copies these from every packet.
+class ChatName {
+ public:
+  ChatName() = default;
+  explicit ChatName(std::string_view text) { Assign(text); }
+  void Assign(std::string_view text);
+  void Clear() { length_ = 0; }
+  std::string_view view() const { return {chars_.data(), length_}; }
+  bool empty() const { return length_ == 0; }
+
+ private:
+  std::array<char, kChatNameMax> chars_{};
+  size_t length_ = 0;
+};
+
+struct ChatPeer {
+  PeerAddress address;       // ip 0: free; 0xFFFFFFFF: everybody
+  ChatName nickname;
+  ChatName channel;          // the channel key the user is in now
+  int16_t offeredFileIndex = 0;  // the offered file this user fetches
+  uint32_t bytesSent = 0;    // offset of the next fragment to it; 0: none
+  // Its last fragment waits for the user's outstanding acknowledgements.
+  bool fragmentHeld = false;
+
+  bool IsFree() const { return address.ip == 0 && address.port == 0; }
+};
+
+inline constexpr int kLocalPeer = 0;
+inline constexpr int kLastOtherPeer = 99;
+inline constexpr int kRelayPeer = 100;
+inline constexpr size_t kChatPeerCount = 101;
+inline constexpr PeerAddress kRelayAddress{0xFFFFFFFF, 0xFFFF};
+
+struct PeerLookup {
+  int index = -1;  // -1 when the table is full
+  bool isNew = false;
+  bool channelChanged = false;
+  bool nickChanged = false;
+};
+
+enum class TargetStatus { kFound, kUnknownUser, kNoSuchNode };
+
+struct ChatTarget {
+  TargetStatus status = TargetStatus::kUnknownUser;
+  int index = -1;
+};
+
+class ChatPeerTable {
+ public:
+  ChatPeerTable();
+
+  // Chat mode starts: entry 0 is the local user, 1 to 99 are emptied.
+  void Reset(PeerAddress local, std::string_view nickname, std::string_view channel);
+
+  // The sender's entry, added when unknown. Entries other than the local
+  // user take the packet's nickname and channel.
+  PeerLookup FindOrAddChatPeer(PeerAddress sender, std::string_view channel, std::string_view nickname);
+
+  // An entry 1 to 99 with this address, or -1.
+  int FindOther(PeerAddress address) const;
+
+  // A user named by nickname (ignoring case) or by '#' and an entry number.
+  ChatTarget ResolveTarget(std::string_view name) const;
+
+  void Clear(int index) { peers_[static_cast<size_t>(index)] = ChatPeer{}; }
+  ChatPeer& operator[](int index) { return peers_[static_cast<size_t>(index)]; }
+  const ChatPeer& operator[](int index) const { return peers_[static_cast<size_t>(index)]; }
+  ChatPeer& local() { return peers_[kLocalPeer]; }
+  const ChatPeer& local() const { return peers_[kLocalPeer]; }
+
+ private:
+  std::array<ChatPeer, kChatPeerCount> peers_{};
+};
+
+}  // namespace vorn

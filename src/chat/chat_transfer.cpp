@@ -1,0 +1,206 @@
+// Offering files, fetching them, and both sides of a transfer: one fragment
+// of at most 500 bytes in flight per downloader, the next one sent when the
+// previous one is acknowledged.
+#include <algorithm>
+
+#include "chat/chat.h"
+#include "chat/command_text.h"
+#include "platform/text.h"
+
+namespace vorn {
+namespace {
+
+// "<nickname> <number> <file name>" of /get and /xget.
+struct GetArguments {
+  std::string_view nickname;
+  std::string_view number;
+  std::string_view file_name;
+};
+
+std::optional<GetArguments> SplitGetArguments(std::string_view argument) {
+  size_t blank = argument.find(' ');
+  if (blank == std::string_view::npos) return std::nullopt;
+  GetArguments parts;
+  parts.nickname = argument.substr(0, std::min(blank, kChatNameMax));
+  std::string_view rest = TrimLeadingBlanks(argument.substr(blank + 1));
+  blank = rest.find(' ');
+  if (blank == std::string_view::npos) return std::nullopt;
+  parts.number = rest.substr(0, blank);
+  parts.file_name = TrimLeadingBlanks(rest.substr(blank + 1));
+  if (parts.file_name.empty()) return std::nullopt;
+  return parts;
+}
+
+}  // namespace
+
+void Chat::CmdProgress(const CommandCall& call) {
+  WithState([&](ChatOutput& out) {
+    for (int i = kLocalPeer; i <= kLastOtherPeer; ++i) {
+      const ChatPeer& peer = peers_[i];
+      if (peer.bytesSent == 0) continue;
+      out.ToInput(call.input,
+                  Format("*** %u bytes transferred to %s.\r\n", peer.bytesSent, std::string(peer.nickname.view()).c_str()),
+                  Colour(MessageClass::Server));
+    }
+  });
+}
+
+void Chat::CmdOffer(const CommandCall& call) {
+  std::string_view name = ArgumentAt(call.line, 6);
+  bool bare = call.line.size() == 6;
+  WithState([&](ChatOutput& out) {
+    auto print = [&](std::string_view text) { out.ToInput(call.input, std::string(text), Colour(MessageClass::Server)); };
+    if (bare) return AnnounceOffersLocked(out);
+    if (offers_.count() >= OfferTable::kSlots) return print("*** Already offering 10 files!\r\n");
+    if (name.empty()) return print(kCommandError);
+    if (offers_.Offer(name) != OfferTable::OfferResult::kOffered) return print("*** Cannot open file.\r\n");
+    AnnounceOffersLocked(out);
+  });
+}
+
+void Chat::CmdDeoffer(const CommandCall& call) {
+  std::string_view argument = ArgumentAt(call.line, 8);
+  bool all = EqualsIgnoreCase(argument, "ALL");
+  if (argument.empty() || (!all && !IsDigit(argument[0]))) return PrintCommandError(call.input);
+  // Withdrawing tells nobody: the others learn of it when they ask.
+  WithState([&](ChatOutput& out) {
+    uint32_t colour = Colour(MessageClass::Server);
+    if (all) {
+      out.ToInput(call.input, "*** Deoffering all files.\r\n", colour);
+      offers_.WithdrawAll();
+    } else if (!offers_.Withdraw(ParseDecimal(argument))) {
+      out.ToInput(call.input, "*** File not offered.\r\n", colour);
+    }
+  });
+}
+
+void Chat::CmdGet(const CommandCall& call) { StartDownload(call, 4, false); }
+
+void Chat::CmdXget(const CommandCall& call) { StartDownload(call, 5, true); }
+
+void Chat::StartDownload(const CommandCall& call, size_t argument_at, bool overwrite) {
+  std::string_view argument = ArgumentAt(call.line, argument_at);
+  WithState([&](ChatOutput& out) {
+    auto print = [&](std::string_view text) { out.ToInput(call.input, std::string(text), Colour(MessageClass::Server)); };
+    if (download_.running()) return print("*** Already getting another file.\r\n");
+    size_t blank = argument.find(' ');
+    if (blank == std::string_view::npos) return print(kCommandError);
+    std::string_view typed = argument.substr(0, std::min(blank, kChatNameMax));
+    std::optional<int> index = ResolveOrReport(typed, call.input, "*** User doesn't exist\n\r", out);
+    if (!index) return;
+    std::optional<GetArguments> parts = SplitGetArguments(argument);
+    if (!parts) return print(kCommandError);
+    switch (download_.Start(parts->file_name, overwrite, peers_[*index].address, NowMs())) {
+      case Download::StartResult::kExists: return print("*** File already exists.\r\n");
+      case Download::StartResult::kCannotWrite: return print("*** File cannot be opened for writing.\r\n");
+      case Download::StartResult::kStarted: break;
+    }
+    int32_t number = ParseDecimal(parts->number);
+    print(Format("*** Getting file #%d from %s as \"%s\".\r\n", number,
+                 std::string(peers_[*index].nickname.view()).c_str(), download_.fileName().c_str()));
+    SendText(*index, ChatSubtype::FileRequest, Format("%d", number), out);
+  });
+}
+
+void Chat::AnnounceOffers() {
+  WithState([&](ChatOutput& out) { AnnounceOffersLocked(out); });
+}
+
+void Chat::AnnounceOffersLocked(ChatOutput& out) {
+  BroadcastText(ChatSubtype::Action, "offers the following files for downloading:", out);
+  for (int slot = 0; slot < offers_.count(); ++slot) {
+    if (offers_.IsOffered(slot)) BroadcastText(ChatSubtype::Action, Format("[%d] ", slot) + std::string(offers_.Name(slot)), out);
+  }
+}
+
+bool Chat::SendNextFragment(int peer_index, std::string_view channel, ChatOutput& out) {
+  ChatPeer& peer = peers_[peer_index];
+  std::array<uint8_t, kMaxFragmentData> data;
+  std::optional<size_t> count = offers_.ReadAt(peer.offeredFileIndex, peer.bytesSent, data);
+  if (!count) {
+    out.ToChannel(channel, "*** Cannot set file pointer!\r\n", Colour(MessageClass::Server));
+    // Nothing more can be sent: the transfer ends instead of looking alive.
+    peer.bytesSent = 0;
+    peer.fragmentHeld = false;
+    return false;
+  }
+  std::array<uint8_t, kMaxFragmentPayload> payload;
+  size_t size = BuildFileFragment(payload, peer.bytesSent, std::span<const uint8_t>(data.data(), *count));
+  std::span<const uint8_t> fragment(payload.data(), size);
+  if (*count == kMaxFragmentData) {
+    SendLocked(peer_index, ChatSubtype::FileFragment, fragment, out);
+    peer.bytesSent += static_cast<uint32_t>(kMaxFragmentData);
+    return true;
+  }
+  // The last fragment waits until the user has acknowledged everything
+  // else; the next acknowledgement from it tries again.
+  peer.fragmentHeld = pending_.HasUnacknowledged(peer.address);
+  if (peer.fragmentHeld) return false;
+  SendLocked(peer_index, ChatSubtype::FileFragment, fragment, out);
+  peer.bytesSent = 0;
+  out.ToChannel(channel, Format("*** File transfer to %s has completed.\r\n", std::string(peer.nickname.view()).c_str()),
+                Colour(MessageClass::Server));
+  return true;
+}
+
+void Chat::OnFileRequest(const Inbound& in, ChatOutput& out) {
+  int32_t slot = ParseDecimal(in.text);
+  if (!offers_.IsOffered(slot)) {
+    SendLocked(in.who.index, ChatSubtype::NoFileOffered, {}, out);
+    return;
+  }
+  ChatPeer& peer = peers_[in.who.index];
+  peer.offeredFileIndex = static_cast<int16_t>(slot);
+  out.ToChannel(in.packet.channel,
+                Format("*** %s has requested file #%s.\r\n", std::string(peer.nickname.view()).c_str(),
+                       std::string(in.text).c_str()),
+                Colour(MessageClass::Server));
+  peer.bytesSent = 0;
+  peer.fragmentHeld = false;
+  SendNextFragment(in.who.index, in.packet.channel, out);
+}
+
+void Chat::OnFileFragment(const Inbound& in, ChatOutput& out) {
+  if (!download_.running()) {
+    out.ToChannel(in.packet.channel, "*** Strange file fragment!\r\n", Colour(MessageClass::Server));
+    return;
+  }
+  // Only the user the file was asked from may write into it.
+  if (in.sender != download_.source()) return;
+  std::optional<FileFragmentView> fragment = ParseFileFragment(in.packet.payload);
+  if (!fragment) return;
+  auto fail = [&](std::string_view text) {
+    out.ToChannel(in.packet.channel, std::string(text), Colour(MessageClass::Server));
+    download_.End();
+  };
+  switch (download_.Write(*fragment)) {
+    case Download::WriteResult::kRefused: return;
+    case Download::WriteResult::kSeekFailed: return fail("Error setting file pointer!\r\n");
+    case Download::WriteResult::kWriteFailed: return fail("*** Error writing file!\r\n");
+    case Download::WriteResult::kWritten: break;
+  }
+  if (in.who.index < 0 || fragment->count >= kMaxFragmentData) return;
+  int64_t elapsed = std::max<int64_t>(1, static_cast<int32_t>(static_cast<uint32_t>(NowMs()) -
+                                                               static_cast<uint32_t>(download_.startMs())));
+  int64_t rate = (int64_t{fragment->offset} + fragment->count) / elapsed * 1000;
+  out.ToChannel(in.packet.channel,
+                Format("*** The transfer from %s is complete (%lld bytes/sec).\r\n",
+                       std::string(peers_[in.who.index].nickname.view()).c_str(), static_cast<long long>(rate)),
+                Colour(MessageClass::Server));
+  download_.End();
+}
+
+void Chat::OnNoFileOffered(const Inbound& in, ChatOutput& out) {
+  out.ToChannel(in.packet.channel, "*** No file offered!\r\n", Colour(MessageClass::Server));
+  download_.End();
+}
+
+void Chat::OnDownloadCancelled(const Inbound& in, ChatOutput& out) {
+  ChatPeer& peer = peers_[in.who.index];
+  peer.bytesSent = 0;
+  peer.fragmentHeld = false;
+  out.ToChannel(in.packet.channel, "*** " + std::string(peer.nickname.view()) + " has cancelled the download.",
+                Colour(MessageClass::Server));
+}
+
+}  // namespace vorn

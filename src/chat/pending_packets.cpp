@@ -1,0 +1,49 @@
+#include "chat/pending_packets.h"
+
+#include <algorithm>
+
+namespace vorn {
+
+PendingChatPacket* PendingChatPackets::Keep(PeerAddress peer, std::span<const uint8_t> packet, int32_t now_ms) {
+  if (packet.size() > kMaxChatPacket || packet.size() < kChatHeaderSize) return nullptr;
+  auto free_record = std::find_if(records_.begin(), records_.end(), [](const auto& r) { return !r.inUse; });
+  PendingChatPacket* record = nullptr;
+  if (free_record != records_.end()) {
+    record = &*free_record;
+  } else {
+    if (record_count_ >= kMaxRecords) return nullptr;
+    record = &records_.emplace_front();
+    ++record_count_;
+  }
+  record->peer = peer;
+  record->length = packet.size();
+  std::copy(packet.begin(), packet.end(), record->bytes.begin());
+  record->subtype = BuiltChatSubtype(packet);
+  record->serial = BuiltChatSerial(packet);
+  record->inUse = true;
+  record->firstSent = now_ms;
+  record->lastSent = now_ms;
+  return record;
+}
+
+std::optional<AcknowledgedPacket> PendingChatPackets::Acknowledge(uint32_t serial) {
+  for (PendingChatPacket& record : records_) {
+    if (record.serial != serial) continue;
+    AcknowledgedPacket acked{record.subtype, record.inUse};
+    record.inUse = false;
+    return acked;
+  }
+  return std::nullopt;
+}
+
+bool PendingChatPackets::HasUnacknowledged(PeerAddress peer) const {
+  return std::any_of(records_.begin(), records_.end(),
+                     [&](const PendingChatPacket& r) { return r.inUse && r.peer == peer; });
+}
+
+void PendingChatPackets::ReleaseAll() {
+  records_.clear();
+  record_count_ = 0;
+}
+
+}  // namespace vorn

@@ -1,0 +1,64 @@
+#pragma once
+// Copies of sent chat packets kept until the receiver acknowledges them, so
+// the chat timer can send them again. Records are reused once acknowledged
+// and released only when chat mode ends; their number is capped, so a peer
+// that never answers cannot make the list grow without bound.
+#include <array>
+#include <cstdint>
+#include <forward_list>
+#include <optional>
+#include <span>
+
+#include "chat/chat_packet.h"
+#include "platform/peer_address.h"
+
+namespace vorn {
+
+struct PendingChatPacket {
+  PeerAddress peer;
+  size_t length = 0;
+  std::array<uint8_t, kMaxChatPacket> bytes{};
+  ChatSubtype subtype = ChatSubtype::Text;
+  uint32_t serial = 0;
+  bool inUse = false;
+  int32_t firstSent = 0;  // NowMs
+  int32_t lastSent = 0;   // NowMs
+
+  std::span<const uint8_t> packet() const { return {bytes.data(), length}; }
+};
+
+struct AcknowledgedPacket {
+  ChatSubtype subtype = ChatSubtype::Text;
+  bool wasInUse = false;  // false: a repeated acknowledgement
+};
+
+class PendingChatPackets {
+ public:
+  static constexpr size_t kMaxRecords = 1024;
+
+  // Keeps a copy of packet for peer; a free record is reused before a new
+  // one is made. Null when every record is in use and the cap is reached.
+  PendingChatPacket* Keep(PeerAddress peer, std::span<const uint8_t> packet, int32_t now_ms);
+
+  // Frees the first record carrying serial, in use or not.
+  std::optional<AcknowledgedPacket> Acknowledge(uint32_t serial);
+
+  bool HasUnacknowledged(PeerAddress peer) const;
+
+  // Calls visit(record) for every record in use, newest first.
+  template <typename Visit>
+  void ForEachInUse(Visit&& visit) {
+    for (PendingChatPacket& record : records_) {
+      if (record.inUse) visit(record);
+    }
+  }
+
+  void ReleaseAll();
+  size_t RecordCount() const { return record_count_; }
+
+ private:
+  std::forward_list<PendingChatPacket> records_;
+  size_t record_count_ = 0;
+};
+
+}  // namespace vorn

@@ -1,0 +1,62 @@
+#pragma once
+// The questions a user asks a server or the tracker, and where their answers
+// are printed. A request is one datagram; nothing waits for or repeats it.
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+#include "net/shared_addresses.h"
+#include "net/udp_endpoint.h"
+#include "platform/message_window.h"
+#include "platform/ui_loop.h"
+#include "settings/settings_store.h"
+
+namespace vorn {
+
+class Queries {
+ public:
+  Queries(UiLoop& ui, MessageWindow& window, SettingsStore& settings, SharedAddresses& addresses,
+          const UdpEndpoint& endpoint);
+  Queries(const Queries&) = delete;
+  Queries& operator=(const Queries&) = delete;
+
+  // UI thread. Each announces itself with PrintQueryText, then sends. The
+  // commands that ask the connected server are offered only while connected;
+  // without a server the announcement is printed and nothing is sent.
+  void RequestPlayerList();
+  void RequestNamesList();
+  // Does nothing at all while not connected.
+  void RequestMotd();
+  void RequestPlayerInfo(std::string_view nickname);
+  // Works without a connection; does nothing for an address that does not
+  // parse.
+  void QueryServerPlayers(std::string_view name, std::string_view address);
+  void RequestServerList();
+  void UpdateServerList();
+
+  // UI thread: text into the view activated last, or into the message window
+  // when "Redirect Queries" is on.
+  void PrintQueryText(std::string_view text, MessageClass cls);
+  // UI thread: merges a tracker's list and saves the list once when any
+  // entry was added. Returns how many were.
+  size_t MergeServerList(std::string_view text);
+
+  // Any thread (the receive thread): the text is copied and printed, or
+  // merged, on the UI thread, which owns the views and the server list.
+  void PostQueryText(std::string_view text, std::string_view line_end);
+  void PostServerList(std::string_view text);
+
+ private:
+  void SendFrame(PeerAddress to, char type);
+  void AskTracker(std::string_view announcement, char type);
+
+  UiLoop& ui_;
+  MessageWindow& window_;
+  SettingsStore& settings_;
+  SharedAddresses& addresses_;
+  const UdpEndpoint& endpoint_;
+  // Posted work checks it, so a task that outlives this object does nothing.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace vorn

@@ -1,0 +1,180 @@
+// Admission, relay and the switching of local server mode.
+#include "server/local_server.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "platform/text.h"
+#include "settings/server_list.h"
+
+namespace vorn {
+namespace {
+
+constexpr size_t kComparedVersionChars = 3;
+// Frames from this IPX socket are not echoed to the player who sent them.
+constexpr IpxSocket kNoEchoSocket = {0x68, 0x46};
+constexpr size_t kSourceSocketOffset = 11;
+
+}  // namespace
+
+LocalServer::LocalServer(const LocalServerPorts& ports, GameInfoQuery query_game_info)
+    : ports_(ports), query_game_info_(std::move(query_game_info)) {}
+
+LocalServer::~LocalServer() {
+  // The loop may outlive this object; its tick must not.
+  if (tick_timer_) ports_.ui.KillTimer(*tick_timer_);
+}
+
+void LocalServer::RegisterHandlers(Dispatcher& dispatcher) {
+  using Handler = void (LocalServer::*)(std::span<const uint8_t>, PeerAddress);
+  const std::array<std::pair<char, Handler>, 8> handlers = {{
+      {kTypeHello, &LocalServer::OnHello},
+      {kTypeBye, &LocalServer::OnBye},
+      {kTypeBroadcastFrame, &LocalServer::OnBroadcastFrame},
+      {kTypePingReply, &LocalServer::OnPingReply},
+      {kTypePlayerListRequest, &LocalServer::OnPlayerListRequest},
+      {kTypeNamesRequest, &LocalServer::OnNamesRequest},
+      {kTypePlayerInfoRequest, &LocalServer::OnPlayerInfoRequest},
+      {kTypeMotdRequest, &LocalServer::OnMotdRequest},
+  }};
+  for (const auto& entry : handlers) {
+    Handler handler = entry.second;
+    dispatcher.SetHandler(entry.first, [this, handler](std::span<const uint8_t> datagram, PeerAddress sender) {
+      (this->*handler)(datagram, sender);
+    });
+  }
+}
+
+bool LocalServer::StartLocalServer() {
+  ports_.connector.DisconnectFromServer();
+  ports_.messages.Append("\r\nStarting Local Server Mode...", MessageClass::Action);
+  if (tick_timer_) ports_.ui.KillTimer(*tick_timer_);  // never two ticks
+  tick_timer_ = ports_.ui.StartTimer(kTickPeriodMs, [this] { ServerTick(); });
+  {
+    ClientTable::Locked table = table_.Lock();
+    for (int index = 0; index < kClientCount; ++index) table.ClearClient(index);
+  }
+  // The greeting reaches this node's own OnHello, which admits the local
+  // player into entry 0.
+  const PeerAddress local = ports_.addresses.local.Load();
+  const ServerEntry self{"Local", Format("%s:%d", FormatIp(local.ip).c_str(), int{local.port})};
+  ports_.connector.ConnectToServer(self);
+  mode_.store(true, std::memory_order_release);
+  return true;
+}
+
+void LocalServer::StopLocalServer() {
+  ports_.messages.Append("\r\nStopping Local Server Mode\r\n", MessageClass::Action);
+  ports_.addresses.server.Clear();
+  if (tick_timer_) ports_.ui.KillTimer(*tick_timer_);
+  tick_timer_.reset();
+  mode_.store(false, std::memory_order_release);
+}
+
+void LocalServer::OnHello(std::span<const uint8_t> datagram, PeerAddress sender) {
+  ports_.messages.Append("Hello!\r\n", MessageClass::Server);
+  const std::optional<HelloRecord> hello = ParseHello(datagram);
+  if (!hello || !sender.IsSet()) return;  // no address to answer or to admit
+  if (RefuseVersion(hello->version, sender)) return;
+
+  TimeoutNotices notices;
+  const char answer = AdmitClient(*hello, sender, notices);
+  if (answer == kTypeRejectedFull) {
+    ports_.messages.Append("Warning!  Server is out of connections!\n", MessageClass::Server);
+    SendFrameOnly(sender, kTypeRejectedFull);
+  } else if (answer == kTypeRejectedNickname) {
+    std::fputs("Connection rejected: invalid nickname.\r\n", stdout);
+    std::fflush(stdout);
+    SendFrameOnly(sender, kTypeRejectedNickname);
+  } else {
+    notices.AppendTo(ports_.messages);
+    // The client learns the address under which this server sees it.
+    std::array<uint8_t, kAddressMessageSize> accepted{};
+    Send(sender, std::span(accepted).first(BuildAddressMessage(accepted, kTypeAccepted, sender)));
+  }
+}
+
+char LocalServer::AdmitClient(const HelloRecord& hello, PeerAddress sender, TimeoutNotices& notices) {
+  const std::string_view nickname = Truncate(hello.nickname, kNicknameField - 1);
+  ClientTable::Locked table = table_.Lock();
+  const int64_t now_s = ports_.clock.NowSeconds();
+  const int index = table.AllocateClient(sender, now_s);
+  if (index < 0) return kTypeRejectedFull;
+  if (NicknameHeldElsewhere(table, index, nickname)) {
+    table.ClearClient(index);
+    return kTypeRejectedNickname;
+  }
+  SweepTimeouts(table, notices);
+  ClientEntry& entry = table[index];
+  entry.last_seen_s = now_s;
+  entry.connected_since_s = now_s;
+  StoreFieldText(entry.nickname, nickname, kNicknameField - 1);
+  StoreFieldText(entry.real_name, hello.real_name, kRealNameField);
+  StoreFieldText(entry.email, hello.email, kEmailField);
+  return kTypeAccepted;
+}
+
+bool LocalServer::NicknameHeldElsewhere(const ClientTable::Locked& table, int taken, std::string_view nickname) {
+  // Only entries in use count: an entry given up by a client that greets
+  // again still holds its old nickname and must not refuse that client.
+  for (int index = 0; index < kClientCount; ++index) {
+    const ClientEntry& entry = table.entries()[static_cast<size_t>(index)];
+    if (entry.InUse() && entry.Nickname() == nickname) return index != taken;
+  }
+  return false;
+}
+
+bool LocalServer::RefuseVersion(std::string_view version, PeerAddress sender) {
+  if (version.substr(0, kComparedVersionChars) == kProtocolVersion.substr(0, kComparedVersionChars)) return false;
+  std::array<char, kVersionField + 1> theirs{};
+  StoreFieldText(theirs, version, kVersionField);
+  std::array<char, 80> line{};
+  std::snprintf(line.data(), line.size(), "Rejected connection. Version mismatch: %3.3s <> %3.3s\r\n",
+                kProtocolVersion.data(), theirs.data());
+  ports_.messages.Append(line.data(), MessageClass::Server);
+  SendFrameOnly(sender, kTypeRejectedVersion);
+  return true;
+}
+
+void LocalServer::OnBye(std::span<const uint8_t>, PeerAddress sender) {
+  {
+    ClientTable::Locked table = table_.Lock();
+    table.ClearClient(table.IndexOf(sender));
+  }
+  ports_.messages.Append("Bye!\r\n", MessageClass::Server);
+  SendFrameOnly(sender, kTypeByeAcknowledged);
+}
+
+void LocalServer::OnBroadcastFrame(std::span<const uint8_t> datagram, PeerAddress sender) {
+  std::array<PeerAddress, kClientCount> targets{};
+  size_t target_count = 0;
+  {
+    ClientTable::Locked table = table_.Lock();
+    const int from = table.FindClient(sender, ports_.clock.NowSeconds());
+    if (from < 0) return;  // only players may broadcast
+    const bool no_echo = datagram[kSourceSocketOffset] == kNoEchoSocket[0] &&
+                         datagram[kSourceSocketOffset + 1] == kNoEchoSocket[1];
+    for (int index = 0; index < kClientCount; ++index) {
+      const ClientEntry& entry = table[index];
+      if (entry.InUse() && !(index == from && no_echo)) targets[target_count++] = entry.address;
+    }
+  }
+  // Every player gets the same wrap: the frame, now directed, naming its
+  // sender. Built once on the stack; nothing is allocated per frame.
+  std::array<uint8_t, UdpEndpoint::kMaxSendSize> wrap;
+  const size_t size = BuildProxyWrap(wrap, {sender, datagram});
+  if (size == 0) return;
+  wrap[kWrapHeaderSize + kTypeOffset] = static_cast<uint8_t>(kTypeGameFrame);
+  for (size_t i = 0; i < target_count; ++i) Send(targets[i], std::span(wrap).first(size));
+}
+
+void LocalServer::SendFrameOnly(PeerAddress to, char type) const {
+  std::array<uint8_t, kFrameSize> frame{};
+  Send(to, std::span(frame).first(BuildFrameOnly(frame, type)));
+}
+
+void LocalServer::Send(PeerAddress to, std::span<const uint8_t> datagram) const {
+  if (!datagram.empty()) ports_.endpoint.SendPacket(to, datagram);
+}
+
+}  // namespace vorn

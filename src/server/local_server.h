@@ -1,0 +1,111 @@
+#pragma once
+// The server side of the protocol and local server mode. The handlers answer
+// greetings, byes, broadcasts, ping replies and queries on the receive
+// thread in every node, whether or not local server mode is on; the mode
+// adds the one-second tick (pings and time-outs) on the UI thread and
+// connects the node to itself, so the local player joins like everyone else.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "connection/connector.h"
+#include "net/dispatch.h"
+#include "net/game_info.h"
+#include "net/messages.h"
+#include "net/shared_addresses.h"
+#include "net/udp_endpoint.h"
+#include "platform/clock.h"
+#include "platform/message_window.h"
+#include "platform/ui_loop.h"
+#include "server/client_table.h"
+
+namespace vorn {
+
+// What the local server uses. Each must outlive it.
+struct LocalServerPorts {
+  Clock& clock;
+  UiLoop& ui;
+  MessageWindow& messages;
+  const UdpEndpoint& endpoint;
+  SharedAddresses& addresses;
+  Connector& connector;
+};
+
+class LocalServer {
+ public:
+  static constexpr int32_t kTickPeriodMs = 1000;
+  static constexpr int64_t kSilenceLimitS = 59;  // dropped when silent for longer
+  static constexpr uint16_t kTrackerPlayerInfoPort = 6666;
+
+  // query_game_info names the game this machine runs; empty: none runs.
+  LocalServer(const LocalServerPorts& ports, GameInfoQuery query_game_info = {});
+  ~LocalServer();
+  LocalServer(const LocalServer&) = delete;
+  LocalServer& operator=(const LocalServer&) = delete;
+
+  // Before the receive thread starts: the handlers of '1', '3', 'B', 'A',
+  // 'Q', 'U', 'W' and 'M'.
+  void RegisterHandlers(Dispatcher& dispatcher);
+
+  // UI thread. Leaves any server, clears the table, starts the tick and
+  // connects this node to itself; the mode is on whatever that gives.
+  bool StartLocalServer();
+  // UI thread. Stops the tick and forgets the server; the table and the
+  // clients are left as they are.
+  void StopLocalServer();
+  bool IsLocalServerMode() const { return mode_.load(std::memory_order_acquire); }
+
+  // UI thread, every second in local server mode: drops silent clients and
+  // pings the entry whose turn it is (each one every ten seconds).
+  void ServerTick();
+  // Drops the clients other than entry 0 that have been silent too long.
+  void SweepTimeouts();
+  // Asks which game this machine runs and shows it in entry 0.
+  void QueryGameInfo();
+
+  // Handlers, receive thread: the datagram proper and its sender.
+  void OnHello(std::span<const uint8_t> datagram, PeerAddress sender);
+  void OnBye(std::span<const uint8_t> datagram, PeerAddress sender);
+  void OnBroadcastFrame(std::span<const uint8_t> datagram, PeerAddress sender);
+  void OnPingReply(std::span<const uint8_t> datagram, PeerAddress sender);
+  void OnPlayerListRequest(std::span<const uint8_t> datagram, PeerAddress sender);
+  void OnNamesRequest(std::span<const uint8_t> datagram, PeerAddress sender);
+  void OnPlayerInfoRequest(std::span<const uint8_t> datagram, PeerAddress sender);
+  void OnMotdRequest(std::span<const uint8_t> datagram, PeerAddress sender);
+
+  ClientTable& table() { return table_; }
+
+ private:
+  // Lines about dropped clients, held until the table's lock is released.
+  class TimeoutNotices {
+   public:
+    void Add(const ClientEntry& entry);
+    void AppendTo(MessageWindow& messages) const;
+
+   private:
+    std::array<std::array<char, 96>, kClientCount> lines_{};
+    size_t count_ = 0;
+  };
+
+  // The answer to a greeting of the right version: accepted, full or nickname.
+  char AdmitClient(const HelloRecord& hello, PeerAddress sender, TimeoutNotices& notices);
+
+  void SweepTimeouts(ClientTable::Locked& table, TimeoutNotices& notices);
+  bool RefuseVersion(std::string_view version, PeerAddress sender);
+  static bool NicknameHeldElsewhere(const ClientTable::Locked& table, int taken, std::string_view nickname);
+  void SendFrameOnly(PeerAddress to, char type) const;
+  void Send(PeerAddress to, std::span<const uint8_t> datagram) const;
+
+  LocalServerPorts ports_;
+  GameInfoQuery query_game_info_;
+  ClientTable table_;
+  std::atomic<bool> mode_{false};
+  // UI thread only.
+  std::optional<UiLoop::TimerId> tick_timer_;
+  int32_t ping_counter_ = 0;
+};
+
+}  // namespace vorn

@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include "chat/chat_test_support.h"
+
+namespace vorn {
+namespace {
+
+constexpr std::string_view kCommandError = "*** Command error.  Type /help for a list of commands.\r\n";
+
+// Each line typed into Alice's #chat window and the text it printed there.
+void ExpectPrints(ChatNode& node, std::string_view line, std::string_view printed, std::string_view window = "#chat") {
+  node.windows.ClearText();
+  node.Type(line, window);
+  EXPECT_EQ(node.windows.Text(window), printed) << "after " << line;
+}
+
+TEST(ChatCommands, ErrorLinesAreExact) {
+  ChatTrio trio;
+  trio.network.log.clear();
+  ChatNode& a = trio.a;
+  ExpectPrints(a, "/frobnicate", kCommandError);
+  ExpectPrints(a, "/join", "No channel specified!\r\n");
+  ExpectPrints(a, "/join chat", "Invalid channel name!\r\n");
+  ExpectPrints(a, "/join  #chat", "Invalid channel name!\r\n");  // the key begins with a blank
+  ExpectPrints(a, "/join #abcdefghijklmno", "Invalid channel name!\r\n");
+  ExpectPrints(a, "/ping", kCommandError);
+  ExpectPrints(a, "/ping abcdefghijklmnopq", kCommandError);
+  ExpectPrints(a, "/msg", kCommandError);
+  ExpectPrints(a, "/msg Bob", kCommandError);
+  ExpectPrints(a, "/msg Bob   ", kCommandError);
+  ExpectPrints(a, "/msg Zed hi", "*** Unknown user.\r\n");
+  ExpectPrints(a, "/msg #7 hi", "*** User doesn't exist\r\n");
+  ExpectPrints(a, "/msg #100 hi", "*** User doesn't exist\r\n");
+  ExpectPrints(a, "/ping #7", "*** User doesn't exist\r\n");
+  ExpectPrints(a, "/whois", kCommandError);
+  ExpectPrints(a, "/me", "");
+  EXPECT_TRUE(trio.network.log.empty());  // no error sent anything
+  ExpectPrints(a, "/msg #2 psst", "<-[Carol]-> psst\r\n");
+}
+
+TEST(ChatCommands, ChatOnlyCommandsNeedChatModeButOthersWork) {
+  ManualClock clock;
+  ChatNetwork network;
+  ChatNode a("Alice", 5001, clock, network);
+  ExpectPrints(a, "/Who", "That command is only valid when Chatting!\r\n", "Server Messages");
+  ExpectPrints(a, "/get bob 1 x", "That command is only valid when Chatting!\r\n", "Server Messages");
+  a.windows.ClearText();
+  a.Type("/HeLp", "Server Messages");
+  std::string help = a.windows.MessageText();
+  EXPECT_EQ(CountOf(help, "\r\n"), 19u);
+  EXPECT_EQ(help.rfind("*** The following commands are understood:\r\n", 0), 0u);
+  EXPECT_NE(help.find("*** /xget - same as /get except allows overwriting files.\r\n"), std::string::npos);
+  for (std::string_view line : {"/vorn", "/GAMES", "/servers", "/names", "/whoisbob", "/whois carol"}) a.Type(line, "Server Messages");
+  EXPECT_EQ(a.queries, (std::vector<std::string>{"players", "players", "servers", "names", "info bob", "info carol"}));
+}
+
+TEST(ChatCommands, LinesCarryTheChannelOfTheWindowTheyWereTypedIn) {
+  ChatTrio trio;
+  trio.b.chat->JoinChannel("#games");
+  trio.network.Deliver();
+  trio.a.chat->JoinChannel("#games");
+  trio.network.Deliver();
+  trio.b.windows.ClearText();
+  trio.a.Type("in games", "#games");
+  trio.a.Type("/meows", "#chat");  // letters after a name still match it
+  trio.a.Type("from the message window", "Server Messages");
+  trio.network.Deliver();
+  EXPECT_EQ(trio.b.windows.Text("#games"), "<Alice>              in games\r\n");
+  EXPECT_EQ(trio.b.windows.Text("#chat"), "* Alice              ws\r\n");
+  EXPECT_EQ(trio.a.chat->Peer(kLocalPeer).channel.view(), "Server Messages");
+}
+
+TEST(ChatCommands, FirstJoinAsksOnlyItselfAndOpensTheWindowOnce) {
+  ManualClock clock;
+  ChatNetwork network;
+  ChatNode a("Alice", 5001, clock, network);
+  a.profile.WriteInt("Windows", "Chat List Open", 1);
+  a.chat->JoinChannel("#chat");
+  network.Deliver();
+  EXPECT_TRUE(a.chat->IsChatModeOn());
+  EXPECT_TRUE(a.windows.list_open);
+  EXPECT_EQ(a.ui.ActiveTimers(), 1u);
+  EXPECT_EQ(a.windows.Text("#chat"), "Alice is on channel #chat.\r\n");
+  size_t sent = network.log.size();
+  EXPECT_EQ(CountSubtype(network.log, ChatSubtype::Hello), 2);
+  a.chat->JoinChannel("#CHAT");
+  EXPECT_EQ(network.log.size(), sent);
+  EXPECT_EQ(a.windows.raised, (std::vector<std::string>{"#chat", "#CHAT"}));
+}
+
+}  // namespace
+}  // namespace vorn

@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "chat/chat_test_support.h"
+
+namespace vorn {
+namespace {
+
+bool IsSubtype(const SentDatagram& d, ChatSubtype subtype) {
+  auto view = ParseChatDatagram(d.bytes);
+  return view && view->packet.subtype == subtype;
+}
+
+TEST(ChatDelivery, ALineShowsOnlyWhenItsOwnCopyComesBack) {
+  ChatTrio trio;
+  trio.a.Type("good morning");
+  EXPECT_EQ(trio.a.windows.Text("#chat"), "");
+  trio.network.Deliver();
+  const std::string line = "<Alice>              good morning\r\n";
+  for (ChatNode* node : {&trio.a, &trio.b, &trio.c}) EXPECT_EQ(node->windows.Text("#chat"), line);
+  EXPECT_EQ(trio.b.windows.LastColour("#chat"), trio.b.settings.ColorOf(MessageClass::Chat));
+  // Acknowledged: nothing is sent again.
+  trio.network.log.clear();
+  trio.Tick();
+  EXPECT_TRUE(trio.network.log.empty());
+  // Too long for a packet: refused whole, never cut.
+  std::vector<uint8_t> long_payload(kMaxChatPayload + 1, 'x');
+  EXPECT_FALSE(trio.a.chat->SendChat(1, ChatSubtype::Text, long_payload));
+  EXPECT_TRUE(trio.a.chat->SendChat(1, ChatSubtype::Text, std::span(long_payload).first(kMaxChatPayload)));
+  EXPECT_EQ(trio.network.log.size(), 1u);
+}
+
+TEST(ChatDelivery, RetransmissionsAreAcknowledgedButShownOnceWithinFourSeconds) {
+  ChatTrio trio;
+  // Bob's acknowledgements to Alice are lost.
+  trio.network.SetDropRule([&](const SentDatagram& d) { return d.from == trio.b.address && IsSubtype(d, ChatSubtype::Ack); });
+  trio.a.Type("once");
+  trio.network.Deliver();
+  trio.Tick();  // 2 s
+  trio.Tick();  // 4 s
+  EXPECT_EQ(CountOf(trio.b.windows.Text("#chat"), "once"), 1u);
+  auto acks_from_bob = std::count_if(trio.network.log.begin(), trio.network.log.end(), [&](const SentDatagram& d) {
+    return d.from == trio.b.address && IsSubtype(d, ChatSubtype::Ack);
+  });
+  EXPECT_EQ(acks_from_bob, 3);  // the first copy and both repetitions
+
+  // Copies lost for more than four seconds: the next one shows again.
+  trio.network.SetDropRule([&](const SentDatagram& d) { return d.to == trio.b.address || d.from == trio.b.address; });
+  trio.Tick();  // 6 s
+  trio.Tick();  // 8 s
+  trio.Tick();  // 10 s
+  trio.network.SetDropRule(nullptr);
+  trio.Tick();  // 12 s
+  EXPECT_EQ(CountOf(trio.b.windows.Text("#chat"), "once"), 2u);
+  trio.network.log.clear();
+  trio.Tick();
+  EXPECT_TRUE(trio.network.log.empty());
+}
+
+TEST(ChatDelivery, APeerSilentForThirtySecondsDisappearsWithoutALine) {
+  ChatTrio trio;
+  trio.network.Detach(trio.c.address);
+  trio.a.Type("anyone?");
+  trio.network.Deliver();
+  int refreshes = trio.a.windows.refreshes;
+  for (int i = 0; i < 14; ++i) trio.Tick();  // 28 s: not yet
+  EXPECT_EQ(trio.a.chat->Peer(2).nickname.view(), "Carol");
+  trio.Tick();
+  EXPECT_TRUE(trio.a.chat->Peer(2).IsFree());
+  EXPECT_GT(trio.a.windows.refreshes, refreshes);
+  EXPECT_EQ(trio.a.windows.Text("#chat"), "<Alice>              anyone?\r\n");
+  trio.network.log.clear();
+  trio.Tick();
+  EXPECT_TRUE(trio.network.log.empty());
+}
+
+TEST(ChatDelivery, QuitSendsTwoQuitsAndOthersShowTheFirst) {
+  ChatTrio trio;
+  trio.b.Type("/quit lunch time");
+  trio.network.Deliver();
+  EXPECT_FALSE(trio.b.chat->IsChatModeOn());
+  EXPECT_FALSE(trio.b.windows.HasChatWindows());
+  EXPECT_EQ(trio.b.ui.ActiveTimers(), 0u);
+  // To Bob himself, Alice and Carol, twice.
+  EXPECT_EQ(CountSubtype(trio.network.log, ChatSubtype::Quit), 3 + 3);
+  EXPECT_EQ(trio.a.windows.Text("#chat"), "*** Bob has quit Vorn Chat (lunch time).\r\n");
+  EXPECT_EQ(trio.c.windows.Text("#chat"), "*** Bob has quit Vorn Chat (lunch time).\r\n");
+  EXPECT_EQ(trio.b.profile.GetInt("Windows", "Chat List Open", -1), 0);
+}
+
+TEST(ChatDelivery, PingTimesAreMeasuredOnTheAskingSide) {
+  ChatTrio trio;
+  trio.a.Type("/ping bob");
+  trio.clock.Advance(150);
+  trio.network.Deliver();
+  EXPECT_EQ(trio.a.windows.Text("#chat"), "*** Ping time from Bob is 150 ms.\r\n");
+
+  // A retransmitted request carries the time it left.
+  trio.network.SetDropRule([&](const SentDatagram& d) { return IsSubtype(d, ChatSubtype::PingRequest); });
+  trio.a.Type("/ping #2");
+  trio.network.Deliver();
+  trio.network.SetDropRule(nullptr);
+  trio.clock.Advance(Chat::kTimerPeriodMs + 1);
+  trio.a.ui.FireTimers();
+  trio.clock.Advance(40);
+  trio.network.Deliver();
+  EXPECT_NE(trio.a.windows.Text("#chat").find("*** Ping time from Carol is 40 ms.\r\n"), std::string::npos);
+}
+
+TEST(ChatDelivery, WhoIsAnsweredForEverybodyOrTheExactKeyWithoutItsPassword) {
+  ChatTrio trio;
+  trio.a.chat->JoinChannel("#sec pw");
+  trio.b.chat->JoinChannel("#sec pw");
+  trio.c.chat->JoinChannel("#sec");
+  trio.network.Deliver();
+  trio.network.log.clear();
+  trio.clock.Advance(5000);  // the joins asked the same within the duplicate filter's time
+  trio.a.Type("/who #sec pw", "#sec pw");
+  trio.network.Deliver();
+  std::vector<std::string> answered;
+  for (const SentDatagram& d : trio.network.log) {
+    if (!IsSubtype(d, ChatSubtype::WhoReply)) continue;
+    EXPECT_EQ(d.view().packet.channel, "#sec");
+    answered.push_back(std::string(d.view().packet.nickname));
+  }
+  EXPECT_EQ(answered, (std::vector<std::string>{"Alice", "Bob"}));
+  EXPECT_EQ(trio.a.windows.Text("#sec pw"), "\r\nRequesting list of people on #sec pw...\r\n");
+
+  trio.c.Type("/who *", "#sec");
+  trio.network.Deliver();
+  std::string shown = trio.c.windows.Text("#sec");
+  EXPECT_NE(shown.find("Alice is on channel #sec.\r\n"), std::string::npos);
+  EXPECT_NE(shown.find("Carol is on channel #sec.\r\n"), std::string::npos);
+}
+
+TEST(ChatDelivery, AwayAnswersPrivateMessagesAndBeeps) {
+  ChatTrio trio;
+  trio.a.Type("/away lunch");
+  trio.network.Deliver();
+  EXPECT_EQ(trio.b.windows.Text("#chat"), "* Alice              is away (lunch).\r\n");
+  for (ChatNode* node : {&trio.a, &trio.b, &trio.c}) node->windows.ClearText();
+  trio.clock.Advance(5000);  // the answer repeats the announcement: beyond the duplicate filter
+  trio.b.Type("/msg ALICE are you there?");
+  trio.network.Deliver();
+  EXPECT_EQ(trio.b.windows.Text("#chat"), "<-[ALICE]-> are you there?\r\n* Alice              is away (lunch).\r\n");
+  EXPECT_EQ(trio.a.windows.Text("#chat"), "[*Bob             *] are you there?\r\n");
+  EXPECT_EQ(trio.a.dialogs.beeps, 1);
+  EXPECT_EQ(trio.a.chat->MsgCompletionList(), std::vector<std::string>{"Bob"});
+  EXPECT_TRUE(trio.c.windows.Text("#chat").empty());
+  for (int i = 0; i < 2; ++i) {
+    trio.a.Type("/away");
+    trio.network.Deliver();
+    trio.clock.Advance(5000);  // beyond the duplicate filter
+  }
+  EXPECT_EQ(CountOf(trio.c.windows.Text("#chat"), "* Alice              is back.\r\n"), 2u);
+}
+
+TEST(ChatDelivery, JoinPartAndChatListNotices) {
+  ChatTrio trio;
+  trio.b.Type("/part");
+  trio.network.Deliver();
+  EXPECT_EQ(trio.b.windows.closed_inputs, std::vector<ChatInputId>{trio.b.windows.Input("#chat")});
+  EXPECT_EQ(trio.a.windows.Text("#chat"), "*** Bob has left channel #chat\r\n");
+  EXPECT_TRUE(trio.a.chat->Peer(1).channel.empty());
+
+  // With the chat list open the list is refreshed instead.
+  trio.c.windows.list_open = true;
+  trio.c.windows.ClearText();
+  trio.a.Type("/part");
+  trio.network.Deliver();
+  EXPECT_EQ(trio.c.windows.Text("#chat"), "");
+
+  ChatNode dave("Dave", 5004, trio.clock, trio.network);
+  dave.chat->JoinChannel("#chat");
+  trio.network.Deliver();
+  EXPECT_EQ(trio.a.windows.Text("#chat"), "*** Bob has left channel #chat\r\n*** Dave(127.0.0.1:5004) has joined Vorn Chat\r\n");
+  EXPECT_EQ(trio.c.windows.Text("#chat"), "");
+  auto names = ChatListNicknames(trio.c.chat->ChatListPeers(), "#CHAT");
+  EXPECT_EQ(names, (std::vector<std::string>{"Carol\t127.0.0.1:5003", "Dave\t127.0.0.1:5004"}));
+}
+
+// The receive thread and the UI thread share the chat state.
+TEST(ChatDelivery, ReceiveThreadAndCommandsRunConcurrently) {
+  ChatTrio trio;
+  std::atomic<bool> done{false};
+  std::thread receiver([&] {
+    while (!done.load()) trio.network.Deliver();
+  });
+  for (int i = 0; i < 200; ++i) {
+    trio.a.Type("line " + std::to_string(i));
+    trio.a.Type("/progress");
+    trio.a.chat->ChatTimerTick();
+  }
+  done = true;
+  receiver.join();
+  trio.network.Deliver();
+  EXPECT_EQ(CountOf(trio.b.windows.Text("#chat"), "<Alice>"), 200u);
+}
+
+}  // namespace
+}  // namespace vorn

@@ -1,0 +1,188 @@
+#include "chat/chat_test_support.h"
+
+#include <stdlib.h>
+
+#include <algorithm>
+
+namespace vorn {
+
+void RecordingChatWindows::OpenChatWindow(std::string_view key) {
+  std::lock_guard lock(mutex_);
+  windows_.push_back(Window{std::string(key), static_cast<ChatInputId>(windows_.size()), {}, 0, true});
+}
+
+bool RecordingChatWindows::FindChatWindow(std::string_view key) const {
+  std::lock_guard lock(mutex_);
+  const Window* window = Find(key);
+  return window != nullptr && window->input != kMessageInput;
+}
+
+std::string RecordingChatWindows::InputWindowTitle(ChatInputId input) const {
+  std::lock_guard lock(mutex_);
+  return windows_.at(static_cast<size_t>(input)).key;
+}
+
+void RecordingChatWindows::CloseAllChatWindows() {
+  std::lock_guard lock(mutex_);
+  for (size_t i = 1; i < windows_.size(); ++i) windows_[i].open = false;
+}
+
+bool RecordingChatWindows::HasChatWindows() const {
+  std::lock_guard lock(mutex_);
+  return std::any_of(windows_.begin() + 1, windows_.end(), [](const Window& w) { return w.open; });
+}
+
+void RecordingChatWindows::PrintToChannel(std::string_view key, std::string_view text, uint32_t colour) {
+  std::lock_guard lock(mutex_);
+  Window* window = Find(key);
+  if (window == nullptr || window->input == kMessageInput) return;
+  window->text += text;
+  window->last_colour = colour;
+}
+
+void RecordingChatWindows::PrintToInputWindow(ChatInputId input, std::string_view text, uint32_t colour) {
+  std::lock_guard lock(mutex_);
+  Window& window = windows_.at(static_cast<size_t>(input));
+  window.text += text;
+  window.last_colour = colour;
+}
+
+ChatInputId RecordingChatWindows::Input(std::string_view key) const {
+  std::lock_guard lock(mutex_);
+  const Window* window = Find(key);
+  return window ? window->input : kMessageInput;
+}
+
+std::string RecordingChatWindows::Text(std::string_view key) const {
+  std::lock_guard lock(mutex_);
+  const Window* window = Find(key);
+  return window ? window->text : std::string();
+}
+
+uint32_t RecordingChatWindows::LastColour(std::string_view key) const {
+  std::lock_guard lock(mutex_);
+  const Window* window = Find(key);
+  return window ? window->last_colour : 0;
+}
+
+void RecordingChatWindows::ClearText() {
+  std::lock_guard lock(mutex_);
+  for (Window& window : windows_) window.text.clear();
+}
+
+RecordingChatWindows::Window* RecordingChatWindows::Find(std::string_view key) {
+  for (Window& window : windows_) {
+    if (window.open && EqualsIgnoreCase(window.key, key)) return &window;
+  }
+  return EqualsIgnoreCase(key, "Server Messages") ? &windows_[0] : nullptr;
+}
+
+const RecordingChatWindows::Window* RecordingChatWindows::Find(std::string_view key) const {
+  return const_cast<RecordingChatWindows*>(this)->Find(key);
+}
+
+UiLoop::TimerId ManualUiLoop::StartTimer(int32_t, Task tick) {
+  timers_[next_] = std::move(tick);
+  return next_++;
+}
+
+void ManualUiLoop::FireTimers() {
+  std::map<TimerId, Task> timers = timers_;
+  for (auto& [id, tick] : timers) tick();
+}
+
+ChatSendFunction ChatNetwork::SenderFor(PeerAddress from) {
+  return [this, from](PeerAddress to, std::span<const uint8_t> bytes) {
+    Queue(SentDatagram{from, to, std::vector<uint8_t>(bytes.begin(), bytes.end())});
+    return static_cast<int>(bytes.size());
+  };
+}
+
+void ChatNetwork::Queue(SentDatagram datagram) {
+  std::lock_guard lock(mutex_);
+  if (keep_log) log.push_back(datagram);
+  if (drop_rule_ && drop_rule_(datagram)) return;
+  if (loss_percent_ > 0 && static_cast<int>(random_() % 100) < loss_percent_) return;
+  queue_.push_back(std::move(datagram));
+}
+
+void ChatNetwork::Deliver() {
+  for (;;) {
+    SentDatagram datagram;
+    std::vector<Chat*> receivers;
+    {
+      std::lock_guard lock(mutex_);
+      if (queue_.empty()) return;
+      datagram = std::move(queue_.front());
+      queue_.pop_front();
+      if (datagram.to == kServer) {
+        for (auto& [address, chat] : nodes_) receivers.push_back(chat);
+      } else if (auto it = nodes_.find(PackAddress(datagram.to)); it != nodes_.end()) {
+        receivers.push_back(it->second);
+      }
+    }
+    std::span<const uint8_t> bytes(datagram.bytes);
+    if (bytes.size() < kChatBodyOffset) continue;
+    for (Chat* chat : receivers) chat->OnChatPacket(datagram.from, bytes.subspan(kChatBodyOffset));
+  }
+}
+
+ChatNode::ChatNode(std::string nickname, uint16_t port, ManualClock& clock, ChatNetwork& net,
+                   std::filesystem::path files)
+    : network(net), address{0x7F000001, port} {
+  profile.WriteString("User Info", "NickName", nickname);
+  profile.WriteString("User Info", "RealName", nickname + " Tester");
+  profile.WriteString("User Info", "email", nickname + "@example.org");
+  profile.WriteString("Misc", "my_ip", "127.0.0.1");
+  settings.LoadSettings();
+  addresses.local.Store(address);
+  addresses.server.Store(ChatNetwork::kServer);
+  ChatOptions options;
+  options.file_directory = std::move(files);
+  options.queries.request_player_list = [this] { queries.push_back("players"); };
+  options.queries.request_names_list = [this] { queries.push_back("names"); };
+  options.queries.request_server_list = [this] { queries.push_back("servers"); };
+  options.queries.request_player_info = [this](std::string_view n) { queries.push_back("info " + std::string(n)); };
+  chat = std::make_unique<Chat>(ChatPorts{clock, ui, dialogs, settings, addresses, windows},
+                                network.SenderFor(address), std::move(options));
+  network.Attach(address, *chat);
+}
+
+ChatTrio::ChatTrio(std::filesystem::path directory) : files(std::move(directory)) {
+  for (ChatNode* node : {&a, &b, &c}) {
+    node->chat->JoinChannel("#chat");
+    network.Deliver();
+  }
+  // Hellos made everybody known to the earlier joiners; a line each makes
+  // the later ones known too.
+  for (ChatNode* node : {&a, &b, &c}) node->Type("hello");
+  network.Deliver();
+  for (ChatNode* node : {&a, &b, &c}) node->windows.ClearText();
+  network.log.clear();
+}
+
+void ChatTrio::Tick(int32_t ms) {
+  clock.Advance(ms);
+  for (ChatNode* node : {&a, &b, &c}) node->ui.FireTimers();
+  network.Deliver();
+}
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "vorn_chat_XXXXXX").string();
+  if (::mkdtemp(pattern.data()) != nullptr) path = pattern;
+}
+
+int CountSubtype(const std::vector<SentDatagram>& log, ChatSubtype subtype) {
+  return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const SentDatagram& d) {
+    auto view = ParseChatDatagram(d.bytes);
+    return view && view->packet.subtype == subtype;
+  }));
+}
+
+size_t CountOf(const std::string& text, std::string_view needle) {
+  size_t count = 0;
+  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++count;
+  return count;
+}
+
+}  // namespace vorn

@@ -1,0 +1,181 @@
+#pragma once
+// Chat nodes wired to each other in memory: a recording window port, a UI
+// loop whose timers the test fires, and a network that queues datagrams,
+// relays 'B' frames from the server address to every node and can drop
+// datagrams by rule or at random (seeded).
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "chat/chat.h"
+#include "platform/memory_profile.h"
+#include "platform/text.h"
+
+namespace vorn {
+
+class RecordingChatWindows final : public ChatWindows {
+ public:
+  static constexpr ChatInputId kMessageInput = 0;
+
+  void OpenChatWindow(std::string_view key) override;
+  bool FindChatWindow(std::string_view key) const override;
+  void BringToTop(std::string_view key) override { raised.emplace_back(key); }
+  std::string InputWindowTitle(ChatInputId input) const override;
+  void CloseInputWindow(ChatInputId input) override { closed_inputs.push_back(input); }
+  void OpenChatList() override { list_open = true; }
+  void CloseChatList() override { list_open = false; }
+  void CloseAllChatWindows() override;
+  bool HasChatWindows() const override;
+  bool IsChatListOpen() const override { return list_open; }
+  void PrintToChannel(std::string_view key, std::string_view text, uint32_t colour) override;
+  void PrintToInputWindow(ChatInputId input, std::string_view text, uint32_t colour) override;
+  void RefreshChatList() override { ++refreshes; }
+
+  // The input line of the chat window of key (the first one opened).
+  ChatInputId Input(std::string_view key) const;
+  std::string Text(std::string_view key) const;            // a chat window's text
+  std::string MessageText() const { return Text("Server Messages"); }
+  uint32_t LastColour(std::string_view key) const;
+  void ClearText();
+
+  std::vector<std::string> raised;
+  std::vector<ChatInputId> closed_inputs;
+  bool list_open = false;
+  int refreshes = 0;
+
+ private:
+  struct Window {
+    std::string key;
+    ChatInputId input = 0;
+    std::string text;
+    uint32_t last_colour = 0;
+    bool open = true;
+  };
+  Window* Find(std::string_view key);
+  const Window* Find(std::string_view key) const;
+
+  mutable std::mutex mutex_;
+  std::vector<Window> windows_{Window{"Server Messages", kMessageInput, {}, 0, false}};
+};
+
+class QuietDialogs final : public Dialogs {
+ public:
+  void ShowMessage(std::string_view, std::string_view) override {}
+  bool AskYesNo(std::string_view, std::string_view) override { return false; }
+  void Beep() override { ++beeps; }
+  std::unique_ptr<ProgressDialog> CreateProgressDialog() override { return nullptr; }
+  int beeps = 0;
+};
+
+class NoUserInfoDialog final : public UserInfoDialog {
+ public:
+  bool Run(UserInfoForm&, bool) override { return false; }
+};
+
+// Timers run only when the test fires them.
+class ManualUiLoop final : public UiLoop {
+ public:
+  void Post(Task task) override { task(); }
+  void RunSync(const Task& task) override { task(); }
+  TimerId StartTimer(int32_t, Task tick) override;
+  void KillTimer(TimerId id) override { timers_.erase(id); }
+  void RunModal(const std::function<bool()>&) override {}
+  void FireTimers();
+  size_t ActiveTimers() const { return timers_.size(); }
+
+ private:
+  std::map<TimerId, Task> timers_;
+  TimerId next_ = 1;
+};
+
+struct SentDatagram {
+  PeerAddress from;
+  PeerAddress to;
+  std::vector<uint8_t> bytes;
+  ChatDatagramView view() const { return *ParseChatDatagram(bytes); }
+};
+
+class ChatNetwork {
+ public:
+  static constexpr PeerAddress kServer{0x7F000001, 2213};
+  using DropRule = std::function<bool(const SentDatagram&)>;
+
+  void Attach(PeerAddress address, Chat& chat) { nodes_[PackAddress(address)] = &chat; }
+  void Detach(PeerAddress address) { nodes_.erase(PackAddress(address)); }
+  ChatSendFunction SenderFor(PeerAddress from);
+  // Delivers queued datagrams (and what they cause) until none is left.
+  void Deliver();
+  void SetDropRule(DropRule rule) { drop_rule_ = std::move(rule); }
+  void SetLossPercent(int percent, uint32_t seed) {
+    loss_percent_ = percent;
+    random_.seed(seed);
+  }
+  // Every datagram sent, before any loss; off for large transfers.
+  std::vector<SentDatagram> log;
+  bool keep_log = true;
+
+ private:
+  static uint64_t PackAddress(PeerAddress a) { return uint64_t{a.ip} << 16 | a.port; }
+  void Queue(SentDatagram datagram);
+
+  std::mutex mutex_;
+  std::deque<SentDatagram> queue_;
+  std::map<uint64_t, Chat*> nodes_;
+  DropRule drop_rule_;
+  int loss_percent_ = 0;
+  std::mt19937 random_{1};
+};
+
+// One chat user with everything its chat needs.
+struct ChatNode {
+  ChatNode(std::string nickname, uint16_t port, ManualClock& clock, ChatNetwork& network,
+           std::filesystem::path files = {});
+  ~ChatNode() { network.Detach(address); }
+
+  ChatNetwork& network;
+  PeerAddress address;
+  MemoryProfile profile;
+  QuietDialogs dialogs;
+  NoUserInfoDialog user_info;
+  SettingsStore settings{profile, dialogs, user_info};
+  SharedAddresses addresses;
+  ManualUiLoop ui;
+  RecordingChatWindows windows;
+  std::vector<std::string> queries;
+  std::unique_ptr<Chat> chat;
+
+  void Type(std::string_view line, std::string_view window = "#chat") { chat->ExecuteChatLine(line, windows.Input(window)); }
+};
+
+// Three users A, B and C (ports 5001 to 5003) who joined "#chat" and know
+// each other, on one manual clock.
+struct ChatTrio {
+  explicit ChatTrio(std::filesystem::path directory = {});
+  // Moves the clock and fires every node's chat timer, delivering after.
+  void Tick(int32_t ms = Chat::kTimerPeriodMs + 1);
+
+  std::filesystem::path files;
+  ManualClock clock;
+  ChatNetwork network;
+  ChatNode a{"Alice", 5001, clock, network, files};
+  ChatNode b{"Bob", 5002, clock, network, files};
+  ChatNode c{"Carol", 5003, clock, network, files};
+};
+
+// A fresh directory under the system's temporary directory, removed after.
+struct TempDir {
+  TempDir();
+  ~TempDir() { std::filesystem::remove_all(path); }
+  std::filesystem::path path;
+};
+
+int CountSubtype(const std::vector<SentDatagram>& log, ChatSubtype subtype);
+size_t CountOf(const std::string& text, std::string_view needle);
+
+}  // namespace vorn

@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "chat/chat_test_support.h"
+
+namespace vorn {
+namespace {
+
+void WriteFile(const std::filesystem::path& path, size_t size) {
+  std::ofstream out(path, std::ios::binary);
+  for (size_t i = 0; i < size; ++i) out.put(static_cast<char>((i * 7 + i / 251) & 0xFF));
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class ChatTransfer : public ::testing::Test {
+ protected:
+  // Lets the transfer run, retransmitting every 2 s, for at most max_ticks.
+  void RunUntilDownloaded(int max_ticks) {
+    trio.network.Deliver();
+    for (int i = 0; i < max_ticks && trio.a.chat->IsDownloading(); ++i) trio.Tick();
+  }
+  // A fragment from `from` to Alice, as its chat would send it.
+  void SendFragment(ChatNode& from, uint16_t count, uint32_t offset, size_t data_bytes) {
+    std::vector<uint8_t> payload(kMaxFragmentPayload + 100);
+    payload[0] = static_cast<uint8_t>(count);
+    payload[1] = static_cast<uint8_t>(count >> 8);
+    for (int i = 0; i < 4; ++i) payload[2 + i] = static_cast<uint8_t>(offset >> (8 * i));
+    std::vector<uint8_t> packet(kMaxChatPacket + 200);
+    std::string nickname(from.chat->Peer(kLocalPeer).nickname.view());
+    size_t size = BuildChatPacket(packet, {'0', 1, ChatSubtype::FileFragment, "#chat", nickname, 9999},
+                                  std::span<const uint8_t>(payload.data(), kFragmentHeaderSize + data_bytes));
+    trio.a.chat->OnChatPacket(from.address, std::span<const uint8_t>(packet.data() + kChatBodyOffset, size - kChatBodyOffset));
+  }
+
+  TempDir dir;
+  ChatTrio trio{dir.path};
+};
+
+class ChatTransferSizes : public ChatTransfer, public ::testing::WithParamInterface<std::tuple<size_t, bool>> {};
+
+TEST_P(ChatTransferSizes, FilesArriveByteExact) {
+  auto [size, lossy] = GetParam();
+  WriteFile(dir.path / "offered.bin", size);
+  trio.b.Type("/offer offered.bin");
+  trio.network.Deliver();
+  trio.network.keep_log = false;
+  if (lossy) trio.network.SetLossPercent(10, static_cast<uint32_t>(size) + 1);
+  trio.a.Type("/get bob 0 fetched.bin");
+  RunUntilDownloaded(30000);
+  EXPECT_FALSE(trio.a.chat->IsDownloading());
+  EXPECT_TRUE(ReadFile(dir.path / "fetched.bin") == ReadFile(dir.path / "offered.bin"));
+  EXPECT_EQ(std::filesystem::file_size(dir.path / "fetched.bin"), size);
+  EXPECT_NE(trio.a.windows.Text("#chat").find("*** The transfer from Bob is complete ("), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(SizesAndLoss, ChatTransferSizes,
+                         ::testing::Combine(::testing::Values(0, 499, 500, 1000, 1000000), ::testing::Bool()));
+
+TEST_F(ChatTransfer, LastFragmentHeldBackIsSentOnTheNextAcknowledgement) {
+  WriteFile(dir.path / "small.bin", 300);
+  // Bob's offer list does not reach Alice at first: it stays unacknowledged.
+  trio.network.SetDropRule([&](const SentDatagram& d) { return d.from == trio.b.address && d.to == trio.a.address; });
+  trio.b.Type("/offer small.bin");
+  trio.network.Deliver();
+  trio.network.SetDropRule(nullptr);
+  trio.clock.Advance(1000);
+  trio.a.Type("/get Bob 0 copy.bin");
+  trio.network.Deliver();
+  EXPECT_TRUE(trio.a.chat->IsDownloading());  // held back behind the offer list
+  RunUntilDownloaded(3);
+  EXPECT_EQ(ReadFile(dir.path / "copy.bin"), ReadFile(dir.path / "small.bin"));
+  EXPECT_NE(trio.b.windows.Text("#chat").find("*** File transfer to Alice has completed.\r\n"), std::string::npos);
+  // 300 bytes in 2001 ms: the rate divides first.
+  EXPECT_NE(trio.a.windows.Text("#chat").find("*** The transfer from Bob is complete (0 bytes/sec).\r\n"),
+            std::string::npos);
+}
+
+TEST_F(ChatTransfer, HostileFragmentsCannotWriteOutsideTheFile) {
+  WriteFile(dir.path / "big.bin", 5000);
+  trio.b.Type("/offer big.bin");
+  trio.network.Deliver();
+  trio.network.SetDropRule([&](const SentDatagram& d) { return d.from == trio.b.address; });  // stall the transfer
+  trio.a.Type("/get bob 0 out.bin");
+  trio.network.Deliver();
+  SendFragment(trio.c, 10, 0, 10);     // from a user the file was not asked from
+  SendFragment(trio.b, 501, 0, 501);   // more than a fragment holds
+  SendFragment(trio.b, 100, 0, 50);    // more than it carries
+  SendFragment(trio.b, 100, 1, 100);   // beyond the bytes written so far
+  SendFragment(trio.b, 0xFFFF, 0xFFFFFF00, 0);
+  EXPECT_EQ(std::filesystem::file_size(dir.path / "out.bin"), 0u);
+  EXPECT_TRUE(trio.a.chat->IsDownloading());
+  SendFragment(trio.b, 500, 0, 500);
+  SendFragment(trio.b, 20, 500, 20);  // the last one
+  EXPECT_FALSE(trio.a.chat->IsDownloading());
+  EXPECT_EQ(std::filesystem::file_size(dir.path / "out.bin"), 520u);
+}
+
+TEST_F(ChatTransfer, GetAndOfferErrorLines) {
+  WriteFile(dir.path / "offered.bin", 10);
+  WriteFile(dir.path / "mine.bin", 3000);
+  trio.b.Type("/offer offered.bin");
+  trio.network.Deliver();
+  auto expect = [&](std::string_view line, std::string_view printed) {
+    trio.a.windows.ClearText();
+    trio.a.Type(line);
+    trio.network.Deliver();
+    EXPECT_EQ(trio.a.windows.Text("#chat"), printed) << line;
+  };
+  expect("/get", "*** Command error.  Type /help for a list of commands.\r\n");
+  expect("/get bob 0", "*** Command error.  Type /help for a list of commands.\r\n");
+  expect("/get zed 0 x.bin", "*** Unknown user.\r\n");
+  expect("/get #9 0 x.bin", "*** User doesn't exist\n\r");
+  expect("/get bob 0 mine.bin", "*** File already exists.\r\n");
+  expect("/get bob 0 no/such/dir/x.bin", "*** File cannot be opened for writing.\r\n");
+  expect("/get bob 7 x.bin", "*** Getting file #7 from Bob as \"x.bin\".\r\n*** No file offered!\r\n");
+  expect("/offer nothing.bin", "*** Cannot open file.\r\n");
+  expect("/deoffer", "*** Command error.  Type /help for a list of commands.\r\n");
+  expect("/deoffer x", "*** Command error.  Type /help for a list of commands.\r\n");
+  expect("/deoffer 12", "*** File not offered.\r\n");
+  // /xget overwrites what /get refuses.
+  expect("/xget bob 0 mine.bin", "*** Getting file #0 from Bob as \"mine.bin\".\r\n"
+                                 "*** The transfer from Bob is complete (10000 bytes/sec).\r\n");
+  EXPECT_EQ(ReadFile(dir.path / "mine.bin"), ReadFile(dir.path / "offered.bin"));
+}
+
+TEST_F(ChatTransfer, OfferSlotsAreNotReusedUntilAllAreWithdrawn) {
+  WriteFile(dir.path / "f.bin", 1);
+  for (int i = 0; i < 10; ++i) trio.b.Type("/offer f.bin");
+  trio.b.Type("/deoffer 3");
+  trio.b.windows.ClearText();
+  trio.b.Type("/offer f.bin");
+  EXPECT_EQ(trio.b.windows.Text("#chat"), "*** Already offering 10 files!\r\n");
+  trio.network.Deliver();
+  trio.clock.Advance(5000);  // beyond the duplicate filter
+  trio.a.windows.ClearText();
+  trio.b.Type("/offer");
+  trio.network.Deliver();
+  std::string list = trio.a.windows.Text("#chat");
+  EXPECT_EQ(list.find("* Bob                offers the following files for downloading:\r\n"), 0u);
+  EXPECT_EQ(list.find("[3] "), std::string::npos);
+  EXPECT_NE(list.find("* Bob                [9] f.bin\r\n"), std::string::npos);
+  trio.a.Type("/get bob 3 three.bin");
+  trio.network.Deliver();
+  EXPECT_NE(trio.a.windows.Text("#chat").find("*** No file offered!\r\n"), std::string::npos);
+  trio.b.windows.ClearText();
+  trio.b.Type("/deoffer ALL");
+  trio.b.Type("/offer f.bin");
+  EXPECT_EQ(trio.b.windows.Text("#chat"), "*** Deoffering all files.\r\n");
+}
+
+TEST_F(ChatTransfer, ProgressAndCancelledDownloads) {
+  WriteFile(dir.path / "big.bin", 3000);
+  trio.b.Type("/offer big.bin");
+  trio.network.Deliver();
+  // Alice's acknowledgements are lost, so the first fragment stays in flight.
+  trio.network.SetDropRule([&](const SentDatagram& d) {
+    return d.from == trio.a.address && ParseChatDatagram(d.bytes)->packet.subtype == ChatSubtype::Ack;
+  });
+  trio.a.Type("/get bob 0 out.bin");
+  trio.network.Deliver();
+  trio.b.windows.ClearText();
+  trio.b.Type("/progress");
+  EXPECT_EQ(trio.b.windows.Text("#chat"), "*** 500 bytes transferred to Alice.\r\n");
+  trio.network.SetDropRule(nullptr);
+  trio.a.chat->SendChat(1, ChatSubtype::DownloadCancelled, {});
+  trio.network.Deliver();
+  EXPECT_NE(trio.b.windows.Text("#chat").find("*** Alice has cancelled the download."), std::string::npos);
+  trio.b.windows.ClearText();
+  trio.b.Type("/progress");
+  EXPECT_EQ(trio.b.windows.Text("#chat"), "");
+}
+
+}  // namespace
+}  // namespace vorn

@@ -1,0 +1,146 @@
+#include "connection/client_handlers.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "connection/client_fixture.h"
+
+namespace vorn {
+namespace {
+
+using ClientDispatchTest = ClientTest;
+
+TEST_F(ClientDispatchTest, OnlyTheConnectedServerIsAnsweredAPing) {
+  FakePeer server(traffic, Answer({{kTypeHello, Frame(kTypeAccepted)}}));
+  FakePeer stranger(traffic);
+  stranger.Send(client.bound(), PingRequestDatagram(7));  // not connected yet
+  ASSERT_TRUE(connection().ConnectToServer(EntryFor("Fake", server.address())));
+  stranger.Send(client.bound(), PingRequestDatagram(8));
+  server.Send(client.bound(), PingRequestDatagram(0x12345678));
+  ASSERT_TRUE(traffic.WaitSettled());
+
+  EXPECT_TRUE(stranger.ReceivedOfType(kTypePingReply).empty());
+  auto replies = server.ReceivedOfType(kTypePingReply);
+  ASSERT_EQ(replies.size(), 1u);
+  ASSERT_EQ(replies[0].size(), kPingSize);
+  auto reply = ParsePingReply(replies[0]);
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->game_name, "Vorn95");
+  EXPECT_EQ(reply->time_stamp_ms, 0x12345678u);
+  EXPECT_EQ(reply->game_socket, kChatSocket);
+}
+
+TEST_F(ClientDispatchTest, TextsArePrintedInTheActiveViewWithOrWithoutALineEnd) {
+  FakePeer server(traffic);
+  server.Send(client.bound(), TextDatagram(kTypeText, "one "));
+  server.Send(client.bound(), TextDatagram(kTypeTextLine, "two 100%s"));
+  Settle();
+  EXPECT_EQ(client.window.ViewText(), "one two 100%s\r\n");
+  EXPECT_EQ(client.window.Text(), "");
+}
+
+class RedirectedQueriesTest : public ClientTest {
+  void Configure(MemoryProfile& profile) override { profile.WriteInt("Misc", "Redirect Queries", 1); }
+};
+
+TEST_F(RedirectedQueriesTest, GoToTheMessageWindow) {
+  FakePeer server(traffic);
+  server.Send(client.bound(), TextDatagram(kTypeTextLine, "players"));
+  Settle();
+  EXPECT_EQ(client.window.Text(), "players\r\n");
+  EXPECT_EQ(client.window.ViewText(), "");
+}
+
+// ---- the proxy welcome ------------------------------------------------------
+
+class ProxyTest : public ClientTest {
+ protected:
+  void Configure(MemoryProfile& profile) override { profile.WriteString("Misc", "Proxy", FormatPeer(proxy.address())); }
+  static constexpr PeerAddress kPublic{0x7F000001, 50000};
+
+  FakePeer stranger{traffic};
+  // The proxy answers from its answer_from-th greeting on; when
+  // stranger_answers is set, the stranger answers in its place.
+  std::atomic<int> answer_from = 1;
+  std::atomic<bool> stranger_answers = false;
+  std::atomic<int> greetings = 0;
+  FakePeer proxy{traffic, [this](FakePeer& self, std::span<const uint8_t> d, PeerAddress from) {
+                   if (InnerType(d) != kTypeProxyHello) return;
+                   if (stranger_answers) {
+                     stranger.Send(from, AddressDatagram(kTypeProxyWelcome, kPublic));
+                   } else if (++greetings >= answer_from) {
+                     self.Send(from, AddressDatagram(kTypeProxyWelcome, kPublic));
+                   }
+                 }};
+};
+
+TEST_F(ProxyTest, AWelcomeToTheGreetingNamesTheOwnAddress) {
+  EXPECT_TRUE(connection().ConnectToProxy());
+  EXPECT_EQ(client.window.Text(),
+            "Looking for Proxy host...\r\nNote: IP number has been changed to 127.0.0.1:50000\r\nConnected to proxy.\r\n");
+  EXPECT_EQ(addresses().proxy.Load(), proxy.address());
+  EXPECT_EQ(client.node->LocalAddress(), kPublic);
+  // Wrapped like every datagram while a proxy is set: addressed to itself.
+  auto received = proxy.Received();
+  ASSERT_EQ(received.size(), 1u);
+  Bytes expected = {'V', 'O', 'R', 'N', 'P', 127, 0, 0, 1};
+  expected.push_back(static_cast<uint8_t>(proxy.address().port >> 8));
+  expected.push_back(static_cast<uint8_t>(proxy.address().port));
+  for (uint8_t b : Frame(kTypeProxyHello)) expected.push_back(b);
+  EXPECT_EQ(received[0], expected);
+}
+
+TEST_F(ProxyTest, ALateWelcomeIsTakenByTheDialog) {
+  answer_from = 2;
+  EXPECT_TRUE(connection().ConnectToProxy());
+  EXPECT_EQ(client.window.Text(),
+            "Looking for Proxy host...\r\nNote: IP number has been changed to 127.0.0.1:50000\r\n"
+            "Connected to proxy1.\r\n");
+  ASSERT_EQ(client.dialogs.progress.size(), 1u);
+  EXPECT_EQ(client.dialogs.progress[0].title, "Connecting to Proxy");
+  EXPECT_EQ(client.dialogs.progress[0].text, "Looking for Proxy Host...");
+  EXPECT_EQ(client.dialogs.progress[0].countdowns, (std::vector<int>{10, 9}));
+}
+
+// As the protocol has it, the welcome's sender becomes the proxy, whoever it
+// is, while the greeting waits.
+TEST_F(ProxyTest, TheWelcomeOfTheGreetingMayComeFromAnotherAddress) {
+  stranger_answers = true;
+  EXPECT_TRUE(connection().ConnectToProxy());
+  EXPECT_EQ(addresses().proxy.Load(), stranger.address());
+}
+
+// A welcome redirects all of the node's traffic, so one that no greeting
+// waits for is dropped, whoever sends it.
+TEST_F(ProxyTest, AWelcomeThatNoGreetingWaitsForIsDropped) {
+  const PeerAddress before = client.node->LocalAddress();
+  stranger.Send(client.bound(), AddressDatagram(kTypeProxyWelcome, kPublic));
+  proxy.Send(client.bound(), AddressDatagram(kTypeProxyWelcome, kPublic));
+  Settle();
+  EXPECT_EQ(addresses().proxy.Load(), proxy.address());
+  EXPECT_EQ(client.node->LocalAddress(), before);
+  EXPECT_EQ(client.window.Text(), "");
+
+  // Nor is one taken after the greeting got its answer.
+  ASSERT_TRUE(connection().ConnectToProxy());
+  stranger.Send(client.bound(), AddressDatagram(kTypeProxyWelcome, {0x7F000001, 60000}));
+  Settle();
+  EXPECT_EQ(addresses().proxy.Load(), proxy.address());
+  EXPECT_EQ(client.node->LocalAddress(), kPublic);
+}
+
+TEST_F(ClientDispatchTest, WithoutAProxyThereIsNothingToGreetOrWelcome) {
+  FakePeer stranger(traffic);
+  EXPECT_FALSE(connection().ConnectToProxy());
+  stranger.Send(client.bound(), AddressDatagram(kTypeProxyWelcome, {0x7F000001, 50000}));
+  Settle();
+  EXPECT_FALSE(addresses().proxy.Load().IsSet());
+  EXPECT_EQ(client.window.Text(), "");
+  EXPECT_TRUE(stranger.Received().empty());
+}
+
+}  // namespace
+}  // namespace vorn

@@ -1,0 +1,212 @@
+#include "connection/connection.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "connection/client_fixture.h"
+
+namespace vorn {
+namespace {
+
+using ConnectionTest = ClientTest;
+
+std::vector<int> FullCountdown() { return {10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}; }
+
+TEST_F(ConnectionTest, AnAnswerWithinTheFirstSecondConnectsWithoutADialog) {
+  FakePeer server(traffic, Answer({{kTypeHello, AddressDatagram(kTypeAccepted, client.bound())}}));
+  EXPECT_TRUE(connection().ConnectToServer(EntryFor("Fake", server.address())));
+  ASSERT_TRUE(traffic.WaitSettled());
+
+  EXPECT_EQ(client.window.Text(), "Looking for server...Connected to server.\r\n");
+  EXPECT_TRUE(client.dialogs.progress.empty());
+  EXPECT_EQ(addresses().server.Load(), server.address());
+  auto hellos = server.ReceivedOfType(kTypeHello);
+  ASSERT_EQ(hellos.size(), 1u);
+  auto hello = ParseHello(hellos[0]);
+  ASSERT_TRUE(hello);
+  EXPECT_EQ(hellos[0].size(), kHelloSize);
+  EXPECT_EQ(hello->nickname, "alice");
+  EXPECT_EQ(hello->email, "alice@example.org");
+  EXPECT_EQ(hello->real_name, "alice Tester");
+
+  // The same server again: nothing is sent.
+  EXPECT_TRUE(connection().ConnectToServer(EntryFor("Again", server.address())));
+  ASSERT_TRUE(traffic.WaitSettled());
+  EXPECT_EQ(server.Received().size(), 1u);
+}
+
+TEST_F(ConnectionTest, ASilentServerGetsTwelveHellosAndACountdownToZero) {
+  FakePeer server(traffic);
+  EXPECT_FALSE(connection().ConnectToServer(EntryFor("Fake", server.address())));
+  ASSERT_TRUE(traffic.WaitSettled());
+
+  EXPECT_EQ(server.ReceivedOfType(kTypeHello).size(), 12u);
+  EXPECT_EQ(client.window.Text(), "Looking for server...Error: no response from server\r\n");
+  ASSERT_EQ(client.dialogs.progress.size(), 1u);
+  const ProgressRecord& dialog = client.dialogs.progress[0];
+  EXPECT_EQ(dialog.title, "Connecting to Fake");
+  EXPECT_EQ(dialog.text, "Saying hello to Fake at " + FormatPeer(server.address()));
+  EXPECT_FALSE(dialog.close_label);
+  EXPECT_EQ(dialog.countdowns, FullCountdown());
+  EXPECT_EQ(client.clock.NowMs(), 12'000);  // the failure, 12 s after the first hello
+  EXPECT_FALSE(connection().IsConnected());
+  EXPECT_EQ(client.loop.ActiveTimerCount(), 0u);
+}
+
+// A stray code that ends neither a greeting nor a bye (a late acknowledgement
+// of an earlier bye, an acceptance while leaving) must not stop the
+// repetitions: nobody may be there to press Cancel.
+TEST_F(ConnectionTest, AStrayAnswerDoesNotStallTheCountdown) {
+  FakePeer server(traffic, Answer({{kTypeHello, Frame(kTypeByeAcknowledged)}}));
+  EXPECT_FALSE(connection().ConnectToServer(EntryFor("Fake", server.address())));
+  ASSERT_TRUE(traffic.WaitSettled());
+  EXPECT_EQ(server.ReceivedOfType(kTypeHello).size(), 12u);
+  EXPECT_EQ(client.window.Text(), "Looking for server...Error: no response from server\r\n");
+}
+
+TEST_F(ConnectionTest, AnAcceptanceWhileSayingByeDoesNotReconnect) {
+  FakePeer server(traffic, Answer({{kTypeHello, Frame(kTypeAccepted)}, {kTypeBye, Frame(kTypeAccepted)}}));
+  ASSERT_TRUE(connection().ConnectToServer(EntryFor("Fake", server.address())));
+  client.window.Clear();
+
+  EXPECT_TRUE(connection().DisconnectFromServer());
+  ASSERT_TRUE(traffic.WaitSettled());
+  EXPECT_FALSE(connection().IsConnected());
+  EXPECT_EQ(server.ReceivedOfType(kTypeBye).size(), 12u);
+  EXPECT_EQ(client.window.Text(), "Saying bye...Error: no response from server\r\n");
+  ASSERT_EQ(client.dialogs.progress.size(), 1u);
+  EXPECT_EQ(client.dialogs.progress[0].title, "Disconnecting from server");
+  EXPECT_EQ(client.dialogs.progress[0].text, "Disconnecting...");
+  EXPECT_TRUE(client.dialogs.progress[0].close_label);
+  EXPECT_EQ(client.dialogs.progress[0].countdowns, FullCountdown());
+}
+
+TEST_F(ConnectionTest, AnAcceptanceAfterTheFirstSecondConnectsThroughTheDialog) {
+  std::atomic<int> hellos = 0;
+  FakePeer server(traffic, [&](FakePeer& self, std::span<const uint8_t> d, PeerAddress from) {
+    if (InnerType(d) == kTypeHello && ++hellos == 2) self.Send(from, Frame(kTypeAccepted));
+  });
+  EXPECT_TRUE(connection().ConnectToServer(EntryFor("Fake", server.address())));
+  EXPECT_EQ(client.window.Text(), "Looking for server...Connected to server.\r\n");
+  ASSERT_EQ(client.dialogs.progress.size(), 1u);
+  EXPECT_EQ(client.dialogs.progress[0].countdowns, (std::vector<int>{10, 9}));
+  EXPECT_EQ(client.loop.ActiveTimerCount(), 0u);
+}
+
+struct Rejection {
+  char type;
+  std::string_view text;
+};
+
+class RejectionTest : public ClientTest, public ::testing::WithParamInterface<Rejection> {};
+
+// An early rejection waits for the dialog's first tick, which reports it.
+TEST_P(RejectionTest, IsReportedByTheFirstTickAndLeavesTheClientDisconnected) {
+  FakePeer server(traffic, Answer({{kTypeHello, Frame(GetParam().type)}}));
+  EXPECT_FALSE(connection().ConnectToServer(EntryFor("Fake", server.address())));
+  ASSERT_TRUE(traffic.WaitSettled());
+  EXPECT_EQ(client.window.Text(), "Looking for server..." + std::string(GetParam().text));
+  ASSERT_EQ(client.dialogs.progress.size(), 1u);
+  EXPECT_EQ(client.dialogs.progress[0].ticks, 1);
+  EXPECT_EQ(client.clock.NowMs(), 1'500);
+  EXPECT_EQ(server.ReceivedOfType(kTypeHello).size(), 1u);
+  EXPECT_FALSE(connection().IsConnected());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Connection, RejectionTest,
+    ::testing::Values(Rejection{kTypeRejectedNickname, "\r\n\r\nError: Nick collision.  Use a different nickname.\r\n"},
+                      Rejection{kTypeRejectedFull, "\r\n\r\nError: Virtual Sub-Net is full. Cannot connect.\r\n"},
+                      Rejection{kTypeRejectedVersion,
+                                "\r\n\r\nError: Different versions detected. You must use the same version of "
+                                "Vorn.\r\n"}));
+
+TEST_F(ConnectionTest, CancelEndsTheGreetingDisconnected) {
+  FakePeer server(traffic);
+  client.dialogs.cancel_at_tick = 3;
+  EXPECT_FALSE(connection().ConnectToServer(EntryFor("Fake", server.address())));
+  ASSERT_TRUE(traffic.WaitSettled());
+  EXPECT_EQ(client.window.Text(), "Looking for server...");
+  EXPECT_EQ(client.window.ViewText(), "User canceled operation!\r\n");
+  ASSERT_EQ(client.dialogs.progress.size(), 1u);
+  EXPECT_TRUE(client.dialogs.progress[0].cancelled);
+  EXPECT_EQ(client.dialogs.progress[0].ticks, 3);
+  EXPECT_FALSE(connection().IsConnected());
+  EXPECT_EQ(client.loop.ActiveTimerCount(), 0u);
+}
+
+TEST_F(ConnectionTest, ConnectingToAnotherServerSaysByeFirst) {
+  auto answers = [&] {
+    return Answer({{kTypeHello, Frame(kTypeAccepted)}, {kTypeBye, Frame(kTypeByeAcknowledged)}});
+  };
+  FakePeer a(traffic, answers());
+  FakePeer b(traffic, answers());
+  int left_chat = 0;
+  ConnectionHooks hooks;
+  hooks.leave_chat_mode = [&] { ++left_chat; };
+  connection().SetHooks(hooks);
+
+  ASSERT_TRUE(connection().ConnectToServer(EntryFor("A", a.address())));
+  ASSERT_TRUE(connection().ConnectToServer(EntryFor("B", b.address())));
+  ASSERT_TRUE(traffic.WaitSettled());
+  EXPECT_EQ(client.window.Text(),
+            "Looking for server...Connected to server.\r\n"
+            "Saying bye...Disconnected from server.\r\n"
+            "Looking for server...Connected to server.\r\n");
+  EXPECT_EQ(a.ReceivedOfType(kTypeBye).size(), 1u);
+  EXPECT_EQ(b.ReceivedOfType(kTypeHello).size(), 1u);
+  EXPECT_EQ(addresses().server.Load(), b.address());
+  EXPECT_EQ(left_chat, 1);
+}
+
+TEST_F(ConnectionTest, AFullAcceptanceWithAnotherAddressIsAdoptedAndRestartsTheDriverLink) {
+  const PeerAddress seen{0x7F000001, 40000};
+  FakePeer server(traffic, Answer({{kTypeHello, AddressDatagram(kTypeAccepted, seen)}}));
+  std::string calls;
+  ConnectionHooks hooks;
+  hooks.close_driver_link = [&] { calls += "close "; };
+  hooks.open_driver_link = [&] { calls += "open "; };
+  connection().SetHooks(hooks);
+
+  EXPECT_TRUE(connection().ConnectToServer(EntryFor("Fake", server.address())));
+  EXPECT_EQ(client.window.Text(),
+            "Looking for server...Connected to server.\r\n\r\nNote: IP number has been changed to 127.0.0.1:40000\r\n");
+  EXPECT_EQ(client.node->LocalAddress(), seen);
+  EXPECT_EQ(calls, "close open ");
+}
+
+TEST_F(ConnectionTest, ABareAcceptanceConnectsWithoutANote) {
+  FakePeer server(traffic, Answer({{kTypeHello, Frame(kTypeAccepted)}}));
+  int restarts = 0;
+  ConnectionHooks hooks;
+  hooks.open_driver_link = [&] { ++restarts; };
+  connection().SetHooks(hooks);
+  const PeerAddress before = client.node->LocalAddress();
+
+  EXPECT_TRUE(connection().ConnectToServer(EntryFor("Fake", server.address())));
+  EXPECT_EQ(client.window.Text(), "Looking for server...Connected to server.\r\n");
+  EXPECT_EQ(client.node->LocalAddress(), before);
+  EXPECT_EQ(restarts, 0);
+}
+
+// An address that does not parse names nobody: the greeting goes nowhere and
+// fails, and a port of 0 in it must not pass for the cleared server address.
+TEST_F(ConnectionTest, AnAddressThatDoesNotParseNeverCountsAsConnected) {
+  EXPECT_FALSE(connection().ConnectToServer({"Bad", "nowhere:0"}));
+  EXPECT_EQ(client.window.Text(), "Looking for server...Error: no response from server\r\n");
+  EXPECT_FALSE(connection().IsConnected());
+}
+
+TEST_F(ConnectionTest, ConnectByNameFindsTheListedEntryIgnoringCase) {
+  FakePeer server(traffic, Answer({{kTypeHello, Frame(kTypeAccepted)}}));
+  client.node->settings().servers().Add(EntryFor("Listed", server.address()));
+  EXPECT_TRUE(connection().ConnectByName("LISTED", std::nullopt));
+  EXPECT_EQ(client.window.Text(), "Connecting to Listed at " + FormatPeer(server.address()) +
+                                      "\r\nLooking for server...Connected to server.\r\n");
+}
+
+}  // namespace
+}  // namespace vorn

@@ -1,0 +1,103 @@
+#include "connection/queries.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "connection/client_fixture.h"
+
+namespace vorn {
+namespace {
+
+class QueriesTest : public ClientTest {
+ protected:
+  void Configure(MemoryProfile& profile) override { profile.WriteString("Misc", "Tracker", FormatPeer(tracker.address())); }
+  Queries& queries() { return connection().queries(); }
+  // The request types a peer received, in order.
+  static std::string Types(const FakePeer& peer) {
+    std::string types;
+    for (const auto& d : peer.Received()) types += InnerType(d);
+    return types;
+  }
+
+  FakePeer tracker{traffic};
+  FakePeer server{traffic, Answer({{kTypeHello, Frame(kTypeAccepted)}})};
+};
+
+TEST_F(QueriesTest, ServerRequestsAnnounceThemselvesAndGoToTheServer) {
+  ASSERT_TRUE(connection().ConnectToServer(EntryFor("Fake", server.address())));
+  queries().RequestPlayerList();
+  queries().RequestNamesList();
+  queries().RequestMotd();
+  queries().RequestPlayerInfo("a-very-long-nickname");
+  ASSERT_TRUE(traffic.WaitSettled());
+
+  EXPECT_EQ(client.window.ViewText(),
+            "Requesting player list from host...\r\n\r\n"
+            "Requesting player list from host...\r\n\r\n"
+            "Requesting message of the day from host...\r\n\r\n"
+            "Requesting player information from host...\r\n\r\n");
+  EXPECT_EQ(Types(server), "1QUMW");
+  auto info = server.ReceivedOfType(kTypePlayerInfoRequest);
+  ASSERT_EQ(info.size(), 1u);
+  ASSERT_EQ(info[0].size(), kPlayerInfoRequestSize);
+  EXPECT_EQ(ParsePlayerInfoRequest(info[0])->nickname, "a-very-long-nic");
+}
+
+TEST_F(QueriesTest, TrackerRequestsGoToTheTrackerOrReportThatThereIsNone) {
+  queries().RequestServerList();
+  queries().UpdateServerList();
+  ASSERT_TRUE(traffic.WaitSettled());
+  EXPECT_EQ(Types(tracker), "q=");
+  EXPECT_EQ(client.window.ViewText(),
+            "Requesting server list from tracker...\r\n\r\nUpdating server list from tracker...\r\n\r\n");
+
+  client.window.Clear();
+  addresses().tracker.Clear();
+  queries().UpdateServerList();
+  EXPECT_EQ(client.window.ViewText(), "Error: no tracker defined in VORN95.INI.\r\n");
+}
+
+TEST_F(QueriesTest, AServerIsAskedForItsPlayersWithoutAConnection) {
+  queries().QueryServerPlayers("Fake", FormatPeer(server.address()));
+  queries().QueryServerPlayers("Bad", "no.such.address");
+  ASSERT_TRUE(traffic.WaitSettled());
+  EXPECT_EQ(Types(server), "Q");
+  EXPECT_EQ(client.window.ViewText(), "Requesting player list from Fake(" + FormatPeer(server.address()) + ")...\r\n\r\n");
+}
+
+// ---- the tracker's server list ------------------------------------------------
+
+std::string Entry(std::string_view name, std::string_view address, std::string_view gap = "\r\n") {
+  std::string field(name);
+  field.resize(15, ' ');
+  return field + " " + std::string(address) + std::string(gap);
+}
+
+TEST_F(QueriesTest, ATrackersListIsMergedAndSavedOnlyWhenItAddsSomething) {
+  ServerList& servers = client.node->settings().servers();
+  const size_t listed = servers.size();
+  ASSERT_GT(listed, 0u);
+  const std::string known = servers[0].address;
+
+  // Sent without its terminating zero: the text ends with the datagram.
+  Bytes datagram = Frame(kTypeServerList);
+  std::string text = Entry("Fresh One", "127.0.9.1") + Entry("Known", known) + Entry("Fresh Two", "127.0.9.2");
+  datagram.insert(datagram.end(), text.begin(), text.end());
+  tracker.Send(client.bound(), datagram);
+  Settle();
+  ASSERT_EQ(servers.size(), listed + 2);
+  EXPECT_EQ(servers[listed], (ServerEntry{"Fresh One", "127.0.9.1"}));
+  EXPECT_EQ(servers[listed + 1], (ServerEntry{"Fresh Two", "127.0.9.2"}));
+  EXPECT_EQ(client.profile.GetString("Servers", "Fresh Two", ""), "127.0.9.2");
+
+  // Nothing new: the stored list is left alone.
+  client.profile.WriteString("Servers", "Marker", "127.0.9.99");
+  tracker.Send(client.bound(), datagram);
+  Settle();
+  EXPECT_EQ(servers.size(), listed + 2);
+  EXPECT_EQ(client.profile.GetString("Servers", "Marker", ""), "127.0.9.99");
+}
+
+}  // namespace
+}  // namespace vorn

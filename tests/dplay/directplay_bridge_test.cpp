@@ -1,0 +1,366 @@
+#include "dplay/directplay_bridge.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/messages.h"
+#include "platform/clock.h"
+#include "platform/text.h"
+#include "support/scripted_dialogs.h"
+#include "support/test_node.h"
+
+namespace vorn {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr uint32_t kLoopback = 0x7F000001;
+constexpr int kWaitMs = 5000;
+constexpr std::string_view kBindingLine = "VornDPlay: Binding a new socket: ";
+
+// Each test process takes its own two addresses of 127/8 for the two
+// players, so that suites running side by side do not share port 8787.
+uint32_t PlayerAddress(uint8_t player) {
+  const uint32_t pid = static_cast<uint32_t>(::getpid());
+  return 0x7F000000u | (pid & 0xFFFFu) << 8 | player;
+}
+
+std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+
+size_t Count(const std::string& text, std::string_view needle) {
+  size_t count = 0;
+  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++count;
+  return count;
+}
+
+std::string BindingLine(uint16_t port) { return Format("%s%d.\n", kBindingLine.data(), static_cast<int>(port)); }
+
+// A 20-byte frame (two bytes longer than the announcement) with marker at
+// the probe offset.
+std::vector<uint8_t> ProbeFrame(std::string_view marker) {
+  std::vector<uint8_t> payload = Bytes(marker);
+  payload.push_back('!');
+  payload.push_back('?');
+  std::vector<uint8_t> frame(kGameFrameHeaderSize + payload.size());
+  BuildGameFrame(frame, GameFrame{kTypeBroadcastFrame, 7, kDirectPlaySocket, kDirectPlaySocket, payload});
+  return frame;
+}
+
+std::vector<uint8_t> Wrap(PeerAddress address, std::span<const uint8_t> inner) {
+  std::vector<uint8_t> wrap(kWrapHeaderSize + inner.size());
+  wrap.resize(BuildProxyWrap(wrap, ProxyWrap{address, inner}));
+  return wrap;
+}
+
+struct Received {
+  std::vector<uint8_t> bytes;
+  PeerAddress from;
+};
+
+// A bare socket standing in for a game, a server or another player.
+struct TestSocket {
+  // shared: SO_REUSEADDR, as a game must set it for the bridge to send from
+  // its port.
+  explicit TestSocket(uint32_t address, uint16_t port = 0, bool shared = false) : ip(address) {
+    EXPECT_TRUE(socket.Open());
+    int one = 1;
+    if (shared) ::setsockopt(socket.fd(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    bound = socket.Bind(ip, port);
+  }
+  PeerAddress Address() const { return {ip, socket.LocalPort()}; }
+  void Send(PeerAddress to, std::span<const uint8_t> data) const {
+    EXPECT_EQ(socket.SendTo(to, data), static_cast<int>(data.size()));
+  }
+  // Datagrams from anyone but peer then go to other sockets of the port.
+  void ConnectTo(PeerAddress peer) const {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(peer.ip);
+    sa.sin_port = htons(peer.port);
+    EXPECT_EQ(::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa), 0);
+  }
+  std::optional<Received> Receive(int wait_ms = kWaitMs) const {
+    if (WaitReadable(socket, wake, wait_ms) != WaitResult::Readable) return std::nullopt;
+    Received got{std::vector<uint8_t>(4096), {}};
+    bool truncated = false;
+    int size = socket.RecvFrom(got.bytes, got.from, truncated);
+    if (size < 0) return std::nullopt;
+    got.bytes.resize(static_cast<size_t>(size));
+    return got;
+  }
+  bool HasWaiting() const { return WaitReadable(socket, wake, 0) == WaitResult::Readable; }
+
+  uint32_t ip;
+  bool bound = false;
+  UdpSocket socket;
+  WakeSignal wake;
+};
+
+// Counts the frames that reach the type switch.
+class FrameCounter {
+ public:
+  DatagramHandler Handler() {
+    return [this](std::span<const uint8_t>, PeerAddress) {
+      std::lock_guard lock(mutex_);
+      ++count_;
+      changed_.notify_all();
+    };
+  }
+  bool WaitFor(size_t count) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] { return count_ >= count; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  size_t count_ = 0;
+};
+
+// One player's endpoint (own address: its player address) and bridge.
+struct Player {
+  explicit Player(uint32_t address)
+      : ip(address), endpoint(clock, dialogs, window, addresses, dispatcher), bridge(window, addresses, endpoint, dispatcher, {address}) {
+    dispatcher.SetHandler(kTypeBroadcastFrame, frames.Handler());
+  }
+  // The bridge thread sends through the endpoint, and the endpoint's
+  // receive thread calls into the bridge: the one ends before the endpoint
+  // closes, the other before the bridge goes.
+  ~Player() {
+    bridge.StopDirectPlayBridge();
+    endpoint.CloseUdpEndpoint();
+  }
+  bool Open() { return endpoint.OpenUdpEndpoint({0, FormatIp(ip)}) && endpoint.StartReceiveThread(); }
+  PeerAddress Address() const { return addresses.local.Load(); }
+  PeerAddress Listener() const { return {ip, kDirectPlayPort}; }
+
+  uint32_t ip;
+  SteadyClock clock;
+  ScriptedDialogs dialogs;
+  RecordingWindow window;
+  SharedAddresses addresses;
+  Dispatcher dispatcher;
+  FrameCounter frames;
+  UdpEndpoint endpoint;
+  DirectPlayBridge bridge;
+};
+
+bool WaitUntil(const std::function<bool()>& done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+class DirectPlayBridgeTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.bound && game.bound);
+    ASSERT_TRUE(a.Open());
+    a.addresses.server.Store(server.Address());
+    ASSERT_TRUE(a.bridge.StartDirectPlayBridge());
+    ASSERT_TRUE(a.bridge.IsDirectPlayBridgeRunning());
+  }
+
+  // Every datagram sent to the bridge so far has been handled once a last
+  // one has been announced to another server.
+  void AwaitHandled() {
+    TestSocket marker_server(kLoopback);
+    a.addresses.server.Store(marker_server.Address());
+    game.Send(a.Listener(), Bytes("marker"));
+    ASSERT_TRUE(marker_server.Receive());
+    a.addresses.server.Store(server.Address());
+  }
+
+  const uint32_t b_ip = PlayerAddress(3);
+  Player a{PlayerAddress(2)};
+  TestSocket server{kLoopback};
+  TestSocket game{a.ip, 0, true};
+};
+
+TEST_F(DirectPlayBridgeTest, KeepsTheNewestLocalDatagramAndAnnouncesEach) {
+  TestSocket b_listener(b_ip, kDirectPlayPort);
+  const std::vector<uint8_t> announcement = {'V', 'O', 'R', 'N', 'B',  // a broadcast frame
+                                             0, 0, 0, 0,               // sequence 0
+                                             0x53, 0x22, 0x53, 0x22,   // both sockets 0x5322
+                                             'V', 'M', 'E', 'C', 'H'};
+  game.Send(a.Listener(), Bytes("first"));
+  std::optional<Received> sent = server.Receive();
+  ASSERT_TRUE(sent);
+  EXPECT_EQ(sent->bytes, announcement);
+  EXPECT_EQ(sent->from.port, a.endpoint.BoundPort());  // through the node's one socket
+
+  game.Send(a.Listener(), Bytes("second"));
+  ASSERT_TRUE(server.Receive());
+  EXPECT_EQ(Count(a.window.Text(), kBindingLine), 1u);
+  EXPECT_NE(a.window.Text().find(BindingLine(game.Address().port)), std::string::npos);
+  ASSERT_TRUE(a.bridge.SendKeptDatagram(b_listener.Address()));
+  std::optional<Received> kept = b_listener.Receive();
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(kept->bytes, Bytes("second"));
+  EXPECT_EQ(kept->from, game.Address());  // so that the answer reaches the game
+
+  TestSocket other_game(a.ip, 0, true);
+  other_game.Send(a.Listener(), Bytes("third"));
+  ASSERT_TRUE(server.Receive());
+  EXPECT_EQ(Count(a.window.Text(), kBindingLine), 2u);
+  EXPECT_NE(a.window.Text().find(BindingLine(other_game.Address().port)), std::string::npos);
+  ASSERT_TRUE(a.bridge.SendKeptDatagram(b_listener.Address()));
+  kept = b_listener.Receive();
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(kept->bytes, Bytes("third"));
+  EXPECT_EQ(kept->from, other_game.Address());
+}
+
+TEST_F(DirectPlayBridgeTest, SkipsForeignEmptyAndOversizedDatagrams) {
+  TestSocket stranger(b_ip);
+  TestSocket b_listener(b_ip, kDirectPlayPort);
+  stranger.Send(a.Listener(), Bytes("foreign"));
+  game.Send(a.Listener(), std::vector<uint8_t>(kMaxKeptDatagram + 1, 0xAA));
+  game.Send(a.Listener(), {});
+  game.Send(a.Listener(), std::vector<uint8_t>(kMaxKeptDatagram, 0x55));
+
+  ASSERT_TRUE(server.Receive());
+  ASSERT_TRUE(a.bridge.SendKeptDatagram(b_listener.Address()));
+  std::optional<Received> kept = b_listener.Receive();
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(kept->bytes, std::vector<uint8_t>(kMaxKeptDatagram, 0x55));
+
+  AwaitHandled();
+  EXPECT_FALSE(server.HasWaiting());  // one announcement in all
+  EXPECT_EQ(Count(a.window.Text(), kBindingLine), 1u);
+  EXPECT_NE(a.window.Text().find(BindingLine(game.Address().port)), std::string::npos);
+}
+
+TEST_F(DirectPlayBridgeTest, AnswersProbesAndSendsTheKeptDatagramToAnsweringPlayers) {
+  TestSocket peer(b_ip);
+  TestSocket b_listener(b_ip, kDirectPlayPort);
+  EXPECT_FALSE(a.bridge.SendKeptDatagram(peer.Address()));  // nothing kept yet
+
+  peer.Send(a.Address(), ProbeFrame("VMECH"));
+  std::optional<Received> answer = peer.Receive();
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->bytes, ProbeFrame("vmech"));  // the whole datagram, marker replaced
+
+  game.Send(a.Listener(), Bytes("session?"));
+  ASSERT_TRUE(server.Receive());
+  peer.Send(a.Address(), ProbeFrame("vmech"));
+  std::optional<Received> kept = b_listener.Receive();
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(kept->bytes, Bytes("session?"));
+  EXPECT_EQ(kept->from, game.Address());
+
+  // The announcer's own answer, from any of its ports, sends nothing.
+  EXPECT_FALSE(a.bridge.SendKeptDatagram(a.Address()));
+  EXPECT_FALSE(a.bridge.SendKeptDatagram({a.ip, kDirectPlayPort}));
+}
+
+TEST_F(DirectPlayBridgeTest, StopJoinsPromptlyAndStartBindsAgain) {
+  game.Send(a.Listener(), Bytes("one"));
+  ASSERT_TRUE(server.Receive());
+
+  const auto before = std::chrono::steady_clock::now();
+  a.bridge.StopDirectPlayBridge();
+  EXPECT_LT(std::chrono::steady_clock::now() - before, 2s);  // woken, not timed out
+  a.bridge.StopDirectPlayBridge();  // not running: nothing
+  EXPECT_FALSE(a.bridge.IsDirectPlayBridgeRunning());
+  EXPECT_EQ(Count(a.window.Text(), "VornDPlay: User shutdown. Normal termination.\r\n"), 1u);
+  EXPECT_FALSE(a.bridge.SendKeptDatagram({b_ip, 1}));  // forgotten
+  {
+    TestSocket exclusive(a.ip, kDirectPlayPort);  // refused while any socket holds it
+    EXPECT_TRUE(exclusive.bound);
+  }
+  // Stopped, a probe is an ordinary frame of the type switch.
+  TestSocket peer(b_ip);
+  peer.Send(a.Address(), ProbeFrame("VMECH"));
+  EXPECT_TRUE(a.frames.WaitFor(1));
+
+  ASSERT_TRUE(a.bridge.StartDirectPlayBridge());
+  EXPECT_EQ(Count(a.window.Text(), "\r\nDirect Play support for Vorn95 (version 1.0)\r\n"), 2u);
+  game.Send(a.Listener(), Bytes("two"));
+  ASSERT_TRUE(server.Receive());
+  EXPECT_EQ(Count(a.window.Text(), BindingLine(game.Address().port)), 2u);  // a new send socket
+}
+
+TEST_F(DirectPlayBridgeTest, EndsOnSocketsItCannotBind) {
+  a.bridge.StopDirectPlayBridge();
+  {
+    TestSocket squatter(a.ip, kDirectPlayPort);
+    ASSERT_TRUE(squatter.bound);
+    EXPECT_FALSE(a.bridge.StartDirectPlayBridge());
+    EXPECT_FALSE(a.bridge.IsDirectPlayBridgeRunning());
+    EXPECT_TRUE(a.window.Text().ends_with(
+        "VornDPlay: Cannot bind listen address.\r\nVornDPlay: Abnormal Termination.\r\n"));
+  }
+
+  ASSERT_TRUE(a.bridge.StartDirectPlayBridge());
+  TestSocket unshared_game(a.ip);  // its port cannot be shared
+  unshared_game.Send(a.Listener(), Bytes("x"));
+  EXPECT_TRUE(a.window.WaitFor("VornDPlay: Cannot bind sendfd address.\nVornDPlay: Abnormal Termination.\r\n"));
+  EXPECT_TRUE(WaitUntil([&] { return !a.bridge.IsDirectPlayBridgeRunning(); }));
+  TestSocket peer(b_ip);
+  peer.Send(a.Address(), ProbeFrame("VMECH"));
+  EXPECT_TRUE(a.frames.WaitFor(1));  // the probes went back to the type switch
+
+  ASSERT_TRUE(a.bridge.StartDirectPlayBridge());  // after a failure, too
+  game.Send(a.Listener(), Bytes("y"));
+  EXPECT_TRUE(server.Receive());
+}
+
+// Player A's game looks for a session; B's bridge answers A's announcement,
+// and A's kept datagram reaches B's port 8787 from A's game port.
+TEST(DirectPlayBridgeEndToEnd, CarriesTheKeptDatagramToTheAnsweringPlayer) {
+  Player a(PlayerAddress(2));
+  Player b(PlayerAddress(3));
+  TestSocket relay(kLoopback);  // both players' server, and B's proxy
+  ASSERT_TRUE(a.Open() && b.Open());
+  a.addresses.server.Store(relay.Address());
+  b.addresses.server.Store(relay.Address());
+  // The players' sockets all send from 127.0.0.1; through its proxy B's
+  // answer arrives named by B's own address, as it would between machines.
+  b.addresses.proxy.Store(relay.Address());
+  ASSERT_TRUE(a.bridge.StartDirectPlayBridge() && b.bridge.StartDirectPlayBridge());
+
+  TestSocket a_game(a.ip, 0, true);
+  // B's game shares port 8787 with B's bridge and takes what A's game sends.
+  TestSocket b_game(b.ip, kDirectPlayPort, true);
+  ASSERT_TRUE(b_game.bound);
+  b_game.ConnectTo(a_game.Address());
+
+  a_game.Send(a.Listener(), Bytes("session?"));
+  std::optional<Received> announcement = relay.Receive();
+  ASSERT_TRUE(announcement);
+  announcement->bytes[kTypeOffset] = kTypeGameFrame;  // relayed as a server does
+  relay.Send(b.Address(), Wrap(a.Address(), announcement->bytes));
+
+  std::optional<Received> proxied = relay.Receive();
+  ASSERT_TRUE(proxied);
+  std::optional<ProxyWrap> answer = ParseProxyWrap(proxied->bytes);
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->address, a.Address());
+  EXPECT_EQ(FindProbe(answer->inner), ProbeForm::kAnswer);
+  relay.Send(a.Address(), Wrap(b.Address(), answer->inner));
+
+  std::optional<Received> kept = b_game.Receive();
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(kept->bytes, Bytes("session?"));
+  EXPECT_EQ(kept->from, a_game.Address());
+  EXPECT_EQ(Count(b.window.Text(), kBindingLine), 0u);  // B's bridge kept nothing of A's
+}
+
+}  // namespace
+}  // namespace vorn

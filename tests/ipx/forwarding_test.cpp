@@ -1,0 +1,239 @@
+#include "ipx/forwarding.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <optional>
+
+#include "ipx/ipx_test_support.h"
+
+namespace vorn {
+namespace {
+
+using namespace ipx_test;
+
+constexpr PeerAddress kPeer{kLoopback, 40001};
+constexpr PeerAddress kServer{kLoopback, 2213};
+constexpr IpxSocket kJoinFamily = {0x51, 0x00};
+constexpr IpxSocket kOtherFamily = {0x45, 0x00};
+
+// Frame lengths are payload + 13.
+std::vector<uint8_t> PayloadForFrame(size_t frame_length, uint8_t fifth = 0) {
+  std::vector<uint8_t> payload = Bytes(frame_length - kGameFrameHeaderSize);
+  if (payload.size() > 4) payload[4] = fifth;
+  return payload;
+}
+
+class ForwardingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(h.link.OpenDriverLink());
+    h.addresses.server.Store(kServer);
+    ring.WriteFrameHeaders();
+  }
+
+  // Outbound: one packet through a slot of a ring of the test's own (the
+  // driver's ring stays empty, so the send thread stays out of the way).
+  // Returns what was sent, nullopt when the packet was dropped.
+  std::optional<Sent> Forward(PeerAddress to, const std::vector<uint8_t>& payload, IpxSocket source = kJoinFamily) {
+    const size_t before = h.sent.Count();
+    PacketSlot slot = ring.slot(0);
+    EXPECT_TRUE(slot.Fill({to, sequence++, {0x45, 0x67}, source, payload}));
+    h.forwarder.ForwardDriverPacket(slot);
+    EXPECT_TRUE(slot.IsFree());
+    if (h.sent.Count() == before) return std::nullopt;
+    return h.sent.All().back();
+  }
+  bool Sends(PeerAddress to, size_t frame_length, IpxSocket source = kJoinFamily) {
+    return Forward(to, PayloadForFrame(frame_length), source).has_value();
+  }
+
+  // Inbound: true when the frame reached the driver.
+  bool Receive(const std::vector<uint8_t>& frame, PeerAddress from = kPeer) {
+    const size_t before = h.driver.DeliveryCount();
+    h.forwarder.OnGameFrame(frame, from);
+    return h.driver.DeliveryCount() > before;
+  }
+
+  Harness h;
+  std::array<uint8_t, kRingBytes> memory{};
+  PacketRing ring{memory};
+  int32_t sequence = 1;
+};
+
+TEST_F(ForwardingTest, FastJoinSettingsDropJoinPackets) {
+  EXPECT_TRUE(Forward(kPeer, PayloadForFrame(300, '#')));  // both settings off
+  h.forwarder.SetFastJoin(true);
+  EXPECT_FALSE(Forward(kPeer, PayloadForFrame(300, '#'), {0x51, 0x00}));
+  EXPECT_FALSE(Forward(kPeer, PayloadForFrame(300, '#'), {0x50, 0x12}));
+  EXPECT_TRUE(Forward(kPeer, PayloadForFrame(300, '#'), kOtherFamily));
+  EXPECT_TRUE(Forward(kPeer, PayloadForFrame(300, '7')));
+
+  h.forwarder.SetFastJoin2(true);
+  EXPECT_FALSE(Forward(kPeer, PayloadForFrame(300, '7'), {0x51, 0x34}));
+  EXPECT_TRUE(Forward(kPeer, PayloadForFrame(300, '7'), {0x50, 0x34}));
+}
+
+TEST_F(ForwardingTest, FifthByteCountsOnlyWhenThePacketHasOne) {
+  h.forwarder.SetFastJoin(true);
+  EXPECT_FALSE(Forward(kPeer, PayloadForFrame(300, '#')));  // leaves '#' in the slot
+  EXPECT_TRUE(Forward(kPeer, {1, 2, 3}));                   // a stale '#' beyond its length
+}
+
+TEST_F(ForwardingTest, FirstLength104FrameAfterOtherLengthsIsDropped) {
+  EXPECT_TRUE(Sends(kPeer, 60));
+  EXPECT_FALSE(Sends(kPeer, 104));
+  EXPECT_TRUE(Sends(kPeer, 104));
+  EXPECT_TRUE(Sends({kLoopback, 40002}, 104));  // a destination not yet seen
+}
+
+TEST_F(ForwardingTest, LongFramesAndOtherSocketsLeaveTheHistoryAlone) {
+  EXPECT_TRUE(Sends(kPeer, 104));  // recorded: last length 104
+  EXPECT_TRUE(Sends(kPeer, 200));
+  EXPECT_TRUE(Sends(kPeer, 60, kOtherFamily));
+  EXPECT_TRUE(Sends(kPeer, 104));  // still 104: neither frame was recorded
+}
+
+TEST_F(ForwardingTest, EleventhDestinationReplacesTheOldest) {
+  for (uint16_t port = 1; port <= 11; ++port) EXPECT_TRUE(Sends({kLoopback, port}, 60));
+  EXPECT_TRUE(Sends({kLoopback, 1}, 104));   // forgotten: taken as new
+  EXPECT_FALSE(Sends({kLoopback, 3}, 104));  // still remembered with 60
+}
+
+TEST_F(ForwardingTest, BroadcastsGoToTheServerAndDirectedFramesToTheirPlayer) {
+  std::optional<Sent> broadcast = Forward({kBroadcastDestination, 0xFFFF}, {9, 8, 7});
+  ASSERT_TRUE(broadcast);
+  EXPECT_EQ(broadcast->to, kServer);
+  std::optional<GameFrame> frame = ParseGameFrame(broadcast->bytes);
+  ASSERT_TRUE(frame);
+  EXPECT_EQ(frame->type, kTypeBroadcastFrame);
+  EXPECT_EQ(frame->destination_socket, (IpxSocket{0x45, 0x67}));
+  EXPECT_EQ(frame->source_socket, kJoinFamily);
+  EXPECT_EQ(std::vector<uint8_t>(frame->payload.begin(), frame->payload.end()), (std::vector<uint8_t>{9, 8, 7}));
+
+  std::optional<Sent> directed = Forward(kPeer, {1});  // the same slot, type byte set again
+  ASSERT_TRUE(directed);
+  EXPECT_EQ(directed->to, kPeer);
+  EXPECT_EQ(directed->bytes.size(), 14u);
+  EXPECT_EQ(directed->bytes[kTypeOffset], kTypeGameFrame);
+
+  h.addresses.server.Clear();  // not connected: nobody to relay a broadcast
+  EXPECT_FALSE(Forward({kBroadcastDestination, 0}, {1}));
+}
+
+TEST_F(ForwardingTest, SlotWithImpossibleLengthIsDroppedAndFreed) {
+  PacketSlot slot = ring.slot(0);
+  ASSERT_TRUE(slot.Fill({kPeer, 1, {}, kOtherFamily, Bytes(10)}));
+  memory[6] = 0xE9;  // n = 1001: one byte more than a slot holds
+  memory[7] = 0x03;
+  h.forwarder.ForwardDriverPacket(slot);
+  EXPECT_TRUE(slot.IsFree());
+  EXPECT_EQ(h.sent.Count(), 0u);
+}
+
+TEST_F(ForwardingTest, OlderSequenceFromOneSenderIsDroppedUntilTenSecondsOfSilence) {
+  EXPECT_TRUE(Receive(FrameBytes(5, kJoinFamily, Bytes(4))));
+  EXPECT_TRUE(Receive(FrameBytes(7, kJoinFamily, Bytes(4))));
+  EXPECT_FALSE(Receive(FrameBytes(6, kJoinFamily, Bytes(4))));
+  EXPECT_TRUE(Receive(FrameBytes(6, kJoinFamily, Bytes(4)), {kLoopback, 40002}));  // another sender
+  h.clock.Advance(10'000);
+  EXPECT_FALSE(Receive(FrameBytes(1, kJoinFamily, Bytes(4))));
+  h.clock.Advance(10'001);
+  EXPECT_TRUE(Receive(FrameBytes(1, kJoinFamily, Bytes(4))));
+
+  std::vector<SimulatedDriver::Delivery> delivered = h.driver.Deliveries();
+  ASSERT_EQ(delivered.size(), 4u);
+  EXPECT_EQ(delivered[0].sender, kPeer);
+  EXPECT_EQ(delivered[0].frame, FrameBytes(5, kJoinFamily, Bytes(4)));  // the whole frame
+}
+
+TEST_F(ForwardingTest, EleventhSenderReplacesTheOneHeardFromLongestAgo) {
+  for (uint16_t port = 1; port <= 10; ++port) {
+    EXPECT_TRUE(Receive(FrameBytes(100, kJoinFamily, {}), {kLoopback, port}));
+    h.clock.Advance(1);
+  }
+  EXPECT_TRUE(Receive(FrameBytes(100, kJoinFamily, {}), {kLoopback, 11}));
+  EXPECT_TRUE(Receive(FrameBytes(1, kJoinFamily, {}), {kLoopback, 1}));   // starts afresh
+  EXPECT_FALSE(Receive(FrameBytes(1, kJoinFamily, {}), {kLoopback, 3}));  // still remembered
+}
+
+TEST_F(ForwardingTest, RepeatedMarkerOfOneKindIsDroppedWhoeverSendsIt) {
+  EXPECT_TRUE(Receive(MarkerFrame(1, 1)));
+  EXPECT_FALSE(Receive(MarkerFrame(2, 1), {kLoopback, 40002}));
+  EXPECT_TRUE(Receive(MarkerFrame(3, 2)));
+  EXPECT_TRUE(Receive(MarkerFrame(4, 1)));
+  EXPECT_TRUE(Receive(MarkerFrame(5, 7)));  // another kind ends the run
+  EXPECT_TRUE(Receive(MarkerFrame(6, 7)));
+  EXPECT_TRUE(Receive(MarkerFrame(7, 1)));
+}
+
+TEST_F(ForwardingTest, UnmarkedFrameFromTheMarkersPortEndsTheRun) {
+  EXPECT_TRUE(Receive(MarkerFrame(1, 1), {kLoopback, 5000}));
+  EXPECT_TRUE(Receive(FrameBytes(2, kJoinFamily, Bytes(10)), {kLoopback, 6000}));
+  EXPECT_FALSE(Receive(MarkerFrame(3, 1), {kLoopback, 5000}));
+  EXPECT_TRUE(Receive(FrameBytes(4, kJoinFamily, Bytes(10)), {0x7F000002, 5000}));  // same port, other host
+  EXPECT_TRUE(Receive(MarkerFrame(5, 1), {kLoopback, 5000}));
+}
+
+TEST_F(ForwardingTest, ShortFramesAreNeverReadPastTheirEnd) {
+  // Bytes 17 to 20 carry the marker but byte 21 is missing: not a marker.
+  std::vector<uint8_t> cut = MarkerFrame(1, 1);
+  cut.resize(21);
+  cut.shrink_to_fit();  // the sanitizers see a read past the end
+  EXPECT_TRUE(Receive(cut));
+  EXPECT_TRUE(Receive(FrameBytes(2, kJoinFamily, {})));
+  EXPECT_TRUE(Receive(cut, {kLoopback, 40002}));
+  std::vector<uint8_t> too_short = FrameBytes(3, kJoinFamily, {});
+  too_short.pop_back();
+  EXPECT_FALSE(Receive(too_short));
+}
+
+TEST(ForwardingChatTest, ChatFramesSkipTheSequenceFilterAndReachTheChatLayer) {
+  std::vector<std::pair<PeerAddress, std::vector<uint8_t>>> chat;
+  ForwarderHooks hooks;
+  hooks.on_chat_packet = [&](PeerAddress sender, std::span<const uint8_t> bytes) {
+    chat.emplace_back(sender, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+  };
+  Harness h(hooks);
+  ASSERT_TRUE(h.link.OpenDriverLink());
+  h.forwarder.OnGameFrame(FrameBytes(1000, kJoinFamily, Bytes(8)), kPeer);
+  h.forwarder.OnGameFrame(FrameBytes(3, kChatSocket, {'h', 'i'}, kChatSocket), kPeer);
+  h.forwarder.OnGameFrame(FrameBytes(999, kJoinFamily, Bytes(8)), kPeer);  // game order still kept
+  h.forwarder.OnGameFrame(FrameBytes(2, kChatSocket, {'y', 'o'}, kChatSocket), kPeer);
+
+  ASSERT_EQ(chat.size(), 2u);
+  EXPECT_EQ(chat[0].first, kPeer);
+  EXPECT_EQ(chat[0].second, (std::vector<uint8_t>{'h', 'i'}));
+  EXPECT_EQ(h.driver.DeliveryCount(), 3u);  // the game frame and both chat frames
+}
+
+TEST(ForwardingQueryTest, GameInfoReportsTheDriversGameOrTheDefaults) {
+  bool bridge = false;
+  std::string process_name;
+  ForwarderHooks hooks;
+  hooks.is_direct_play_bridge_running = [&] { return bridge; };
+  hooks.set_own_process_name = [&](std::string_view name) { process_name = name; };
+  Harness h(hooks);
+  ASSERT_TRUE(h.link.OpenDriverLink());
+
+  GameInfo info = h.forwarder.QueryGameInfo();
+  EXPECT_EQ(info.name, "Vorn95");
+  EXPECT_EQ(info.socket, kChatSocket);
+  EXPECT_EQ(process_name, "Vorn95");
+
+  h.driver.SetRunningGame({0x51, 0x00}, "EIGHTCHR");  // all 8 bytes, no terminator
+  info = h.forwarder.QueryGameInfo();
+  EXPECT_EQ(info.name, "EIGHTCHR");
+  EXPECT_EQ(info.socket, (IpxSocket{0x51, 0x00}));
+  h.driver.SetRunningGame({0x86, 0x9C}, "TWO");
+  EXPECT_EQ(h.forwarder.QueryGameInfo().name, "TWO");
+
+  bridge = true;
+  info = h.forwarder.QueryGameInfo();
+  EXPECT_EQ(info.name, "DirectX!");
+  EXPECT_EQ(info.socket, kDirectPlaySocket);
+  EXPECT_EQ(process_name, "DirectX!");
+}
+
+}  // namespace
+}  // namespace vorn

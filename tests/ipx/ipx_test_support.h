@@ -1,0 +1,114 @@
+#pragma once
+// Doubles and a harness for the IPX bridge tests: a simulated driver behind
+// an opened link, a forwarder whose sends are recorded, and frame builders.
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ipx/driver_link.h"
+#include "ipx/forwarding.h"
+#include "ipx/simulated_driver.h"
+#include "net/messages.h"
+#include "platform/clock.h"
+#include "platform/memory_profile.h"
+
+namespace vorn::ipx_test {
+
+using namespace std::chrono_literals;
+
+inline constexpr uint32_t kLoopback = 0x7F000001;
+inline constexpr auto kWait = 5s;
+// The send thread drains only when signalled: a wait that timed out would
+// drain a ring that a test is still laying out.
+inline constexpr int32_t kSendWaitMs = 600'000;
+
+struct RecordingDialogs final : Dialogs {
+  std::vector<std::pair<std::string, std::string>> messages;
+  void ShowMessage(std::string_view caption, std::string_view text) override { messages.emplace_back(caption, text); }
+  bool AskYesNo(std::string_view, std::string_view) override { return false; }
+  void Beep() override {}
+  std::unique_ptr<ProgressDialog> CreateProgressDialog() override { return nullptr; }
+};
+
+struct RecordingWindow final : MessageWindow {
+  std::mutex mutex;
+  std::string text;
+  void Append(std::string_view line, MessageClass) override {
+    std::lock_guard lock(mutex);
+    text += line;
+  }
+};
+
+struct Sent {
+  PeerAddress to;
+  std::vector<uint8_t> bytes;
+};
+
+// Records every datagram the forwarder sends, from whichever thread.
+class SentLog {
+ public:
+  SendPacketFunction Sender() {
+    return [this](PeerAddress to, std::span<const uint8_t> datagram) {
+      std::lock_guard lock(mutex_);
+      sent_.push_back({to, {datagram.begin(), datagram.end()}});
+      return static_cast<int>(datagram.size());
+    };
+  }
+  std::vector<Sent> All() const {
+    std::lock_guard lock(mutex_);
+    return sent_;
+  }
+  size_t Count() const {
+    std::lock_guard lock(mutex_);
+    return sent_.size();
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<Sent> sent_;
+};
+
+inline std::vector<uint8_t> Bytes(size_t count, uint8_t fill = 0x11) { return std::vector<uint8_t>(count, fill); }
+
+// A directed game frame as it arrives from the network.
+inline std::vector<uint8_t> FrameBytes(int32_t sequence, IpxSocket destination_socket, std::vector<uint8_t> payload,
+                                       IpxSocket source_socket = {0x51, 0x00}) {
+  std::vector<uint8_t> frame(kGameFrameHeaderSize + payload.size());
+  BuildGameFrame(frame, {kTypeGameFrame, sequence, destination_socket, source_socket, payload});
+  return frame;
+}
+
+// A marked frame: payload bytes 4 to 7 (frame bytes 17 to 20) FF FC 00 FA,
+// then the marker's kind.
+inline std::vector<uint8_t> MarkerFrame(int32_t sequence, uint8_t kind) {
+  return FrameBytes(sequence, {0x51, 0x00}, {0, 0, 0, 0, 0xFF, 0xFC, 0x00, 0xFA, kind, 0});
+}
+
+// A simulated driver behind an opened link whose slots go to a forwarder;
+// the forwarder's sends are recorded.
+struct Harness {
+  // send: where the forwarder's datagrams go; empty: into `sent`.
+  explicit Harness(ForwarderHooks hooks = {}, SendPacketFunction send = {})
+      : link({driver, dialogs, window, profile, addresses}, [this](PacketSlot slot) { forwarder.ForwardDriverPacket(slot); },
+             kSendWaitMs),
+        forwarder(link, clock, addresses, send ? std::move(send) : sent.Sender(), std::move(hooks)) {
+    addresses.local.Store({kLoopback, 2213});
+  }
+  // The send thread calls the forwarder: stop it before the forwarder goes.
+  ~Harness() { link.CloseDriverLink(); }
+
+  SimulatedDriver driver;
+  RecordingDialogs dialogs;
+  RecordingWindow window;
+  MemoryProfile profile;
+  SharedAddresses addresses;
+  ManualClock clock;
+  SentLog sent;
+  DriverLink link;
+  GameForwarder forwarder;
+};
+
+}  // namespace vorn::ipx_test

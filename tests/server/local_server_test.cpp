@@ -1,0 +1,152 @@
+#include "server/local_server.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+#include "support/server_harness.h"
+
+namespace vorn {
+namespace {
+
+std::vector<uint8_t> AcceptanceFor(PeerAddress client) {
+  std::array<uint8_t, kAddressMessageSize> accepted{};
+  BuildAddressMessage(accepted, kTypeAccepted, client);
+  return {accepted.begin(), accepted.end()};
+}
+
+TEST(LocalServer, AdmitsFourPlayersAndRefusesTheFifth) {
+  ServerHarness h;
+  ASSERT_TRUE(h.started);
+  std::array<FakeClient, 5> clients;
+  for (size_t i = 0; i < 4; ++i) {
+    clients[i].SendHello(h.address(), "player" + std::to_string(i));
+    // The acceptance tells each client the address the server sees.
+    EXPECT_EQ(clients[i].Receive(), AcceptanceFor(clients[i].address()));
+  }
+  EXPECT_EQ(h.Greet(clients[4], "player4"), kTypeRejectedFull);
+  EXPECT_NE(h.window.Text().find("Warning!  Server is out of connections!\n"), std::string::npos);
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(h.Entry(i).address, clients[static_cast<size_t>(i)].address());
+    EXPECT_EQ(h.Entry(i).Nickname(), "player" + std::to_string(i));
+  }
+  EXPECT_EQ(h.Entry(0).RealName(), "player0 Tester");
+  EXPECT_EQ(h.Entry(0).Email(), "player0@example.org");
+}
+
+TEST(LocalServer, APlayerWhoGreetsAgainKeepsOneEntryAndIsNotRefusedByItsOldNickname) {
+  ServerHarness h;
+  FakeClient first, second;
+  ASSERT_EQ(h.Greet(first, "first"), kTypeAccepted);
+  ASSERT_EQ(h.Greet(second, "second"), kTypeAccepted);  // entry 1
+  first.SendFrameOnly(h.address(), kTypeBye);
+  ASSERT_EQ(first.ReceiveType(), kTypeByeAcknowledged);
+  EXPECT_FALSE(h.Entry(0).InUse());
+  // Greeting again frees entry 1 (its nickname left in it) and takes the
+  // lower free entry 0: the old nickname must not count against it.
+  EXPECT_EQ(h.Greet(second, "second"), kTypeAccepted);
+  EXPECT_EQ(h.Entry(0).address, second.address());
+  EXPECT_EQ(h.Entry(0).Nickname(), "second");
+  EXPECT_FALSE(h.Entry(1).InUse());
+  EXPECT_EQ(h.Greet(second, "second"), kTypeAccepted);
+  EXPECT_EQ(h.Entry(0).address, second.address());
+  EXPECT_FALSE(h.Entry(1).InUse());
+}
+
+TEST(LocalServer, ANicknameInUseIsRefusedAndItsEntryFreedAgain) {
+  ServerHarness h;
+  FakeClient alice, impostor, other_case;
+  ASSERT_EQ(h.Greet(alice, "alice"), kTypeAccepted);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(h.Greet(impostor, "alice"), kTypeRejectedNickname);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Connection rejected: invalid nickname.\r\n");
+  EXPECT_FALSE(h.Entry(1).InUse());
+  EXPECT_EQ(h.Entry(1).Nickname(), "");
+  EXPECT_EQ(h.Greet(other_case, "Alice"), kTypeAccepted);  // compared case-sensitively
+  EXPECT_EQ(h.Entry(1).address, other_case.address());
+}
+
+TEST(LocalServer, OnlyTheFirstThreeVersionCharactersMustMatch) {
+  ServerHarness h;
+  FakeClient newer, older;
+  EXPECT_EQ(h.Greet(newer, "newer", "1.2y9"), kTypeAccepted);
+  EXPECT_EQ(h.Greet(older, "older", "1.3x1"), kTypeRejectedVersion);
+  EXPECT_NE(h.window.Text().find("Hello!\r\nRejected connection. Version mismatch: 1.2 <> 1.3\r\n"), std::string::npos);
+  EXPECT_FALSE(h.Entry(1).InUse());
+}
+
+TEST(LocalServer, ABroadcastReachesEveryPlayerAsAFrameNamingItsSender) {
+  ServerHarness h;
+  std::array<FakeClient, 4> clients;
+  for (size_t i = 0; i < clients.size(); ++i) ASSERT_EQ(h.Greet(clients[i], "p" + std::to_string(i)), kTypeAccepted);
+
+  auto broadcast_from_2 = [&](IpxSocket source) {
+    std::array<uint8_t, 64> frame{};
+    const uint8_t payload[] = {1, 2, 3};
+    const size_t size = BuildGameFrame(frame, {kTypeBroadcastFrame, 77, {0x45, 0x00}, source, payload});
+    clients[2].Send(h.address(), std::span(frame).first(size));
+    std::array<uint8_t, 64> relayed{};
+    const GameFrame directed{kTypeGameFrame, 77, {0x45, 0x00}, source, payload};
+    const size_t inner = BuildGameFrame(relayed, directed);
+    std::array<uint8_t, 80> wrap{};
+    const size_t wrapped = BuildProxyWrap(wrap, {clients[2].address(), std::span(relayed).first(inner)});
+    return std::vector<uint8_t>(wrap.begin(), wrap.begin() + wrapped);
+  };
+
+  const std::vector<uint8_t> expected = broadcast_from_2({0x45, 0x00});
+  for (FakeClient& client : clients) EXPECT_EQ(client.Receive(), expected);
+
+  // Frames from socket 0x6846 are not echoed to their sender.
+  const std::vector<uint8_t> no_echo = broadcast_from_2({0x68, 0x46});
+  for (size_t i : {0u, 1u, 3u}) EXPECT_EQ(clients[i].Receive(), no_echo);
+  const auto before_sync = clients[2].Sync(h.address());
+  ASSERT_TRUE(before_sync.has_value());
+  EXPECT_TRUE(before_sync->empty());
+}
+
+TEST(LocalServer, StartingConnectsToItselfAndStoppingLeavesTheTable) {
+  ServerHarness h;
+  FakeClient leftover;
+  ASSERT_EQ(h.Greet(leftover, "leftover"), kTypeAccepted);
+
+  EXPECT_TRUE(h.server.StartLocalServer());
+  EXPECT_TRUE(h.server.IsLocalServerMode());
+  EXPECT_FALSE(h.Entry(0).InUse());  // cleared for the own player
+  EXPECT_EQ(h.loop.ActiveTimerCount(), 1u);
+  ASSERT_EQ(h.connector.calls.size(), 2u);
+  EXPECT_EQ(h.connector.calls[0].find("Starting"), std::string::npos);  // left the old server first
+  EXPECT_NE(h.connector.calls[1].find("\r\nStarting Local Server Mode..."), std::string::npos);
+  const ServerEntry self{"Local", "127.0.0.1:" + std::to_string(h.address().port)};
+  EXPECT_EQ(h.connector.connected, std::vector<ServerEntry>{self});
+
+  ASSERT_EQ(h.Greet(leftover, "own"), kTypeAccepted);
+  h.addresses.server.Store(h.address());
+  h.server.StopLocalServer();
+  EXPECT_FALSE(h.server.IsLocalServerMode());
+  EXPECT_EQ(h.loop.ActiveTimerCount(), 0u);
+  EXPECT_FALSE(h.addresses.server.Load().IsSet());
+  EXPECT_EQ(h.Entry(0).Nickname(), "own");
+  EXPECT_NE(h.window.Text().find("\r\nStopping Local Server Mode\r\n"), std::string::npos);
+}
+
+TEST(LocalServer, ANodeInLocalServerModeIsItsOwnFirstPlayer) {
+  TrafficCounter traffic;
+  TestNode n("alice");
+  n.CountTraffic(traffic);
+  ASSERT_TRUE(n.Start());
+  LocalServer& server = n.node->local_server();
+  ASSERT_TRUE(server.StartLocalServer());
+  EXPECT_EQ(n.node->addresses().server.Load(), n.bound());
+  const ClientEntry own = server.table().Snapshot()[0];
+  EXPECT_EQ(own.address, n.bound());
+  EXPECT_EQ(own.Nickname(), "alice");
+  const std::string text = n.window.Text();
+  ASSERT_NE(text.find("Connected to server."), std::string::npos) << text;
+  EXPECT_LT(text.find("\r\nStarting Local Server Mode..."), text.find("Connected to server."));
+  server.StopLocalServer();
+  n.node->Shutdown();
+}
+
+}  // namespace
+}  // namespace vorn

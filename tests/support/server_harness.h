@@ -1,0 +1,79 @@
+#pragma once
+// A local server on its own UDP endpoint on 127.0.0.1, without the rest of a
+// node: a manual clock, a test loop, a recording window and a connector that
+// only records, so tests drive admission, relay and liveness with fake
+// clients and call the tick themselves.
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "net/dispatch.h"
+#include "net/udp_endpoint.h"
+#include "server/local_server.h"
+#include "support/fake_client.h"
+#include "support/test_node.h"
+
+namespace vorn {
+
+// Records the calls, with the window's text at the time of each.
+class RecordingConnector final : public Connector {
+ public:
+  explicit RecordingConnector(RecordingWindow& window) : window_(window) {}
+  bool ConnectToServer(const ServerEntry& entry) override {
+    connected.push_back(entry);
+    calls.push_back("connect:" + window_.Text());
+    return true;
+  }
+  bool DisconnectFromServer() override {
+    calls.push_back("disconnect:" + window_.Text());
+    return true;
+  }
+
+  std::vector<ServerEntry> connected;
+  std::vector<std::string> calls;
+
+ private:
+  RecordingWindow& window_;
+};
+
+struct ServerHarness {
+  ServerHarness() {
+    server.RegisterHandlers(dispatcher);
+    EndpointConfig config;
+    config.port = 0;
+    config.my_ip = "127.0.0.1";
+    started = endpoint.OpenUdpEndpoint(config) && endpoint.StartReceiveThread();
+  }
+  // The receive thread runs the server's handlers: stop it first.
+  ~ServerHarness() { endpoint.CloseUdpEndpoint(); }
+
+  PeerAddress address() const { return addresses.local.Load(); }
+  void SetOwnGame(std::string name) {
+    std::lock_guard lock(game_mutex);
+    own_game.name = std::move(name);
+  }
+  ClientEntry Entry(int index) { return server.table().Snapshot()[static_cast<size_t>(index)]; }
+  // Greets from client and returns the type byte of the answer.
+  char Greet(const FakeClient& client, std::string_view nickname, std::string_view version = kProtocolVersion) {
+    client.SendHello(address(), nickname, version);
+    return client.ReceiveType();
+  }
+
+  ManualClock clock;
+  EventLoop loop{clock, EventLoop::Idle::AdvanceClock};
+  RecordingWindow window;
+  ScriptedDialogs dialogs;
+  SharedAddresses addresses;
+  Dispatcher dispatcher;
+  UdpEndpoint endpoint{clock, dialogs, window, addresses, dispatcher};
+  RecordingConnector connector{window};
+  std::mutex game_mutex;
+  GameInfo own_game;
+  LocalServer server{{clock, loop, window, endpoint, addresses, connector}, [this] {
+                       std::lock_guard lock(game_mutex);
+                       return own_game;
+                     }};
+  bool started = false;
+};
+
+}  // namespace vorn
