@@ -2,23 +2,86 @@
 
 namespace vorn {
 
+namespace {
+int SendThrough(const UdpEndpoint& endpoint, PeerAddress to, std::span<const uint8_t> datagram) {
+  return endpoint.SendPacket(to, datagram);
+}
+}  // namespace
+
 Node::Node(const NodePorts& ports, NodeOptions options)
     : ports_(ports),
       options_(std::move(options)),
       settings_(ports.profile, ports.dialogs, ports.user_info),
       endpoint_(ports.clock, ports.dialogs, ports.messages, addresses_, dispatcher_, options_.own_address_sources),
+      has_driver_(options_.driver != nullptr),
+      silent_chat_windows_(ports.ui, [](std::string_view, std::string_view, uint32_t) {}),
+      chat_windows_(options_.chat_windows ? *options_.chat_windows : silent_chat_windows_),
       connection_({ports.clock, ports.ui, ports.messages, ports.dialogs, settings_, addresses_, endpoint_}),
-      local_server_({ports.clock, ports.ui, ports.messages, endpoint_, addresses_, connection_}) {
+      local_server_({ports.clock, ports.ui, ports.messages, endpoint_, addresses_, connection_},
+                    [this] { return forwarder_.QueryGameInfo(); }),
+      driver_link_({has_driver_ ? *options_.driver : null_driver_, ports.dialogs, ports.messages, ports.profile,
+                    addresses_},
+                   [this](PacketSlot slot) { forwarder_.ForwardDriverPacket(slot); }),
+      forwarder_(driver_link_, ports.clock, addresses_,
+                 [this](PeerAddress to, std::span<const uint8_t> d) { return SendThrough(endpoint_, to, d); },
+                 MakeForwarderHooks()),
+      direct_play_(ports.messages, addresses_, endpoint_, dispatcher_, options_.direct_play),
+      chat_({ports.clock, ports.ui, ports.dialogs, settings_, addresses_, chat_windows_},
+            [this](PeerAddress to, std::span<const uint8_t> d) { return SendThrough(endpoint_, to, d); },
+            [this] {
+              ChatOptions chat = options_.chat;
+              chat.queries = MakeChatQueryHooks();
+              return chat;
+            }()) {
+  connection_.SetHooks(MakeConnectionHooks());
+  silent_chat_windows_.SetOnLastClosed([this] { chat_.LeaveChatMode(); });
   RegisterHandlers();
 }
 
 Node::~Node() { Shutdown(); }
 
+ConnectionHooks Node::MakeConnectionHooks() {
+  ConnectionHooks hooks;
+  hooks.stop_direct_play_bridge = [this] { direct_play_.StopDirectPlayBridge(); };
+  hooks.leave_chat_mode = [this] { chat_.LeaveChatMode(); };
+  hooks.close_driver_link = [this] { driver_link_.CloseDriverLink(); };
+  hooks.open_driver_link = [this] {
+    if (has_driver_) driver_link_.OpenDriverLink();
+  };
+  hooks.query_game_info = [this] {
+    local_server_.QueryGameInfo();  // refreshes entry 0's process name too
+    return forwarder_.QueryGameInfo();
+  };
+  return hooks;
+}
+
+ForwarderHooks Node::MakeForwarderHooks() {
+  ForwarderHooks hooks;
+  hooks.on_chat_packet = [this](PeerAddress sender, std::span<const uint8_t> chat) { chat_.OnChatPacket(sender, chat); };
+  hooks.is_direct_play_bridge_running = [this] { return direct_play_.IsDirectPlayBridgeRunning(); };
+  return hooks;
+}
+
+ChatQueryHooks Node::MakeChatQueryHooks() {
+  ChatQueryHooks hooks;
+  hooks.request_player_list = [this] { connection_.queries().RequestPlayerList(); };
+  hooks.request_names_list = [this] { connection_.queries().RequestNamesList(); };
+  hooks.request_server_list = [this] { connection_.queries().RequestServerList(); };
+  hooks.request_player_info = [this](std::string_view nick) { connection_.queries().RequestPlayerInfo(nick); };
+  return hooks;
+}
+
 void Node::RegisterHandlers() {
-  // The dispatcher drops every type that has no handler yet; the connection,
-  // local server, IPX and chat subsystems register theirs here as they join.
   connection_.RegisterHandlers(dispatcher_);
   local_server_.RegisterHandlers(dispatcher_);
+  dispatcher_.SetHandler(kTypeGameFrame, [this](std::span<const uint8_t> frame, PeerAddress sender) {
+    forwarder_.OnGameFrame(frame, sender);
+  });
+}
+
+void Node::ApplyJoinFlags() {
+  forwarder_.SetFastJoin(settings_.settings().fastJoin);
+  forwarder_.SetFastJoin2(settings_.settings().fastJoin2);
 }
 
 bool Node::Start() {
@@ -27,12 +90,18 @@ bool Node::Start() {
   addresses_.tracker.Store(s.tracker);
   addresses_.proxy.Store(s.proxy);
   addresses_.server.Clear();
+  ApplyJoinFlags();
 
   EndpointConfig config;
   config.port = options_.ephemeral_port ? 0 : static_cast<uint16_t>(s.udpPort);
   config.my_ip = s.myIp;
   if (!endpoint_.OpenUdpEndpoint(config)) return false;
+  if (has_driver_ && !driver_link_.OpenDriverLink()) {
+    endpoint_.CloseUdpEndpoint();
+    return false;
+  }
   if (!endpoint_.StartReceiveThread()) {
+    driver_link_.CloseDriverLink();
     endpoint_.CloseUdpEndpoint();
     return false;
   }
@@ -43,8 +112,13 @@ bool Node::Start() {
 void Node::Shutdown() {
   if (!started_) return;
   started_ = false;
-  endpoint_.CloseUdpEndpoint();
+  chat_.LeaveChatMode();
+  connection_.DisconnectFromServer();
+  direct_play_.StopDirectPlayBridge();
+  if (local_server_.IsLocalServerMode()) local_server_.StopLocalServer();
   settings_.ReleaseSettings();
+  driver_link_.CloseDriverLink();
+  endpoint_.CloseUdpEndpoint();
 }
 
 }  // namespace vorn

@@ -4,7 +4,13 @@
 // run side by side in one process.
 #include <memory>
 
+#include "chat/chat.h"
+#include "chat/headless_chat_windows.h"
 #include "connection/connection.h"
+#include "dplay/directplay_bridge.h"
+#include "ipx/driver_link.h"
+#include "ipx/forwarding.h"
+#include "ipx/null_driver.h"
 #include "net/dispatch.h"
 #include "net/shared_addresses.h"
 #include "net/udp_endpoint.h"
@@ -34,6 +40,13 @@ struct NodeOptions {
   bool ephemeral_port = false;
   // Sources of the own address when "my_ip" is empty; tests replace them.
   OwnAddressSources own_address_sources = {};
+  // The game-side driver; none: no game is attached and the link stays
+  // closed. Must outlive the node.
+  Driver* driver = nullptr;
+  // The chat windows; none: chat text is not shown anywhere.
+  ChatWindows* chat_windows = nullptr;
+  DirectPlayBridgeOptions direct_play = {};
+  ChatOptions chat = {};
 };
 
 class Node {
@@ -44,11 +57,16 @@ class Node {
   Node& operator=(const Node&) = delete;
 
   // The start-up order: settings (with the first-run check), the shared
-  // addresses they name, the UDP endpoint, the receive thread. False after
-  // the failure has been reported; the node is then shut down again.
+  // addresses they name, the UDP endpoint, the driver link, the receive
+  // thread. False after the failure has been reported; what was opened is
+  // closed again.
   bool Start();
-  // The shutdown order, in reverse. Safe to call twice.
+  // The shutdown order: leave chat, say bye to the server, stop the
+  // DirectPlay bridge and local server mode, release the settings, close the
+  // driver link, then the endpoint. UI thread; safe to call twice.
   void Shutdown();
+  // After the advanced options changed the join flags.
+  void ApplyJoinFlags();
 
   SettingsStore& settings() { return settings_; }
   Dispatcher& dispatcher() { return dispatcher_; }
@@ -62,9 +80,18 @@ class Node {
   Connection& connection() { return connection_; }
   // The server side: admission, relay, liveness, listings; local server mode.
   LocalServer& local_server() { return local_server_; }
+  DriverLink& driver_link() { return driver_link_; }
+  GameForwarder& forwarder() { return forwarder_; }
+  DirectPlayBridge& direct_play() { return direct_play_; }
+  Chat& chat() { return chat_; }
+  ChatWindows& chat_windows() { return chat_windows_; }
+  bool HasDriver() const { return has_driver_; }
 
  private:
   void RegisterHandlers();
+  ConnectionHooks MakeConnectionHooks();
+  ForwarderHooks MakeForwarderHooks();
+  ChatQueryHooks MakeChatQueryHooks();
 
   NodePorts ports_;
   NodeOptions options_;
@@ -72,8 +99,16 @@ class Node {
   Dispatcher dispatcher_;
   SettingsStore settings_;
   UdpEndpoint endpoint_;
+  NullDriver null_driver_;
+  bool has_driver_;
+  HeadlessChatWindows silent_chat_windows_;
+  ChatWindows& chat_windows_;
   Connection connection_;
   LocalServer local_server_;
+  DriverLink driver_link_;
+  GameForwarder forwarder_;
+  DirectPlayBridge direct_play_;
+  Chat chat_;
   bool started_ = false;
 };
 

@@ -73,6 +73,13 @@ struct TestNode {
     node = std::make_unique<Node>(NodePorts{clock, loop, window, dialogs, profile, user_info}, options);
     dialogs.loop = &loop;
   }
+  // The node says bye as it shuts down, perhaps to peers a test has already
+  // closed: its clock no longer waits for their answers then.
+  ~TestNode() {
+    clock.SetSleepHook({});
+    node.reset();
+  }
+  TestNode(TestNode&&) = delete;
   PeerAddress address() const { return node->LocalAddress(); }
 
   // Joins a test's traffic count: every sleep on this node's clock then waits

@@ -6,14 +6,20 @@
 
 namespace vorn {
 
-void StreamMessageWindow::Append(std::string_view text, MessageClass) {
+void StreamMessageWindow::Append(std::string_view text, MessageClass) { Write({}, text); }
+
+void StreamMessageWindow::AppendPrefixed(std::string_view prefix, std::string_view text) { Write(prefix, text); }
+
+void StreamMessageWindow::Write(std::string_view prefix, std::string_view text) {
   std::lock_guard lock(mutex_);
-  std::string out;
-  out.reserve(text.size() + 1);
-  for (char c : text) {
+  std::string out(prefix);
+  out.reserve(text.size() + prefix.size() + 1);
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
     if (pending_cr_ && c != '\n') out += '\r';
     pending_cr_ = c == '\r';
     if (!pending_cr_) out += c;
+    if (c == '\n' && i + 1 < text.size()) out += prefix;
   }
   std::fwrite(out.data(), 1, out.size(), out_);
   std::fflush(out_);

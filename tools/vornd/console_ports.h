@@ -16,8 +16,12 @@ class StreamMessageWindow final : public MessageWindow {
  public:
   explicit StreamMessageWindow(std::FILE* out) : out_(out) {}
   void Append(std::string_view text, MessageClass cls) override;
+  // A chat window's text: every line begins with prefix ("[#chat] ").
+  void AppendPrefixed(std::string_view prefix, std::string_view text);
 
  private:
+  void Write(std::string_view prefix, std::string_view text);
+
   std::mutex mutex_;
   std::FILE* out_;
   bool pending_cr_ = false;  // a "\r" whose "\n" may come with the next text

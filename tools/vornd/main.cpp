@@ -1,13 +1,18 @@
 // vornd: a Vorn node without a window.
+#include <poll.h>
 #include <pthread.h>
+#include <unistd.h>
 #include <signal.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "console_ports.h"
+#include "chat/headless_chat_windows.h"
+#include "ipx/dosbox_driver.h"
 #include "node/node.h"
 #include "options.h"
 #include "platform/event_loop.h"
@@ -42,6 +47,77 @@ class SignalWatcher {
   std::thread thread_;
 };
 
+// Typed lines go where the message window's input line would send them.
+// Without a menu, "/join KEY" outside chat mode does what the "Chat Window"
+// command does; the last channel joined is the window later lines belong to.
+class TypedLines {
+ public:
+  TypedLines(Node& node, HeadlessChatWindows& windows) : node_(node), windows_(windows) {}
+  void Handle(const std::string& line) {
+    if (line.empty()) return;
+    std::string_view text(line);
+    if (text.rfind("/join ", 0) == 0) {
+      std::string key(text.substr(6));
+      while (!key.empty() && key.front() == ' ') key.erase(0, 1);
+      if (!node_.chat().IsChatModeOn()) {
+        node_.chat().JoinChannel(key);
+        channel_ = key;
+        return;
+      }
+      node_.chat().ExecuteChatLine(line, InputLine());
+      channel_ = key;
+      return;
+    }
+    node_.chat().ExecuteChatLine(line, InputLine());
+  }
+
+ private:
+  ChatInputId InputLine() const {
+    return channel_.empty() ? HeadlessChatWindows::kMessageWindowInput : windows_.InputOf(channel_);
+  }
+  Node& node_;
+  HeadlessChatWindows& windows_;
+  std::string channel_;
+};
+
+// Reads standard input on its own thread and posts each line to the loop.
+// End of input just ends the reading: a node may run with no terminal.
+class StdinReader {
+ public:
+  StdinReader(EventLoop& loop, TypedLines& lines)
+      : thread_([&loop, &lines](std::stop_token stop) {
+          std::string pending;
+          char buffer[512];
+          while (!stop.stop_requested()) {
+            pollfd p{0, POLLIN, 0};
+            if (::poll(&p, 1, 200) <= 0) continue;
+            ssize_t n = ::read(0, buffer, sizeof buffer);
+            if (n <= 0) return;
+            pending.append(buffer, static_cast<size_t>(n));
+            for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
+              std::string line = pending.substr(0, end);
+              if (!line.empty() && line.back() == '\r') line.pop_back();
+              loop.Post([&lines, line] { lines.Handle(line); });
+            }
+          }
+        }) {}
+
+ private:
+  std::jthread thread_;
+};
+
+// What the desktop program does once its message window is ready.
+void FirstActions(Node& node, const VorndOptions& options) {
+  if (node.addresses().proxy.Load().IsSet()) node.connection().ConnectToProxy();
+  if (options.local_server) {
+    node.local_server().StartLocalServer();
+  } else if (!options.server.empty()) {
+    node.connection().ConnectByName(std::nullopt, options.server);
+  }
+  if (node.settings().settings().serverListFromBuiltIn && node.addresses().tracker.Load().IsSet())
+    node.connection().queries().UpdateServerList();
+}
+
 int Run(const VorndOptions& options) {
   QtProfile stored = options.config_path.empty() ? QtProfile() : QtProfile(QString::fromStdString(options.config_path));
   OverlayProfile profile(stored);
@@ -51,6 +127,11 @@ int Run(const VorndOptions& options) {
                  stored.FileName().toStdString().c_str());
     return 2;
   }
+  uint16_t dosbox_port = DosboxPort(options, profile);
+  if (options.dosbox_port && dosbox_port == 0) {
+    std::fprintf(stderr, "vornd: --dosbox-port needs a port from 1 to 65535\n");
+    return 2;
+  }
 
   SteadyClock clock;
   EventLoop loop(clock, EventLoop::Idle::Wait);
@@ -58,11 +139,21 @@ int Run(const VorndOptions& options) {
   StreamMessageWindow messages(stdout);
   ConsoleDialogs dialogs(stderr, loop);
   NoUserInfoDialog user_info;
-  Node node({clock, loop, messages, dialogs, profile, user_info});
+  HeadlessChatWindows chat_windows(loop, [&messages](std::string_view key, std::string_view text, uint32_t) {
+    messages.AppendPrefixed("[" + std::string(key) + "] ", text);
+  });
+  std::optional<DosboxDriver> dosbox;
+  NodeOptions node_options;
+  if (options.dosbox_port) node_options.driver = &dosbox.emplace(messages, dosbox_port);
+  node_options.chat_windows = &chat_windows;
+  Node node({clock, loop, messages, dialogs, profile, user_info}, std::move(node_options));
+  chat_windows.SetOnLastClosed([&node] { node.chat().LeaveChatMode(); });
   if (!node.Start()) return 1;
   std::fprintf(stderr, "vornd: running as %s\n", FormatPeer(node.LocalAddress()).c_str());
-  if (!options.server.empty())
-    std::fprintf(stderr, "vornd: connecting to a server (%s) is not available yet\n", options.server.c_str());
+  if (dosbox) std::fprintf(stderr, "vornd: DOSBox driver on 127.0.0.1:%u\n", dosbox->BoundPort());
+  TypedLines lines(node, chat_windows);
+  StdinReader reader(loop, lines);
+  loop.Post([&node, &options] { FirstActions(node, options); });
   loop.Run();
   node.Shutdown();
   return 0;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/text.h"
+
 namespace vorn {
 
 namespace {
@@ -12,7 +14,8 @@ struct ValueFlag {
   std::optional<std::string> VorndOptions::*field;
 };
 
-constexpr std::array<ValueFlag, 7> kValueFlags = {{
+constexpr std::array<ValueFlag, 8> kValueFlags = {{
+    {"--dosbox-port", &VorndOptions::dosbox_port},
     {"--port", &VorndOptions::port},
     {"--my-ip", &VorndOptions::my_ip},
     {"--nick", &VorndOptions::nick},
@@ -50,6 +53,10 @@ std::optional<VorndOptions> ParseVorndOptions(const std::vector<std::string>& ar
       options.help = true;
       continue;
     }
+    if (arg == "--server") {
+      options.local_server = true;
+      continue;
+    }
     if (TakeValue(args, i, "--config", value, error)) {
       options.config_path = value;
     } else if (auto flag = std::find_if(kValueFlags.begin(), kValueFlags.end(),
@@ -81,6 +88,12 @@ void ApplyOverrides(const VorndOptions& o, OverlayProfile& profile) {
   put(o.email, "User Info", "email");
 }
 
+uint16_t DosboxPort(const VorndOptions& options, Profile& profile) {
+  std::string text = options.dosbox_port ? *options.dosbox_port : profile.GetString("Misc", "DOSBox Port", "10213");
+  int32_t port = ParseDecimal(text);
+  return port > 0 && port <= 65535 ? static_cast<uint16_t>(port) : 0;
+}
+
 std::string MissingIdentityFlag(Profile& profile) {
   if (profile.GetString("User Info", "NickName", "").empty()) return "--nick";
   if (profile.GetString("User Info", "RealName", "").empty()) return "--real-name";
@@ -96,6 +109,14 @@ message window's text to standard output and runs until SIGINT or SIGTERM.
 
 SERVER                 a server address (A.B.C.D or A.B.C.D:PORT) to connect
                        to after start-up, as the desktop program's command line
+
+  --server             host a virtual sub-net of up to four players (local
+                       server mode); this node's own player takes the first
+                       place, as in the desktop program
+  --dosbox-port N      run the DOSBox driver on 127.0.0.1 port N, so that DOS
+                       games in DOSBox ("ipxnet connect 127.0.0.1 N") play
+                       through this node; start DOSBox after vornd has
+                       connected (profile "Misc"/"DOSBox Port", default 10213)
 
 Settings come from the desktop program's profile (~/.config/Vorn/vorn95.conf)
 or from --config FILE. These flags override them for this run only; nothing
@@ -113,6 +134,11 @@ is written back:
   -h, --help           show this text
 
 Nickname, real name and e-mail must be set, in the profile or by flag.
+
+Lines typed on standard input are what the desktop program's input line
+takes: chat commands ("/join #chat", "/msg NICK text", "/help", ...) and chat
+lines. Chat text is printed with its window's channel key in front,
+"[#chat] ...". SIGINT or SIGTERM says bye to the server and stops.
 )";
 }
 

@@ -11,7 +11,9 @@ namespace vorn {
 struct VorndOptions {
   std::string config_path;  // empty: the program's own profile
   std::optional<std::string> port, my_ip, nick, real_name, email, tracker, proxy;
+  std::optional<std::string> dosbox_port;  // set: run the DOSBox driver on it
   std::string server;  // the command line the GUI would get
+  bool local_server = false;  // --server: serve a virtual sub-net
   bool help = false;
 };
 
@@ -20,6 +22,10 @@ std::optional<VorndOptions> ParseVorndOptions(const std::vector<std::string>& ar
 
 // Puts the flags that name settings over the profile, for this run only.
 void ApplyOverrides(const VorndOptions& options, OverlayProfile& profile);
+
+// The DOSBox driver's port: the flag's, else the profile's "Misc"/"DOSBox
+// Port", else 10213. 0 when the text is not a port.
+uint16_t DosboxPort(const VorndOptions& options, Profile& profile);
 
 // The first flag whose setting the profile still lacks ("--nick", ...), or
 // an empty text when nickname, real name and e-mail are all there.
