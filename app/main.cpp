@@ -1,0 +1,72 @@
+// vorn95: the desktop program.
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+#include "app_options.h"
+#include "artwork.h"
+#include "platform/overlay_profile.h"
+#include "qtprofile/qt_profile.h"
+#include "single_instance.h"
+#include "vorn95_app.h"
+
+namespace vorn {
+namespace {
+
+// Long enough for the message window and its banner to be drawn.
+constexpr int kScreenshotDelayMs = 1500;
+
+void BringToFront(CMainFrame& frame) {
+  if (frame.isMinimized()) frame.showNormal();
+  QWidget* top = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : &frame;
+  top->raise();
+  top->activateWindow();
+}
+
+// Grabs the window, then leaves through File > Exit as a user would.
+void ScheduleScreenshot(CMainFrame& frame, const QString& file) {
+  QTimer::singleShot(kScreenshotDelayMs, &frame, [&frame, file] {
+    if (!frame.grab().save(file)) std::fprintf(stderr, "vorn95: cannot write %s\n", qPrintable(file));
+    frame.Dispatch(CommandId::Exit);
+  });
+}
+
+int Run(const CommandLine& line) {
+  QtProfile stored = line.config.isEmpty() ? QtProfile() : QtProfile(line.config);
+  SingleInstance instance(stored.FileName());
+  if (!instance.Claim()) return 0;
+  OverlayProfile profile(stored);
+  if (!line.my_ip.isEmpty()) profile.Override("Misc", "my_ip", line.my_ip.toStdString());
+
+  AppOptions options;
+  options.command_line = line.server.toStdString();
+  options.dosbox_port = line.dosbox_port;
+  CVorn95App app(profile, options);
+  QObject::connect(&instance, &SingleInstance::RaiseRequested, &app.frame(), [&app] { BringToFront(app.frame()); });
+  if (!app.Start()) return 1;
+  if (!line.screenshot.isEmpty()) ScheduleScreenshot(app.frame(), line.screenshot);
+  return QApplication::exec();
+}
+
+}  // namespace
+}  // namespace vorn
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("vorn95"));
+  QApplication::setOrganizationName(QStringLiteral("Vorn"));
+  QApplication::setDesktopFileName(QStringLiteral("vorn95"));
+  QApplication::setWindowIcon(vorn::AppIcon());
+  QString error;
+  const std::optional<vorn::CommandLine> line = vorn::ParseCommandLine(QApplication::arguments(), error);
+  if (!line) {
+    std::fprintf(stderr, "vorn95: %s\n%s", qPrintable(error), qPrintable(vorn::Usage()));
+    return 2;
+  }
+  if (line->help) {
+    std::fputs(qPrintable(vorn::Usage()), stdout);
+    return 0;
+  }
+  return vorn::Run(*line);
+}

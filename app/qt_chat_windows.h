@@ -1,0 +1,48 @@
+#pragma once
+// The chat's windows: each channel is a text view of the main frame, and
+// each view's input line is known to the chat by the view's input id. The
+// chat list window is not built yet: it never opens.
+#include <QPointer>
+#include <string>
+
+#include "chat/chat_windows.h"
+#include "qt_ui_loop.h"
+#include "view_registry.h"
+
+namespace vorn {
+
+class CMainFrame;
+
+class QtChatWindows final : public ChatWindows {
+ public:
+  QtChatWindows(QtUiLoop& ui, ViewRegistry& views) : ui_(ui), views_(views) {}
+  // No chat window opens before the frame exists.
+  void SetFrame(CMainFrame* frame) { frame_ = frame; }
+
+  void OpenChatWindow(std::string_view key) override;
+  bool FindChatWindow(std::string_view key) const override;
+  void BringToTop(std::string_view key) override;
+  std::string InputWindowTitle(ChatInputId input) const override;
+  void CloseInputWindow(ChatInputId input) override;
+  void OpenChatList() override {}
+  void CloseChatList() override {}
+  void CloseAllChatWindows() override;
+
+  bool HasChatWindows() const override { return views_.chatViewCount() > 0; }
+  bool IsChatListOpen() const override { return false; }
+  void PrintToChannel(std::string_view key, std::string_view text, uint32_t colour) override;
+  void PrintToInputWindow(ChatInputId input, std::string_view text, uint32_t colour) override;
+  void RefreshChatList() override {}
+
+ private:
+  // Runs show on the UI thread, waiting for it; while the UI thread cannot
+  // be waited for, a copy of the text is shown later.
+  void Show(std::string_view text, const std::function<void(std::string_view)>& show);
+  void CloseView(CVorn95View* view);
+
+  QtUiLoop& ui_;
+  ViewRegistry& views_;
+  QPointer<CMainFrame> frame_;
+};
+
+}  // namespace vorn

@@ -1,0 +1,135 @@
+#include "settings_dialogs.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "settings/app_settings.h"
+#include "text_convert.h"
+
+namespace vorn {
+namespace {
+
+QLineEdit* Field(QWidget* parent, const std::string& text, size_t limit) {
+  auto* edit = new QLineEdit(DecodeText(text), parent);
+  edit->setMaxLength(static_cast<int>(limit));
+  return edit;
+}
+
+std::string Text(const QLineEdit* edit) { return EncodeText(edit->text()); }
+
+QDialogButtonBox* OkCancel(QDialog* dialog) {
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+  return buttons;
+}
+
+}  // namespace
+
+// ---- dialog 140 ---------------------------------------------------------------
+
+AdvancedOptionsDlg::AdvancedOptionsDlg(const AdvancedOptionsForm& form, Dialogs& dialogs, QWidget* parent)
+    : QDialog(parent),
+      dialogs_(dialogs),
+      my_ip_(Field(this, form.myIp, SettingsLimits::kMyIp)),
+      proxy_(Field(this, form.proxy, SettingsLimits::kProxy)),
+      port_(Field(this, form.port, SettingsLimits::kPort)),
+      fast_join_(new QCheckBox(tr("&Fast join"), this)),
+      redirect_(new QCheckBox(tr("&Redirect server messages to the message window"), this)) {
+  setWindowTitle(tr("Advanced Options"));
+  fast_join_->setChecked(form.fastJoin);
+  redirect_->setChecked(form.redirectQueries);
+  my_ip_->setPlaceholderText(tr("found automatically"));
+  auto* fields = new QFormLayout;
+  fields->addRow(tr("My &IP address:"), my_ip_);
+  fields->addRow(tr("&Proxy address:"), proxy_);
+  fields->addRow(tr("P&ort:"), port_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(fields);
+  layout->addWidget(fast_join_);
+  layout->addWidget(redirect_);
+  layout->addWidget(OkCancel(this));
+}
+
+AdvancedOptionsForm AdvancedOptionsDlg::form() const {
+  return {Text(my_ip_), Text(proxy_), Text(port_), fast_join_->isChecked(), redirect_->isChecked()};
+}
+
+void AdvancedOptionsDlg::accept() {
+  if (std::optional<FormError> error = CheckAdvancedOptions(form())) {
+    dialogs_.ShowMessage(error->title, error->text);
+    return;
+  }
+  QDialog::accept();
+}
+
+// ---- dialog 133 ---------------------------------------------------------------
+
+UserInfoDlg::UserInfoDlg(const UserInfoForm& form, Dialogs& dialogs, std::function<void(QWidget*)> advanced,
+                         QWidget* parent)
+    : QDialog(parent),
+      dialogs_(dialogs),
+      advanced_(std::move(advanced)),
+      real_name_(Field(this, form.realName, SettingsLimits::kRealName)),
+      nickname_(Field(this, form.nickname, SettingsLimits::kNickname)),
+      email_(Field(this, form.email, SettingsLimits::kEmail)),
+      other_(Field(this, form.other, SettingsLimits::kOther)),
+      tracker_(Field(this, form.tracker, SettingsLimits::kTracker)),
+      beep_(new QCheckBox(tr("&Beep on private messages"), this)),
+      advanced_button_(new QPushButton(tr("&Advanced..."), this)) {
+  setWindowTitle(tr("User Information"));
+  beep_->setChecked(form.beepOnPrivate);
+  auto* fields = new QFormLayout;
+  fields->addRow(tr("&Real name:"), real_name_);
+  fields->addRow(tr("&Nickname:"), nickname_);
+  fields->addRow(tr("&E-mail:"), email_);
+  fields->addRow(tr("O&ther:"), other_);
+  fields->addRow(tr("&Tracker:"), tracker_);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(fields);
+  layout->addWidget(beep_);
+  QDialogButtonBox* buttons = OkCancel(this);
+  buttons->addButton(advanced_button_, QDialogButtonBox::ActionRole);
+  layout->addWidget(buttons);
+  advanced_button_->setEnabled(static_cast<bool>(advanced_));
+  connect(advanced_button_, &QPushButton::clicked, this, [this] {
+    if (advanced_) advanced_(this);
+  });
+}
+
+UserInfoForm UserInfoDlg::form() const {
+  return {Text(real_name_), Text(nickname_), Text(email_), Text(other_), Text(tracker_), beep_->isChecked()};
+}
+
+void UserInfoDlg::accept() {
+  if (std::optional<FormError> error = CheckUserInfo(form())) {
+    dialogs_.ShowMessage(error->title, error->text);
+    return;
+  }
+  QDialog::accept();
+}
+
+// ---- the store's port ---------------------------------------------------------
+
+bool QtUserInfoDialog::Run(UserInfoForm& form, bool) {
+  std::function<void(QWidget*)> advanced;
+  if (store_ != nullptr) advanced = [this](QWidget* parent) { RunAdvancedOptions(parent); };
+  UserInfoDlg dialog(form, dialogs_, std::move(advanced), parent_.data());
+  if (dialog.exec() != QDialog::Accepted) return false;
+  form = dialog.form();
+  return true;
+}
+
+bool QtUserInfoDialog::RunAdvancedOptions(QWidget* parent) {
+  if (store_ == nullptr) return false;
+  AdvancedOptionsDlg dialog(store_->CurrentAdvancedOptions(), dialogs_, parent);
+  if (dialog.exec() != QDialog::Accepted || !store_->ApplyAdvancedOptions(dialog.form())) return false;
+  if (after_advanced_) after_advanced_();
+  return true;
+}
+
+}  // namespace vorn

@@ -1,0 +1,143 @@
+#include "settings_dialogs.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app_harness.h"
+
+namespace vorn {
+namespace {
+
+using Shown = ScriptedDialogs::Shown;
+
+// OK on a form that fails a check shows the message and leaves the dialog
+// open; the last OK of each list passes.
+TEST(UserInfoDlg, EveryCheckKeepsTheDialogOpen) {
+  ScriptedDialogs dialogs;
+  UserInfoDlg dialog(UserInfoForm{}, dialogs, {}, nullptr);
+  dialog.show();
+  const std::vector<std::function<void()>> steps = {
+      [&] {},
+      [&] { dialog.nicknameEdit()->setText(QStringLiteral("two words")); },
+      [&] { dialog.nicknameEdit()->setText(QStringLiteral("Tester")); },
+      [&] { dialog.realNameEdit()->setText(QStringLiteral("Test User")); },
+      [&] {
+        dialog.emailEdit()->setText(QStringLiteral("t@example.org"));
+        dialog.trackerEdit()->setText(QStringLiteral("tracker"));
+      },
+  };
+  for (const auto& step : steps) {
+    step();
+    dialog.accept();
+    EXPECT_TRUE(dialog.isVisible());
+  }
+  EXPECT_EQ(dialogs.shown, (std::vector<Shown>{
+                               {"Information not correct", "You must enter your nickname!"},
+                               {"Information not correct", "You cannot have a space in your nickname!"},
+                               {"Information not correct", "You must enter your real name!"},
+                               {"Information not correct", "You must enter your email address!"},
+                               {"Tracker Address Not Correct", "It must be in the form of 'xxx.xxx.xxx.xxx'."},
+                           }));
+  dialog.trackerEdit()->setText(QStringLiteral("127.0.0.2:7000"));
+  dialog.accept();
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(dialog.form().tracker, "127.0.0.2:7000");
+}
+
+TEST(UserInfoDlg, FieldsStopAtTheirLimits) {
+  ScriptedDialogs dialogs;
+  UserInfoDlg dialog(UserInfoForm{}, dialogs, {}, nullptr);
+  dialog.nicknameEdit()->setText(QString(16, QLatin1Char('n')));
+  EXPECT_EQ(dialog.nicknameEdit()->text().size(), 15);
+  EXPECT_EQ(dialog.realNameEdit()->maxLength(), 74);
+  EXPECT_EQ(dialog.trackerEdit()->maxLength(), 20);
+  EXPECT_FALSE(dialog.advancedButton()->isEnabled());
+}
+
+TEST(AdvancedOptionsDlg, EveryCheckKeepsTheDialogOpen) {
+  ScriptedDialogs dialogs;
+  AdvancedOptionsDlg dialog(AdvancedOptionsForm{}, dialogs, nullptr);
+  dialog.show();
+  dialog.myIpEdit()->setText(QStringLiteral("localhost"));
+  dialog.accept();
+  dialog.myIpEdit()->setText(QStringLiteral("127.0.0.1"));
+  dialog.proxyEdit()->setText(QStringLiteral("proxy"));
+  dialog.accept();
+  dialog.proxyEdit()->setText(QStringLiteral("127.0.0.3:3213"));
+  dialog.portEdit()->setText(QStringLiteral("port"));
+  dialog.accept();
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_EQ(dialogs.shown, (std::vector<Shown>{
+                               {"IP Address Not Correct", "It must be in the form of 'xxx.xxx.xxx.xxx'."},
+                               {"Proxy Address Not Correct", "It must be in the form of 'xxx.xxx.xxx.xxx'."},
+                               {"Port Number Not Correct", "It must be in the form of 'xxxx'."},
+                           }));
+  dialog.portEdit()->setText(QStringLiteral("2300"));
+  dialog.accept();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
+// The advanced button of the running identity dialog writes the network
+// options through the store at once; OK then writes the identity.
+TEST(QtUserInfoDialog, OptionsCommandRunsBothDialogsAndWrites) {
+  AppHarness harness;
+  ASSERT_TRUE(harness.StartAndSettle());
+  OnNextModal([](QWidget* modal) {
+    auto* info = qobject_cast<UserInfoDlg*>(modal);
+    ASSERT_NE(info, nullptr);
+    OnNextModal([](QWidget* advanced) {
+      auto* options = qobject_cast<AdvancedOptionsDlg*>(advanced);
+      ASSERT_NE(options, nullptr);
+      options->portEdit()->setText(QStringLiteral("2300"));
+      options->redirectBox()->setChecked(true);
+      options->accept();
+    });
+    info->advancedButton()->click();
+    info->otherEdit()->setText(QStringLiteral("plays at night"));
+    info->accept();
+  });
+  EXPECT_TRUE(harness.frame().Dispatch(CommandId::Options));
+  Profile& profile = harness.store.profile;
+  EXPECT_EQ(profile.GetString("Misc", "Port", ""), "2300");
+  EXPECT_EQ(profile.GetInt("Misc", "Redirect Queries", 0), 1);
+  EXPECT_EQ(profile.GetString("User Info", "other", ""), "plays at night");
+  EXPECT_TRUE(harness.node().settings().settings().redirectQueries);
+  EXPECT_EQ(harness.dialogs.Captions(), std::vector<std::string>{"Configuration Changed!"});
+}
+
+TEST(FirstRun, RefusingTheIdentityDialogEndsTheProgram) {
+  AppHarness harness(/*with_identity=*/false);
+  OnNextModal([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
+  EXPECT_FALSE(harness.app->Start());
+  EXPECT_EQ(harness.dialogs.shown,
+            (std::vector<Shown>{
+                {"Vorn Configuration Not Correct",
+                 "Your Vorn information has not been entered yet!  We will do that right now..."},
+                {"Exiting Vorn", "Vorn cannot run without the required information."},
+            }));
+  EXPECT_EQ(harness.node().endpoint().BoundPort(), 0);
+  EXPECT_FALSE(harness.frame().isVisible());
+}
+
+TEST(FirstRun, FillingTheIdentityDialogContinuesStartUp) {
+  AppHarness harness(/*with_identity=*/false);
+  OnNextModal([](QWidget* modal) {
+    auto* info = qobject_cast<UserInfoDlg*>(modal);
+    ASSERT_NE(info, nullptr);
+    info->nicknameEdit()->setText(QStringLiteral("Newcomer"));
+    info->realNameEdit()->setText(QStringLiteral("New Comer"));
+    info->emailEdit()->setText(QStringLiteral("new@example.org"));
+    info->accept();
+  });
+  ASSERT_TRUE(harness.StartAndSettle());
+  EXPECT_EQ(harness.dialogs.Captions(), std::vector<std::string>{"Vorn Configuration Not Correct"});
+  EXPECT_EQ(harness.store.profile.GetString("User Info", "NickName", ""), "Newcomer");
+  EXPECT_TRUE(harness.frame().isVisible());
+}
+
+}  // namespace
+}  // namespace vorn

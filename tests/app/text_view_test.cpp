@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <QClipboard>
+#include <QFile>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <thread>
+
+#include "app_harness.h"
+#include "settings/window_placement.h"
+#include "view_registry.h"
+#include "vorn95_view.h"
+
+namespace vorn {
+namespace {
+
+constexpr uint32_t kRed = 0x000000C0;
+constexpr uint32_t kBlue = 0x00C00000;
+
+class TextViewTest : public ::testing::Test {
+ protected:
+  TextViewTest() : views(ui) {}
+
+  // The message window, created as the main frame creates it.
+  std::unique_ptr<CVorn95View> MakeMessageWindow() {
+    views.SetCreatingMessageWindow(true);
+    auto view = std::make_unique<CVorn95View>(Services(), "", 1);
+    views.SetCreatingMessageWindow(false);
+    view->resize(400, 300);
+    view->show();
+    return view;
+  }
+  ViewServices Services() {
+    ViewServices services{views, store.profile, prompts};
+    services.own_ip = [] { return 0x7F000001u; };
+    return services;
+  }
+  QString Pane(const CVorn95View& view) const { return view.outputPane()->toPlainText(); }
+  QByteArray Log(const QString& path) const {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+  }
+  QColor ColourAt(const CVorn95View& view, int position) const {
+    QTextCursor cursor(view.outputPane()->document());
+    cursor.setPosition(position + 1);
+    return cursor.charFormat().foreground().color();
+  }
+
+  QtUiLoop ui;
+  ViewRegistry views;
+  TempProfile store;
+  ScriptedPrompts prompts;
+};
+
+TEST_F(TextViewTest, BannerNamesVersionsAndOwnAddressAndReportsReady) {
+  bool ready = false;
+  ViewServices services = Services();
+  services.message_window_ready = [&] { ready = true; };
+  views.SetCreatingMessageWindow(true);
+  CVorn95View view(services, "", 1);
+  view.FinishCreation();
+  EXPECT_EQ(Pane(view), "Vorn for Win95 (version 1.2x1).\nPre-beta release version 0.9c\nMy IP number is 127.0.0.1\n");
+  EXPECT_EQ(ColourAt(view, 0), QColor(0xC0, 0, 0));
+  EXPECT_TRUE(ready);
+  EXPECT_EQ(view.windowKey(), "Server Messages");
+}
+
+TEST_F(TextViewTest, LineEndsAreConvertedForPaneAndLogAlike) {
+  auto view = MakeMessageWindow();
+  prompts.log_file = store.Path("session.log");
+  view->ToggleLogging();
+  view->Append("", kRed);
+  EXPECT_EQ(Pane(*view), "");
+  view->Append("one\ntwo\n", kRed);
+  view->Append("three\r\nfour\r\n", kRed);
+  view->Append("five\nsix", kRed);  // the last piece is kept
+  EXPECT_EQ(Pane(*view), "one\ntwo\nthree\nfour\nfive\nsix");
+  EXPECT_EQ(Log(*prompts.log_file), "one\r\ntwo\r\nthree\r\nfour\r\nfive\r\nsix");
+}
+
+TEST_F(TextViewTest, EachAppendHasItsOwnColour) {
+  auto view = MakeMessageWindow();
+  view->Append("red ", kRed);
+  view->Append("blue", kBlue);
+  EXPECT_EQ(ColourAt(*view, 0), QColor(0xC0, 0, 0));
+  EXPECT_EQ(ColourAt(*view, 4), QColor(0, 0, 0xC0));
+}
+
+TEST_F(TextViewTest, NearTheLimitTheOldestHalfGoesAndNewTextStaysWhole) {
+  auto view = MakeMessageWindow();
+  const std::string old_text = std::string(16000, 'a') + std::string(16000, 'b');
+  view->Append(old_text, kRed);
+  view->Append(std::string(1000, 'n'), kBlue);
+  const QString pane = Pane(*view);
+  EXPECT_FALSE(pane.contains(QLatin1Char('a')));
+  EXPECT_TRUE(pane.startsWith(QLatin1Char('b')));
+  EXPECT_TRUE(pane.endsWith(QString(1000, QLatin1Char('n'))));
+  EXPECT_LE(pane.size(), CVorn95View::kTextLimit);
+  EXPECT_EQ(ColourAt(*view, static_cast<int>(pane.size()) - 1000), QColor(0, 0, 0xC0));
+  // A text larger than the whole pane replaces everything, in full.
+  view->Append(std::string(40000, 'z'), kRed);
+  EXPECT_EQ(Pane(*view), QString(40000, QLatin1Char('z')));
+}
+
+TEST_F(TextViewTest, FrozenViewDoesNotScrollAndThawingGoesToTheEnd) {
+  auto view = MakeMessageWindow();
+  QScrollBar* bar = view->outputPane()->verticalScrollBar();
+  for (int i = 0; i < 100; ++i) view->Append("line\r\n", kRed);
+  EXPECT_GT(bar->maximum(), 0);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  view->ToggleFreeze();
+  bar->setValue(0);
+  for (int i = 0; i < 50; ++i) view->Append("more\r\n", kRed);
+  EXPECT_EQ(bar->value(), 0);
+  view->ToggleFreeze();
+  EXPECT_EQ(view->outputPane()->textCursor().position(), view->outputPane()->document()->characterCount() - 1);
+}
+
+TEST_F(TextViewTest, ExistingLogFileAppendOverwriteOrCancel) {
+  auto view = MakeMessageWindow();
+  prompts.log_file = store.Path("old.log");
+  auto reset_file = [&] {
+    QFile file(*prompts.log_file);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("old\r\n");
+  };
+  reset_file();
+  prompts.log_choice = LogFileChoice::Cancel;
+  view->ToggleLogging();
+  EXPECT_FALSE(view->isLogging());
+  view->Append("ignored\r\n", kRed);
+  EXPECT_EQ(Log(*prompts.log_file), "old\r\n");
+
+  prompts.log_choice = LogFileChoice::Append;
+  view->ToggleLogging();
+  view->Append("new\r\n", kRed);
+  EXPECT_EQ(Log(*prompts.log_file), "old\r\nnew\r\n");
+  view->ToggleLogging();  // stops
+  EXPECT_FALSE(view->isLogging());
+
+  reset_file();
+  prompts.log_choice = LogFileChoice::Overwrite;
+  view->ToggleLogging();
+  view->Append("fresh\r\n", kRed);
+  EXPECT_EQ(Log(*prompts.log_file), "fresh\r\n");
+  EXPECT_EQ(prompts.log_choices_asked, 3);
+}
+
+TEST_F(TextViewTest, BackgroundColourIsStoredUnderTheWindowKey) {
+  auto view = MakeMessageWindow();
+  prompts.colour = QColor(10, 20, 30);
+  view->ChooseBackgroundColor();
+  EXPECT_EQ(view->backgroundColor(), QColor(10, 20, 30));
+  EXPECT_EQ(LoadBackgroundColor(store.profile, "Server Messages"), 0x001E140Au);
+
+  CVorn95View chat(Services(), "#chat", 2);
+  EXPECT_FALSE(chat.isMessageWindow());
+  prompts.colour = QColor(1, 2, 3);
+  chat.ChooseBackgroundColor();
+  EXPECT_EQ(LoadBackgroundColor(store.profile, "#chat"), 0x00030201u);
+  // A new view of the same key starts with it.
+  CVorn95View again(Services(), "#chat", 3);
+  EXPECT_EQ(again.backgroundColor(), QColor(1, 2, 3));
+}
+
+TEST_F(TextViewTest, RegistryDeliversFromWorkersAndForgetsClosedViews) {
+  views.Append("dropped: no window\r\n", MessageClass::Server);
+  auto view = MakeMessageWindow();
+  EXPECT_EQ(views.messageView(), view.get());
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    views.Append("from a worker\r\n", MessageClass::Server);
+    done = true;
+  });
+  EXPECT_TRUE(ProcessUntil([&] { return done.load(); }));
+  worker.join();
+  EXPECT_EQ(Pane(*view), "from a worker\n");
+
+  // Text that cannot wait for the UI thread arrives later, whole.
+  {
+    QtUiLoop::WorkerJoinScope joining(ui);
+    std::thread blocked([&] { views.Append("while joining\r\n", MessageClass::Server); });
+    blocked.join();
+  }
+  EXPECT_TRUE(ProcessUntil([&] { return Pane(*view).endsWith(QStringLiteral("while joining\n")); }));
+
+  auto chat = std::make_unique<CVorn95View>(Services(), "#games", 2);
+  EXPECT_EQ(views.chatViews().size(), 1u);
+  views.SetLastActive(chat.get());
+  views.AppendToActiveView("query output\r\n", MessageClass::Server);
+  EXPECT_EQ(Pane(*chat), "query output\n");
+  chat.reset();
+  EXPECT_TRUE(views.chatViews().empty());
+  EXPECT_EQ(views.lastActive(), nullptr);
+  view.reset();
+  EXPECT_EQ(views.messageView(), nullptr);
+}
+
+TEST_F(TextViewTest, CopyTakesTheFocusedControlCutAndPasteTheInputLine) {
+  auto view = MakeMessageWindow();
+  view->Append("pane text", kRed);
+  view->outputPane()->selectAll();
+  EXPECT_TRUE(view->CanCopy());
+  EXPECT_FALSE(view->CanCut());  // the input line has no focus
+  view->Copy();
+  EXPECT_EQ(QApplication::clipboard()->text(), "pane text");
+
+  QApplication::clipboard()->setText(QStringLiteral("typed elsewhere"));
+  EXPECT_TRUE(ProcessUntil([&] { return view->CanPaste(); }));
+  view->Paste();
+  EXPECT_EQ(view->inputLine()->text(), "typed elsewhere");
+  QApplication::setActiveWindow(view.get());
+  view->inputLine()->setFocus();
+  ASSERT_TRUE(ProcessUntil([&] { return view->inputLine()->hasFocus(); }));
+  view->inputLine()->setSelection(0, 5);
+  EXPECT_TRUE(view->CanCut());
+  view->Cut();
+  EXPECT_EQ(view->inputLine()->text(), " elsewhere");
+  EXPECT_EQ(QApplication::clipboard()->text(), "typed");
+  view->ClearText();
+  EXPECT_EQ(Pane(*view), "");
+}
+
+TEST_F(TextViewTest, ChatWindowsIndentWrappedLinesTheMessageWindowDoesNot) {
+  auto message = MakeMessageWindow();
+  CVorn95View chat(Services(), "#chat", 2);
+  message->Append("text\r\n", kRed);
+  chat.Append("<nick> text\r\n", kRed);
+  EXPECT_EQ(message->outputPane()->document()->firstBlock().blockFormat().leftMargin(), 0);
+  EXPECT_GT(chat.outputPane()->document()->firstBlock().blockFormat().leftMargin(), 0);
+  EXPECT_EQ(chat.caption(), "Chat Window: #chat");
+}
+
+}  // namespace
+}  // namespace vorn
