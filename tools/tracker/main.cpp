@@ -1,6 +1,4 @@
 // vorn-tracker: a stand-alone server list tracker for Vorn clients.
-#include <pthread.h>
-#include <signal.h>
 
 #include <cstdio>
 #include <iostream>
@@ -8,44 +6,17 @@
 #include <thread>
 #include <vector>
 
+#include "common/signal_watcher.h"
 #include "tracker/tracker.h"
 #include "tracker/tracker_options.h"
 
 namespace vorn {
 namespace {
 
-// SIGINT and SIGTERM are taken by one thread with sigwait, which stops the
-// tracker's loop; every other thread keeps them blocked.
-class SignalWatcher {
- public:
-  explicit SignalWatcher(Tracker& tracker) {
-    sigemptyset(&set_);
-    sigaddset(&set_, SIGINT);
-    sigaddset(&set_, SIGTERM);
-    sigaddset(&set_, SIGUSR1);
-    pthread_sigmask(SIG_BLOCK, &set_, nullptr);
-    thread_ = std::thread([this, &tracker] {
-      int signal = 0;
-      sigwait(&set_, &signal);
-      tracker.Stop();
-    });
-  }
-  ~SignalWatcher() {
-    pthread_kill(thread_.native_handle(), SIGUSR1);  // ends the wait if no signal came
-    thread_.join();
-  }
-  SignalWatcher(const SignalWatcher&) = delete;
-  SignalWatcher& operator=(const SignalWatcher&) = delete;
-
- private:
-  sigset_t set_{};
-  std::thread thread_;
-};
-
 int Run(const TrackerConfig& config) {
   SteadyClock clock;
   Tracker tracker(clock, std::cout, std::cerr);
-  SignalWatcher signal_watcher(tracker);
+  SignalWatcher signal_watcher([&tracker] { tracker.Stop(); });
   if (!tracker.Open(config)) return 1;
   std::cerr << "vorn-tracker: listening on " << FormatPeer(tracker.LocalAddress()) << std::endl;
   tracker.Run();

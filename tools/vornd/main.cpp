@@ -1,8 +1,6 @@
 // vornd: a Vorn node without a window.
 #include <poll.h>
-#include <pthread.h>
 #include <unistd.h>
-#include <signal.h>
 
 #include <cstdio>
 #include <optional>
@@ -10,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/signal_watcher.h"
 #include "console_ports.h"
 #include "chat/headless_chat_windows.h"
 #include "ipx/dosbox_driver.h"
@@ -20,32 +19,6 @@
 
 namespace vorn {
 namespace {
-
-// SIGINT and SIGTERM are taken by one thread with sigwait, which asks the
-// loop to stop; every other thread keeps them blocked.
-class SignalWatcher {
- public:
-  explicit SignalWatcher(EventLoop& loop) {
-    sigemptyset(&set_);
-    sigaddset(&set_, SIGINT);
-    sigaddset(&set_, SIGTERM);
-    sigaddset(&set_, SIGUSR1);
-    pthread_sigmask(SIG_BLOCK, &set_, nullptr);
-    thread_ = std::thread([this, &loop] {
-      int signal = 0;
-      sigwait(&set_, &signal);
-      loop.Quit();
-    });
-  }
-  ~SignalWatcher() {
-    pthread_kill(thread_.native_handle(), SIGUSR1);
-    thread_.join();
-  }
-
- private:
-  sigset_t set_{};
-  std::thread thread_;
-};
 
 // Typed lines go where the message window's input line would send them.
 // Without a menu, "/join KEY" outside chat mode does what the "Chat Window"
@@ -135,7 +108,7 @@ int Run(const VorndOptions& options) {
 
   SteadyClock clock;
   EventLoop loop(clock, EventLoop::Idle::Wait);
-  SignalWatcher signal_watcher(loop);
+  SignalWatcher signal_watcher([&loop] { loop.Quit(); });
   StreamMessageWindow messages(stdout);
   ConsoleDialogs dialogs(stderr, loop);
   NoUserInfoDialog user_info;
