@@ -2,28 +2,12 @@
 
 #include <algorithm>
 
+#include "common/flags.h"
 #include "platform/peer_address.h"
 #include "platform/text.h"
 
 namespace vorn {
 namespace {
-
-// "--flag value" or "--flag=value"; true when arg names this flag.
-bool TakeValue(const std::vector<std::string>& args, size_t& i, const std::string& flag, std::string& value,
-               std::string& error) {
-  const std::string& arg = args[i];
-  if (arg.rfind(flag + "=", 0) == 0) {
-    value = arg.substr(flag.size() + 1);
-    return true;
-  }
-  if (arg != flag) return false;
-  if (i + 1 >= args.size()) {
-    error = flag + " needs a value";
-  } else {
-    value = args[++i];
-  }
-  return true;
-}
 
 // Decimal digits only, within [low, high].
 bool ParseNumber(const std::string& text, int32_t low, int32_t high, int32_t& number) {

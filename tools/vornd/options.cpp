@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "common/flags.h"
 #include "platform/text.h"
 
 namespace vorn {
@@ -24,23 +25,6 @@ constexpr std::array<ValueFlag, 8> kValueFlags = {{
     {"--tracker", &VorndOptions::tracker},
     {"--proxy", &VorndOptions::proxy},
 }};
-
-// "--flag value" or "--flag=value"; returns true when arg named this flag.
-bool TakeValue(const std::vector<std::string>& args, size_t& i, const std::string& flag, std::string& value,
-               std::string& error) {
-  const std::string& arg = args[i];
-  if (arg.rfind(flag + "=", 0) == 0) {
-    value = arg.substr(flag.size() + 1);
-    return true;
-  }
-  if (arg != flag) return false;
-  if (i + 1 >= args.size()) {
-    error = flag + " needs a value";
-    return true;
-  }
-  value = args[++i];
-  return true;
-}
 
 }  // namespace
 
