@@ -2,8 +2,7 @@
 
 namespace vorn {
 
-// NOT WIRED: the server list dialog, the colour settings sheet and the game
-// launcher are not built yet.
+// Not built yet; each moves to the file of its dialog when it is.
 std::optional<ServerEntry> CoreAdapter::RunServerListDialog(QWidget*) { return std::nullopt; }
 void CoreAdapter::RunColorsSheet(QWidget*) {}
 void CoreAdapter::ConfigureUserGames(QWidget*) {}

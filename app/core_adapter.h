@@ -1,22 +1,32 @@
 #pragma once
-// The parts of the shell that the commands call but that are not built yet:
-// the server list dialog, the colour settings sheet and the game launcher.
-// Each one marked NOT WIRED does nothing (or chooses nothing) until it is
-// built; then only this file changes.
+// The parts of the shell that the commands call into: the server list
+// dialog, the colour settings sheet and the game launcher. Each member is
+// defined in the file of its dialog, so each dialog can grow on its own.
 #include <QWidget>
 #include <optional>
 
+#include "platform/dialogs.h"
 #include "settings/server_list.h"
 
 namespace vorn {
 
+class AppPrompts;
+class Node;
+
 class CoreAdapter {
  public:
+  CoreAdapter(Node& node, Dialogs& dialogs, AppPrompts& prompts) : node_(node), dialogs_(dialogs), prompts_(prompts) {}
+
   // The server list dialog: the chosen entry when it closed with OK.
-  std::optional<ServerEntry> RunServerListDialog(QWidget* parent);  // NOT WIRED: nullopt
-  void RunColorsSheet(QWidget* parent);                             // NOT WIRED
-  void ConfigureUserGames(QWidget* parent);                         // NOT WIRED
-  void RunUserGame(int slot);                                       // NOT WIRED
+  std::optional<ServerEntry> RunServerListDialog(QWidget* parent);
+  void RunColorsSheet(QWidget* parent);
+  void ConfigureUserGames(QWidget* parent);
+  void RunUserGame(int slot);
+
+ private:
+  Node& node_;
+  Dialogs& dialogs_;
+  AppPrompts& prompts_;
 };
 
 }  // namespace vorn

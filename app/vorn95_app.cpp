@@ -18,7 +18,8 @@ CVorn95App::CVorn95App(Profile& profile, AppOptions options, Dialogs* dialogs, A
   user_info_.SetAfterAdvancedOptions([node = node_.get()] { node->ApplyJoinFlags(); });
   // Colours are read at the moment of each append, from any thread.
   views_.SetColorSource([settings = &node_->settings()](MessageClass cls) { return settings->ColorOf(cls); });
-  frame_ = std::make_unique<CMainFrame>(FrameServices{*node_, views_, dialogs_, prompts_, core_, ui_, profile},
+  core_.emplace(*node_, dialogs_, prompts_);
+  frame_ = std::make_unique<CMainFrame>(FrameServices{*node_, views_, dialogs_, prompts_, *core_, ui_, profile},
                                         options_.command_line);
   chat_windows_.SetFrame(frame_.get());
   qt_dialogs_.SetParent(frame_.get());

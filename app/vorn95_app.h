@@ -66,7 +66,7 @@ class CVorn95App {
   // Outlives the node, whose driver link uses it.
   std::optional<DosboxDriver> dosbox_;
   std::unique_ptr<Node> node_;
-  CoreAdapter core_;
+  std::optional<CoreAdapter> core_;
   // Last, so it goes first: closing it stops the core in order.
   std::unique_ptr<CMainFrame> frame_;
 };
