@@ -280,11 +280,14 @@ void DosboxDriver::HandleClientPacket(const IpxPacket& packet) {
 // the first free one. A full ring drops the packet rather than wait, so
 // DOSBox's packets never queue up behind a stalled program.
 void DosboxDriver::PutIntoRing(const IpxPacket& packet) {
-  const PacketRing ring(ring_);
-  const std::optional<size_t> index = ring.FirstFreeSlot();
-  if (!index || !ring.slot(*index).Fill(ToSlotPacket(packet, static_cast<int32_t>(next_sequence_)))) {
-    Bump(DosboxCounter::kRingFull);
-    return;
+  {
+    std::lock_guard lock(ring_mutex_);
+    const PacketRing ring(ring_);
+    const std::optional<size_t> index = ring.FirstFreeSlot();
+    if (!index || !ring.slot(*index).Fill(ToSlotPacket(packet, static_cast<int32_t>(next_sequence_)))) {
+      Bump(DosboxCounter::kRingFull);
+      return;
+    }
   }
   ++next_sequence_;
   Bump(DosboxCounter::kForwarded);

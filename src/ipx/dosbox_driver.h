@@ -66,6 +66,8 @@ class DosboxDriver final : public Driver {
   // Stops filling the ring. DOSBox's registration and the endpoint stay:
   // DOSBox never registers twice.
   void Close() override;
+  void BeginDrainPass() override { ring_mutex_.lock(); }
+  void EndDrainPass() override { ring_mutex_.unlock(); }
 
   uint16_t BoundPort() const { return bound_port_.load(std::memory_order_acquire); }
   // The registered DOSBox's UDP source, and the node it was given; unset
@@ -102,6 +104,9 @@ class DosboxDriver final : public Driver {
   // The last game socket DOSBox sent from, as its number; 0 before any.
   std::atomic<uint16_t> game_socket_{0};
   std::array<std::atomic<uint32_t>, static_cast<size_t>(DosboxCounter::kCount)> counters_{};
+
+  // Held by a drain pass of the program and by each fill of the ring.
+  std::mutex ring_mutex_;
 
   std::mutex event_mutex_;
   std::condition_variable event_changed_;

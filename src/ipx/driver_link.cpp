@@ -116,7 +116,10 @@ void DriverLink::DriverSendLoop(std::stop_token stop) {
   while (!stop.stop_requested()) {
     ports_.driver.WaitForEvent(send_wait_ms_);
     if (stop.stop_requested()) break;
-    if (ring_ready_.load(std::memory_order_acquire)) DrainRing(ring_, forward_);
+    if (!ring_ready_.load(std::memory_order_acquire)) continue;
+    ports_.driver.BeginDrainPass();
+    DrainRing(ring_, forward_);
+    ports_.driver.EndDrainPass();
   }
 }
 

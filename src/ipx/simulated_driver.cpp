@@ -89,13 +89,18 @@ SlotPacket SimulatedDriver::Stamp(const GamePacket& packet) {
 }
 
 std::optional<size_t> SimulatedDriver::PutGamePacket(const GamePacket& packet) {
-  std::optional<size_t> index = ring().FirstFreeSlot();
-  if (!index || !ring().slot(*index).Fill(Stamp(packet))) return std::nullopt;
+  std::optional<size_t> index;
+  {
+    std::lock_guard lock(ring_mutex_);
+    index = ring().FirstFreeSlot();
+    if (!index || !ring().slot(*index).Fill(Stamp(packet))) return std::nullopt;
+  }
   Signal();
   return index;
 }
 
 bool SimulatedDriver::FillSlot(size_t index, const GamePacket& packet) {
+  std::lock_guard lock(ring_mutex_);
   return index < kRingSlotCount && ring().slot(index).Fill(Stamp(packet));
 }
 

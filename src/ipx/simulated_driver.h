@@ -48,6 +48,8 @@ class SimulatedDriver final : public Driver {
   bool WaitForEvent(int32_t timeout_ms) override;
   void Wake() override;
   void Close() override;
+  void BeginDrainPass() override { ring_mutex_.lock(); }
+  void EndDrainPass() override { ring_mutex_.unlock(); }
 
   // ---- what a test sets ----
   // Open fails with this code from now on; 0 lets it succeed again.
@@ -87,6 +89,9 @@ class SimulatedDriver final : public Driver {
 
   std::array<uint8_t, kRingBytes> ring_memory_{};
 
+  // Held by a drain pass of the program and by each fill, as a driver's
+  // own thread would: a fill never lands behind a running pass.
+  std::mutex ring_mutex_;
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
   bool open_ = false;

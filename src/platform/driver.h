@@ -64,6 +64,13 @@ class Driver {
   // Closes the device. Open and Register may follow again: a link restart
   // after an own-address change.
   virtual void Close() = 0;
+  // Around each pass of the program's drain. The driver fills the first free
+  // slot and the drain stops at the first free one, so a slot filled during
+  // a pass could land behind the pass while a later packet lands ahead of it
+  // and leaves first. A driver that fills from its own thread holds its
+  // fills back between these two calls; the pass is a few sends long.
+  virtual void BeginDrainPass() {}
+  virtual void EndDrainPass() {}
 };
 
 }  // namespace vorn
