@@ -1,0 +1,97 @@
+#include "settings/server_list_editing.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/memory_profile.h"
+#include "support/scripted_dialogs.h"
+
+namespace vorn {
+namespace {
+
+std::vector<std::string> Texts(const std::vector<ServerLine>& lines) {
+  std::vector<std::string> texts;
+  for (const ServerLine& line : lines) texts.push_back(line.text);
+  return texts;
+}
+
+TEST(ServerLines, DefaultIsMarkedInAnyCaseAndSortsBeforeLettersAndDigits) {
+  ServerList list;
+  list.Add({"beta", "127.0.0.6"});
+  list.Add({"Alpha", "127.0.0.5"});
+  list.Add({"9 Lives", "127.0.0.9"});
+  list.Add({"Zulu", "127.0.0.7"});
+  list.Add({"alpha", "127.0.0.8"});  // sorts as "Alpha" does: list order decides
+  const std::vector<ServerLine> lines = SortedServerLines(list, "ZULU");
+  EXPECT_EQ(Texts(lines), (std::vector<std::string>{"*Zulu\t127.0.0.7", "9 Lives\t127.0.0.9", "Alpha\t127.0.0.5",
+                                                    "alpha\t127.0.0.8", "beta\t127.0.0.6"}));
+  std::vector<size_t> indices;
+  for (const ServerLine& line : lines) indices.push_back(line.index);
+  EXPECT_EQ(indices, (std::vector<size_t>{3, 2, 1, 4, 0}));
+  // A shorter name comes before a longer one that starts the same.
+  list.Add({"Alph", "127.0.0.10"});
+  EXPECT_EQ(SortedServerLines(list, "")[1].text, "Alph\t127.0.0.10");
+  EXPECT_TRUE(SortedServerLines(ServerList{}, "x").empty());
+}
+
+TEST(ServerProps, NameAndAddressAreBothNeededButNotChecked) {
+  const FormError incomplete{"Information not Complete", "You must enter a Name and an Address!"};
+  EXPECT_EQ(CheckServerProps({"", "127.0.0.5"}), incomplete);
+  EXPECT_EQ(CheckServerProps({"Home", ""}), incomplete);
+  EXPECT_EQ(CheckServerProps({"Home", "not an address"}), std::nullopt);
+  EXPECT_EQ(DeleteServerQuestion("Home"), "Do you really want to delete the entry for <Home>");
+}
+
+class ServerListSessionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    profile.WriteString("Servers", "Home", "127.0.0.5");
+    profile.WriteString("Servers", "Away", "127.0.0.6:3000");
+    store.LoadServerList();
+  }
+  std::vector<ProfileValue> Stored() { return profile.Enumerate("Servers").value_or(std::vector<ProfileValue>{}); }
+  std::vector<std::string> StoredNames() {
+    std::vector<std::string> names;
+    for (const ProfileValue& value : Stored()) names.push_back(value.name);
+    return names;
+  }
+
+  MemoryProfile profile;
+  ScriptedDialogs dialogs;
+  ScriptedUserInfoDialog user_info;
+  SettingsStore store{profile, dialogs, user_info};
+  ServerListSession session{store};
+};
+
+// A value that only the profile holds shows whether the section was
+// rewritten: only edits of the list itself do that.
+TEST_F(ServerListSessionTest, OnlyAChangedListIsRewrittenWhenTheRunEnds) {
+  profile.WriteString("Servers", "Elsewhere", "127.0.0.20");
+  EXPECT_EQ(session.SetDefault(1), 1u);
+  EXPECT_EQ(profile.GetString("Servers", "Default Server", ""), "Away");
+  EXPECT_EQ(session.SetDefault(7), std::nullopt);
+  EXPECT_EQ(session.defaultServer(), "Away");
+  EXPECT_EQ(session.Edit(5, {"x", "y"}), std::nullopt);
+  EXPECT_FALSE(session.Remove(2));
+  session.Cancel();
+  EXPECT_EQ(StoredNames(), (std::vector<std::string>{"Home", "Away", "Elsewhere", "Default Server"}));
+
+  EXPECT_EQ(session.Edit(0, {"Home2", "127.0.0.15"}), 0u);
+  EXPECT_TRUE(session.Remove(1));
+  EXPECT_EQ(StoredNames().front(), "Home");  // not before the run ends
+  EXPECT_EQ(session.Accept("127.0.0.15"), (ServerEntry{"", "127.0.0.15"}));
+  EXPECT_EQ(StoredNames(), (std::vector<std::string>{"Home2", "Default Server"}));
+}
+
+// Query ends the run as Cancel would, so an entry added just before it is
+// not lost at the next start.
+TEST_F(ServerListSessionTest, QueryHandsBackACopyAndKeepsTheEdits) {
+  const size_t added = session.Add({"New", "127.0.0.7"});
+  std::optional<ServerEntry> asked = session.EndForQuery(added);
+  ASSERT_TRUE(asked.has_value());
+  EXPECT_EQ(*asked, (ServerEntry{"New", "127.0.0.7"}));
+  EXPECT_EQ(StoredNames(), (std::vector<std::string>{"Home", "Away", "New"}));
+  EXPECT_EQ(session.EndForQuery(9), std::nullopt);
+}
+
+}  // namespace
+}  // namespace vorn
