@@ -40,6 +40,8 @@ std::optional<CommandLine> ParseCommandLine(const QStringList& arguments, QStrin
       ok = TakeValue(arguments, i, line.my_ip, error);
     } else if (arg == QStringLiteral("--screenshot")) {
       ok = TakeValue(arguments, i, line.screenshot, error);
+    } else if (arg == QStringLiteral("--chat-script")) {
+      ok = TakeValue(arguments, i, line.chat_script, error);
     } else if (arg == QStringLiteral("--dosbox-port")) {
       ok = TakePort(arguments, i, line.dosbox_port, error);
     } else if (arg.startsWith(QStringLiteral("--"))) {
@@ -64,6 +66,7 @@ QString Usage() {
       "  --my-ip ADDRESS     use this own address for this run (not stored)\n"
       "  --dosbox-port PORT  let games in DOSBox play: ipxnet connect 127.0.0.1 PORT\n"
       "  --screenshot FILE   save a picture of the main window to FILE, then exit\n"
+      "  --chat-script FILE  run the steps in FILE unattended (for tests), then exit\n"
       "  --help              show this text\n");
 }
 

@@ -4,6 +4,8 @@
 // defined in the file of its dialog, so each dialog can grow on its own.
 #include <QWidget>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "platform/dialogs.h"
 #include "settings/server_list.h"
@@ -19,7 +21,8 @@ class CoreAdapter {
 
   // The server list dialog: the chosen entry when it closed with OK.
   std::optional<ServerEntry> RunServerListDialog(QWidget* parent);
-  void RunColorsSheet(QWidget* parent);
+  // nickname: the one to show on the nickname page; empty for none.
+  void RunColorsSheet(QWidget* parent, std::string_view nickname = {});
   void ConfigureUserGames(QWidget* parent);
   void RunUserGame(int slot);
 
@@ -27,6 +30,8 @@ class CoreAdapter {
   Node& node_;
   Dialogs& dialogs_;
   AppPrompts& prompts_;
+  // The server list dialog's IP# text, kept for the whole run.
+  std::string last_server_address_;
 };
 
 }  // namespace vorn

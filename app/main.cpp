@@ -6,6 +6,7 @@
 
 #include "app_options.h"
 #include "artwork.h"
+#include "chat_script.h"
 #include "platform/overlay_profile.h"
 #include "qtprofile/qt_profile.h"
 #include "single_instance.h"
@@ -34,6 +35,15 @@ void ScheduleScreenshot(CMainFrame& frame, const QString& file) {
 
 int Run(const CommandLine& line) {
   QtProfile stored = line.config.isEmpty() ? QtProfile() : QtProfile(line.config);
+  std::optional<QStringList> script;
+  if (!line.chat_script.isEmpty()) {
+    QString error;
+    script = ReadChatScript(line.chat_script, error);
+    if (!script) {
+      std::fprintf(stderr, "vorn95: %s\n", qPrintable(error));
+      return 2;
+    }
+  }
   SingleInstance instance(stored.FileName());
   if (!instance.Claim()) return 0;
   OverlayProfile profile(stored);
@@ -46,6 +56,8 @@ int Run(const CommandLine& line) {
   QObject::connect(&instance, &SingleInstance::RaiseRequested, &app.frame(), [&app] { BringToFront(app.frame()); });
   if (!app.Start()) return 1;
   if (!line.screenshot.isEmpty()) ScheduleScreenshot(app.frame(), line.screenshot);
+  std::optional<ChatScript> runner;
+  if (script) runner.emplace(app, *script).Start();
   return QApplication::exec();
 }
 

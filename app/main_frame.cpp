@@ -8,6 +8,7 @@
 #include <QToolBar>
 
 #include "artwork.h"
+#include "chat_list_window.h"
 #include "child_frame.h"
 #include "core_adapter.h"
 #include "qt_ui_loop.h"
@@ -178,6 +179,8 @@ CVorn95View* CMainFrame::CreateTextView(const std::string& key) {
   view_services.execute_line = [this](const std::string& line, ChatInputId input) {
     if (started_ && !closed_) services_.node.chat().ExecuteChatLine(line, input);
   };
+  view_services.correspondents = [this] { return services_.node.chat().MsgCompletionList(); };
+  view_services.beep = [this] { services_.dialogs.Beep(); };
   auto* view = new CVorn95View(view_services, key, next_input_id_++);
   auto* frame = new CChildFrame(view, services_.profile);
   mdi_->addSubWindow(frame);
@@ -195,6 +198,26 @@ void CMainFrame::OpenMessageWindow() {
   services_.views.SetCreatingMessageWindow(true);
   CreateTextView("");
   services_.views.SetCreatingMessageWindow(false);
+}
+
+ChatListWindow* CMainFrame::CreateChatList(std::function<void()> closed) {
+  Node& node = services_.node;
+  ChatListServices list{services_.profile};
+  list.peers = [&node] { return node.chat().ChatListPeers(); };
+  // The list has no window to show a ping's errors in.
+  list.ping = [&node](const std::string& nickname) { node.chat().PingUser(nickname, std::nullopt); };
+  list.who_is = [&node](const std::string& nickname) { node.connection().queries().RequestPlayerInfo(nickname); };
+  list.colour = [this](const std::string& nickname) { services_.core.RunColorsSheet(this, nickname); };
+  list.join = [this](const std::string& channel) {
+    services_.views.SetCreatingMessageWindow(false);
+    services_.node.chat().JoinChannel(channel);
+  };
+  list.closed = std::move(closed);
+  auto* window = new ChatListWindow(std::move(list));
+  mdi_->addSubWindow(window);
+  window->ShowAtStoredPlacement();
+  window->Refresh();
+  return window;
 }
 
 CVorn95View* CMainFrame::ActiveView() const {

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -22,6 +23,7 @@ namespace vorn {
 
 class AppPrompts;
 class CChildFrame;
+class ChatListWindow;
 class CVorn95View;
 class CoreAdapter;
 class QtUiLoop;
@@ -74,6 +76,8 @@ class CMainFrame final : public QMainWindow {
   // registry's creation flag is set, otherwise a chat window on key.
   CVorn95View* CreateTextView(const std::string& key);
   CVorn95View* ActiveView() const;
+  // The chat list in its place, filled; closed is called as it closes.
+  ChatListWindow* CreateChatList(std::function<void()> closed);
   QMdiArea* mdiArea() const { return mdi_; }
   QToolBar* toolBar() const { return tool_bar_; }
   QAction* action(CommandId id) const;

@@ -11,6 +11,7 @@
 #include <array>
 
 #include "artwork.h"
+#include "game_launcher.h"
 #include "lock_keys.h"
 #include "main_frame.h"
 #include "text_convert.h"
@@ -185,9 +186,12 @@ void CMainFrame::UpdateCommandUi() {
   }
 }
 
-// A configured game shows its title in the menu and as its tool tip.
+// A configured game shows its title in the menu and as its tool tip, and
+// its icon file on its button.
 void CMainFrame::UpdateGameItem(CommandId id, QAction* action, const CommandState& state) {
   const CommandInfo* info = FindCommand(id);
+  const UserGame* game = services_.node.settings().userGame(*GameSlotOf(id));
+  ShowGameIcon(action, game != nullptr && game->IsConfigured() ? game->icon : std::string());
   if (!state.text) {
     action->setText(MenuText(info->text));
     action->setToolTip(DecodeText(info->tooltip));

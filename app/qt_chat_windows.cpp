@@ -43,6 +43,34 @@ void QtChatWindows::CloseAllChatWindows() {
   });
 }
 
+void QtChatWindows::OpenChatList() {
+  if (frame_.isNull()) return;
+  if (!chat_list_.isNull()) {
+    frame_->PostPrivateMessage(CMainFrame::kBringToTop, CMainFrame::kMarker, chat_list_);
+    return;
+  }
+  chat_list_open_.store(true, std::memory_order_release);
+  chat_list_ = frame_->CreateChatList([this] {
+    // A closing list is not raised again; a new one may open at once.
+    chat_list_ = nullptr;
+    chat_list_open_.store(false, std::memory_order_release);
+  });
+}
+
+void QtChatWindows::CloseChatList() {
+  ui_.Post([this] {
+    if (!chat_list_.isNull()) chat_list_->close();
+  });
+}
+
+// Any thread: the list reads the peers on the UI thread, in order with the
+// other window requests.
+void QtChatWindows::RefreshChatList() {
+  ui_.Post([this] {
+    if (!chat_list_.isNull()) chat_list_->Refresh();
+  });
+}
+
 void QtChatWindows::Show(std::string_view text, const std::function<void(std::string_view)>& show) {
   if (ui_.Deliver([&] { show(text); }) || ui_.IsStopped()) return;
   ui_.Post([show, copy = std::string(text)] { show(copy); });

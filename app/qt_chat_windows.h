@@ -1,11 +1,13 @@
 #pragma once
 // The chat's windows: each channel is a text view of the main frame, and
-// each view's input line is known to the chat by the view's input id. The
-// chat list window is not built yet: it never opens.
+// each view's input line is known to the chat by the view's input id; the
+// chat list is one more window of the frame.
 #include <QPointer>
+#include <atomic>
 #include <string>
 
 #include "chat/chat_windows.h"
+#include "chat_list_window.h"
 #include "qt_ui_loop.h"
 #include "view_registry.h"
 
@@ -24,15 +26,18 @@ class QtChatWindows final : public ChatWindows {
   void BringToTop(std::string_view key) override;
   std::string InputWindowTitle(ChatInputId input) const override;
   void CloseInputWindow(ChatInputId input) override;
-  void OpenChatList() override {}
-  void CloseChatList() override {}
+  void OpenChatList() override;
+  void CloseChatList() override;
   void CloseAllChatWindows() override;
 
   bool HasChatWindows() const override { return views_.chatViewCount() > 0; }
-  bool IsChatListOpen() const override { return false; }
+  bool IsChatListOpen() const override { return chat_list_open_.load(std::memory_order_acquire); }
   void PrintToChannel(std::string_view key, std::string_view text, uint32_t colour) override;
   void PrintToInputWindow(ChatInputId input, std::string_view text, uint32_t colour) override;
-  void RefreshChatList() override {}
+  void RefreshChatList() override;
+
+  // UI thread; null while it is closed.
+  ChatListWindow* chatList() const { return chat_list_; }
 
  private:
   // Runs show on the UI thread, waiting for it; while the UI thread cannot
@@ -43,6 +48,10 @@ class QtChatWindows final : public ChatWindows {
   QtUiLoop& ui_;
   ViewRegistry& views_;
   QPointer<CMainFrame> frame_;
+  QPointer<ChatListWindow> chat_list_;
+  // Read by the receive thread, which leaves join and leave notices to the
+  // list while it is open.
+  std::atomic<bool> chat_list_open_{false};
 };
 
 }  // namespace vorn

@@ -2,13 +2,13 @@
 
 #include <QFile>
 #include <QFontMetrics>
-#include <QLineEdit>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+#include "chat_input_line.h"
 #include "line_feeds.h"
 #include "net/messages.h"
 #include "platform/peer_address.h"
@@ -68,7 +68,11 @@ void CVorn95View::BuildWidgets() {
   output_->setUndoRedoEnabled(false);
   output_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   output_->setLineWrapMode(wrap_ ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
-  input_ = new QLineEdit(this);
+  ChatInputServices input;
+  input.send = [this](const std::string& line) { services_.execute_line(line, input_id_); };
+  input.correspondents = [this] { return services_.correspondents(); };
+  input.beep = [this] { services_.beep(); };
+  input_ = new CChatView(std::move(input), this);
   input_->setFont(PaneFont());
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -76,7 +80,8 @@ void CVorn95View::BuildWidgets() {
   layout->addWidget(output_, 1);
   layout->addWidget(input_);
   setFocusProxy(input_);
-  connect(input_, &QLineEdit::returnPressed, this, &CVorn95View::OnInputLine);
+  // Code that presses Enter for the user (scripts, accessibility tools).
+  connect(input_, &QLineEdit::returnPressed, input_, &CChatView::SendLine);
 }
 
 void CVorn95View::FinishCreation() {
@@ -91,12 +96,6 @@ void CVorn95View::PrintBanner() {
   Append(Format("Vorn for Win95 (version %s).\r\n", std::string(kProtocolVersion).c_str()), colour);
   Append(Format("Pre-beta release version %s\r\n", kReleaseVersion), colour);
   Append(Format("My IP number is %s\r\n", FormatIp(services_.own_ip()).c_str()), colour);
-}
-
-void CVorn95View::OnInputLine() {
-  const std::string line = EncodeText(input_->text());
-  input_->clear();
-  services_.execute_line(line, input_id_);
 }
 
 // ---- appending ----------------------------------------------------------------

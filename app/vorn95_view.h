@@ -9,11 +9,12 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "chat/chat_windows.h"
+#include "chat_input_line.h"
 #include "platform/profile.h"
 
-class QLineEdit;
 class QTextEdit;
 
 namespace vorn {
@@ -32,6 +33,9 @@ struct ViewServices {
   std::function<void()> message_window_ready = [] {};
   // A line typed into an input line: the chat's commands and lines.
   std::function<void(const std::string& line, ChatInputId input)> execute_line = [](const std::string&, ChatInputId) {};
+  // The input line's completion list and its only feedback.
+  std::function<std::vector<std::string>()> correspondents = [] { return std::vector<std::string>{}; };
+  std::function<void()> beep = [] {};
 };
 
 // The document of a view: it holds the window key as its title.
@@ -91,7 +95,7 @@ class CVorn95View final : public QWidget {
   const QString& logPath() const { return log_path_; }
   QColor backgroundColor() const;
   QTextEdit* outputPane() const { return output_; }
-  QLineEdit* inputLine() const { return input_; }
+  CChatView* inputLine() const { return input_; }
 
  private:
   void BuildWidgets();
@@ -102,7 +106,6 @@ class CVorn95View final : public QWidget {
   void MakeRoomFor(int incoming);
   void InsertColoured(const QString& text, uint32_t colour);
   void ScrollToEnd();
-  void OnInputLine();
   void WatchClipboard();
 
   ViewServices services_;
@@ -110,7 +113,7 @@ class CVorn95View final : public QWidget {
   bool is_message_window_ = false;
   ChatInputId input_id_ = 0;
   QTextEdit* output_ = nullptr;
-  QLineEdit* input_ = nullptr;
+  CChatView* input_ = nullptr;
   QString log_path_;
   bool frozen_ = false;
   bool wrap_ = false;

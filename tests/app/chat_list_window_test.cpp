@@ -1,0 +1,183 @@
+// The chat list: its layout, its lists and buttons, and the list in the
+// program against a second node on loopback.
+#include "chat_list_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QListWidget>
+#include <QMdiArea>
+#include <QPushButton>
+
+#include "app_harness.h"
+#include "main_frame.h"
+#include "platform/memory_profile.h"
+#include "vorn95_view.h"
+
+namespace vorn {
+namespace {
+
+TEST(ChatListLayout, FollowsTheFontInHalvesAndQuarterLines) {
+  // Characters 6 x 12: a quarter line is 3, buttons are 18 high.
+  const ChatListGeometry g = LayOutChatList(QSize(200, 350), 6, 12);
+  EXPECT_EQ(g.nicknames, QRect(0, 0, 200, 175));
+  EXPECT_EQ(g.ping, QRect(6, 178, 24, 18));
+  EXPECT_EQ(g.colour, QRect(85, 178, 30, 18));
+  EXPECT_EQ(g.who_is, QRect(128, 178, 66, 18));
+  EXPECT_EQ(g.refresh, QRect(76, 329, 48, 18));
+  EXPECT_EQ(g.join, QRect(64, 308, 72, 18));
+  EXPECT_EQ(g.channels, QRect(0, 199, 200, 106));
+  // Too small a window squeezes the channel list, never below nothing.
+  EXPECT_EQ(LayOutChatList(QSize(100, 40), 6, 12).channels.height(), 0);
+  // A caption that needs more room than its characters get keeps it.
+  const auto wide_colour = [](std::string_view caption) { return caption == "Color" ? 40 : 0; };
+  EXPECT_EQ(LayOutChatList(QSize(200, 350), 6, 12, wide_colour).colour, QRect(80, 178, 40, 18));
+  EXPECT_EQ(LayOutChatList(QSize(200, 350), 6, 12, wide_colour).ping.width(), 24);
+}
+
+class ChatListWindowTest : public ::testing::Test {
+ protected:
+  ChatListWindowTest() {
+    ChatListServices services{profile};
+    services.peers = [this] { return peers; };
+    services.ping = [this](const std::string& n) { calls.push_back("ping " + n); };
+    services.who_is = [this](const std::string& n) { calls.push_back("whois " + n); };
+    services.colour = [this](const std::string& n) { calls.push_back("colour " + n); };
+    services.join = [this](const std::string& c) { calls.push_back("join " + c); };
+    window = new ChatListWindow(std::move(services));
+    area.addSubWindow(window);
+    area.resize(800, 600);
+    area.show();
+    window->ShowAtStoredPlacement();
+  }
+  static ChatListPeer Peer(const char* nick, const char* channel, uint16_t port) {
+    return {nick, channel, PeerAddress{0x7F000001, port}};
+  }
+  static QStringList Lines(QListWidget* list) {
+    QStringList lines;
+    for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
+    return lines;
+  }
+  void Click(int id) { window->button(id)->click(); }
+
+  MemoryProfile profile;
+  std::vector<ChatListPeer> peers;
+  std::vector<std::string> calls;
+  QMdiArea area;
+  ChatListWindow* window = nullptr;
+};
+
+TEST_F(ChatListWindowTest, FillsBothListsAndKeepsTheSelections) {
+  EXPECT_EQ(window->geometry(), QRect(0, 0, 200, 350));
+  EXPECT_EQ(window->windowTitle(), "Chat List");
+  peers = {Peer("Tester", "#chat", 2220), Peer("bob", "#games secret", 2214), Peer("ann", "#chat", 2215),
+           Peer("cy", "#CHAT", 2216), Peer("idle", "", 2217)};
+  window->Refresh();
+  // A channel with a password is listed under its full key.
+  EXPECT_EQ(Lines(window->channelList()), (QStringList{"#chat", "#games secret"}));
+  EXPECT_EQ(window->SelectedChannel(), "#chat");
+  EXPECT_EQ(Lines(window->nicknameList()),
+            (QStringList{"Tester\t127.0.0.1:2220", "ann\t127.0.0.1:2215", "cy\t127.0.0.1:2216"}));
+  EXPECT_EQ(window->SelectedNickname(), std::nullopt);
+
+  window->nicknameList()->setCurrentRow(1);
+  window->channelList()->setCurrentRow(1);
+  EXPECT_EQ(Lines(window->nicknameList()), QStringList{"bob\t127.0.0.1:2214"});
+  // The remembered line is gone: the previous index, if there is one.
+  EXPECT_EQ(window->SelectedNickname(), std::nullopt);
+  window->nicknameList()->setCurrentRow(0);
+
+  // New users arrive; the channel and the nickname stay selected.
+  peers.insert(peers.begin() + 1, Peer("al", "#games secret", 2218));
+  peers.push_back(Peer("zed", "#new", 2219));
+  Click(ChatListWindow::kRefreshButton);
+  EXPECT_EQ(Lines(window->channelList()), (QStringList{"#chat", "#games secret", "#new"}));
+  EXPECT_EQ(window->SelectedChannel(), "#games secret");
+  EXPECT_EQ(window->SelectedNickname(), "bob");
+
+  // The channel left: the first one is selected.
+  peers.erase(peers.begin() + 1);
+  peers.erase(peers.begin() + 1);
+  window->Refresh();
+  EXPECT_EQ(window->SelectedChannel(), "#chat");
+  // Chat mode off: nothing to list.
+  peers.clear();
+  window->Refresh();
+  EXPECT_EQ(window->channelList()->count(), 0);
+  EXPECT_EQ(window->nicknameList()->count(), 0);
+}
+
+TEST_F(ChatListWindowTest, ButtonsActOnTheSelectionOnly) {
+  for (int id : {ChatListWindow::kPingButton, ChatListWindow::kWhoIsButton, ChatListWindow::kColorButton,
+                 ChatListWindow::kJoinButton}) {
+    Click(id);
+  }
+  EXPECT_TRUE(calls.empty());
+  peers = {Peer("Tester", "#chat", 2220), Peer("ann", "#chat", 2215)};
+  window->Refresh();
+  Click(ChatListWindow::kPingButton);
+  EXPECT_TRUE(calls.empty());
+  window->nicknameList()->setCurrentRow(1);
+  for (int id : {ChatListWindow::kPingButton, ChatListWindow::kWhoIsButton, ChatListWindow::kColorButton,
+                 ChatListWindow::kJoinButton}) {
+    Click(id);
+  }
+  EXPECT_EQ(calls, (std::vector<std::string>{"ping ann", "whois ann", "colour ann", "join #chat"}));
+  EXPECT_EQ(window->button(ChatListWindow::kRefreshButton)->text(), "&Refresh");
+  EXPECT_EQ(window->button(4711), nullptr);
+}
+
+// ---- in the program -------------------------------------------------------------
+
+class ChatListInProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(host.node->Start());
+    ASSERT_TRUE(host.node->local_server().StartLocalServer());
+    harness.store.profile.WriteString("Servers", "Host", host.AddressText());
+    harness.store.profile.WriteString("Servers", "Default Server", "Host");
+    ASSERT_TRUE(harness.StartAndSettle());
+    ASSERT_TRUE(harness.frame().Dispatch(CommandId::ConnectDefault));
+  }
+  ChatListWindow* List() { return harness.app->chatWindows().chatList(); }
+  bool Lists(const QString& line) {
+    return List() != nullptr && !List()->nicknameList()->findItems(line, Qt::MatchStartsWith).isEmpty();
+  }
+
+  ServerNode host;
+  AppHarness harness;
+};
+
+TEST_F(ChatListInProgram, OpensWithAChatWindowAndFollowsOtherUsers) {
+  CMainFrame& frame = harness.frame();
+  EXPECT_FALSE(frame.Dispatch(CommandId::ChatList));
+  ASSERT_TRUE(frame.Dispatch(CommandId::ChatWindow));
+  ASSERT_TRUE(frame.Dispatch(CommandId::ChatList));
+  ASSERT_NE(List(), nullptr);
+  EXPECT_TRUE(harness.app->chatWindows().IsChatListOpen());
+  EXPECT_TRUE(ProcessUntil([&] { return Lists(QStringLiteral("Tester\t127.0.0.1:")); }));
+  // Opening it again raises the one list.
+  ASSERT_TRUE(frame.Dispatch(CommandId::ChatList));
+  EXPECT_TRUE(ProcessUntil([&] { return frame.mdiArea()->currentSubWindow() == List(); }));
+  EXPECT_EQ(frame.mdiArea()->subWindowList().size(), 3);
+
+  // Another user joins: the receive thread has the list read again.
+  host.node->chat().JoinChannel("#chat");
+  EXPECT_TRUE(ProcessUntil([&] { return Lists(QStringLiteral("Host\t127.0.0.1:")); }));
+
+  // Joining the channel whose window is open only raises that window.
+  QWidget* chat_frame = harness.app->views().FindChatView("#chat")->parentWidget();
+  List()->button(ChatListWindow::kJoinButton)->click();
+  EXPECT_TRUE(ProcessUntil([&] { return frame.mdiArea()->currentSubWindow() == chat_frame; }));
+  EXPECT_EQ(frame.mdiArea()->subWindowList().size(), 3);
+
+  // Leaving chat mode closes the list and remembers that it was open.
+  harness.app->views().FindChatView("#chat")->parentWidget()->close();
+  ASSERT_TRUE(ProcessUntil([&] { return List() == nullptr && !harness.node().chat().IsChatModeOn(); }));
+  EXPECT_EQ(harness.store.profile.GetInt("Windows", "Chat List Open", 0), 1);
+  EXPECT_FALSE(harness.store.profile.GetString("Windows", "Chat List", "").empty());
+  ASSERT_TRUE(frame.Dispatch(CommandId::ChatWindow));
+  EXPECT_TRUE(ProcessUntil([&] { return List() != nullptr; }));
+}
+
+}  // namespace
+}  // namespace vorn

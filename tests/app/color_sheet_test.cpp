@@ -1,0 +1,190 @@
+#include "color_sheet.h"
+
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include "app_harness.h"
+#include "main_frame.h"
+#include "text_convert.h"
+
+namespace vorn {
+namespace {
+
+using Shown = ScriptedDialogs::Shown;
+
+constexpr uint32_t kChat = 0x00202020;
+
+class ColorSheetTest : public ::testing::Test {
+ protected:
+  ColorSheetTest() {
+    profile.WriteInt("Colors", "Chat", static_cast<int32_t>(kChat));
+    profile.WriteInt("Chat Colors", "Ann", 0x000000FF);
+    profile.WriteInt("Chat Colors", "bob", 0x0000FF00);
+    store.LoadColors();
+  }
+  std::unique_ptr<CColorsSheet> Sheet(std::string_view nickname = {}) {
+    return std::make_unique<CColorsSheet>(store, nickname, dialogs, prompts, nullptr);
+  }
+  static QStringList Listed(const CColorsDlg& page) {
+    QStringList names;
+    for (int i = 0; i < page.nicknameList()->count(); ++i) names << page.nicknameList()->item(i)->text();
+    return names;
+  }
+  static void Select(const CColorsDlg& page, const QString& nickname) {
+    page.nicknameList()->findItems(nickname, Qt::MatchExactly).front()->setSelected(true);
+  }
+
+  MemoryProfile profile;
+  ScriptedDialogs dialogs;
+  ScriptedUserInfoDialog user_info;
+  SettingsStore store{profile, dialogs, user_info};
+  ScriptedPrompts prompts;
+};
+
+// From the chat list: a nickname without a colour is listed with the chat
+// colour, selected, on the page shown first; OK stores that colour.
+TEST_F(ColorSheetTest, OpensOnANewNicknameAndOkStoresIt) {
+  auto sheet = Sheet("Dora");
+  CColorsDlg& page = *sheet->nicknamePage();
+  EXPECT_EQ(sheet->tabs()->currentIndex(), 1);
+  EXPECT_EQ(Listed(page), (QStringList{"Ann", "bob", "Dora"}));
+  EXPECT_EQ(page.SelectedNickname(), "Dora");
+  EXPECT_EQ(page.swatch()->color(), ColorFromRef(kChat));
+  EXPECT_TRUE(page.colorButton()->isEnabled());
+  EXPECT_TRUE(page.removeButton()->isEnabled());
+  EXPECT_EQ(profile.GetInt("Chat Colors", "Dora", -1), -1);
+  sheet->accept();
+  EXPECT_EQ(profile.GetInt("Chat Colors", "Dora", -1), static_cast<int32_t>(kChat));
+  EXPECT_EQ(Sheet()->tabs()->currentIndex(), 0);
+}
+
+TEST_F(ColorSheetTest, NicknameColourFollowsTheSelectionAndTheColourDialog) {
+  auto sheet = Sheet();
+  CColorsDlg& page = *sheet->nicknamePage();
+  EXPECT_FALSE(page.swatch()->color().has_value());
+  EXPECT_FALSE(page.colorButton()->isEnabled());
+  EXPECT_FALSE(page.removeButton()->isEnabled());
+  Select(page, QStringLiteral("Ann"));
+  EXPECT_EQ(page.swatch()->color(), QColor(Qt::red));
+  prompts.colour = QColor(Qt::blue);
+  page.colorButton()->click();
+  EXPECT_EQ(page.swatch()->color(), QColor(Qt::blue));
+  EXPECT_EQ(store.ChatColorFor("Ann"), 0x000000FFu);  // not before OK
+  sheet->accept();
+  EXPECT_EQ(store.ChatColorFor("Ann"), 0x00FF0000u);
+  EXPECT_EQ(profile.GetInt("Chat Colors", "Ann", -1), 0x00FF0000);
+}
+
+TEST_F(ColorSheetTest, RemoveAsksAndOnlyOkDeletesTheStoredColour) {
+  {
+    auto sheet = Sheet();
+    CColorsDlg& page = *sheet->nicknamePage();
+    Select(page, QStringLiteral("Ann"));
+    page.removeButton()->click();  // answered No
+    EXPECT_EQ(Listed(page), (QStringList{"Ann", "bob"}));
+    dialogs.answer_yes = true;
+    page.removeButton()->click();
+    EXPECT_EQ(Listed(page), QStringList{"bob"});
+    EXPECT_TRUE(page.SelectedNickname().empty());
+    EXPECT_FALSE(page.removeButton()->isEnabled());
+    sheet->reject();
+  }
+  EXPECT_EQ(dialogs.shown.front(), (Shown{"Delete Color", "Do you really want to remove the color setting for Ann?"}));
+  EXPECT_EQ(profile.GetInt("Chat Colors", "Ann", -1), 0x000000FF);
+
+  auto sheet = Sheet();
+  Select(*sheet->nicknamePage(), QStringLiteral("Ann"));
+  sheet->nicknamePage()->removeButton()->click();
+  sheet->accept();
+  EXPECT_EQ(profile.GetInt("Chat Colors", "Ann", -1), -1);
+  EXPECT_EQ(store.ChatColors(), (ChatColorMap{{"bob", 0x0000FF00}}));
+}
+
+// Dialog 142 itself: OK only with a name; a listed name starts over with
+// the chat colour.
+TEST_F(ColorSheetTest, AddAsksForANicknameAndResetsAListedOne) {
+  auto sheet = Sheet();
+  CColorsDlg& page = *sheet->nicknamePage();
+  bool ok_was_enabled = true;
+  OnNextModal([&](QWidget* modal) {
+    auto* dialog = qobject_cast<CNicknameDlg*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    ok_was_enabled = dialog->okButton()->isEnabled();
+    dialog->nicknameEdit()->setText(QString(20, QLatin1Char('x')));
+    EXPECT_EQ(dialog->nicknameEdit()->text().size(), 16);
+    dialog->nicknameEdit()->setText(QStringLiteral("Ann"));
+    dialog->okButton()->click();
+  });
+  page.addButton()->click();
+  EXPECT_FALSE(ok_was_enabled);
+  EXPECT_EQ(page.SelectedNickname(), "Ann");
+  EXPECT_EQ(page.swatch()->color(), ColorFromRef(kChat));
+
+  OnNextModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+  page.addButton()->click();
+  EXPECT_EQ(Listed(page), (QStringList{"Ann", "bob"}));
+}
+
+// OK is in ColorsCommand below.
+TEST_F(ColorSheetTest, MessageColoursStayWithThePageUntilOk) {
+  auto sheet = Sheet();
+  sheet->systemPage()->chooseButton(MessageClass::Action)->click();  // colour dialog cancelled
+  EXPECT_EQ(sheet->systemPage()->swatch(MessageClass::Action)->color(), ColorFromRef(0x00C00000));
+  prompts.colour = QColor(0x10, 0x20, 0x30);
+  sheet->systemPage()->chooseButton(MessageClass::Server)->click();
+  EXPECT_EQ(sheet->systemPage()->swatch(MessageClass::Server)->color(), QColor(0x10, 0x20, 0x30));
+  EXPECT_EQ(sheet->systemPage()->swatch(MessageClass::Chat)->color(), ColorFromRef(kChat));
+  sheet->reject();
+  EXPECT_EQ(store.ColorOf(MessageClass::Server), 0x000000C0u);
+  EXPECT_EQ(profile.GetInt("Colors", "Server", -1), -1);
+}
+
+// The View menu's command loads the colours first and opens on page 0.
+TEST(ColorsCommand, OpensTheSheetOverTheFrame) {
+  AppHarness harness;
+  harness.store.profile.WriteInt("Colors", "Server", 0x00010203);
+  ASSERT_TRUE(harness.StartAndSettle());
+  harness.prompts.colour = QColor(0x40, 0x50, 0x60);
+  int page = -1;
+  OnNextModal([&](QWidget* modal) {
+    auto* sheet = qobject_cast<CColorsSheet*>(modal);
+    ASSERT_NE(sheet, nullptr);
+    page = sheet->tabs()->currentIndex();
+    EXPECT_EQ(sheet->systemPage()->swatch(MessageClass::Server)->color(), ColorFromRef(0x00010203));
+    sheet->systemPage()->chooseButton(MessageClass::Chat)->click();
+    sheet->accept();
+  });
+  EXPECT_TRUE(harness.frame().Dispatch(CommandId::Colors));
+  EXPECT_EQ(page, 0);
+  EXPECT_EQ(harness.node().settings().ColorOf(MessageClass::Chat), 0x00605040u);
+  EXPECT_EQ(harness.store.profile.GetInt("Colors", "Chat", -1), 0x00605040);
+}
+
+// Not a check: with VORN_SCREENSHOT set, both pages' picture goes there.
+TEST_F(ColorSheetTest, Screenshot) {
+  const QString file = qEnvironmentVariable("VORN_SCREENSHOT");
+  if (file.isEmpty()) GTEST_SKIP() << "VORN_SCREENSHOT not set";
+  auto sheet = Sheet("Dora");
+  sheet->resize(400, 260);
+  sheet->show();
+  sheet->tabs()->setCurrentIndex(0);
+  ProcessUntil([&] { return sheet->isVisible(); });
+  const QPixmap system = sheet->grab();
+  sheet->tabs()->setCurrentIndex(1);
+  const QPixmap nicknames = sheet->grab();
+  QPixmap both(system.width() + nicknames.width() + 16, std::max(system.height(), nicknames.height()));
+  both.fill(Qt::white);
+  QPainter painter(&both);
+  painter.drawPixmap(0, 0, system);
+  painter.drawPixmap(system.width() + 16, 0, nicknames);
+  painter.end();
+  EXPECT_TRUE(both.save(file));
+}
+
+}  // namespace
+}  // namespace vorn

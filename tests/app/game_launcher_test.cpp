@@ -1,0 +1,238 @@
+#include "game_launcher.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include "app_harness.h"
+#include "main_frame.h"
+#include "settings/user_games_model.h"
+#include "user_games_sheet.h"
+
+namespace vorn {
+namespace {
+
+using Shown = ScriptedDialogs::Shown;
+const Shown kMissing{"Missing Information", "You must enter a Program and a Title!"};
+
+class GamesSheetTest : public ::testing::Test {
+ protected:
+  GamesSheetTest() {
+    UserGame duel{"Duel", "/games/duel/duel.exe", "-net", "/games/duel", "/games/duel/duel.ico"};
+    store.SetUserGame(2, duel);
+    store.SaveUserGame(2);
+  }
+  std::unique_ptr<CGamesSheet> Sheet() {
+    auto sheet = std::make_unique<CGamesSheet>(store, dialogs, chooser, nullptr);
+    sheet->show();
+    return sheet;
+  }
+  // As typed by the user: the field counts as edited.
+  static void Type(QLineEdit* edit, const QString& text) {
+    edit->setText(text);
+    edit->setModified(true);
+  }
+
+  MemoryProfile profile;
+  ScriptedDialogs dialogs;
+  ScriptedUserInfoDialog user_info;
+  SettingsStore store{profile, dialogs, user_info};
+  std::vector<BrowseRequest> requests;
+  std::optional<QString> browsed;
+  FileChooser chooser = [this](QWidget*, const BrowseRequest& request) {
+    requests.push_back(request);
+    return browsed;
+  };
+};
+
+TEST_F(GamesSheetTest, PagesOpenWithTheSlotsAndOkWithoutChangesWritesNothing) {
+  // Anything written would bring the section back.
+  profile.DeleteSection("User Game 2");
+  auto sheet = Sheet();
+  EXPECT_EQ(sheet->tabs()->count(), kUserGameSlots);
+  EXPECT_EQ(sheet->tabs()->tabText(4), "Game 5");
+  CGamesDlg& page = *sheet->page(2);
+  EXPECT_EQ(page.titleEdit()->text(), "Duel");
+  EXPECT_EQ(page.directoryEdit()->text(), "/games/duel");
+  EXPECT_EQ(page.titleEdit()->maxLength(), 40);
+  EXPECT_EQ(page.programEdit()->maxLength(), 256);
+  EXPECT_EQ(page.argumentsEdit()->maxLength(), 100);
+  EXPECT_EQ(page.iconEdit()->maxLength(), 256);
+  sheet->tabs()->setCurrentIndex(1);
+  sheet->tabs()->setCurrentIndex(3);
+  sheet->accept();
+  EXPECT_FALSE(sheet->isVisible());
+  EXPECT_EQ(profile.GetString("User Game 2", "Title", "none"), "none");
+  EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(GamesSheetTest, AnIncompletePageCannotBeLeft) {
+  auto sheet = Sheet();
+  CGamesDlg& page = *sheet->page(1);
+  Type(page.titleEdit(), QStringLiteral("Tanks"));
+  sheet->tabs()->setCurrentIndex(2);
+  EXPECT_EQ(sheet->tabs()->currentIndex(), 0);
+  sheet->accept();
+  EXPECT_TRUE(sheet->isVisible());
+  EXPECT_EQ(dialogs.shown, (std::vector<Shown>{kMissing, kMissing}));
+
+  Type(page.programEdit(), QStringLiteral("dosbox"));
+  sheet->tabs()->setCurrentIndex(2);
+  EXPECT_EQ(sheet->tabs()->currentIndex(), 2);
+  sheet->accept();
+  EXPECT_FALSE(sheet->isVisible());
+  EXPECT_EQ(store.userGame(1)->title, "Tanks");
+  EXPECT_EQ(profile.GetString("User Game 1", "Program", ""), "dosbox");
+}
+
+// Clearing empties the fields and forgets the edits; OK then deletes the
+// stored section, so the game stays gone after a restart.
+TEST_F(GamesSheetTest, ClearingAGameRemovesItsSection) {
+  auto sheet = Sheet();
+  sheet->tabs()->setCurrentIndex(1);
+  CGamesDlg& page = *sheet->page(2);
+  Type(page.titleEdit(), QStringLiteral("Duel 2"));
+  page.clearButton()->click();
+  EXPECT_TRUE(page.fields().IsCleared());
+  EXPECT_FALSE(page.AnyFieldModified());
+  sheet->accept();
+  EXPECT_FALSE(sheet->isVisible());
+  EXPECT_FALSE(store.userGame(2)->IsConfigured());
+  EXPECT_EQ(profile.Enumerate("User Game 2").value_or(std::vector<ProfileValue>{}).size(), 0u);
+
+  SettingsStore restarted(profile, dialogs, user_info);
+  profile.WriteString("User Info", "NickName", "Tester");
+  profile.WriteString("User Info", "RealName", "Test User");
+  profile.WriteString("User Info", "email", "t@example.org");
+  ASSERT_EQ(restarted.LoadSettings(), SettingsStore::kLoaded);
+  EXPECT_FALSE(restarted.userGame(2)->IsConfigured());
+}
+
+// A browsed program counts as typed: without a title the page stays.
+TEST_F(GamesSheetTest, BrowseAsksWithTheFiltersAndFillsTheField) {
+  auto sheet = Sheet();
+  CGamesDlg& empty = *sheet->page(1);
+  Type(empty.directoryEdit(), QStringLiteral("/games/tanks"));
+  browsed = QStringLiteral("/games/tanks/TANKS.EXE");
+  empty.programBrowse()->click();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].filter, kGameFileFilter);
+  EXPECT_EQ(requests[0].directory, "/games/tanks");
+  EXPECT_EQ(empty.programEdit()->text(), "/games/tanks/TANKS.EXE");
+  EXPECT_EQ(empty.programEdit()->selectedText(), "/games/tanks/TANKS.EXE");
+  EXPECT_FALSE(empty.CheckLeave());
+  empty.clearButton()->click();
+
+  sheet->tabs()->setCurrentIndex(1);
+  CGamesDlg& duel = *sheet->page(2);
+  browsed.reset();
+  duel.programBrowse()->click();
+  duel.iconBrowse()->click();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(requests[1].default_name, "/games/duel/duel.exe");
+  EXPECT_EQ(requests[1].directory, "/games/duel");
+  EXPECT_EQ(requests[2].filter, kIconFileFilter);
+  EXPECT_EQ(requests[2].default_name, "/games/duel/duel.ico");
+  EXPECT_EQ(duel.programEdit()->text(), "/games/duel/duel.exe");
+  EXPECT_FALSE(duel.AnyFieldModified());
+}
+
+// The real dialog: descriptions as written, patterns that find DOS names.
+TEST(BrowseDialog, ShowsTheFiltersAsWrittenAndFindsUpperCaseNames) {
+  QTemporaryDir dir;
+  QFile exe(dir.filePath(QStringLiteral("DUEL.EXE")));
+  ASSERT_TRUE(exe.open(QIODevice::WriteOnly));
+  exe.close();
+  QStringList filters;
+  QString directory;
+  OnNextModal([&](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    filters = dialog->nameFilters();
+    directory = dialog->directory().absolutePath();
+    dialog->selectFile(QStringLiteral("DUEL.EXE"));
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  const std::optional<QString> chosen =
+      RunBrowseDialog(nullptr, BrowseRequest{QStringLiteral("Choose"), kGameFileFilter, {}, dir.path()});
+  ASSERT_EQ(filters.size(), 2);
+  EXPECT_TRUE(filters[0].startsWith(QStringLiteral("Game Files (*.exe;*.bat;*.com;*.PIF;*.lnk;*.btm) (")));
+  EXPECT_TRUE(filters[0].contains(QStringLiteral("*.[eE][xX][eE]")));
+  EXPECT_EQ(filters[1], "All Files (*.*) (*)");
+  EXPECT_EQ(directory, QDir(dir.path()).absolutePath());
+  EXPECT_EQ(chosen, QDir(dir.path()).absoluteFilePath(QStringLiteral("DUEL.EXE")));
+}
+
+// Waits (bounded) for what a started test program writes.
+QString AwaitFile(const QString& path) {
+  ProcessUntil([&] { return QFile::exists(path); });
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return QString::fromUtf8(file.readAll());
+}
+
+// With arguments and a directory, without either, and missing.
+TEST(RunUserGame, StartsInItsDirectoryOrReportsTheErrno) {
+  QTemporaryDir dir;
+  ScriptedDialogs dialogs;
+  const QString before = QDir::currentPath();
+  EXPECT_TRUE(RunUserGame(UserGame{"T", "/bin/sh", "-c 'pwd > cwd.tmp; mv cwd.tmp cwd'", dir.path().toStdString(), ""},
+                          dialogs));
+  EXPECT_EQ(QDir::currentPath(), before);
+  EXPECT_EQ(AwaitFile(dir.filePath(QStringLiteral("cwd"))), QDir(dir.path()).canonicalPath() + "\n");
+
+  const QString script = dir.filePath(QStringLiteral("game.sh"));
+  QFile file(script);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  const QString body = QStringLiteral("#!/bin/sh\necho \"$#\" > '%1.tmp'; mv '%1.tmp' '%1'\n");
+  file.write(body.arg(dir.filePath(QStringLiteral("argc"))).toUtf8());
+  file.close();
+  file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  EXPECT_TRUE(RunUserGame(UserGame{"T", script.toStdString(), "", "", ""}, dialogs));
+  EXPECT_EQ(AwaitFile(dir.filePath(QStringLiteral("argc"))), "0\n");
+  EXPECT_TRUE(dialogs.shown.empty());
+
+  const std::string missing = dir.filePath(QStringLiteral("missing.exe")).toStdString();
+  EXPECT_FALSE(RunUserGame(UserGame{"T", missing, "-net", "", ""}, dialogs));
+  EXPECT_EQ(dialogs.shown, (std::vector<Shown>{{"Error Running Game!", "Could not run(2): " + missing + " -net"}}));
+}
+
+// Through the menu command; the button shows the configured icon file.
+TEST(GameCommands, RunTheSlotAndShowItsIcon) {
+  AppHarness harness;
+  const QString icon = harness.store.Path("game.png");
+  QImage image(16, 16, QImage::Format_RGB32);
+  image.fill(QColor(0, 200, 0));
+  ASSERT_TRUE(image.save(icon));
+  const QString done = harness.store.Path("ran");
+  harness.store.profile.WriteString("User Game 3", "Title", "Green");
+  harness.store.profile.WriteString("User Game 3", "Program", "/bin/sh");
+  harness.store.profile.WriteString("User Game 3", "Arguments", "-c 'touch ran'");
+  harness.store.profile.WriteString("User Game 3", "Directory", harness.store.dir.path().toStdString());
+  harness.store.profile.WriteString("User Game 3", "Icon", icon.toStdString());
+  ASSERT_TRUE(harness.StartAndSettle());
+  CMainFrame& frame = harness.frame();
+  frame.UpdateCommandUi();
+  QAction* game = frame.action(GameCommand(3));
+  EXPECT_EQ(game->text(), "&3. Green");
+  EXPECT_EQ(game->icon().pixmap(16, 16).toImage().pixelColor(8, 8), QColor(0, 200, 0));
+  const QImage own = frame.action(GameCommand(4))->icon().pixmap(16, 16).toImage();
+  EXPECT_TRUE(frame.Dispatch(GameCommand(3)));
+  EXPECT_TRUE(ProcessUntil([&] { return QFile::exists(done); }));
+
+  const UserGame unreadable_icon{"Four", "/bin/true", "", "", harness.store.Path("none.ico").toStdString()};
+  harness.node().settings().SetUserGame(4, unreadable_icon);
+  frame.UpdateCommandUi();
+  EXPECT_EQ(frame.action(GameCommand(4))->icon().pixmap(16, 16).toImage(), own);
+  EXPECT_TRUE(harness.dialogs.shown.empty());
+}
+
+}  // namespace
+}  // namespace vorn

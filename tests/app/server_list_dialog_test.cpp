@@ -1,0 +1,250 @@
+#include "server_list_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTextEdit>
+#include <QTreeWidget>
+#include <cstdlib>
+
+#include "app_harness.h"
+#include "main_frame.h"
+#include "server_props_dialog.h"
+#include "vorn95_view.h"
+
+namespace vorn {
+namespace {
+
+using Shown = ScriptedDialogs::Shown;
+
+// Fills in the properties dialog that the next click opens, first pressing
+// OK on it empty, which must keep it open.
+void FillNextProps(const QString& name, const QString& address) {
+  OnNextModal([=](QWidget* modal) {
+    auto* props = qobject_cast<ServerPropsDlg*>(modal);
+    ASSERT_NE(props, nullptr);
+    props->nameEdit()->clear();
+    props->accept();
+    EXPECT_TRUE(props->isVisible());
+    props->nameEdit()->setText(name);
+    props->addressEdit()->setText(address);
+    props->accept();
+  });
+}
+
+int RowOf(const ServerListDlg& dialog, const QString& name) {
+  const QStringList lines = dialog.lines();
+  for (int row = 0; row < lines.size(); ++row) {
+    if (lines[row].section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('*')) == name) return row;
+  }
+  return -1;
+}
+
+// As bytes, so that a failure prints readable lines.
+std::vector<std::string> Lines(const ServerListDlg& dialog) {
+  std::vector<std::string> lines;
+  for (const QString& line : dialog.lines()) lines.push_back(line.toStdString());
+  return lines;
+}
+using Texts = std::vector<std::string>;
+
+class ServerListDlgTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    profile.WriteString("Servers", "Home", "127.0.0.5");
+    profile.WriteString("Servers", "away", "127.0.0.6:3000");
+    profile.WriteString("Servers", "Default Server", "Home");
+    profile.WriteString("Servers", "Copy", "127.0.0.5");
+    store.LoadServerList();
+    store.SetDefaultServer("HOME");
+  }
+  std::string Stored(const char* name) { return profile.GetString("Servers", name, "<none>"); }
+
+  MemoryProfile profile;
+  ScriptedDialogs dialogs;
+  ScriptedUserInfoDialog user_info;
+  SettingsStore store{profile, dialogs, user_info};
+  std::string last_address = "127.0.0.9";
+};
+
+TEST_F(ServerListDlgTest, DefaultIsMarkedAndSortedFirstAndMoves) {
+  ServerListDlg dialog(store, dialogs, last_address, nullptr);
+  EXPECT_EQ(Lines(dialog), (Texts{"*Home\t127.0.0.5", "away\t127.0.0.6:3000", "Copy\t127.0.0.5",
+                                         "Default Server\tHOME"}));
+  EXPECT_EQ(dialog.defaultLabel()->text(), "HOME");
+  EXPECT_EQ(dialog.addressEdit()->text(), "127.0.0.9");
+  EXPECT_FALSE(dialog.editButton()->isEnabled());
+  EXPECT_FALSE(dialog.deleteButton()->isEnabled());
+
+  dialog.selectRow(RowOf(dialog, "Copy"));
+  dialog.defaultButton()->click();
+  EXPECT_EQ(Lines(dialog), (Texts{"*Copy\t127.0.0.5", "away\t127.0.0.6:3000", "Default Server\tCopy",
+                                         "Home\t127.0.0.5"}));
+  EXPECT_EQ(dialog.defaultLabel()->text(), "Copy");
+  EXPECT_EQ(profile.GetString("Servers", "Default Server", ""), "Copy");
+  // The new default is selected and current: OK connects to it by its name.
+  EXPECT_TRUE(dialog.editButton()->isEnabled());
+  dialog.accept();
+  EXPECT_EQ(dialog.chosen(), (ServerEntry{"Copy", "127.0.0.5"}));
+}
+
+// Two entries with one address are still two: the line picked is the one
+// acted on.
+TEST_F(ServerListDlgTest, PickingALineNamesTheResultUserSpecified) {
+  ServerListDlg dialog(store, dialogs, last_address, nullptr);
+  dialog.selectRow(RowOf(dialog, "Copy"));
+  EXPECT_TRUE(dialog.deleteButton()->isEnabled());
+  EXPECT_EQ(dialog.addressEdit()->text(), "127.0.0.5");
+  dialogs.answer_yes = false;
+  dialog.deleteButton()->click();
+  EXPECT_EQ(dialogs.shown, (std::vector<Shown>{{"Delete Server?", "Do you really want to delete the entry for <Copy>"}}));
+  dialog.accept();
+  EXPECT_EQ(dialog.chosen(), (ServerEntry{"User Specified IP#", "127.0.0.5"}));
+  EXPECT_EQ(last_address, "127.0.0.5");
+
+  ServerListDlg again(store, dialogs, last_address, nullptr);
+  EXPECT_EQ(again.addressEdit()->text(), "127.0.0.5");
+  again.addressEdit()->setText(QStringLiteral("127.0.0.12:2300"));
+  emit again.listBox()->itemDoubleClicked(again.listBox()->topLevelItem(0), 0);
+  EXPECT_EQ(again.result(), QDialog::Accepted);
+  EXPECT_EQ(again.chosen(), (ServerEntry{"User Specified IP#", "127.0.0.12:2300"}));
+}
+
+TEST_F(ServerListDlgTest, DeleteThenCancelStillSavesTheList) {
+  ServerListDlg dialog(store, dialogs, last_address, nullptr);
+  dialog.selectRow(RowOf(dialog, "away"));
+  dialogs.answer_yes = true;
+  dialog.deleteButton()->click();
+  EXPECT_EQ(Lines(dialog), (Texts{"*Home\t127.0.0.5", "Copy\t127.0.0.5", "Default Server\tHOME"}));
+  EXPECT_FALSE(dialog.deleteButton()->isEnabled());
+  EXPECT_EQ(Stored("away"), "127.0.0.6:3000");  // not yet
+  dialog.reject();
+  EXPECT_FALSE(dialog.chosen().has_value());
+  EXPECT_EQ(Stored("away"), "<none>");
+  EXPECT_EQ(Stored("Copy"), "127.0.0.5");
+  EXPECT_EQ(Stored("Default Server"), "HOME");
+  EXPECT_EQ(last_address, "127.0.0.9");  // only OK remembers the address
+}
+
+TEST_F(ServerListDlgTest, AddAndEditCheckTheirFieldsAndMakeTheEntryCurrent) {
+  dialogs.shown.clear();
+  ServerListDlg dialog(store, dialogs, last_address, nullptr);
+  dialog.show();
+  FillNextProps(QStringLiteral("Brand New"), QStringLiteral("127.0.0.30"));
+  dialog.addButton()->click();
+  EXPECT_EQ(dialogs.shown,
+            (std::vector<Shown>{{"Information not Complete", "You must enter a Name and an Address!"}}));
+  EXPECT_EQ(Lines(dialog)[2], "Brand New\t127.0.0.30");
+  EXPECT_EQ(dialog.addressEdit()->text(), "127.0.0.30");
+  EXPECT_TRUE(dialog.editButton()->isEnabled());
+
+  FillNextProps(QStringLiteral("Renamed"), QStringLiteral("127.0.0.31"));
+  dialog.editButton()->click();
+  EXPECT_EQ(RowOf(dialog, "Brand New"), -1);
+  EXPECT_EQ(dialog.addressEdit()->text(), "127.0.0.31");
+  EXPECT_EQ(Stored("Renamed"), "<none>");  // saved when the dialog closes
+  dialog.accept();
+  EXPECT_EQ(dialog.chosen(), (ServerEntry{"Renamed", "127.0.0.31"}));
+  EXPECT_EQ(Stored("Renamed"), "127.0.0.31");
+}
+
+TEST_F(ServerListDlgTest, ButtonsThatNeedASelectionDoNothingWithoutOne) {
+  dialogs.shown.clear();
+  ServerListDlg dialog(store, dialogs, last_address, nullptr);
+  dialog.show();
+  for (QPushButton* button : {dialog.editButton(), dialog.deleteButton(), dialog.defaultButton(), dialog.queryButton()}) {
+    button->click();
+  }
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_TRUE(dialogs.shown.empty());
+  EXPECT_FALSE(dialog.queried().has_value());
+  EXPECT_EQ(store.settings().defaultServer, "HOME");
+}
+
+// Writes docs/screenshot-server-list.png when VORN_SERVER_LIST_SCREENSHOT
+// names the file.
+TEST_F(ServerListDlgTest, Screenshot) {
+  const char* path = std::getenv("VORN_SERVER_LIST_SCREENSHOT");
+  if (path == nullptr) GTEST_SKIP() << "VORN_SERVER_LIST_SCREENSHOT not set";
+  profile.DeleteSection("Servers");
+  const std::vector<ServerEntry> servers = {{"Home", "127.0.0.40"},
+                                            {"LAN Party", "127.0.0.41:2300"},
+                                            {"Night Owls", "127.0.0.42"},
+                                            {"Weekend League", "127.0.0.43"},
+                                            {"Old School", "127.0.0.44:2214"}};
+  for (const ServerEntry& server : servers) profile.WriteString("Servers", server.name, server.address);
+  store.LoadServerList();
+  store.SetDefaultServer("Night Owls");
+  ServerListDlg dialog(store, dialogs, last_address, nullptr);
+  dialog.selectRow(RowOf(dialog, "LAN Party"));
+  dialog.show();
+  ProcessUntil([&] { return dialog.isVisible(); });
+  EXPECT_TRUE(dialog.grab().save(QString::fromLocal8Bit(path)));
+}
+
+// The dialog as the Connect command runs it, against a second node.
+class ServerListCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(host.node->Start());
+    ASSERT_TRUE(host.node->local_server().StartLocalServer());
+    harness.store.profile.WriteString("Servers", "Host", host.AddressText());
+    // Query output in the message window, wherever the user worked last.
+    harness.store.profile.WriteInt("Misc", "Redirect Queries", 1);
+    ASSERT_TRUE(harness.StartAndSettle());
+  }
+  QString MessageText() { return harness.app->views().messageView()->outputPane()->toPlainText(); }
+  bool Connected() { return harness.node().connection().IsConnected(); }
+
+  ServerNode host;
+  AppHarness harness;
+};
+
+TEST_F(ServerListCommand, QueryAsksWithoutConnectingAndSavesTheEdits) {
+  OnNextModal([](QWidget* modal) {
+    auto* dialog = qobject_cast<ServerListDlg*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    FillNextProps(QStringLiteral("Later"), QStringLiteral("127.0.0.50"));
+    dialog->addButton()->click();
+    dialog->selectRow(RowOf(*dialog, "Host"));
+    dialog->queryButton()->click();
+  });
+  EXPECT_TRUE(harness.frame().Dispatch(CommandId::Connect));
+  const QString announcement =
+      QStringLiteral("Requesting player list from Host(%1)...\n\n").arg(QString::fromStdString(host.AddressText()));
+  EXPECT_TRUE(MessageText().contains(announcement)) << MessageText().toStdString();
+  EXPECT_TRUE(host.window.WaitFor("Games!"));
+  EXPECT_TRUE(ProcessUntil([&] { return MessageText().contains(QStringLiteral(" # Nickname")); }));
+  EXPECT_FALSE(MessageText().contains(QStringLiteral("Connecting to")));
+  EXPECT_FALSE(Connected());
+  EXPECT_EQ(harness.store.profile.GetString("Servers", "Later", ""), "127.0.0.50");
+}
+
+TEST_F(ServerListCommand, OkConnectsToThePickedLineAndIsRememberedNextTime) {
+  OnNextModal([](QWidget* modal) {
+    auto* dialog = qobject_cast<ServerListDlg*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    dialog->selectRow(RowOf(*dialog, "Host"));
+    dialog->accept();
+  });
+  EXPECT_TRUE(harness.frame().Dispatch(CommandId::Connect));
+  EXPECT_TRUE(ProcessUntil([&] { return Connected(); }));
+  const QString connecting =
+      QStringLiteral("Connecting to User Specified IP# at %1\n").arg(QString::fromStdString(host.AddressText()));
+  EXPECT_TRUE(MessageText().contains(connecting)) << MessageText().toStdString();
+
+  QString shown;
+  OnNextModal([&shown](QWidget* modal) {
+    auto* dialog = qobject_cast<ServerListDlg*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    shown = dialog->addressEdit()->text();
+    dialog->reject();
+  });
+  EXPECT_TRUE(harness.frame().Dispatch(CommandId::Connect));
+  EXPECT_EQ(shown.toStdString(), host.AddressText());
+}
+
+}  // namespace
+}  // namespace vorn

@@ -1,0 +1,125 @@
+// Two copies of the program, each with its own profile and home, on one
+// X display made by xvfb-run, chat through a vornd server on loopback.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "integration/child_process.h"
+#include "platform/udp_socket.h"
+#include "qtprofile/qt_profile.h"
+
+namespace vorn {
+namespace {
+
+constexpr uint32_t kLoopback = 0x7F000001;
+// Alice's colour in Bob's nickname colours.
+constexpr uint32_t kAliceColour = 0x0000C000;
+// The script ends each program within a minute, whatever happens.
+constexpr auto kRunLimit = std::chrono::seconds(75);
+
+uint16_t FreePort() {
+  UdpSocket socket;
+  if (!socket.Open() || !socket.Bind(kLoopback, 0)) return 0;
+  return socket.LocalPort();
+}
+
+QString VorndPath() { return QStringLiteral(VORND_PATH); }
+
+class TwoInstanceChat : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    xvfb_run_ = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
+    if (xvfb_run_.isEmpty()) GTEST_SKIP() << "xvfb-run is not installed";
+    if (!QFileInfo(VorndPath()).isExecutable()) GTEST_SKIP() << "vornd is not built";
+    ASSERT_TRUE(dir_.isValid());
+  }
+
+  std::string Path(const QString& name) const { return dir_.filePath(name).toStdString(); }
+
+  void WriteProfile(const QString& user, uint16_t port, uint32_t alice_colour) {
+    QDir(dir_.path()).mkpath(user + QStringLiteral("/config"));
+    QtProfile profile(dir_.filePath(user + QStringLiteral(".ini")));
+    profile.WriteString("Misc", "my_ip", "127.0.0.1");
+    profile.WriteString("Misc", "Port", std::to_string(port));
+    profile.WriteString("User Info", "NickName", user.toStdString());
+    profile.WriteString("User Info", "RealName", user.toStdString() + " Tester");
+    profile.WriteString("User Info", "email", user.toStdString() + "@example.org");
+    if (alice_colour != 0) profile.WriteInt("Chat Colors", "Alice", static_cast<int32_t>(alice_colour));
+  }
+
+  void WriteScript(const QString& user, const QStringList& steps) {
+    QFile file(dir_.filePath(user + QStringLiteral(".script")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(steps.join(QLatin1Char('\n')).toUtf8());
+  }
+
+  // The program under its own X server, home and profile.
+  std::unique_ptr<ChildProcess> StartInstance(const QString& user, uint16_t server_port) {
+    const std::string home = Path(user);
+    return std::make_unique<ChildProcess>(std::vector<std::string>{
+        "/usr/bin/env", "-u", "QT_QPA_PLATFORM", "HOME=" + home, "XDG_CONFIG_HOME=" + home + "/config",
+        xvfb_run_.toStdString(), "-a", VORN95_PATH, "--config", Path(user + ".ini"), "--my-ip", "127.0.0.1",
+        "--chat-script", Path(user + ".script"), "127.0.0.1:" + std::to_string(server_port)});
+  }
+
+  QStringList Dump(const QString& user) const {
+    QFile file(dir_.filePath(user + QStringLiteral(".dump")));
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  }
+
+  QString xvfb_run_;
+  QTemporaryDir dir_;
+};
+
+TEST_F(TwoInstanceChat, ALineTypedInOneShowsInTheOtherInTheSendersColour) {
+  const uint16_t server_port = FreePort();
+  const uint16_t alice_port = FreePort();
+  const uint16_t bob_port = FreePort();
+  ASSERT_NE(server_port, 0);
+  ChildProcess server({VorndPath().toStdString(), "--server", "--config", Path("server.conf"), "--my-ip", "127.0.0.1",
+                       "--port", std::to_string(server_port), "--nick", "Server", "--real-name", "Server Node",
+                       "--email", "server@example.org"});
+  ASSERT_TRUE(server.started());
+
+  WriteProfile(QStringLiteral("Alice"), alice_port, 0);
+  WriteProfile(QStringLiteral("Bob"), bob_port, kAliceColour);
+  const QString alice_dump = QString::fromStdString(Path("Alice.dump"));
+  const QString bob_dump = QString::fromStdString(Path("Bob.dump"));
+  WriteScript(QStringLiteral("Alice"), {"wait-connected", "join", "wait-users 2", "type hello from alice",
+                                        "wait-text hello from bob", "dump " + alice_dump, "exit"});
+  WriteScript(QStringLiteral("Bob"), {"wait-connected", "join", "wait-text hello from alice", "type hello from bob",
+                                      "wait-text hello from bob", "dump " + bob_dump, "exit"});
+
+  auto alice = StartInstance(QStringLiteral("Alice"), server_port);
+  // Once Alice's X server is up, the next free display is another one.
+  ASSERT_TRUE(alice->WaitForOutput("script: done wait-connected", std::chrono::seconds(30))) << alice->output();
+  auto bob = StartInstance(QStringLiteral("Bob"), server_port);
+
+  EXPECT_EQ(bob->WaitForExit(kRunLimit), 0) << bob->output();
+  EXPECT_EQ(alice->WaitForExit(kRunLimit), 0) << alice->output();
+  // xvfb-run takes its X server down when it is told to end.
+  bob->Stop(SIGTERM);
+  alice->Stop(SIGTERM);
+  server.Stop();
+
+  // Bob sees Alice's line in the colour he gave her.
+  const QString alice_colour = QStringLiteral("%1").arg(kAliceColour, 6, 16, QLatin1Char('0'));
+  const QStringList bob_sees = Dump(QStringLiteral("Bob"));
+  const auto alice_line = std::find_if(bob_sees.begin(), bob_sees.end(),
+                                       [](const QString& run) { return run.contains(QStringLiteral("hello from alice")); });
+  ASSERT_NE(alice_line, bob_sees.end()) << bob_sees.join(QLatin1Char('\n')).toStdString();
+  EXPECT_TRUE(alice_line->startsWith(alice_colour + QLatin1Char('\t'))) << alice_line->toStdString();
+  // Alice has no colour for Bob: his line comes in her chat colour.
+  const QStringList alice_sees = Dump(QStringLiteral("Alice"));
+  EXPECT_TRUE(alice_sees.join(QLatin1Char('\n')).contains(QStringLiteral("hello from bob")));
+  EXPECT_FALSE(alice_sees.filter(QStringLiteral("hello from bob")).front().startsWith(alice_colour));
+}
+
+}  // namespace
+}  // namespace vorn
