@@ -2,6 +2,8 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
+#include <cstring>
 #include <optional>
 #include <system_error>
 #include <utility>
@@ -17,7 +19,9 @@ constexpr std::string_view kNoThreadText = "Error Creating Listen Thread\n";
 // The wait is only a safety net: closing raises the wake signal.
 constexpr int kReceiveWaitMs = 10'000;
 // Bounds one burst of reading, so a flood cannot delay a shutdown.
-constexpr int kReadsPerWake = 64;
+constexpr int kBatchesPerWake = 4;
+// Targets sorted per call of SendToEach: more than a relay ever has.
+constexpr size_t kCopiesPerCall = 8;
 // UDP keeps no queue in the socket on send, so a small send buffer buys no
 // latency; it only makes a non-blocking burst (a relay to every player, a
 // drained packet ring) fail with EAGAIN while the card still holds earlier
@@ -31,6 +35,13 @@ void SetBufferSizes(const UdpSocket& socket) {
   int receive_bytes = kReceiveBufferBytes;
   ::setsockopt(socket.fd(), SOL_SOCKET, SO_SNDBUF, &send_bytes, sizeof send_bytes);
   ::setsockopt(socket.fd(), SOL_SOCKET, SO_RCVBUF, &receive_bytes, sizeof receive_bytes);
+}
+
+// head and body side by side in out, which must hold both.
+std::span<const uint8_t> Join(std::span<uint8_t> out, std::span<const uint8_t> head, std::span<const uint8_t> body) {
+  if (!head.empty()) std::memcpy(out.data(), head.data(), head.size());
+  if (!body.empty()) std::memcpy(out.data() + head.size(), body.data(), body.size());
+  return out.first(head.size() + body.size());
 }
 
 }  // namespace
@@ -90,6 +101,46 @@ int UdpEndpoint::SendPacket(uint32_t ip, uint16_t port, std::span<const uint8_t>
   return Observed(proxy, socket_.SendTo(proxy, std::span<const uint8_t>(wrapped.data(), size)));
 }
 
+size_t UdpEndpoint::SendCopies(std::span<const PeerAddress> targets, std::span<const uint8_t> head,
+                               std::span<const uint8_t> body) const {
+  if (!socket_.valid() || head.size() + body.size() > kMaxSendSize) return 0;
+  if (addresses_.proxy.Load().IsSet()) return SendEachThroughProxy(targets, head, body);
+  return SendEachDirectly(targets, addresses_.local.Load(), head, body);
+}
+
+size_t UdpEndpoint::SendEachThroughProxy(std::span<const PeerAddress> targets, std::span<const uint8_t> head,
+                                         std::span<const uint8_t> body) const {
+  // Each copy gets its own wrap naming its destination, so each is whole.
+  std::array<uint8_t, kMaxSendSize> joined;
+  const std::span<const uint8_t> datagram = Join(joined, head, body);
+  size_t sent = 0;
+  for (PeerAddress to : targets) sent += SendPacket(to, datagram) >= 0 ? 1 : 0;
+  return sent;
+}
+
+size_t UdpEndpoint::SendEachDirectly(std::span<const PeerAddress> targets, PeerAddress self,
+                                     std::span<const uint8_t> head, std::span<const uint8_t> body) const {
+  size_t done = 0;
+  size_t own_copies = 0;
+  for (size_t first = 0; first < targets.size(); first += kCopiesPerCall) {
+    std::array<PeerAddress, kCopiesPerCall> others;
+    size_t count = 0;
+    for (PeerAddress to : targets.subspan(first, std::min(kCopiesPerCall, targets.size() - first))) {
+      if (to == self) ++own_copies;
+      else others[count++] = to;
+    }
+    std::array<int, kCopiesPerCall> results;
+    socket_.SendToEach(std::span(others).first(count), head, body, results);
+    for (size_t i = 0; i < count; ++i) done += Observed(others[i], results[i]) >= 0 ? 1 : 0;
+  }
+  if (own_copies == 0) return done;
+  // What the socket would have handed back, read by the same rules.
+  std::array<uint8_t, kMaxSendSize> joined;
+  const std::span<const uint8_t> datagram = Join(joined, head, body);
+  for (; own_copies > 0; --own_copies, ++done) HandleDatagram(datagram, self);
+  return done;
+}
+
 int UdpEndpoint::Observed(PeerAddress to, int sent) const {
   if (traffic_observer_ != nullptr && sent >= 0) traffic_observer_->OnSent(to);
   return sent;
@@ -127,14 +178,17 @@ void UdpEndpoint::ReceiveLoop(std::stop_token stop) {
 }
 
 void UdpEndpoint::ReceiveWaiting() {
-  for (int read = 0; read < kReadsPerWake; ++read) {
-    PeerAddress from;  // stays unset when nothing waits
-    bool truncated = false;
-    int got = socket_.RecvFrom(receive_buffer_, from, truncated);
-    if (got < 0 || !from.IsSet()) return;
-    // Larger than any datagram of the protocol when truncated.
-    if (!truncated) HandleDatagram(std::span<const uint8_t>(receive_buffer_.data(), static_cast<size_t>(got)), from);
-    if (traffic_observer_ != nullptr) traffic_observer_->OnDispatched();
+  for (int batch = 0; batch < kBatchesPerWake; ++batch) {
+    if (socket_.RecvBatch(received_) <= 0) return;
+    for (size_t i = 0; i < received_.size(); ++i) {
+      const PeerAddress from = received_.From(i);
+      if (!from.IsSet()) continue;
+      // Larger than any datagram of the protocol when truncated.
+      if (!received_.Truncated(i)) HandleDatagram(received_.Datagram(i), from);
+      if (traffic_observer_ != nullptr) traffic_observer_->OnDispatched();
+    }
+    // A short batch has emptied the queue: a further read would find nothing.
+    if (received_.size() < ReceiveBatch::kCapacity) return;
   }
 }
 

@@ -65,6 +65,15 @@ class UdpEndpoint {
   int SendPacket(uint32_t ip, uint16_t port, std::span<const uint8_t> data) const;
   int SendPacket(PeerAddress to, std::span<const uint8_t> data) const { return SendPacket(to.ip, to.port, data); }
 
+  // Receive thread only. Sends head followed by body as one datagram to
+  // every target, as SendPacket would to each, but with one system call for
+  // all of them while no proxy is set. A copy for this node's own address
+  // then does not go through the kernel and back: once the other copies have
+  // left, it is framed and dispatched at once, as if it had just been read.
+  // Returns how many copies were sent or handled.
+  size_t SendCopies(std::span<const PeerAddress> targets, std::span<const uint8_t> head,
+                    std::span<const uint8_t> body) const;
+
   // Starts the one reader of the socket. A failure appends its line to the
   // message window and returns false.
   bool StartReceiveThread();
@@ -81,6 +90,10 @@ class UdpEndpoint {
   void ReceiveLoop(std::stop_token stop);
   void ReceiveWaiting();
   void HandleDatagram(std::span<const uint8_t> received, PeerAddress from) const;
+  size_t SendEachThroughProxy(std::span<const PeerAddress> targets, std::span<const uint8_t> head,
+                              std::span<const uint8_t> body) const;
+  size_t SendEachDirectly(std::span<const PeerAddress> targets, PeerAddress self, std::span<const uint8_t> head,
+                          std::span<const uint8_t> body) const;
   // Reports a successful send to the traffic observer; returns sent.
   int Observed(PeerAddress to, int sent) const;
 
@@ -94,8 +107,10 @@ class UdpEndpoint {
   UdpSocket socket_;
   WakeSignal wake_;
   uint16_t bound_port_ = 0;
-  // The receive thread's alone; a datagram larger than this is dropped.
-  std::array<uint8_t, kMaxDatagram> receive_buffer_{};
+  // The receive thread's alone; a datagram larger than one of its buffers
+  // is dropped.
+  ReceiveBatch received_;
+  static_assert(ReceiveBatch::kBufferBytes == kMaxDatagram);
   TrafficObserver* traffic_observer_ = nullptr;
   std::jthread receive_thread_;
 };

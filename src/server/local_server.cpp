@@ -147,25 +147,30 @@ void LocalServer::OnBye(std::span<const uint8_t>, PeerAddress sender) {
 
 void LocalServer::OnBroadcastFrame(std::span<const uint8_t> datagram, PeerAddress sender) {
   std::array<PeerAddress, kClientCount> targets{};
-  size_t target_count = 0;
-  {
-    ClientTable::Locked table = table_.Lock();
-    const int from = table.FindClient(sender, ports_.clock.NowSeconds());
-    if (from < 0) return;  // only players may broadcast
-    const bool no_echo = datagram[kSourceSocketOffset] == kNoEchoSocket[0] &&
-                         datagram[kSourceSocketOffset + 1] == kNoEchoSocket[1];
-    for (int index = 0; index < kClientCount; ++index) {
-      const ClientEntry& entry = table[index];
-      if (entry.InUse() && !(index == from && no_echo)) targets[target_count++] = entry.address;
-    }
-  }
+  const size_t target_count = RelayTargets(datagram, sender, targets);
+  if (target_count == 0) return;
   // Every player gets the same wrap: the frame, now directed, naming its
-  // sender. Built once on the stack; nothing is allocated per frame.
-  std::array<uint8_t, UdpEndpoint::kMaxSendSize> wrap;
-  const size_t size = BuildProxyWrap(wrap, {sender, datagram});
-  if (size == 0) return;
-  wrap[kWrapHeaderSize + kTypeOffset] = static_cast<uint8_t>(kTypeGameFrame);
-  for (size_t i = 0; i < target_count; ++i) Send(targets[i], std::span(wrap).first(size));
+  // sender. Only the two headers are written; the rest of the frame leaves
+  // straight from the receive buffer, and all copies leave together.
+  std::array<uint8_t, kWrapHeaderSize + kFrameSize> head;
+  if (BuildProxyWrap(head, {sender, datagram.first(kFrameSize)}) != head.size()) return;
+  head[kWrapHeaderSize + kTypeOffset] = static_cast<uint8_t>(kTypeGameFrame);
+  ports_.endpoint.SendCopies(std::span(targets).first(target_count), head, datagram.subspan(kFrameSize));
+}
+
+size_t LocalServer::RelayTargets(std::span<const uint8_t> datagram, PeerAddress sender,
+                                 std::array<PeerAddress, kClientCount>& targets) {
+  ClientTable::Locked table = table_.Lock();
+  const int from = table.FindClient(sender, ports_.clock.NowSeconds());
+  if (from < 0) return 0;  // only players may broadcast
+  const bool no_echo =
+      datagram[kSourceSocketOffset] == kNoEchoSocket[0] && datagram[kSourceSocketOffset + 1] == kNoEchoSocket[1];
+  size_t count = 0;
+  for (int index = 0; index < kClientCount; ++index) {
+    const ClientEntry& entry = table[index];
+    if (entry.InUse() && !(index == from && no_echo)) targets[count++] = entry.address;
+  }
+  return count;
 }
 
 void LocalServer::SendFrameOnly(PeerAddress to, char type) const {

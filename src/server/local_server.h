@@ -96,6 +96,10 @@ class LocalServer {
   void SweepTimeouts(ClientTable::Locked& table, TimeoutNotices& notices);
   bool RefuseVersion(std::string_view version, PeerAddress sender);
   static bool NicknameHeldElsewhere(const ClientTable::Locked& table, int taken, std::string_view nickname);
+  // Under the table's one lock: the sender's last seen time, and where its
+  // broadcast goes. 0 when the sender is no player.
+  size_t RelayTargets(std::span<const uint8_t> datagram, PeerAddress sender,
+                      std::array<PeerAddress, kClientCount>& targets);
   void SendFrameOnly(PeerAddress to, char type) const;
   void Send(PeerAddress to, std::span<const uint8_t> datagram) const;
 

@@ -254,6 +254,87 @@ TEST(UdpEndpoint, ThreeNodesExchangeFramesThroughTheirDispatchers) {
   EXPECT_EQ(got[1].source, alice.Address());
 }
 
+std::vector<uint8_t> WithoutFrameHeader(std::vector<uint8_t> frame) {
+  frame.erase(frame.begin(), frame.begin() + kFrameSize);
+  return frame;
+}
+
+// What a relay sends: the wrap and frame headers, then the rest of a frame.
+struct Copy {
+  std::vector<uint8_t> head = {'V', 'O', 'R', 'N', 'P', 10, 0, 0, 9, 0x1F, 0x90, 'V', 'O', 'R', 'N', '0'};
+  std::vector<uint8_t> body = WithoutFrameHeader(GameFrameOf(40));
+  std::vector<uint8_t> Whole() const {
+    std::vector<uint8_t> whole = head;
+    whole.insert(whole.end(), body.begin(), body.end());
+    return whole;
+  }
+};
+
+class SentTo final : public TrafficObserver {
+ public:
+  void OnSent(PeerAddress to) override { sent.push_back(to); }
+  void OnDispatched() override {}
+  std::vector<PeerAddress> sent;
+};
+
+// Called where the receive thread would call it; the thread is not started,
+// so nothing but SendCopies itself can hand the node a datagram.
+TEST(UdpEndpoint, SendCopiesSendsEachCopyWholeAndHandsTheOwnOneStraightToTheDispatcher) {
+  Node node;
+  ASSERT_TRUE(node.Open());
+  SentTo observer;
+  node.endpoint.SetTrafficObserver(&observer);
+  node.addresses.server.Store(node.Address());  // its own server, as in local server mode
+  PlainPeer first, second;
+  const PeerAddress unreachable{kLoopback, 0};  // refused by the kernel
+  const Copy copy;
+  const std::vector<PeerAddress> targets = {first.Address(), node.Address(), unreachable, second.Address()};
+
+  EXPECT_EQ(node.endpoint.SendCopies(targets, copy.head, copy.body), 3u);
+  for (PlainPeer* peer : {&first, &second}) {
+    std::vector<uint8_t> got;
+    PeerAddress from;
+    ASSERT_TRUE(peer->Receive(got, from));
+    EXPECT_EQ(got, copy.Whole());
+    EXPECT_EQ(from, node.Address());
+  }
+  EXPECT_EQ(observer.sent, (std::vector<PeerAddress>{first.Address(), second.Address()}));
+  // The own copy is read by the frame rules: unwrapped, from the named sender.
+  std::vector<Received> own = node.inbox.WaitFor(1);
+  ASSERT_EQ(own.size(), 1u);
+  EXPECT_EQ(own[0].bytes, GameFrameOf(40));
+  EXPECT_EQ(own[0].source, (PeerAddress{0x0A000009, 8080}));
+
+  // Not connected to itself, the node drops its own wrap as it would drop it
+  // from the socket.
+  node.addresses.server.Clear();
+  EXPECT_EQ(node.endpoint.SendCopies(std::vector<PeerAddress>{node.Address()}, copy.head, copy.body), 1u);
+  EXPECT_EQ(node.inbox.WaitFor(1).size(), 1u);
+}
+
+TEST(UdpEndpoint, SendCopiesWrapsEveryCopyForTheProxyTheOwnOneIncluded) {
+  Node node;
+  ASSERT_TRUE(node.Open());
+  PlainPeer proxy, player;
+  node.addresses.proxy.Store(proxy.Address());
+  const Copy copy;
+  const std::vector<PeerAddress> targets = {player.Address(), node.Address()};
+
+  EXPECT_EQ(node.endpoint.SendCopies(targets, copy.head, copy.body), 2u);
+  for (PeerAddress to : targets) {
+    std::vector<uint8_t> got;
+    PeerAddress from;
+    ASSERT_TRUE(proxy.Receive(got, from));
+    std::array<uint8_t, 128> expected{};
+    const size_t size = BuildProxyWrap(expected, ProxyWrap{to, copy.Whole()});
+    EXPECT_EQ(got, std::vector<uint8_t>(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(size)));
+  }
+  EXPECT_TRUE(node.inbox.WaitFor(0).empty());
+
+  node.endpoint.CloseUdpEndpoint();
+  EXPECT_EQ(node.endpoint.SendCopies(targets, copy.head, copy.body), 0u);
+}
+
 TEST(UdpEndpoint, CloseJoinsTheReaderPromptlyAndMayBeRepeated) {
   Node never_opened;
   never_opened.endpoint.CloseUdpEndpoint();
