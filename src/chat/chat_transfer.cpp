@@ -191,6 +191,8 @@ void Chat::OnFileFragment(const Inbound& in, ChatOutput& out) {
 }
 
 void Chat::OnNoFileOffered(const Inbound& in, ChatOutput& out) {
+  // Only the user the file was asked from may call the download off.
+  if (download_.running() && in.sender != download_.source()) return;
   out.ToChannel(in.packet.channel, "*** No file offered!\r\n", Colour(MessageClass::Server));
   download_.End();
 }

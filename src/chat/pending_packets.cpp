@@ -36,6 +36,16 @@ std::optional<AcknowledgedPacket> PendingChatPackets::Acknowledge(uint32_t seria
   return std::nullopt;
 }
 
+std::optional<AcknowledgedPacket> PendingChatPackets::Acknowledge(uint32_t serial, PeerAddress peer) {
+  for (PendingChatPacket& record : records_) {
+    if (record.serial != serial || record.peer != peer) continue;
+    AcknowledgedPacket acked{record.subtype, record.inUse};
+    record.inUse = false;
+    return acked;
+  }
+  return std::nullopt;
+}
+
 bool PendingChatPackets::HasUnacknowledged(PeerAddress peer) const {
   return std::any_of(records_.begin(), records_.end(),
                      [&](const PendingChatPacket& r) { return r.inUse && r.peer == peer; });

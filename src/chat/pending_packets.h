@@ -42,6 +42,9 @@ class PendingChatPackets {
 
   // Frees the first record carrying serial, in use or not.
   std::optional<AcknowledgedPacket> Acknowledge(uint32_t serial);
+  // The same among the records sent to peer only: serials are small and
+  // counted up, so anyone else could guess them and stop retransmissions.
+  std::optional<AcknowledgedPacket> Acknowledge(uint32_t serial, PeerAddress peer);
 
   bool HasUnacknowledged(PeerAddress peer) const;
 

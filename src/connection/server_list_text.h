@@ -10,7 +10,9 @@
 namespace vorn {
 
 // Appends each well-formed entry whose address text the list does not hold
-// yet (letter case ignored); entries already listed are never changed.
+// yet (letter case ignored), until the list holds 256 entries; entries
+// already listed are never changed. An entry whose name holds a control
+// byte, or whose address is not printable ASCII, is skipped.
 // Reads text up to its first zero byte or its end, never past it. Returns
 // how many entries were added.
 size_t MergeServerListText(std::string_view text, ServerList& list);

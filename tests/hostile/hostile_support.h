@@ -1,0 +1,182 @@
+#pragma once
+// Hostile input: well-formed datagrams of every catalogue type that a test
+// then cuts, pads or wraps, and a snapshot of everything a node holds that
+// such a datagram could change, so a test can prove that a refusal left
+// nothing else different.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "chat/chat_packet.h"
+#include "net/dispatch.h"
+#include "net/messages.h"
+#include "node/node.h"
+#include "server/client_table.h"
+#include "support/test_node.h"
+
+namespace vorn {
+namespace hostile {
+
+using Bytes = std::vector<uint8_t>;
+
+// Every type byte of the catalogue.
+inline constexpr std::string_view kCatalogueTypes = "P<>12784n36A0BQUMWq=-vw";
+// A loopback address nobody listens on: a node that believed a forged
+// sender answers there, never off this machine.
+inline constexpr PeerAddress kClaimedAddress{0x7F000009, 4444};
+
+inline Bytes Truncated(const Bytes& whole, size_t size) {
+  return Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(std::min(size, whole.size())));
+}
+
+// whole, then filler bytes up to size: a valid beginning with too much after it.
+inline Bytes Padded(Bytes whole, size_t size, uint8_t filler = 'x') {
+  whole.resize(std::max(size, whole.size()), filler);
+  return whole;
+}
+
+inline Bytes Wrapped(PeerAddress named, const Bytes& inner) {
+  Bytes out(kWrapHeaderSize + inner.size());
+  out.resize(BuildProxyWrap(out, {named, inner}));
+  return out;
+}
+
+inline Bytes ChatFrame(char type, ChatSubtype subtype, std::string_view nickname, std::string_view text) {
+  Bytes out(kMaxChatPacket);
+  std::vector<uint8_t> payload(text.begin(), text.end());
+  payload.push_back(0);
+  out.resize(BuildChatPacket(out, {type, 1, subtype, "#chat", nickname, 77}, payload));
+  return out;
+}
+
+// A chat body (the datagram from offset 13) carrying any payload, also one
+// longer than a chat packet may hold: the header is built, the payload is
+// appended as it is.
+inline Bytes ChatBody(ChatSubtype subtype, std::string_view nickname, std::span<const uint8_t> payload,
+                      uint32_t serial = 4242, std::string_view channel = "#chat") {
+  Bytes packet(kChatHeaderSize);
+  packet.resize(BuildChatPacket(packet, {kTypeGameFrame, 1, subtype, channel, nickname, serial}, {}));
+  packet.insert(packet.end(), payload.begin(), payload.end());
+  return Bytes(packet.begin() + kChatBodyOffset, packet.end());
+}
+
+inline Bytes ServerListDatagram(std::string_view text) {
+  Bytes out(kFrameSize + text.size() + 1);
+  out.resize(BuildText(out, {kTypeServerList, text}));
+  return out;
+}
+
+// A datagram of this type whose every field is valid and which, at its full
+// length, its handler would act on.
+inline Bytes WellFormed(char type) {
+  Bytes out(kMaxDatagram);
+  size_t size = 0;
+  switch (type) {
+    case kTypeProxyWrap: {
+      Bytes motd(kFrameSize);
+      BuildFrameOnly(motd, kTypeMotdRequest);
+      return Wrapped(kClaimedAddress, motd);
+    }
+    case kTypeProxyWelcome:
+    case kTypeAccepted: size = BuildAddressMessage(out, type, kClaimedAddress); break;
+    case kTypeHello: size = BuildHello(out, {"intruder", "in@example.org", "In Truder", "", kProtocolVersion}); break;
+    case kTypePingRequest: size = BuildPingRequest(out, {"GAME", 1234}); break;
+    case kTypePingReply: size = BuildPingReply(out, {"GAME", 1234, kChatSocket}); break;
+    case kTypeGameFrame:
+    case kTypeBroadcastFrame: return ChatFrame(type, ChatSubtype::Text, "intruder", "hi");
+    case kTypePlayerInfoRequest: size = BuildPlayerInfoRequest(out, {"somebody"}); break;
+    case kTypeServerList: return ServerListDatagram("Intruder       |10.0.0.9\r\n");
+    case kTypeText:
+    case kTypeTextLine: size = BuildText(out, {type, "injected"}); break;
+    default: size = BuildFrameOnly(out, type); break;
+  }
+  out.resize(size);
+  return out;
+}
+
+struct TableRow {
+  PeerAddress address;
+  std::string nickname;
+  std::string real_name;
+  std::string email;
+  int64_t last_seen_s = 0;
+  int32_t pings_sent = 0;
+  int32_t ping_replies = 0;
+  friend bool operator==(const TableRow&, const TableRow&) = default;
+};
+
+inline std::vector<TableRow> Rows(const ClientEntries& entries) {
+  std::vector<TableRow> rows;
+  for (const ClientEntry& e : entries) {
+    rows.push_back({e.address, std::string(e.Nickname()), std::string(e.RealName()), std::string(e.Email()),
+                    e.last_seen_s, e.pings_sent, e.ping_replies});
+  }
+  return rows;
+}
+
+struct ChatRow {
+  std::string nickname;
+  std::string channel;
+  PeerAddress address;
+  friend bool operator==(const ChatRow&, const ChatRow&) = default;
+};
+
+inline std::vector<ChatRow> ChatRows(const Chat& chat) {
+  std::vector<ChatRow> rows;
+  for (int i = kLocalPeer; i <= kLastOtherPeer; ++i) {
+    ChatPeer peer = chat.Peer(i);
+    rows.push_back({std::string(peer.nickname.view()), std::string(peer.channel.view()), peer.address});
+  }
+  return rows;
+}
+
+// What a node holds that inbound datagrams may change.
+struct NodeState {
+  PeerAddress local, proxy, server, tracker;
+  std::vector<TableRow> clients;
+  std::vector<ServerEntry> servers;
+  std::vector<ChatRow> chat_peers;
+  size_t pending_chat = 0;
+  bool chat_mode = false;
+  std::string window_text;
+  std::string view_text;
+};
+
+inline NodeState Capture(TestNode& t) {
+  Node& node = *t.node;
+  SharedAddresses& a = node.addresses();
+  return {a.local.Load(),
+          a.proxy.Load(),
+          a.server.Load(),
+          a.tracker.Load(),
+          Rows(node.local_server().table().Snapshot()),
+          node.settings().servers().entries(),
+          ChatRows(node.chat()),
+          node.chat().PendingRecordCount(),
+          node.chat().IsChatModeOn(),
+          t.window.Text(),
+          t.window.ViewText()};
+}
+
+// Field by field, so a failure names what changed.
+inline void ExpectUnchanged(const NodeState& before, const NodeState& after) {
+  EXPECT_EQ(before.local, after.local) << "own address";
+  EXPECT_EQ(before.proxy, after.proxy) << "proxy address";
+  EXPECT_EQ(before.server, after.server) << "server address";
+  EXPECT_EQ(before.tracker, after.tracker) << "tracker address";
+  EXPECT_TRUE(before.clients == after.clients) << "client table";
+  EXPECT_TRUE(before.servers == after.servers) << "server list: " << before.servers.size() << " -> "
+                                               << after.servers.size();
+  EXPECT_TRUE(before.chat_peers == after.chat_peers) << "chat peer table";
+  EXPECT_EQ(before.pending_chat, after.pending_chat) << "pending chat packets";
+  EXPECT_EQ(before.chat_mode, after.chat_mode) << "chat mode";
+  EXPECT_EQ(before.window_text, after.window_text) << "message window";
+  EXPECT_EQ(before.view_text, after.view_text) << "query view";
+}
+
+}  // namespace hostile
+}  // namespace vorn

@@ -1,0 +1,119 @@
+// Server lists as an attacker would send them: an entry that never ends,
+// names and addresses of binary bytes, and thousands of entries over many
+// datagrams from anyone. The merged list must stay bounded and printable,
+// and the node must change nothing besides it.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "connection/client_fixture.h"
+#include "connection/server_list_text.h"
+#include "hostile/hostile_support.h"
+
+namespace vorn {
+namespace {
+
+using hostile::Capture;
+using hostile::ExpectUnchanged;
+using hostile::NodeState;
+using hostile::ServerListDatagram;
+
+constexpr size_t kMaxListed = 256;
+
+std::string Entry(std::string_view name, std::string_view address, std::string_view gap = "\r\n") {
+  std::string field(name);
+  field.resize(15, ' ');
+  return field + "|" + std::string(address) + std::string(gap);
+}
+
+// Entries numbered from first on, each with its own loopback address.
+std::string ManyEntries(size_t first, size_t count) {
+  std::string text;
+  for (size_t n = first; n < first + count; ++n) {
+    text += Entry("Flood" + std::to_string(n), "127." + std::to_string(1 + n / 65536) + "." +
+                                                   std::to_string(n / 256 % 256) + "." + std::to_string(n % 256));
+  }
+  return text;
+}
+
+bool Printable(std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+  return true;
+}
+
+TEST(ServerListText, EndlessEntriesTakeNothingAndDoNotHideTheNextOne) {
+  ServerList list;
+  // An address that never meets a gap, then a name field that never ends.
+  std::string endless = Entry("Endless", "127.0.0.1" + std::string(3000, '9'), " ") + Entry("Fine", "127.0.0.5");
+  endless += std::string(15, 'N');
+  EXPECT_EQ(MergeServerListText(endless, list), 1u);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0], (ServerEntry{"Fine", "127.0.0.5"}));
+  // Nothing but filler: no entry at all.
+  EXPECT_EQ(MergeServerListText(std::string(2000, 'A'), list), 0u);
+  EXPECT_EQ(MergeServerListText(std::string(2000, ' '), list), 0u);
+}
+
+TEST(ServerListText, BinaryNamesAndAddressesAreSkipped) {
+  ServerList list;
+  const std::string text = Entry("Bell\aRinger", "127.0.0.20") +           // a control byte in the name
+                           Entry("\x1b[2JClear", "127.0.0.21") +           // a terminal escape
+                           Entry("Del\x7f", "127.0.0.22") +
+                           Entry("Escape", "127.0.0.23\x1b[31m") +        // ...or in the address
+                           Entry("HighBit", "127.0.0.24\xff") +
+                           Entry("Tab", "127.0.0.25\t") +
+                           Entry("Caf\xe9", "127.0.0.26");                // 8-bit text is a name
+  EXPECT_EQ(MergeServerListText(text, list), 1u);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0], (ServerEntry{"Caf\xe9", "127.0.0.26"}));
+}
+
+TEST(ServerListText, ThousandsOfEntriesFillTheListToItsCapAndNoFurther) {
+  ServerList list;
+  list.Add({"Mine", "127.0.0.2"});
+  size_t added = 0;
+  for (size_t batch = 0; batch < 100; ++batch) added += MergeServerListText(ManyEntries(batch * 60, 60), list);
+  EXPECT_EQ(list.size(), kMaxListed);
+  EXPECT_EQ(added, kMaxListed - 1);
+  EXPECT_EQ(list[0], (ServerEntry{"Mine", "127.0.0.2"}));
+  EXPECT_EQ(list[1].name, "Flood0");
+  EXPECT_EQ(MergeServerListText(Entry("Late", "127.0.0.3"), list), 0u);
+}
+
+class ServerListFromAnyone : public ClientTest {
+ protected:
+  FakePeer stranger{traffic};
+};
+
+TEST_F(ServerListFromAnyone, AFloodOfListsLeavesABoundedPrintableListAndNothingElseChanged) {
+  NodeState before = Capture(client);
+  const size_t built_in = before.servers.size();
+  ASSERT_LT(built_in, kMaxListed);
+  // 4,000 entries and as many binary ones, 64 a datagram, bounded in count.
+  for (size_t batch = 0; batch < 63; ++batch) {
+    stranger.Send(client.bound(), ServerListDatagram(ManyEntries(batch * 64, 64)));
+    std::string binary;
+    for (size_t n = 0; n < 64; ++n) binary += Entry("\x01\x02\x03\x04", "127.9.9." + std::to_string(n) + "\x1b");
+    stranger.Send(client.bound(), ServerListDatagram(binary));
+    Settle();  // a few at a time, so the socket's buffer never overflows
+  }
+  NodeState after = Capture(client);
+  ASSERT_EQ(after.servers.size(), kMaxListed);
+  for (const ServerEntry& entry : after.servers) {
+    EXPECT_TRUE(Printable(entry.name)) << entry.name;
+    EXPECT_TRUE(Printable(entry.address)) << entry.address;
+  }
+  // The built-in entries stay first and unchanged.
+  EXPECT_TRUE(std::equal(before.servers.begin(), before.servers.end(), after.servers.begin()));
+  // The saved list is the merged one, no more.
+  ServerList saved;
+  ASSERT_EQ(LoadServerList(client.profile, saved), ServerListOrigin::Profile);
+  EXPECT_EQ(saved.size(), kMaxListed);
+  after.servers = before.servers;
+  ExpectUnchanged(before, after);
+  EXPECT_TRUE(stranger.Received().empty());
+}
+
+}  // namespace
+}  // namespace vorn
