@@ -29,6 +29,7 @@
 #include "chat/chat_peers.h"
 #include "chat/chat_windows.h"
 #include "chat/duplicate_history.h"
+#include "chat/serial_history.h"
 #include "chat/pending_packets.h"
 #include "net/shared_addresses.h"
 #include "platform/clock.h"
@@ -219,6 +220,7 @@ class Chat {
   ChatPeerTable peers_;
   PendingChatPackets pending_;
   DuplicateHistory history_;
+  SerialHistory serials_;
   OfferTable offers_;
   Download download_;
   bool away_ = false;

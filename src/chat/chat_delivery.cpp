@@ -16,9 +16,11 @@ int32_t ElapsedMs(int32_t now_ms, int32_t since_ms) {
   return static_cast<int32_t>(static_cast<uint32_t>(now_ms) - static_cast<uint32_t>(since_ms));
 }
 
+// The copy to the own address is kept too: behind a proxy it crosses the
+// network like any other, and the user's own line must not vanish from the
+// window because one datagram was lost.
 bool KeepsPending(int peer_index, ChatSubtype subtype) {
-  return peer_index != kLocalPeer && peer_index != kRelayPeer && subtype != ChatSubtype::Ack &&
-         subtype != ChatSubtype::PingReply;
+  return peer_index != kRelayPeer && subtype != ChatSubtype::Ack && subtype != ChatSubtype::PingReply;
 }
 
 // A WhoReply names only the channel, not its password.
@@ -129,8 +131,10 @@ void Chat::HandleChatPacket(PeerAddress sender, const ChatPacketView& packet, bo
   if (packet.subtype == ChatSubtype::Ack) return HandleAck(in, out);
   if (packet.subtype == ChatSubtype::Quit) return HandleQuit(in, out);
   if (who.index >= 0) SendText(who.index, ChatSubtype::Ack, Format("%u", packet.serial), out);
+  if (who.isNew) serials_.Forget(who.index);
   if (who.index >= 0 && packet.subtype != ChatSubtype::FileFragment &&
-      history_.IsDuplicate(packet.subtype, who.index, in.text, clock_.NowSeconds())) {
+      (serials_.IsRepeat(who.index, packet.serial, NowMs()) ||
+       history_.IsDuplicate(packet.subtype, who.index, in.text, clock_.NowSeconds()))) {
     return;
   }
   // Subtype 2 is kept from announcing its sender; no side sends it today.
@@ -143,7 +147,7 @@ void Chat::HandleChatPacket(PeerAddress sender, const ChatPacketView& packet, bo
 }
 
 void Chat::HandleAck(const Inbound& in, ChatOutput& out) {
-  std::optional<AcknowledgedPacket> acked = pending_.Acknowledge(ParseSerial(in.text));
+  std::optional<AcknowledgedPacket> acked = pending_.Acknowledge(ParseSerial(in.text), in.sender);
   if (in.who.index < 0) return;
   ChatPeer& peer = peers_[in.who.index];
   // Only the first acknowledgement of a fragment moves the transfer on:

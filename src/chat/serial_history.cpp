@@ -1,0 +1,27 @@
+#include "chat/serial_history.h"
+
+namespace vorn {
+
+bool SerialHistory::IsRepeat(int peer_index, uint32_t serial, int32_t now_ms) {
+  for (Slot& slot : slots_) {
+    if (slot.peerIndex != peer_index || slot.serial != serial) continue;
+    // A difference of two NowMs readings, correct across the clock's wrap.
+    const auto age = static_cast<int32_t>(static_cast<uint32_t>(now_ms) - static_cast<uint32_t>(slot.time_ms));
+    if (age > kLifetimeMs) {
+      slot.peerIndex = -1;
+      continue;
+    }
+    return true;
+  }
+  slots_[next_] = {peer_index, serial, now_ms};
+  next_ = (next_ + 1) % kSlots;
+  return false;
+}
+
+void SerialHistory::Forget(int peer_index) {
+  for (Slot& slot : slots_) {
+    if (slot.peerIndex == peer_index) slot.peerIndex = -1;
+  }
+}
+
+}  // namespace vorn
