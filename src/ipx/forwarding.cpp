@@ -73,11 +73,12 @@ void GameForwarder::SendFrame(std::span<uint8_t> frame, PeerAddress destination)
 // Chat frames skip the sequence filter: their numbers come from the chat
 // layer's own counter, far below a running game's, and the chat layer
 // acknowledges and filters duplicates itself.
-void GameForwarder::OnGameFrame(std::span<const uint8_t> frame, PeerAddress sender) {
+void GameForwarder::OnGameFrame(std::span<const uint8_t> frame, PeerAddress sender, bool relayed) {
   if (frame.size() < kGameFrameHeaderSize) return;
   if (!markers_.AcceptFrame(frame, sender.port)) return;
   const bool chat = IsChatFrame(frame);
-  if (!chat && !senders_.AcceptFrame(sender, SequenceOf(frame), clock_.NowMs())) return;
+  SenderHistory& history = relayed ? relayed_senders_ : senders_;
+  if (!chat && !history.AcceptFrame(sender, SequenceOf(frame), clock_.NowMs())) return;
   link_.DeliverToDriver(sender, frame);
   if (chat && hooks_.on_chat_packet) hooks_.on_chat_packet(sender, frame.subspan(kGameFrameHeaderSize));
 }

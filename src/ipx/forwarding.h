@@ -50,7 +50,7 @@ class GameForwarder {
   void ForwardDriverPacket(PacketSlot slot);
   // Receive thread, the handler of type '0': frame from its "VORN", sender
   // after any unwrapping.
-  void OnGameFrame(std::span<const uint8_t> frame, PeerAddress sender);
+  void OnGameFrame(std::span<const uint8_t> frame, PeerAddress sender, bool relayed = false);
   // Receive thread: the game now running, which also becomes the process
   // name of the local server's own entry.
   GameInfo QueryGameInfo();
@@ -67,7 +67,12 @@ class GameForwarder {
   std::atomic<bool> fast_join_{false};
   std::atomic<bool> fast_join2_{false};
   DestinationHistory destinations_;  // send thread only
-  SenderHistory senders_;            // receive thread only
+  // Receive thread only. Broadcasts come through the server and directed
+  // frames straight from their sender, so a reply sent just after a
+  // broadcast can arrive first; one history for both paths would then drop
+  // the broadcast as stale. Each path keeps its own.
+  SenderHistory senders_;
+  SenderHistory relayed_senders_;
   RepeatMarkerFilter markers_;       // receive thread only
 };
 

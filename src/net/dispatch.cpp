@@ -61,9 +61,13 @@ void Dispatcher::SetHandler(char type, DatagramHandler handler) {
   handlers_[static_cast<uint8_t>(type)] = std::move(handler);
 }
 
+void Dispatcher::SetRelayedHandler(char type, DatagramHandler handler) {
+  relayed_handlers_[static_cast<uint8_t>(type)] = std::move(handler);
+}
+
 size_t Dispatcher::MinimumLength(char type) { return kMinimumLengths[static_cast<uint8_t>(type)]; }
 
-void Dispatcher::DispatchDatagram(std::span<const uint8_t> datagram, PeerAddress source) const {
+void Dispatcher::DispatchDatagram(std::span<const uint8_t> datagram, PeerAddress source, bool relayed) const {
   if (!IsVornFrame(datagram)) return;
   // While the bridge runs, a probe is its business whatever the type byte.
   if (ProbeSink* sink = probe_sink_.load(std::memory_order_acquire)) {
@@ -76,7 +80,9 @@ void Dispatcher::DispatchDatagram(std::span<const uint8_t> datagram, PeerAddress
   const char type = static_cast<char>(datagram[kTypeOffset]);
   const size_t minimum = MinimumLength(type);
   if (minimum == 0 || datagram.size() < minimum) return;
-  if (const DatagramHandler& handler = handlers_[static_cast<uint8_t>(type)]) handler(datagram, source);
+  const uint8_t index = static_cast<uint8_t>(type);
+  const DatagramHandler& handler = relayed && relayed_handlers_[index] ? relayed_handlers_[index] : handlers_[index];
+  if (handler) handler(datagram, source);
 }
 
 }  // namespace vorn

@@ -27,12 +27,16 @@ class Dispatcher {
   Dispatcher();
   // Registers the handler of one type byte; an unregistered type is dropped.
   void SetHandler(char type, DatagramHandler handler);
+  // The handler of one type byte when the server relayed the datagram; a
+  // type without one goes to its ordinary handler either way.
+  void SetRelayedHandler(char type, DatagramHandler handler);
   // Any thread: the probe sink while the bridge runs, nullptr otherwise.
   void SetProbeSink(ProbeSink* sink) { probe_sink_.store(sink, std::memory_order_release); }
 
   // datagram is the datagram proper (after any unwrapping), source in host
-  // order. Too short, unknown or unregistered types are dropped silently.
-  void DispatchDatagram(std::span<const uint8_t> datagram, PeerAddress source) const;
+  // order; relayed: it came out of the server's wrap. Too short, unknown or
+  // unregistered types are dropped silently.
+  void DispatchDatagram(std::span<const uint8_t> datagram, PeerAddress source, bool relayed = false) const;
 
   // The fixed length below which a datagram of this type is dropped; 0 for
   // a type that is not in the catalogue.
@@ -40,6 +44,7 @@ class Dispatcher {
 
  private:
   std::array<DatagramHandler, 256> handlers_;
+  std::array<DatagramHandler, 256> relayed_handlers_;
   std::atomic<ProbeSink*> probe_sink_{nullptr};
 };
 

@@ -29,12 +29,17 @@ std::optional<Framed> FrameDatagram(std::span<const uint8_t> received, PeerAddre
   bool from_proxy = Matches(from, proxy);
   if (!from_proxy && !Matches(from, server)) return std::nullopt;
   std::optional<Framed> framed = Unwrap(received);
-  if (!framed || !IsWrap(framed->datagram)) return framed;
+  if (!framed) return std::nullopt;
+  if (!IsWrap(framed->datagram)) {
+    framed->relayed = !from_proxy;
+    return framed;
+  }
   // Behind a proxy the server's relays arrive wrapped twice: the proxy
   // names the server, whose own wrap names the first sender.
   if (!from_proxy || !Matches(framed->source, server)) return std::nullopt;
   framed = Unwrap(framed->datagram);
-  if (framed && IsWrap(framed->datagram)) return std::nullopt;
+  if (!framed || IsWrap(framed->datagram)) return std::nullopt;
+  framed->relayed = true;
   return framed;
 }
 

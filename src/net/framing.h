@@ -15,6 +15,9 @@ namespace vorn {
 struct Framed {
   std::span<const uint8_t> datagram;
   PeerAddress source;
+  // Taken out of the server's wrap: a broadcast the server relayed for
+  // source, rather than a datagram that source sent straight to us.
+  bool relayed = false;
 };
 
 // Applies the frame rules to one received datagram. from is the address the

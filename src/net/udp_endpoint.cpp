@@ -194,7 +194,7 @@ void UdpEndpoint::ReceiveWaiting() {
 
 void UdpEndpoint::HandleDatagram(std::span<const uint8_t> received, PeerAddress from) const {
   std::optional<Framed> framed = FrameDatagram(received, from, addresses_.proxy.Load(), addresses_.server.Load());
-  if (framed) dispatcher_.DispatchDatagram(framed->datagram, framed->source);
+  if (framed) dispatcher_.DispatchDatagram(framed->datagram, framed->source, framed->relayed);
 }
 
 }  // namespace vorn

@@ -77,6 +77,9 @@ void Node::RegisterHandlers() {
   dispatcher_.SetHandler(kTypeGameFrame, [this](std::span<const uint8_t> frame, PeerAddress sender) {
     forwarder_.OnGameFrame(frame, sender);
   });
+  dispatcher_.SetRelayedHandler(kTypeGameFrame, [this](std::span<const uint8_t> frame, PeerAddress sender) {
+    forwarder_.OnGameFrame(frame, sender, true);
+  });
 }
 
 void Node::ApplyJoinFlags() {

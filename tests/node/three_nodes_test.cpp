@@ -70,10 +70,17 @@ struct GameNode {
     node->endpoint().SetTrafficObserver(&counted);
     // Counts the game frames this node's endpoint handled, then hands them
     // on as the node itself does.
-    node->dispatcher().SetHandler(kTypeGameFrame, [this](std::span<const uint8_t> frame, PeerAddress sender) {
-      game_frames_handled.fetch_add(1, std::memory_order_relaxed);
-      node->forwarder().OnGameFrame(frame, sender);
-    });
+    for (bool relayed : {false, true}) {
+      DatagramHandler count = [this, relayed](std::span<const uint8_t> frame, PeerAddress sender) {
+        game_frames_handled.fetch_add(1, std::memory_order_relaxed);
+        node->forwarder().OnGameFrame(frame, sender, relayed);
+      };
+      if (relayed) {
+        node->dispatcher().SetRelayedHandler(kTypeGameFrame, count);
+      } else {
+        node->dispatcher().SetHandler(kTypeGameFrame, count);
+      }
+    }
     // Lets a test hold a broadcast back before the server relays it.
     node->dispatcher().SetHandler(kTypeBroadcastFrame, [this](std::span<const uint8_t> frame, PeerAddress sender) {
       std::function<void()> hook;
@@ -243,9 +250,8 @@ TEST_F(ThreeNodes, BroadcastsReachEveryOtherPlayerOnceThroughTheServer) {
 // filter then drops the broadcast as stale though nothing was repeated. The
 // server holds the relay back here until the direct frame has arrived, as a
 // slower path to the server does (three DOSBoxes on one machine hit this
-// now and then). Disabled until relayed and direct frames no longer drop
-// each other; run it with --gtest_also_run_disabled_tests.
-TEST_F(ThreeNodes, DISABLED_ABroadcastOvertakenByItsSendersDirectFrameStillArrives) {
+// now and then). Each path keeps its own sequence history, so both arrive.
+TEST_F(ThreeNodes, ABroadcastOvertakenByItsSendersDirectFrameStillArrives) {
   {
     std::lock_guard lock(host().hook_mutex);
     host().before_relay = [this] { bob().driver.WaitForDeliveries(1, 2s); };
