@@ -1,0 +1,270 @@
+// The impairing relay: its decisions, its delay queue, and the relay itself
+// driven pass by pass over loopback sockets with a manual clock.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+#include "impair/delay_queue.h"
+#include "impair/impair_options.h"
+#include "impair/impairing_relay.h"
+#include "tools/tool_test_support.h"
+
+namespace vorn {
+namespace {
+
+using tooltest::Bytes;
+using tooltest::TestPeer;
+
+constexpr int kDecisions = 20'000;
+
+TEST(Impairer, MakesEachKindOfDecisionAtRoughlyItsRate) {
+  Impairer impairer(42, {.drop = 0.2, .duplicate = 0.1, .reorder = 0.05, .delay_ms = 30, .jitter_ms = 20});
+  int dropped = 0, duplicated = 0, held = 0, passed = 0;
+  std::set<int32_t> delays;
+  for (int i = 0; i < kDecisions; ++i) {
+    ImpairDecision d = impairer.Decide();
+    dropped += d.drop;
+    if (d.drop) continue;
+    ++passed;
+    duplicated += d.copies == 2;
+    held += d.hold;
+    delays.insert(d.delay_ms.begin(), d.delay_ms.end());
+  }
+  EXPECT_NEAR(dropped / double(kDecisions), 0.2, 0.015);
+  EXPECT_NEAR(duplicated / double(passed), 0.1, 0.015);
+  EXPECT_NEAR(held / double(passed), 0.05, 0.01);
+  // Every delay from 30 to 50 ms occurs, and nothing outside.
+  EXPECT_EQ(delays.size(), 21u);
+  EXPECT_EQ(*delays.begin(), 30);
+  EXPECT_EQ(*delays.rbegin(), 50);
+}
+
+TEST(Impairer, TheSameSeedMakesTheSameDecisionsAndRatesDoNotShiftEachOther) {
+  ImpairmentRates rates{.drop = 0.3, .duplicate = 0.2, .reorder = 0.1, .delay_ms = 0, .jitter_ms = 100};
+  Impairer a(7, rates), b(7, rates), other_seed(8, rates);
+  ImpairmentRates no_drop = rates;
+  no_drop.drop = 0;
+  Impairer c(7, no_drop);
+  int differences = 0;
+  for (int i = 0; i < 1000; ++i) {
+    ImpairDecision first = a.Decide(), second = b.Decide(), third = c.Decide();
+    ASSERT_EQ(first, second) << "decision " << i;
+    differences += !(first == other_seed.Decide());
+    // Without drops the jitter drawn for each datagram stays the same.
+    EXPECT_EQ(first.delay_ms, third.delay_ms);
+  }
+  EXPECT_GT(differences, 500);
+}
+
+TEST(Impairer, ZeroRatesLeaveEveryDatagramAlone) {
+  Impairer impairer(1, {});
+  for (int i = 0; i < 1000; ++i) ASSERT_EQ(impairer.Decide(), ImpairDecision{});
+}
+
+TEST(DelayQueue, ReleasesByDueTimeInArrivalOrderOnTiesAndRefusesWhenFull) {
+  DelayQueue queue(3);
+  auto push = [&](int32_t due, std::string_view text) { return queue.Push(due, 0, RelayDirection::ToClient, Bytes(text)); };
+  ASSERT_TRUE(push(30, "c"));
+  ASSERT_TRUE(push(10, "a"));
+  ASSERT_TRUE(push(10, "b"));
+  EXPECT_FALSE(push(5, "full"));
+  EXPECT_EQ(queue.WaitMs(4), 6);
+  EXPECT_EQ(queue.PopDue(9), nullptr);
+  std::string order;
+  for (int32_t now : {10, 10, 10, 29, 30}) {
+    if (const QueuedDatagram* due = queue.PopDue(now)) order.append(due->data().begin(), due->data().end());
+  }
+  EXPECT_EQ(order, "abc");
+  EXPECT_EQ(queue.WaitMs(30), std::nullopt);
+  EXPECT_FALSE(queue.Push(0, 0, RelayDirection::ToClient, std::vector<uint8_t>(kMaxRelayDatagram + 1)));
+}
+
+TEST(DelayQueue, OrdersAcrossTheClockWrapAndForgetsAClient) {
+  DelayQueue queue(4);
+  int32_t late = INT32_MAX - 5;
+  int32_t later = static_cast<int32_t>(static_cast<uint32_t>(late) + 10);  // wrapped to negative
+  ASSERT_TRUE(queue.Push(later, 1, RelayDirection::ToTarget, Bytes("2")));
+  ASSERT_TRUE(queue.Push(late, 2, RelayDirection::ToTarget, Bytes("1")));
+  EXPECT_EQ(queue.WaitMs(late), 0);
+  queue.DropClient(2);
+  EXPECT_EQ(queue.size(), 1u);
+  EXPECT_EQ(queue.WaitMs(late), 10);
+  const QueuedDatagram* due = queue.PopDue(later);
+  ASSERT_NE(due, nullptr);
+  EXPECT_EQ(due->client, 1u);
+}
+
+class RelayTest : public ::testing::Test {
+ protected:
+  void Open(ImpairmentRates to_target, ImpairmentRates to_client = {}, size_t max_clients = 4) {
+    RelayConfig config;
+    config.target = target_.Address();
+    config.rates = {to_target, to_client};
+    config.seed = 99;
+    config.max_clients = max_clients;
+    std::string error;
+    ASSERT_TRUE(relay_.Open(config, error)) << error;
+  }
+  // One loop pass of the relay after each datagram, as its thread would do.
+  void Pass(int wait_ms = 1000) { relay_.RunOnce(std::chrono::milliseconds(wait_ms)); }
+  void SendThrough(const TestPeer& from, std::string_view text) {
+    from.Send(relay_.LocalAddress(), text);
+    Pass();
+  }
+  static std::string Text(const std::optional<tooltest::Datagram>& d) {
+    return d ? std::string(d->bytes.begin(), d->bytes.end()) : std::string("<none>");
+  }
+
+  ManualClock clock_;
+  TestPeer target_;
+  ImpairingRelay relay_{clock_};
+};
+
+TEST_F(RelayTest, GivesEachClientItsOwnUpstreamPortAndSendsAnswersBackToIt) {
+  Open({});
+  TestPeer alice, bob;
+  SendThrough(alice, "from alice");
+  auto at_target_a = target_.Receive();
+  SendThrough(bob, "from bob");
+  auto at_target_b = target_.Receive();
+  ASSERT_TRUE(at_target_a && at_target_b);
+  EXPECT_EQ(Text(at_target_a), "from alice");
+  EXPECT_EQ(Text(at_target_b), "from bob");
+  EXPECT_NE(at_target_a->from, at_target_b->from);
+  EXPECT_EQ(relay_.ClientCount(), 2u);
+
+  target_.Send(at_target_b->from, "to bob");
+  target_.Send(at_target_a->from, "to alice");
+  Pass();
+  auto at_bob = bob.Receive(), at_alice = alice.Receive();
+  EXPECT_EQ(Text(at_bob), "to bob");
+  EXPECT_EQ(Text(at_alice), "to alice");
+  ASSERT_TRUE(at_bob.has_value());
+  EXPECT_EQ(at_bob->from, relay_.LocalAddress());
+  EXPECT_TRUE(alice.Quiet() && bob.Quiet());
+
+  // Nobody but the target may use an upstream port to reach a client.
+  TestPeer stranger;
+  stranger.Send(at_target_a->from, "sneaking in");
+  Pass(200);
+  EXPECT_TRUE(alice.Quiet());
+  EXPECT_EQ(relay_.Counters().foreign, 1u);
+}
+
+TEST_F(RelayTest, DropsAtTheConfiguredRateAndCountsWhatItDid) {
+  Open({.drop = 0.25});
+  TestPeer client;
+  constexpr int kSent = 400;
+  int arrived = 0;
+  for (int i = 0; i < kSent; ++i) {
+    SendThrough(client, "n" + std::to_string(i));
+    // Drains now and then, before the target's receive buffer fills.
+    if (i % 50 == 49)
+      while (target_.Receive(100)) ++arrived;
+  }
+  RelayCounters counters = relay_.Counters();
+  const DirectionCounters& up = counters[RelayDirection::ToTarget];
+  EXPECT_EQ(up.received, uint64_t{kSent});
+  EXPECT_EQ(up.sent, uint64_t(arrived));
+  EXPECT_EQ(up.dropped + up.sent, uint64_t{kSent});
+  EXPECT_NEAR(static_cast<double>(up.dropped) / kSent, 0.25, 0.07);
+  EXPECT_EQ(counters[RelayDirection::ToClient].received, 0u);
+}
+
+TEST_F(RelayTest, DuplicatesAndReordersInTheDirectionConfigured) {
+  Open({.reorder = 1.0}, {.duplicate = 1.0});
+  TestPeer client;
+  // Every datagram is to be held back, but only one can be: so 2 passes 1,
+  // and 4 passes 3.
+  for (std::string_view text : {"1", "2", "3", "4"}) SendThrough(client, text);
+  std::string order;
+  while (auto d = target_.Receive(200)) order += Text(d);
+  EXPECT_EQ(order, "2143");
+  EXPECT_EQ(relay_.Counters()[RelayDirection::ToTarget].reordered, 2u);
+
+  SendThrough(client, "5");  // held; gives the target the client's upstream port
+  clock_.Advance(1000);
+  Pass(0);
+  auto five = target_.Receive();
+  ASSERT_TRUE(five.has_value()) << "a held datagram with no successor must still leave";
+  target_.Send(five->from, "answer");
+  Pass();
+  EXPECT_EQ(Text(client.Receive()), "answer");
+  EXPECT_EQ(Text(client.Receive()), "answer");
+  EXPECT_TRUE(client.Quiet());
+}
+
+TEST_F(RelayTest, DelaysByTheClockAndKeepsTheQueueBounded) {
+  RelayConfig config;
+  config.target = target_.Address();
+  config.rates[0] = {.delay_ms = 100};
+  config.max_delayed = 2;
+  std::string error;
+  ASSERT_TRUE(relay_.Open(config, error)) << error;
+  TestPeer client;
+  for (std::string_view text : {"a", "b", "c"}) SendThrough(client, text);
+  EXPECT_TRUE(target_.Quiet());
+  clock_.Advance(99);
+  Pass(0);
+  EXPECT_TRUE(target_.Quiet());
+  clock_.Advance(1);
+  Pass(0);
+  EXPECT_EQ(Text(target_.Receive()), "a");
+  EXPECT_EQ(Text(target_.Receive()), "b");
+  EXPECT_TRUE(target_.Quiet());
+  const DirectionCounters up = relay_.Counters()[RelayDirection::ToTarget];
+  EXPECT_EQ(up.delayed, 2u);
+  EXPECT_EQ(up.queue_full, 1u);
+}
+
+TEST_F(RelayTest, RefusesClientsBeyondTheLimitAndRunsOnAThreadUntilStopped) {
+  Open({}, {}, 1);
+  TestPeer first, second;
+  SendThrough(first, "in");
+  SendThrough(second, "out");
+  EXPECT_EQ(Text(target_.Receive()), "in");
+  EXPECT_TRUE(target_.Quiet());
+  EXPECT_EQ(relay_.Counters().clients_refused, 1u);
+
+  std::thread loop([this] { relay_.Run(); });
+  first.Send(relay_.LocalAddress(), "threaded");
+  EXPECT_EQ(Text(target_.Receive()), "threaded");
+  relay_.Stop();
+  loop.join();
+}
+
+TEST(ImpairOptions, ParsesTheFlagsAndRefusesTargetsOffThisMachine) {
+  std::string error;
+  auto options = ParseImpairOptions({"--listen", "4000", "--target", "127.0.0.1:2213", "--drop", "0.2", "--dup=0.05",
+                                     "--reorder", "0.1", "--delay-ms", "20", "--jitter-ms", "5", "--seed", "12"},
+                                    error);
+  ASSERT_TRUE(options.has_value()) << error;
+  EXPECT_EQ(options->config.listen_port, 4000);
+  EXPECT_EQ(options->config.target, (PeerAddress{0x7F000001, 2213}));
+  EXPECT_EQ(options->config.seed, 12u);
+  ImpairmentRates expected{.drop = 0.2, .duplicate = 0.05, .reorder = 0.1, .delay_ms = 20, .jitter_ms = 5};
+  EXPECT_EQ(options->config.rates[0], expected);
+  EXPECT_EQ(options->config.rates[1], expected);
+
+  for (std::vector<std::string> bad : {std::vector<std::string>{"--target", "10.0.0.1:2213"},
+                                       {"--target", "255.255.255.255:2213"},
+                                       {"--target", "127.0.0.1"},
+                                       {"--target", "localhost:2213"},
+                                       {"--listen", "1"},
+                                       {"--target", "127.0.0.1:1", "--drop", "1.5"},
+                                       {"--target", "127.0.0.1:1", "--dup", "-0.1"},
+                                       {"--target", "127.0.0.1:1", "--delay-ms", "60001"},
+                                       {"--target", "127.0.0.1:1", "--seed", "x"},
+                                       {"--target", "127.0.0.1:1", "--bogus"}}) {
+    error.clear();
+    EXPECT_FALSE(ParseImpairOptions(bad, error).has_value()) << bad[0] << " " << bad[1];
+    EXPECT_FALSE(error.empty());
+  }
+  RelayConfig config;
+  config.target = {0x0A000001, 2213};
+  EXPECT_FALSE(CheckRelayConfig(config).empty());
+}
+
+}  // namespace
+}  // namespace vorn

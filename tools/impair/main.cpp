@@ -1,0 +1,47 @@
+// vorn-impair: an impairing UDP relay for tests on loopback.
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "common/signal_watcher.h"
+#include "impair/impair_options.h"
+#include "impair/impairing_relay.h"
+
+namespace vorn {
+namespace {
+
+int Run(const RelayConfig& config) {
+  SteadyClock clock;
+  ImpairingRelay relay(clock);
+  SignalWatcher signal_watcher([&relay] { relay.Stop(); });
+  std::string error;
+  if (!relay.Open(config, error)) {
+    std::cerr << "vorn-impair: " << error << std::endl;
+    return 1;
+  }
+  std::cerr << "vorn-impair: listening on " << FormatPeer(relay.LocalAddress()) << ", target "
+            << FormatPeer(config.target) << ", seed " << config.seed << std::endl;
+  relay.Run();
+  std::cout << FormatCounters(relay.Counters()) << std::flush;
+  return 0;
+}
+
+}  // namespace
+}  // namespace vorn
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::string error;
+  auto options = vorn::ParseImpairOptions(args, error);
+  if (!options) {
+    std::fprintf(stderr, "vorn-impair: %s\nTry 'vorn-impair --help'.\n", error.c_str());
+    return 2;
+  }
+  if (options->help) {
+    std::fputs(vorn::ImpairUsage().c_str(), stdout);
+    return 0;
+  }
+  return vorn::Run(options->config);
+}
