@@ -1,0 +1,135 @@
+#pragma once
+// Support for running real DOSBox instances against vornd nodes: finding
+// the emulator and the harness files, child processes with their own
+// environment and log file, and reading what ipxt.com printed.
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/peer_address.h"
+
+namespace vorn::dosbox_e2e {
+
+using Deadline = std::chrono::steady_clock::time_point;
+
+// What a run needs from the machine. `files` holds dosbox-ipx.conf and
+// ipxt.com.
+struct DosboxSetup {
+  std::filesystem::path dosbox;
+  std::filesystem::path timeout;  // bounds every emulator run
+  std::filesystem::path files;
+};
+
+// Looks in $VORN_DOSBOX_DIR, then beside every folder above the test
+// binary, then in the usual places; nullopt with the reason in why.
+std::optional<DosboxSetup> FindDosboxSetup(std::string& why);
+
+// A fresh folder under the temporary directory, removed with everything in
+// it when this goes. Whatever runs in it must have ended by then.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// A child process in a process group of its own, with standard input from
+// /dev/null and its output in a log file. extra_env entries "NAME=VALUE"
+// replace or add to the test's environment. It is stopped by its PID when
+// it is still running as this goes.
+class ScratchProcess {
+ public:
+  ScratchProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extra_env,
+                 std::filesystem::path log);
+  ~ScratchProcess();
+  ScratchProcess(const ScratchProcess&) = delete;
+  ScratchProcess& operator=(const ScratchProcess&) = delete;
+
+  bool started() const { return pid_ > 0; }
+  // Reaps the child when it has ended.
+  bool Running();
+  // Until the log holds needle; false when the child ended first or time ran out.
+  bool WaitForLog(std::string_view needle, Deadline deadline);
+  // The exit code; nullopt when it is still running at the deadline or died of a signal.
+  std::optional<int> WaitForExit(Deadline deadline);
+  // Sends signal to the child; when it has not ended within grace, kills
+  // its process group (only what it started itself belongs to it).
+  std::optional<int> Stop(int signal, std::chrono::milliseconds grace);
+  std::string Log() const;
+
+ private:
+  pid_t pid_ = -1;
+  bool exited_ = false;
+  int status_ = 0;
+  std::filesystem::path log_;
+};
+
+// One DOSBox that runs ipxt.com on a C: drive of its own, connected to a
+// node's DOSBox driver.
+class DosboxInstance {
+ public:
+  // Lays out home/ and c/ (with a copy of ipxt.com) under folder.
+  DosboxInstance(const DosboxSetup& setup, std::filesystem::path folder);
+  // Starts the emulator under `timeout limit_s`: connect to the driver, run
+  // "IPXT seconds count" into OUT.TXT, exit.
+  bool Start(uint16_t driver_port, int seconds, int count, int limit_s);
+  // ipxt.com has posted its listeners and waits for GO.FLG.
+  bool IsReady() const;
+  bool Go() const;
+  ScratchProcess& process() { return *process_; }
+  // What ipxt.com printed; complete only once the emulator has ended.
+  std::string Output() const;
+  std::string Log() const { return process_ ? process_->Log() : std::string(); }
+
+ private:
+  const DosboxSetup& setup_;
+  std::filesystem::path folder_;
+  std::optional<ScratchProcess> process_;
+};
+
+// ---- what ipxt.com prints ----
+
+struct IpxtSummary {
+  int sent = -1;
+  int broadcasts = -1;  // rxB: other nodes' broadcasts received
+  int replies = -1;     // rxR: other nodes' directed replies received
+  int self = -1;        // packets from the own node
+  int other = -1;
+  int bad = -1;
+  friend bool operator==(const IpxtSummary&, const IpxtSummary&) = default;
+  friend std::ostream& operator<<(std::ostream& out, const IpxtSummary& s) {
+    return out << "sent=" << s.sent << " rxB=" << s.broadcasts << " rxR=" << s.replies << " self=" << s.self
+               << " other=" << s.other << " bad=" << s.bad;
+  }
+};
+
+// One "RX" line.
+struct IpxtPacket {
+  std::string source_node;  // "7F:00:00:01:A0:29"
+  bool self = false;
+  std::string data;  // kind and number: "B01", "R03"
+};
+
+struct IpxtReport {
+  std::string own_node;
+  std::vector<IpxtPacket> received;
+  std::optional<IpxtSummary> summary;
+};
+
+IpxtReport ParseIpxtOutput(std::string_view text);
+
+// The IPX node of an address as ipxt.com prints it.
+std::string NodeText(PeerAddress address);
+
+}  // namespace vorn::dosbox_e2e
