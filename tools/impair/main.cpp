@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/program_main.h"
 #include "common/signal_watcher.h"
 #include "impair/impair_options.h"
 #include "impair/impairing_relay.h"
@@ -32,16 +33,6 @@ int Run(const RelayConfig& config) {
 }  // namespace vorn
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  std::string error;
-  auto options = vorn::ParseImpairOptions(args, error);
-  if (!options) {
-    std::fprintf(stderr, "vorn-impair: %s\nTry 'vorn-impair --help'.\n", error.c_str());
-    return 2;
-  }
-  if (options->help) {
-    std::fputs(vorn::ImpairUsage().c_str(), stdout);
-    return 0;
-  }
-  return vorn::Run(options->config);
+  return vorn::ProgramMain("vorn-impair", argc, argv, vorn::ParseImpairOptions, vorn::ImpairUsage,
+                           [](const auto& config) { return vorn::Run(config); });
 }

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/program_main.h"
 #include "common/signal_watcher.h"
 #include "proxy/proxy.h"
 #include "proxy/proxy_options.h"
@@ -27,16 +28,6 @@ int Run(const ProxyConfig& config) {
 }  // namespace vorn
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  std::string error;
-  auto options = vorn::ParseProxyOptions(args, error);
-  if (!options) {
-    std::fprintf(stderr, "vorn-proxy: %s\nTry 'vorn-proxy --help'.\n", error.c_str());
-    return 2;
-  }
-  if (options->help) {
-    std::fputs(vorn::ProxyUsage().c_str(), stdout);
-    return 0;
-  }
-  return vorn::Run(options->config);
+  return vorn::ProgramMain("vorn-proxy", argc, argv, vorn::ParseProxyOptions, vorn::ProxyUsage,
+                           [](const auto& config) { return vorn::Run(config); });
 }

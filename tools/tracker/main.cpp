@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/program_main.h"
 #include "common/signal_watcher.h"
 #include "tracker/tracker.h"
 #include "tracker/tracker_options.h"
@@ -27,16 +28,6 @@ int Run(const TrackerConfig& config) {
 }  // namespace vorn
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  std::string error;
-  auto options = vorn::ParseTrackerOptions(args, error);
-  if (!options) {
-    std::fprintf(stderr, "vorn-tracker: %s\nTry 'vorn-tracker --help'.\n", error.c_str());
-    return 2;
-  }
-  if (options->help) {
-    std::fputs(vorn::TrackerUsage().c_str(), stdout);
-    return 0;
-  }
-  return vorn::Run(options->config);
+  return vorn::ProgramMain("vorn-tracker", argc, argv, vorn::ParseTrackerOptions, vorn::TrackerUsage,
+                           [](const auto& config) { return vorn::Run(config); });
 }
