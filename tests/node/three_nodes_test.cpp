@@ -34,14 +34,12 @@ constexpr IpxSocket kNoEchoSocket = {0x68, 0x46};
 class HookedTraffic final : public TrafficObserver {
  public:
   explicit HookedTraffic(TrafficCounter& shared) : shared_(shared) {}
+  // The hook runs under the lock, so that once SetAfterSend returns no
+  // earlier hook is still running on a sending thread.
   void OnSent(PeerAddress to) override {
     shared_.OnSent(to);
-    std::function<void()> hook;
-    {
-      std::lock_guard lock(mutex_);
-      hook = after_send_;
-    }
-    if (hook) hook();
+    std::lock_guard lock(mutex_);
+    if (after_send_) after_send_();
   }
   void OnDispatched() override { shared_.OnDispatched(); }
   void SetAfterSend(std::function<void()> hook) {
@@ -287,9 +285,11 @@ TEST_F(ThreeNodes, FramesPutIntoTheRingDuringADrainKeepTheirOrder) {
   ASSERT_TRUE(alice().driver.FillSlot(0, {bob().address(), kGameSocket, kGameSocket, first}));
   ASSERT_TRUE(alice().driver.FillSlot(1, {bob().address(), kGameSocket, kGameSocket, second}));
   alice().driver.Signal();
-  ASSERT_NO_FATAL_FAILURE(WaitForDeliveries({0, 0, 4}));
+  // No early return: the hook and the game's thread must be gone before
+  // the locals they use.
+  WaitForDeliveries({0, 0, 4});
   alice().counted.SetAfterSend({});
-  game.join();
+  if (game.joinable()) game.join();
   EXPECT_EQ(Payloads(bob()), (std::vector<std::string>{"frame 1", "frame 2", "frame 3", "frame 4"}));
 }
 
