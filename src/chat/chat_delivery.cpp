@@ -132,9 +132,11 @@ void Chat::HandleChatPacket(PeerAddress sender, const ChatPacketView& packet, bo
   if (packet.subtype == ChatSubtype::Quit) return HandleQuit(in, out);
   if (who.index >= 0) SendText(who.index, ChatSubtype::Ack, Format("%u", packet.serial), out);
   if (who.isNew) serials_.Forget(who.index);
-  if (who.index >= 0 && packet.subtype != ChatSubtype::FileFragment &&
-      (serials_.IsRepeat(who.index, packet.serial, NowMs()) ||
-       history_.IsDuplicate(packet.subtype, who.index, in.text, clock_.NowSeconds()))) {
+  // Fragments are binary, so only the serial tells a copy of one: a late
+  // copy of a finished transfer's last fragment would end the next download.
+  if (who.index >= 0 && (serials_.IsRepeat(who.index, packet.serial, NowMs()) ||
+                         (packet.subtype != ChatSubtype::FileFragment &&
+                          history_.IsDuplicate(packet.subtype, who.index, in.text, clock_.NowSeconds())))) {
     return;
   }
   // Subtype 2 is kept from announcing its sender; no side sends it today.
@@ -147,12 +149,16 @@ void Chat::HandleChatPacket(PeerAddress sender, const ChatPacketView& packet, bo
 }
 
 void Chat::HandleAck(const Inbound& in, ChatOutput& out) {
-  std::optional<AcknowledgedPacket> acked = pending_.Acknowledge(ParseSerial(in.text), in.sender);
+  uint32_t serial = ParseSerial(in.text);
+  std::optional<AcknowledgedPacket> acked = pending_.Acknowledge(serial, in.sender);
   if (in.who.index < 0) return;
   ChatPeer& peer = peers_[in.who.index];
-  // Only the first acknowledgement of a fragment moves the transfer on:
-  // a repeated one would put a second fragment in flight.
-  bool fragment_done = acked && acked->wasInUse && acked->subtype == ChatSubtype::FileFragment;
+  // Only the first acknowledgement of the fragment in flight moves the
+  // transfer on: a repeated one, or one of an earlier transfer's fragment,
+  // would put a second fragment in flight, and the user drops a fragment
+  // that overtakes the one before it.
+  bool fragment_done = acked && acked->wasInUse && acked->subtype == ChatSubtype::FileFragment &&
+                       serial == peer.fragmentSerial;
   if ((fragment_done && peer.bytesSent != 0) || peer.fragmentHeld) SendNextFragment(in.who.index, in.packet.channel, out);
 }
 

@@ -35,6 +35,10 @@ struct ChatPeer {
   uint32_t bytesSent = 0;    // offset of the next fragment to it; 0: none
   // Its last fragment waits for the user's outstanding acknowledgements.
   bool fragmentHeld = false;
+  // The serial of the fragment in flight to it: only that fragment's
+  // acknowledgement sends the next one, so a late acknowledgement from an
+  // earlier transfer never puts a second fragment in flight.
+  uint32_t fragmentSerial = 0;
 
   bool IsFree() const { return address.ip == 0 && address.port == 0; }
 };

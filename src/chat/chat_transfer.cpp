@@ -129,6 +129,7 @@ bool Chat::SendNextFragment(int peer_index, std::string_view channel, ChatOutput
   std::span<const uint8_t> fragment(payload.data(), size);
   if (*count == kMaxFragmentData) {
     SendLocked(peer_index, ChatSubtype::FileFragment, fragment, out);
+    peer.fragmentSerial = serial_;
     peer.bytesSent += static_cast<uint32_t>(kMaxFragmentData);
     return true;
   }
@@ -137,6 +138,7 @@ bool Chat::SendNextFragment(int peer_index, std::string_view channel, ChatOutput
   peer.fragmentHeld = pending_.HasUnacknowledged(peer.address);
   if (peer.fragmentHeld) return false;
   SendLocked(peer_index, ChatSubtype::FileFragment, fragment, out);
+  peer.fragmentSerial = serial_;
   peer.bytesSent = 0;
   out.ToChannel(channel, Format("*** File transfer to %s has completed.\r\n", std::string(peer.nickname.view()).c_str()),
                 Colour(MessageClass::Server));

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 #include "chat/chat_test_support.h"
 
@@ -33,13 +35,22 @@ class ChatTransfer : public ::testing::Test {
     for (int i = 0; i < 4; ++i) payload[2 + i] = static_cast<uint8_t>(offset >> (8 * i));
     std::vector<uint8_t> packet(kMaxChatPacket + 200);
     std::string nickname(from.chat->Peer(kLocalPeer).nickname.view());
-    size_t size = BuildChatPacket(packet, {'0', 1, ChatSubtype::FileFragment, "#chat", nickname, 9999},
+    size_t size = BuildChatPacket(packet, {'0', 1, ChatSubtype::FileFragment, "#chat", nickname, ++serial_},
                                   std::span<const uint8_t>(payload.data(), kFragmentHeaderSize + data_bytes));
     trio.a.chat->OnChatPacket(from.address, std::span<const uint8_t>(packet.data() + kChatBodyOffset, size - kChatBodyOffset));
   }
 
+  // A datagram sent earlier arrives once more.
+  static void Replay(ChatNode& to, const SentDatagram& d) {
+    to.chat->OnChatPacket(d.from, std::span<const uint8_t>(d.bytes).subspan(kChatBodyOffset));
+  }
+  static bool IsFragmentFrom(const SentDatagram& d, const ChatNode& from) {
+    return d.from == from.address && d.view().packet.subtype == ChatSubtype::FileFragment;
+  }
+
   TempDir dir;
   ChatTrio trio{dir.path};
+  uint32_t serial_ = 9000;
 };
 
 class ChatTransferSizes : public ChatTransfer, public ::testing::WithParamInterface<std::tuple<size_t, bool>> {};
@@ -99,6 +110,43 @@ TEST_F(ChatTransfer, HostileFragmentsCannotWriteOutsideTheFile) {
   SendFragment(trio.b, 20, 500, 20);  // the last one
   EXPECT_FALSE(trio.a.chat->IsDownloading());
   EXPECT_EQ(std::filesystem::file_size(dir.path / "out.bin"), 520u);
+}
+
+// The last fragment of one transfer and its acknowledgement both come late,
+// while the next transfer from the same user waits for its first fragment.
+TEST_F(ChatTransfer, LateCopiesFromTheLastTransferDisturbNeitherSideOfTheNext) {
+  WriteFile(dir.path / "small.bin", 300);
+  WriteFile(dir.path / "big.bin", 1000);
+  trio.b.Type("/offer small.bin");
+  trio.b.Type("/offer big.bin");
+  trio.network.Deliver();
+  std::optional<SentDatagram> late_ack;
+  trio.network.SetDropRule([&](const SentDatagram& d) {
+    if (d.from != trio.a.address || d.view().packet.subtype != ChatSubtype::Ack) return false;
+    if (!late_ack) late_ack = d;
+    return true;
+  });
+  trio.a.Type("/get bob 0 small.copy");
+  trio.network.Deliver();
+  ASSERT_FALSE(trio.a.chat->IsDownloading());
+  ASSERT_TRUE(late_ack.has_value());
+  const SentDatagram last_fragment = *std::find_if(trio.network.log.rbegin(), trio.network.log.rend(),
+                                                   [&](const SentDatagram& d) { return IsFragmentFrom(d, trio.b); });
+  // The next transfer's first fragment is held up on the way.
+  trio.network.SetDropRule([&](const SentDatagram& d) { return IsFragmentFrom(d, trio.b); });
+  trio.a.Type("/get bob 1 big.copy");
+  trio.network.Deliver();
+  auto fragments_sent = [&] { return std::ranges::count_if(trio.network.log, [&](const SentDatagram& d) { return IsFragmentFrom(d, trio.b); }); };
+  const auto sent_before = fragments_sent();
+  Replay(trio.b, *late_ack);
+  trio.network.Deliver();
+  EXPECT_EQ(fragments_sent(), sent_before) << "a second fragment went in flight";
+  Replay(trio.a, last_fragment);
+  trio.network.Deliver();
+  EXPECT_TRUE(trio.a.chat->IsDownloading()) << "the old last fragment ended the new download";
+  trio.network.SetDropRule(nullptr);
+  RunUntilDownloaded(5);
+  EXPECT_EQ(ReadFile(dir.path / "big.copy"), ReadFile(dir.path / "big.bin"));
 }
 
 TEST_F(ChatTransfer, GetAndOfferErrorLines) {
