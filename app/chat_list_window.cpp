@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "child_frame.h"
 #include "text_convert.h"
 
 namespace vorn {
@@ -61,7 +60,7 @@ ChatListGeometry LayOutChatList(QSize client, int char_width, int char_height,
 }
 
 ChatListWindow::ChatListWindow(ChatListServices services, QWidget* parent)
-    : QMdiSubWindow(parent), services_(std::move(services)) {
+    : PlacedSubWindow(services.profile, parent), services_(std::move(services)) {
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Chat List"));
   BuildControls();
@@ -193,48 +192,12 @@ void ChatListWindow::OnJoin() {
 
 // ---- placement ------------------------------------------------------------------
 
-void ChatListWindow::ShowAtStoredPlacement() {
-  if (!RestoreWindowPlacement(services_.profile, kPlacementKey, stored_) || stored_.normal.IsEmpty()) {
-    setGeometry(QRect(QPoint(0, 0), kInitialSize));
-    show();
-    RememberNormalGeometry();
-    return;
-  }
-  normal_ = FromWindowRect(stored_.normal);
-  setGeometry(normal_);
-  if (stored_.show == WindowPlacement::kMinimised) {
-    showMinimized();
-  } else if (stored_.show == WindowPlacement::kMaximised) {
-    showMaximized();
-  } else {
-    show();
-  }
-}
+void ChatListWindow::ShowAtStoredPlacement() { ShowAtPlacementOf(kPlacementKey, kInitialSize, QPoint(0, 0)); }
 
 void ChatListWindow::closeEvent(QCloseEvent* event) {
-  WindowPlacement current;
-  current.normal = ToWindowRect(normal_);
-  current.show = isMinimized()   ? WindowPlacement::kMinimised
-                 : isMaximized() ? WindowPlacement::kMaximised
-                                 : WindowPlacement::kNormal;
-  SaveWindowPlacement(services_.profile, kPlacementKey, current, stored_);
+  SavePlacementOf(kPlacementKey);
   QMdiSubWindow::closeEvent(event);
   if (event->isAccepted()) services_.closed();
-}
-
-void ChatListWindow::moveEvent(QMoveEvent* event) {
-  QMdiSubWindow::moveEvent(event);
-  RememberNormalGeometry();
-}
-
-void ChatListWindow::resizeEvent(QResizeEvent* event) {
-  QMdiSubWindow::resizeEvent(event);
-  RememberNormalGeometry();
-}
-
-// Only the restored geometry is kept, as for the text windows.
-void ChatListWindow::RememberNormalGeometry() {
-  if (!isMinimized() && !isMaximized() && isVisible()) normal_ = geometry();
 }
 
 }  // namespace vorn

@@ -3,8 +3,6 @@
 // selected one, and buttons to ping a user, ask who a user is, read the
 // lists again, join the selected channel and give a nickname a colour.
 // At most one exists; it remembers its place under "Chat List".
-#include <QMdiSubWindow>
-#include <QRect>
 #include <QSize>
 #include <array>
 #include <functional>
@@ -14,8 +12,8 @@
 #include <vector>
 
 #include "chat/chat_list_model.h"
+#include "placed_sub_window.h"
 #include "platform/profile.h"
-#include "settings/window_placement.h"
 
 class QListWidget;
 class QPushButton;
@@ -50,7 +48,7 @@ struct ChatListGeometry {
 ChatListGeometry LayOutChatList(QSize client, int char_width, int char_height,
                                 const std::function<int(std::string_view caption)>& measure = {});
 
-class ChatListWindow final : public QMdiSubWindow {
+class ChatListWindow final : public PlacedSubWindow {
   Q_OBJECT
  public:
   // The controls' ids.
@@ -82,8 +80,6 @@ class ChatListWindow final : public QMdiSubWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  void moveEvent(QMoveEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
   // The controls follow the client area's size.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -95,7 +91,6 @@ class ChatListWindow final : public QMdiSubWindow {
   void OnWhoIs();
   void OnColour();
   void OnJoin();
-  void RememberNormalGeometry();
 
   ChatListServices services_;
   QWidget* pane_ = nullptr;
@@ -103,8 +98,6 @@ class ChatListWindow final : public QMdiSubWindow {
   QListWidget* channels_ = nullptr;
   std::array<std::pair<int, QPushButton*>, 5> buttons_{};
   size_t button_count_ = 0;
-  WindowPlacement stored_;
-  QRect normal_;
 };
 
 }  // namespace vorn
