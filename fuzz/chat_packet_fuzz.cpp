@@ -6,24 +6,12 @@
 
 #include "chat/chat.h"
 #include "fuzz_support.h"
+#include "node/null_ports.h"
 #include "platform/memory_profile.h"
 
 using namespace vorn;
 
 namespace {
-
-class NullDialogs final : public Dialogs {
- public:
-  void ShowMessage(std::string_view, std::string_view) override {}
-  bool AskYesNo(std::string_view, std::string_view) override { return false; }
-  void Beep() override {}
-  std::unique_ptr<ProgressDialog> CreateProgressDialog() override { return nullptr; }
-};
-
-class NullUserInfo final : public UserInfoDialog {
- public:
-  bool Run(UserInfoForm&, bool) override { return false; }
-};
 
 class NullLoop final : public UiLoop {
  public:

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "chat/chat.h"
+#include "node/null_ports.h"
 #include "platform/memory_profile.h"
 #include "platform/udp_socket.h"
 
@@ -27,19 +28,6 @@ namespace {
 constexpr uint32_t kLoopback = 0x7F000001;
 constexpr auto kTimeLimit = std::chrono::seconds(25);  // below the chat's 30 s peer time-out
 using Steady = std::chrono::steady_clock;
-
-class NullDialogs final : public Dialogs {
- public:
-  void ShowMessage(std::string_view, std::string_view) override {}
-  bool AskYesNo(std::string_view, std::string_view) override { return false; }
-  void Beep() override {}
-  std::unique_ptr<ProgressDialog> CreateProgressDialog() override { return nullptr; }
-};
-
-class NullUserInfo final : public UserInfoDialog {
- public:
-  bool Run(UserInfoForm&, bool) override { return false; }
-};
 
 // The main thread is the UI thread: it fires the chat timer itself.
 class BenchLoop final : public UiLoop {

@@ -17,6 +17,7 @@
 #include "ipx/driver_link.h"
 #include "ipx/forwarding.h"
 #include "ipx/simulated_driver.h"
+#include "node/null_ports.h"
 #include "platform/memory_profile.h"
 
 namespace vorn {
@@ -24,19 +25,6 @@ namespace {
 
 using Steady = std::chrono::steady_clock;
 constexpr auto kTimeLimit = std::chrono::seconds(20);
-
-class NullDialogs final : public Dialogs {
- public:
-  void ShowMessage(std::string_view, std::string_view) override {}
-  bool AskYesNo(std::string_view, std::string_view) override { return false; }
-  void Beep() override {}
-  std::unique_ptr<ProgressDialog> CreateProgressDialog() override { return nullptr; }
-};
-
-class NullWindow final : public MessageWindow {
- public:
-  void Append(std::string_view, MessageClass) override {}
-};
 
 double NanosPerPacket(Steady::time_point start, long packets) {
   return std::chrono::duration<double, std::nano>(Steady::now() - start).count() / static_cast<double>(packets);

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "support/test_identity.h"
+
 namespace vorn {
 
 void RecordingChatWindows::OpenChatWindow(std::string_view key) {
@@ -130,10 +132,7 @@ void ChatNetwork::Deliver() {
 ChatNode::ChatNode(std::string nickname, uint16_t port, ManualClock& clock, ChatNetwork& net,
                    std::filesystem::path files)
     : network(net), address{0x7F000001, port} {
-  profile.WriteString("User Info", "NickName", nickname);
-  profile.WriteString("User Info", "RealName", nickname + " Tester");
-  profile.WriteString("User Info", "email", nickname + "@example.org");
-  profile.WriteString("Misc", "my_ip", "127.0.0.1");
+  WriteTestIdentity(profile, nickname);
   settings.LoadSettings();
   addresses.local.Store(address);
   addresses.server.Store(ChatNetwork::kServer);

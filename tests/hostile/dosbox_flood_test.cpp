@@ -40,6 +40,7 @@ Bytes Packet(uint32_t number, size_t data_size = 16) {
   for (size_t i = 0; i < 4; ++i) data[i] = static_cast<uint8_t>(number >> (8 * i));
   const size_t length = 30 + data.size();
   Bytes out = {0xFF, 0xFF, uint8_t(length >> 8), uint8_t(length), 0x00, 0x04, 0, 0, 0, 0};
+  out.reserve(length);
   out.insert(out.end(), kPeerNode.begin(), kPeerNode.end());
   out.insert(out.end(), {0x86, 0x9C, 0, 0, 0, 0, 0x01, 0x02, 0x03, 0x04, 0x08, 0xA5, 0x86, 0x9C});
   out.insert(out.end(), data.begin(), data.end());

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "net/messages.h"
+#include "node/null_ports.h"
 
 namespace vorn {
 namespace {
@@ -27,10 +28,6 @@ struct RecordingDialogs final : Dialogs {
   bool AskYesNo(std::string_view, std::string_view) override { return false; }
   void Beep() override {}
   std::unique_ptr<ProgressDialog> CreateProgressDialog() override { return nullptr; }
-};
-
-struct NullWindow final : MessageWindow {
-  void Append(std::string_view, MessageClass) override {}
 };
 
 struct Received {

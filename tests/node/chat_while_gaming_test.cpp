@@ -18,6 +18,7 @@
 #include "ipx/simulated_driver.h"
 #include "node/node.h"
 #include "platform/text.h"
+#include "support/test_identity.h"
 #include "support/test_node.h"
 
 namespace vorn {
@@ -77,10 +78,7 @@ class ChatLog {
 // windows whose text is recorded.
 struct ChatGameNode {
   ChatGameNode(const std::string& nickname, TrafficCounter& shared) : nick(nickname), traffic(shared) {
-    profile.WriteString("User Info", "NickName", nickname);
-    profile.WriteString("User Info", "RealName", nickname + " Tester");
-    profile.WriteString("User Info", "email", nickname + "@example.org");
-    profile.WriteString("Misc", "my_ip", "127.0.0.1");
+    WriteTestIdentity(profile, nickname);
     NodeOptions options;
     options.ephemeral_port = true;
     options.driver = &driver;

@@ -18,6 +18,7 @@
 #include "ipx/simulated_driver.h"
 #include "node/node.h"
 #include "platform/text.h"
+#include "support/test_identity.h"
 #include "support/test_node.h"
 
 namespace vorn {
@@ -56,10 +57,7 @@ class HookedTraffic final : public TrafficObserver {
 // A test node as in support/test_node.h, with a simulated driver attached.
 struct GameNode {
   GameNode(const std::string& nickname, TrafficCounter& shared) : traffic(shared), counted(shared) {
-    profile.WriteString("User Info", "NickName", nickname);
-    profile.WriteString("User Info", "RealName", nickname + " Tester");
-    profile.WriteString("User Info", "email", nickname + "@example.org");
-    profile.WriteString("Misc", "my_ip", "127.0.0.1");
+    WriteTestIdentity(profile, nickname);
     NodeOptions options;
     options.ephemeral_port = true;
     options.driver = &driver;
@@ -103,9 +101,8 @@ struct GameNode {
     return true;
   }
   PeerAddress address() const { return node->LocalAddress(); }
-  // One packet from the game, sent before the next one is put into the
-  // ring: a ring filled while it is drained can reorder its packets (see
-  // the disabled test below), which is not what these tests are about.
+  // One packet from the game, sent once the one before has left the ring,
+  // so that each test knows the order in which its frames went out.
   void Send(PeerAddress to, std::string_view text, IpxSocket source = kGameSocket) {
     std::span<const uint8_t> payload(reinterpret_cast<const uint8_t*>(text.data()), text.size());
     ASSERT_TRUE(driver.PutGamePacket({to, kGameSocket, source, payload}).has_value());

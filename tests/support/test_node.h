@@ -14,6 +14,7 @@
 #include "platform/event_loop.h"
 #include "platform/memory_profile.h"
 #include "support/scripted_dialogs.h"
+#include "support/test_identity.h"
 #include "support/traffic.h"
 
 namespace vorn {
@@ -64,10 +65,7 @@ class RecordingWindow final : public MessageWindow {
 
 struct TestNode {
   explicit TestNode(const std::string& nickname) {
-    profile.WriteString("User Info", "NickName", nickname);
-    profile.WriteString("User Info", "RealName", nickname + " Tester");
-    profile.WriteString("User Info", "email", nickname + "@example.org");
-    profile.WriteString("Misc", "my_ip", "127.0.0.1");
+    WriteTestIdentity(profile, nickname);
     NodeOptions options;
     options.ephemeral_port = true;
     node = std::make_unique<Node>(NodePorts{clock, loop, window, dialogs, profile, user_info}, options);
