@@ -37,41 +37,14 @@ TEST(ChatPacket, BuildsTheHeaderByteExact) {
   EXPECT_EQ(PayloadText(view->packet.payload), "hi");
 }
 
-TEST(ChatPacket, ParsersStayInsideTheirInput) {
+// Short bodies, unterminated fields and lying fragment counts are covered
+// end to end in tests/hostile; here what only the builder and framing decide.
+TEST(ChatPacket, RefusesAnOverlongPayloadAndAForeignSocket) {
   std::vector<uint8_t> out(kMaxChatPacket + 1);
-  std::vector<uint8_t> too_long(kMaxChatPayload + 1, 'x');
-  EXPECT_EQ(BuildChatPacket(out, {}, too_long), 0u);
-
-  // Name fields filled to the end without a terminator, a payload without one.
-  std::vector<uint8_t> body(kChatBodyHeaderSize, 'n');
-  body.push_back('o');
-  body.push_back('k');
-  auto view = ParseChatBody(body);
-  ASSERT_TRUE(view);
-  EXPECT_EQ(view->channel.size(), kChatNameMax);
-  EXPECT_EQ(PayloadText(view->payload), "ok");
-  EXPECT_FALSE(ParseChatBody(std::span<const uint8_t>(body.data(), kChatBodyHeaderSize - 1)));
-
+  EXPECT_EQ(BuildChatPacket(out, {}, std::vector<uint8_t>(kMaxChatPayload + 1, 'x')), 0u);
   size_t size = BuildChatPacket(out, {}, {});
   out[10] = 0x8F;  // not the chat socket
   EXPECT_FALSE(ParseChatDatagram(std::span<const uint8_t>(out.data(), size)));
-}
-
-TEST(ChatPacket, FragmentCountMustFitItsLimitAndItsBytes) {
-  std::vector<uint8_t> data(500, 7);
-  std::vector<uint8_t> payload(kMaxFragmentPayload);
-  ASSERT_EQ(BuildFileFragment(payload, 1000, data), 506u);
-  auto fragment = ParseFileFragment(payload);
-  ASSERT_TRUE(fragment);
-  EXPECT_EQ(fragment->count, 500);
-  EXPECT_EQ(fragment->offset, 1000u);
-
-  EXPECT_FALSE(ParseFileFragment(std::span<const uint8_t>(payload.data(), 505)));  // fewer bytes than counted
-  payload[0] = 0xF5;  // count 501
-  payload[1] = 0x01;
-  payload.push_back(0);
-  EXPECT_FALSE(ParseFileFragment(payload));
-  EXPECT_FALSE(ParseFileFragment(std::span<const uint8_t>(payload.data(), 5)));
 }
 
 TEST(ChatPacket, FormatsPeerAddressesWithoutTheDefaultPort) {
@@ -108,24 +81,17 @@ TEST(PendingChatPackets, ReusesFreedRecordsAndRefusesBeyondItsCap) {
   EXPECT_EQ(pending.Keep({1, 1}, bytes, 0), nullptr);
 }
 
-TEST(ChatPeerTable, FullTableRefusesAndTargetsResolve) {
+// A full table and target resolution are covered through the chat itself
+// (hostile/chat_lengths_test.cpp, chat_commands_test.cpp).
+TEST(ChatPeerTable, AKnownSenderReportsAChannelChangeButNotACaseChange) {
   ChatPeerTable table;
   table.Reset({0x7F000001, 1}, "Me", "#chat");
-  for (uint16_t port = 2; port <= 100; ++port) {
-    PeerLookup who = table.FindOrAddChatPeer({0x7F000001, port}, "#chat", "u" + std::to_string(port));
-    ASSERT_TRUE(who.isNew);
-  }
-  EXPECT_EQ(table.FindOrAddChatPeer({0x7F000001, 101}, "#chat", "late").index, -1);
+  ASSERT_TRUE(table.FindOrAddChatPeer({0x7F000001, 2}, "#chat", "u2").isNew);
   PeerLookup again = table.FindOrAddChatPeer({0x7F000001, 2}, "#other", "U2");
   EXPECT_EQ(again.index, 1);
+  EXPECT_FALSE(again.isNew);
   EXPECT_TRUE(again.channelChanged);
   EXPECT_FALSE(again.nickChanged);  // letter case alone is no change
-  EXPECT_EQ(table.ResolveTarget("u3").index, 2);
-  EXPECT_EQ(table.ResolveTarget("#3").index, 3);
-  table.Clear(5);
-  EXPECT_EQ(table.ResolveTarget("#5").status, TargetStatus::kNoSuchNode);
-  EXPECT_EQ(table.ResolveTarget("#100").status, TargetStatus::kNoSuchNode);
-  EXPECT_EQ(table.ResolveTarget("nobody").status, TargetStatus::kUnknownUser);
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -157,15 +156,6 @@ struct Player {
   DirectPlayBridge bridge;
 };
 
-bool WaitUntil(const std::function<bool()>& done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
-
 class DirectPlayBridgeTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -246,9 +236,8 @@ TEST_F(DirectPlayBridgeTest, SkipsForeignEmptyAndOversizedDatagrams) {
   EXPECT_NE(a.window.Text().find(BindingLine(game.Address().port)), std::string::npos);
 }
 
-TEST_F(DirectPlayBridgeTest, AnswersProbesAndSendsTheKeptDatagramToAnsweringPlayers) {
+TEST_F(DirectPlayBridgeTest, AnswersProbesButNotItsOwnAnswers) {
   TestSocket peer(b_ip);
-  TestSocket b_listener(b_ip, kDirectPlayPort);
   EXPECT_FALSE(a.bridge.SendKeptDatagram(peer.Address()));  // nothing kept yet
 
   peer.Send(a.Address(), ProbeFrame("VMECH"));
@@ -256,20 +245,15 @@ TEST_F(DirectPlayBridgeTest, AnswersProbesAndSendsTheKeptDatagramToAnsweringPlay
   ASSERT_TRUE(answer);
   EXPECT_EQ(answer->bytes, ProbeFrame("vmech"));  // the whole datagram, marker replaced
 
+  // (An answer from another player is carried end to end below.) The
+  // announcer's own answer, from any of its ports, sends nothing.
   game.Send(a.Listener(), Bytes("session?"));
   ASSERT_TRUE(server.Receive());
-  peer.Send(a.Address(), ProbeFrame("vmech"));
-  std::optional<Received> kept = b_listener.Receive();
-  ASSERT_TRUE(kept);
-  EXPECT_EQ(kept->bytes, Bytes("session?"));
-  EXPECT_EQ(kept->from, game.Address());
-
-  // The announcer's own answer, from any of its ports, sends nothing.
   EXPECT_FALSE(a.bridge.SendKeptDatagram(a.Address()));
   EXPECT_FALSE(a.bridge.SendKeptDatagram({a.ip, kDirectPlayPort}));
 }
 
-TEST_F(DirectPlayBridgeTest, StopJoinsPromptlyAndStartBindsAgain) {
+TEST_F(DirectPlayBridgeTest, StopsPromptlyEndsOnSocketsItCannotBindAndStartsAgain) {
   game.Send(a.Listener(), Bytes("one"));
   ASSERT_TRUE(server.Receive());
 
@@ -280,26 +264,12 @@ TEST_F(DirectPlayBridgeTest, StopJoinsPromptlyAndStartBindsAgain) {
   EXPECT_FALSE(a.bridge.IsDirectPlayBridgeRunning());
   EXPECT_EQ(Count(a.window.Text(), "VornDPlay: User shutdown. Normal termination.\r\n"), 1u);
   EXPECT_FALSE(a.bridge.SendKeptDatagram({b_ip, 1}));  // forgotten
-  {
-    TestSocket exclusive(a.ip, kDirectPlayPort);  // refused while any socket holds it
-    EXPECT_TRUE(exclusive.bound);
-  }
   // Stopped, a probe is an ordinary frame of the type switch.
   TestSocket peer(b_ip);
   peer.Send(a.Address(), ProbeFrame("VMECH"));
   EXPECT_TRUE(a.frames.WaitFor(1));
-
-  ASSERT_TRUE(a.bridge.StartDirectPlayBridge());
-  EXPECT_EQ(Count(a.window.Text(), "\r\nDirect Play support for Vorn95 (version 1.0)\r\n"), 2u);
-  game.Send(a.Listener(), Bytes("two"));
-  ASSERT_TRUE(server.Receive());
-  EXPECT_EQ(Count(a.window.Text(), BindingLine(game.Address().port)), 2u);  // a new send socket
-}
-
-TEST_F(DirectPlayBridgeTest, EndsOnSocketsItCannotBind) {
-  a.bridge.StopDirectPlayBridge();
   {
-    TestSocket squatter(a.ip, kDirectPlayPort);
+    TestSocket squatter(a.ip, kDirectPlayPort);  // exclusive: binds only because the bridge let go
     ASSERT_TRUE(squatter.bound);
     EXPECT_FALSE(a.bridge.StartDirectPlayBridge());
     EXPECT_FALSE(a.bridge.IsDirectPlayBridgeRunning());
@@ -308,13 +278,18 @@ TEST_F(DirectPlayBridgeTest, EndsOnSocketsItCannotBind) {
   }
 
   ASSERT_TRUE(a.bridge.StartDirectPlayBridge());
+  EXPECT_EQ(Count(a.window.Text(), "\r\nDirect Play support for Vorn95 (version 1.0)\r\n"), 3u);
+  game.Send(a.Listener(), Bytes("two"));
+  ASSERT_TRUE(server.Receive());
+  EXPECT_EQ(Count(a.window.Text(), BindingLine(game.Address().port)), 2u);  // a new send socket
+
   TestSocket unshared_game(a.ip);  // its port cannot be shared
   unshared_game.Send(a.Listener(), Bytes("x"));
   EXPECT_TRUE(a.window.WaitFor("VornDPlay: Cannot bind sendfd address.\nVornDPlay: Abnormal Termination.\r\n"));
-  EXPECT_TRUE(WaitUntil([&] { return !a.bridge.IsDirectPlayBridgeRunning(); }));
-  TestSocket peer(b_ip);
+  for (int i = 0; i < 5000 && a.bridge.IsDirectPlayBridgeRunning(); ++i) std::this_thread::sleep_for(1ms);
+  EXPECT_FALSE(a.bridge.IsDirectPlayBridgeRunning());
   peer.Send(a.Address(), ProbeFrame("VMECH"));
-  EXPECT_TRUE(a.frames.WaitFor(1));  // the probes went back to the type switch
+  EXPECT_TRUE(a.frames.WaitFor(2));  // the probes went back to the type switch
 
   ASSERT_TRUE(a.bridge.StartDirectPlayBridge());  // after a failure, too
   game.Send(a.Listener(), Bytes("y"));

@@ -1,8 +1,5 @@
-// Chat packets whose lengths lie: bodies shorter than the chat header,
-// name fields without their terminating zero, payloads of no bytes, of
-// text without an end, or far longer than a chat packet may carry. Every
-// body is handed over as a heap buffer of exactly its length, so a read
-// past it is an ASan failure.
+// Chat packets whose lengths lie, each handed over in a heap buffer of
+// exactly its length, so a read past it is an ASan failure.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -14,7 +11,6 @@
 namespace vorn {
 namespace {
 
-using hostile::ChatRow;
 using hostile::ChatRows;
 
 constexpr PeerAddress kAttacker{0x7F000001, 6001};
@@ -42,7 +38,7 @@ class ChatLengths : public ::testing::Test {
 };
 
 TEST_F(ChatLengths, BodiesShorterThanTheHeaderLeaveNoTrace) {
-  const std::vector<ChatRow> peers = ChatRows(*trio.a.chat);
+  const std::vector<std::string> peers = ChatRows(*trio.a.chat);
   const size_t pending = trio.a.chat->PendingRecordCount();
   for (ChatSubtype subtype : {ChatSubtype::Text, ChatSubtype::Hello, ChatSubtype::Quit, ChatSubtype::Ack,
                               ChatSubtype::FileFragment, ChatSubtype::PingRequest}) {
@@ -52,7 +48,7 @@ TEST_F(ChatLengths, BodiesShorterThanTheHeaderLeaveNoTrace) {
       Deliver(trio.b.address, std::span(whole).first(size));  // also from a known user
     }
   }
-  EXPECT_TRUE(ChatRows(*trio.a.chat) == peers);
+  EXPECT_EQ(ChatRows(*trio.a.chat), peers);
   EXPECT_EQ(trio.a.chat->PendingRecordCount(), pending);
   EXPECT_TRUE(trio.network.log.empty()) << "a short body was acknowledged";
   EXPECT_EQ(trio.a.windows.Text("#chat"), "");

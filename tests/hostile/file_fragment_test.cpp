@@ -1,9 +1,6 @@
-// File transfers under attack: fragments with offsets beyond the file,
-// counts beyond a fragment or beyond the bytes carried, fragments, refusals
-// and acknowledgements from users the file was not asked from, and file
-// requests for slots that do not exist. The download must stay as it was
-// and, once the attack stops, the real transfer must still arrive byte
-// for byte.
+// File transfers under attack: lying fragments, fragments, refusals and
+// acknowledgements from users not asked, requests for slots that do not
+// exist. The download stays as it was and the real file still arrives whole.
 #include <gtest/gtest.h>
 
 #include <fstream>

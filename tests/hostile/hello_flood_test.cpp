@@ -57,7 +57,7 @@ TEST_F(HelloFlood, TheTableStaysAtFourAndItsPlayersAreStillServed) {
   const std::string again = Flood("f");  // the two holders greet again and keep their places
   EXPECT_EQ(again.substr(0, 2), std::string(2, kTypeAccepted));
   EXPECT_EQ(again.substr(2), std::string(kFloodPorts - 2, kTypeRejectedFull));
-  EXPECT_TRUE(Rows(h.server.table().Snapshot()) == table_before);
+  EXPECT_EQ(Rows(h.server.table().Snapshot()), table_before);
 
   // The real players are answered and pinged as before.
   ASSERT_TRUE(alice.Sync(h.address()).has_value());

@@ -98,38 +98,22 @@ inline Bytes WellFormed(char type) {
   return out;
 }
 
-struct TableRow {
-  PeerAddress address;
-  std::string nickname;
-  std::string real_name;
-  std::string email;
-  int64_t last_seen_s = 0;
-  int32_t pings_sent = 0;
-  int32_t ping_replies = 0;
-  friend bool operator==(const TableRow&, const TableRow&) = default;
-};
-
-inline std::vector<TableRow> Rows(const ClientEntries& entries) {
-  std::vector<TableRow> rows;
-  for (const ClientEntry& e : entries) {
-    rows.push_back({e.address, std::string(e.Nickname()), std::string(e.RealName()), std::string(e.Email()),
-                    e.last_seen_s, e.pings_sent, e.ping_replies});
-  }
+// One line per table entry, with every field a datagram could change.
+inline std::vector<std::string> Rows(const ClientEntries& entries) {
+  std::vector<std::string> rows;
+  for (const ClientEntry& e : entries)
+    rows.push_back(FormatPeer(e.address) + "|" + std::string(e.Nickname()) + "|" + std::string(e.RealName()) + "|" +
+                   std::string(e.Email()) + "|" + std::to_string(e.last_seen_s) + "|" + std::to_string(e.pings_sent) +
+                   "|" + std::to_string(e.ping_replies));
   return rows;
 }
 
-struct ChatRow {
-  std::string nickname;
-  std::string channel;
-  PeerAddress address;
-  friend bool operator==(const ChatRow&, const ChatRow&) = default;
-};
-
-inline std::vector<ChatRow> ChatRows(const Chat& chat) {
-  std::vector<ChatRow> rows;
+inline std::vector<std::string> ChatRows(const Chat& chat) {
+  std::vector<std::string> rows;
   for (int i = kLocalPeer; i <= kLastOtherPeer; ++i) {
     ChatPeer peer = chat.Peer(i);
-    rows.push_back({std::string(peer.nickname.view()), std::string(peer.channel.view()), peer.address});
+    rows.push_back(std::string(peer.nickname.view()) + "|" + std::string(peer.channel.view()) + "|" +
+                   FormatPeer(peer.address));
   }
   return rows;
 }
@@ -137,9 +121,9 @@ inline std::vector<ChatRow> ChatRows(const Chat& chat) {
 // What a node holds that inbound datagrams may change.
 struct NodeState {
   PeerAddress local, proxy, server, tracker;
-  std::vector<TableRow> clients;
+  std::vector<std::string> clients;
   std::vector<ServerEntry> servers;
-  std::vector<ChatRow> chat_peers;
+  std::vector<std::string> chat_peers;
   size_t pending_chat = 0;
   bool chat_mode = false;
   std::string window_text;
@@ -168,10 +152,10 @@ inline void ExpectUnchanged(const NodeState& before, const NodeState& after) {
   EXPECT_EQ(before.proxy, after.proxy) << "proxy address";
   EXPECT_EQ(before.server, after.server) << "server address";
   EXPECT_EQ(before.tracker, after.tracker) << "tracker address";
-  EXPECT_TRUE(before.clients == after.clients) << "client table";
+  EXPECT_EQ(before.clients, after.clients) << "client table";
   EXPECT_TRUE(before.servers == after.servers) << "server list: " << before.servers.size() << " -> "
                                                << after.servers.size();
-  EXPECT_TRUE(before.chat_peers == after.chat_peers) << "chat peer table";
+  EXPECT_EQ(before.chat_peers, after.chat_peers) << "chat peer table";
   EXPECT_EQ(before.pending_chat, after.pending_chat) << "pending chat packets";
   EXPECT_EQ(before.chat_mode, after.chat_mode) << "chat mode";
   EXPECT_EQ(before.window_text, after.window_text) << "message window";

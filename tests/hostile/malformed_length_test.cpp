@@ -1,10 +1,7 @@
-// Datagrams of every catalogue type at every length below the fixed layout
-// of the type, and datagrams longer than the largest one the program takes.
-// Each must be dropped before any handler acts on it. The short ones are
-// handed to a real node's dispatcher as heap buffers of exactly their
-// length, so that a handler reading one byte too far is an ASan failure;
-// the same cuts and the oversized ones then go through real sockets to a
-// local server with players, which must neither answer nor relay them.
+// Datagrams of every type at every length below its layout, and longer than
+// the largest taken: dropped before any handler acts. Short ones go to a
+// node's dispatcher as exact heap buffers (ASan sees a read too far), then
+// all go through real sockets to a server, which neither answers nor relays.
 #include <gtest/gtest.h>
 
 #include "connection/client_fixture.h"
@@ -107,7 +104,7 @@ TEST_F(ServerUnderShortAndLongDatagrams, NeitherIsAnsweredNorRelayed) {
   attacker.Send(h.address(), Padded(WellFormed(kTypeBroadcastFrame), 65000));
   outsider.Send(h.address(), Padded(WellFormed(kTypeHello), 65000));
   ExpectNothingArrived();
-  EXPECT_TRUE(Rows(h.server.table().Snapshot()) == table_before);
+  EXPECT_EQ(Rows(h.server.table().Snapshot()), table_before);
   EXPECT_EQ(h.window.Text(), window_before);
 
   // The largest datagram that is taken is relayed whole: the test would

@@ -1,8 +1,5 @@
-// A "VORNP" wrap names the sender of the datagram inside it, so whoever may
-// send one may speak for anybody. These tests send wraps from a stranger,
-// wraps nested deeper than a relay needs, and broken wraps from the trusted
-// proxy and server, to a real node on loopback, and prove that each was
-// dropped and left the node as it was.
+// A "VORNP" wrap names the sender inside it: wraps from a stranger, nested too
+// deep, or broken must be dropped and leave the node as it was.
 #include <gtest/gtest.h>
 
 #include "connection/client_fixture.h"

@@ -26,7 +26,7 @@ std::vector<int32_t> SentSequences(const SentLog& log) {
   return sequences;
 }
 
-TEST(DriverLinkTest, OpenRecordsTheLocationRegistersAndMarksEverySlot) {
+TEST(DriverLinkTest, OpenAndRestartRecordTheLocationRegisterAndMarkEverySlot) {
   Harness h;
   ASSERT_TRUE(h.link.OpenDriverLink());
   EXPECT_TRUE(h.link.IsForwarding());
@@ -40,6 +40,15 @@ TEST(DriverLinkTest, OpenRecordsTheLocationRegistersAndMarksEverySlot) {
     std::span<const uint8_t> frame = h.driver.ring().slot(slot).Frame();
     EXPECT_EQ(std::string(frame.begin(), frame.begin() + 5), "VORN0") << slot;
   }
+
+  // A restart registers the new own address, and its new send thread forwards.
+  h.addresses.local.Store({0x7F000002, 3000});
+  ASSERT_TRUE(h.link.RestartDriverLink());
+  ASSERT_EQ(h.driver.Registrations().size(), 2u);
+  EXPECT_EQ(h.driver.Registrations()[1].own, (PeerAddress{0x7F000002, 3000}));
+  ASSERT_TRUE(h.driver.PutGamePacket(PacketTo(kPeer)));
+  ASSERT_TRUE(h.driver.WaitUntilIdle(kWait));
+  EXPECT_EQ(h.sent.Count(), 1u);
 }
 
 TEST(DriverLinkTest, DeviceThatCannotBeOpenedIsReportedInABox) {
@@ -51,13 +60,12 @@ TEST(DriverLinkTest, DeviceThatCannotBeOpenedIsReportedInABox) {
   h.driver.FailOpen(0x1F);
   EXPECT_FALSE(h.link.OpenDriverLink());
 
-  ASSERT_EQ(h.dialogs.messages.size(), 3u);
-  EXPECT_EQ(h.dialogs.messages[0].first, "Initialization Error");
-  EXPECT_EQ(h.dialogs.messages[0].second, "Unable to open VxD, device does not support DeviceIOCTL");
-  EXPECT_EQ(h.dialogs.messages[1].second,
-            "Unable to open VxD(2).  Make sure VORN95.VXD is in the Vorn95 directory or in the PATH.\n");
-  EXPECT_EQ(h.dialogs.messages[2].second,
-            "Unable to open VxD(1f).  Make sure VORN95.VXD is in the Vorn95 directory or in the PATH.\n");
+  const std::string hint = ").  Make sure VORN95.VXD is in the Vorn95 directory or in the PATH.\n";
+  EXPECT_EQ(h.dialogs.shown,
+            (std::vector<ScriptedDialogs::Shown>{
+                {"Initialization Error", "Unable to open VxD, device does not support DeviceIOCTL"},
+                {"Initialization Error", "Unable to open VxD(2" + hint},
+                {"Initialization Error", "Unable to open VxD(1f" + hint}}));
   EXPECT_FALSE(h.link.IsOpen());
   EXPECT_TRUE(h.driver.Registrations().empty());
 }
@@ -105,20 +113,6 @@ TEST(DriverLinkTest, FullRingIsDrainedAndTheNextWakeUpStartsAtSlotZero) {
   EXPECT_EQ(h.driver.PutGamePacket(PacketTo(kPeer)), size_t{0});
   ASSERT_TRUE(h.driver.WaitUntilIdle(kWait));
   EXPECT_EQ(SentSequences(h.sent).back(), 21);
-}
-
-TEST(DriverLinkTest, RestartRegistersTheNewOwnAddress) {
-  Harness h;
-  ASSERT_TRUE(h.link.OpenDriverLink());
-  h.addresses.local.Store({0x7F000002, 3000});
-  ASSERT_TRUE(h.link.RestartDriverLink());
-  ASSERT_EQ(h.driver.Registrations().size(), 2u);
-  EXPECT_EQ(h.driver.Registrations()[1].own, (PeerAddress{0x7F000002, 3000}));
-
-  // The new send thread forwards as the old one did.
-  ASSERT_TRUE(h.driver.PutGamePacket(PacketTo(kPeer)));
-  ASSERT_TRUE(h.driver.WaitUntilIdle(kWait));
-  EXPECT_EQ(h.sent.Count(), 1u);
 }
 
 TEST(DriverLinkTest, CloseWakesAndJoinsTheSendThreadAtOnce) {

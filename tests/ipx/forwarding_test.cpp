@@ -72,26 +72,22 @@ TEST_F(ForwardingTest, FastJoinSettingsDropJoinPackets) {
   h.forwarder.SetFastJoin2(true);
   EXPECT_FALSE(Forward(kPeer, PayloadForFrame(300, '7'), {0x51, 0x34}));
   EXPECT_TRUE(Forward(kPeer, PayloadForFrame(300, '7'), {0x50, 0x34}));
+  // The fifth byte counts only when the packet has one, not a stale one left in the slot.
+  EXPECT_FALSE(Forward(kPeer, PayloadForFrame(300, '#')));
+  EXPECT_TRUE(Forward(kPeer, {1, 2, 3}));
 }
 
-TEST_F(ForwardingTest, FifthByteCountsOnlyWhenThePacketHasOne) {
-  h.forwarder.SetFastJoin(true);
-  EXPECT_FALSE(Forward(kPeer, PayloadForFrame(300, '#')));  // leaves '#' in the slot
-  EXPECT_TRUE(Forward(kPeer, {1, 2, 3}));                   // a stale '#' beyond its length
-}
-
-TEST_F(ForwardingTest, FirstLength104FrameAfterOtherLengthsIsDropped) {
+TEST_F(ForwardingTest, OnlyTheFirstLength104FrameAfterAnotherRecordedLengthIsDropped) {
   EXPECT_TRUE(Sends(kPeer, 60));
   EXPECT_FALSE(Sends(kPeer, 104));
   EXPECT_TRUE(Sends(kPeer, 104));
   EXPECT_TRUE(Sends({kLoopback, 40002}, 104));  // a destination not yet seen
-}
-
-TEST_F(ForwardingTest, LongFramesAndOtherSocketsLeaveTheHistoryAlone) {
-  EXPECT_TRUE(Sends(kPeer, 104));  // recorded: last length 104
-  EXPECT_TRUE(Sends(kPeer, 200));
-  EXPECT_TRUE(Sends(kPeer, 60, kOtherFamily));
-  EXPECT_TRUE(Sends(kPeer, 104));  // still 104: neither frame was recorded
+  // Long frames and other sockets leave the history alone.
+  const PeerAddress other{kLoopback, 40003};
+  EXPECT_TRUE(Sends(other, 104));
+  EXPECT_TRUE(Sends(other, 200));
+  EXPECT_TRUE(Sends(other, 60, kOtherFamily));
+  EXPECT_TRUE(Sends(other, 104));  // still 104: neither frame was recorded
 }
 
 TEST_F(ForwardingTest, EleventhDestinationReplacesTheOldest) {

@@ -14,6 +14,8 @@
 #include "net/messages.h"
 #include "platform/clock.h"
 #include "platform/memory_profile.h"
+#include "support/scripted_dialogs.h"
+#include "support/test_node.h"
 
 namespace vorn::ipx_test {
 
@@ -24,23 +26,6 @@ inline constexpr auto kWait = 5s;
 // The send thread drains only when signalled: a wait that timed out would
 // drain a ring that a test is still laying out.
 inline constexpr int32_t kSendWaitMs = 600'000;
-
-struct RecordingDialogs final : Dialogs {
-  std::vector<std::pair<std::string, std::string>> messages;
-  void ShowMessage(std::string_view caption, std::string_view text) override { messages.emplace_back(caption, text); }
-  bool AskYesNo(std::string_view, std::string_view) override { return false; }
-  void Beep() override {}
-  std::unique_ptr<ProgressDialog> CreateProgressDialog() override { return nullptr; }
-};
-
-struct RecordingWindow final : MessageWindow {
-  std::mutex mutex;
-  std::string text;
-  void Append(std::string_view line, MessageClass) override {
-    std::lock_guard lock(mutex);
-    text += line;
-  }
-};
 
 struct Sent {
   PeerAddress to;
@@ -101,7 +86,7 @@ struct Harness {
   ~Harness() { link.CloseDriverLink(); }
 
   SimulatedDriver driver;
-  RecordingDialogs dialogs;
+  ScriptedDialogs dialogs;
   RecordingWindow window;
   MemoryProfile profile;
   SharedAddresses addresses;

@@ -71,12 +71,11 @@ class TestNamespace {
 
   TestNamespace() : name_("vorn-probe-" + std::to_string(::getpid())) {
     created_ = Run("ip netns add " + name_);
-    ready_ = created_ && Run("ip -n " + name_ + " link set lo up") &&
-             Run("ip -n " + name_ + " link add d0 type veth peer name d1") &&
-             Run("ip -n " + name_ + " addr add 10.66.0.1/24 dev d0") &&
-             Run("ip -n " + name_ + " link add u0 type veth peer name u1") &&
-             Run("ip -n " + name_ + " addr add 10.77.0.2/24 dev u0") && Run("ip -n " + name_ + " link set u1 up") &&
-             Run("ip -n " + name_ + " link set u0 up") && Run("ip -n " + name_ + " route add default dev u0");
+    ready_ = created_;
+    for (const char* step : {"link set lo up", "link add d0 type veth peer name d1", "addr add 10.66.0.1/24 dev d0",
+                             "link add u0 type veth peer name u1", "addr add 10.77.0.2/24 dev u0", "link set u1 up",
+                             "link set u0 up", "route add default dev u0"})
+      ready_ = ready_ && Run("ip -n " + name_ + " " + step);
   }
   ~TestNamespace() {
     if (created_) Run("ip netns delete " + name_);

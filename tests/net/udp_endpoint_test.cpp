@@ -11,6 +11,7 @@
 
 #include "net/messages.h"
 #include "node/null_ports.h"
+#include "support/scripted_dialogs.h"
 
 namespace vorn {
 namespace {
@@ -19,16 +20,6 @@ using namespace std::chrono_literals;
 
 constexpr uint32_t kLoopback = 0x7F000001;
 constexpr int kWaitMs = 5000;
-
-struct RecordingDialogs final : Dialogs {
-  std::vector<std::pair<std::string, std::string>> messages;
-  void ShowMessage(std::string_view caption, std::string_view text) override {
-    messages.emplace_back(caption, text);
-  }
-  bool AskYesNo(std::string_view, std::string_view) override { return false; }
-  void Beep() override {}
-  std::unique_ptr<ProgressDialog> CreateProgressDialog() override { return nullptr; }
-};
 
 struct Received {
   std::vector<uint8_t> bytes;
@@ -69,7 +60,7 @@ struct Node {
   PeerAddress Address() const { return addresses.local.Load(); }
 
   SteadyClock clock;
-  RecordingDialogs dialogs;
+  ScriptedDialogs dialogs;
   NullWindow window;
   SharedAddresses addresses;
   Dispatcher dispatcher;
@@ -138,21 +129,6 @@ TEST(UdpEndpoint, SendPacketWrapsEveryDatagramForTheProxy) {
   EXPECT_EQ(got, Bytes("VORN3"));
 }
 
-TEST(UdpEndpoint, DropsDatagramsLargerThanTheReceiveBuffer) {
-  Node node;
-  ASSERT_TRUE(node.Open());
-  ASSERT_TRUE(node.endpoint.StartReceiveThread());
-  PlainPeer peer;
-  for (size_t size : {kMaxDatagram + 1, kMaxDatagram, size_t{13}}) {
-    ASSERT_EQ(peer.socket.SendTo(node.Address(), GameFrameOf(size)), static_cast<int>(size));
-  }
-  std::vector<Received> got = node.inbox.WaitFor(2);
-  ASSERT_EQ(got.size(), 2u);  // the one datagram before the marker was the large one
-  EXPECT_EQ(got[0].bytes.size(), kMaxDatagram);
-  EXPECT_EQ(got[1].bytes.size(), 13u);
-  EXPECT_EQ(got[1].source, peer.Address());
-}
-
 TEST(UdpEndpoint, KeepsABurstThatArrivesBeforeTheReaderRuns) {
   Node node;
   ASSERT_TRUE(node.Open());
@@ -172,8 +148,8 @@ TEST(UdpEndpoint, TakesTheOwnAddressFromMyIpWhenItParses) {
   Node refused;
   EXPECT_FALSE(refused.endpoint.OpenUdpEndpoint({0, "10.0.5"}));
   EXPECT_FALSE(refused.endpoint.IsOpen());
-  using Message = std::pair<std::string, std::string>;
-  EXPECT_EQ(refused.dialogs.messages, (std::vector<Message>{{"Error", "Cannot resolve my_ip from VORN95.INI!"}}));
+  EXPECT_EQ(refused.dialogs.shown,
+            (std::vector<ScriptedDialogs::Shown>{{"Error", "Cannot resolve my_ip from VORN95.INI!"}}));
 }
 
 TEST(UdpEndpoint, BindsTheConfiguredPortOnce) {
@@ -188,8 +164,8 @@ TEST(UdpEndpoint, BindsTheConfiguredPortOnce) {
 
   Node second;
   EXPECT_FALSE(second.endpoint.OpenUdpEndpoint({3000, "127.0.0.1"}));
-  ASSERT_EQ(second.dialogs.messages.size(), 1u);
-  EXPECT_EQ(second.dialogs.messages[0].second, "Cannot bind local address!");
+  ASSERT_EQ(second.dialogs.shown.size(), 1u);
+  EXPECT_EQ(second.dialogs.shown[0].text, "Cannot bind local address!");
 }
 
 TEST(UdpEndpoint, GivesUpWhenNoProbeAnswerArrivesWithinThreeSeconds) {
@@ -203,7 +179,7 @@ TEST(UdpEndpoint, GivesUpWhenNoProbeAnswerArrivesWithinThreeSeconds) {
     });
   }};
   ManualClock clock;
-  RecordingDialogs dialogs;
+  ScriptedDialogs dialogs;
   NullWindow window;
   SharedAddresses addresses;
   Dispatcher dispatcher;
@@ -213,53 +189,17 @@ TEST(UdpEndpoint, GivesUpWhenNoProbeAnswerArrivesWithinThreeSeconds) {
   EXPECT_FALSE(endpoint.OpenUdpEndpoint({0, ""}));
   EXPECT_EQ(clock.NowSeconds(), start_s + 4);  // the first second past the limit
   EXPECT_EQ(probed, (std::vector<PeerAddress>{{0xFFFFFFFF, 2213}}));
-  ASSERT_EQ(dialogs.messages.size(), 1u);
-  EXPECT_EQ(dialogs.messages[0].first, "Error");
-  EXPECT_EQ(dialogs.messages[0].second, "Cannot determine local ip#");
+  EXPECT_EQ(dialogs.shown, (std::vector<ScriptedDialogs::Shown>{{"Error", "Cannot determine local ip#"}}));
   EXPECT_FALSE(endpoint.IsOpen());
-}
-
-// A server relays a player's broadcast as a wrap naming the player; the
-// other player's endpoint takes the name from the server but not from the
-// player itself.
-TEST(UdpEndpoint, ThreeNodesExchangeFramesThroughTheirDispatchers) {
-  Node server, alice, bob;
-  for (Node* node : {&server, &alice, &bob}) ASSERT_TRUE(node->Open());
-  server.dispatcher.SetHandler(kTypeBroadcastFrame, [&](std::span<const uint8_t> frame, PeerAddress source) {
-    std::vector<uint8_t> relay(frame.begin(), frame.end());
-    relay[kTypeOffset] = kTypeGameFrame;
-    std::array<uint8_t, kMaxDatagram + kWrapHeaderSize> wrap;
-    size_t size = BuildProxyWrap(wrap, ProxyWrap{source, relay});
-    server.endpoint.SendPacket(bob.Address(), std::span<const uint8_t>(wrap.data(), size));
-  });
-  for (Node* node : {&server, &alice, &bob}) ASSERT_TRUE(node->endpoint.StartReceiveThread());
-  alice.addresses.server.Store(server.Address());
-  bob.addresses.server.Store(server.Address());
-
-  std::vector<uint8_t> forged(kMaxDatagram + kWrapHeaderSize);
-  forged.resize(BuildProxyWrap(forged, ProxyWrap{server.Address(), GameFrameOf(20, kTypeGameFrame, 0xEE)}));
-  alice.endpoint.SendPacket(bob.Address(), forged);
-  alice.endpoint.SendPacket(server.Address(), GameFrameOf(20, kTypeBroadcastFrame, 0xBB));
-  ASSERT_EQ(bob.inbox.WaitFor(1).size(), 1u);
-  alice.endpoint.SendPacket(bob.Address(), GameFrameOf(20, kTypeGameFrame, 0xDD));
-
-  std::vector<Received> got = bob.inbox.WaitFor(2);
-  ASSERT_EQ(got.size(), 2u);
-  EXPECT_EQ(got[0].bytes, GameFrameOf(20, kTypeGameFrame, 0xBB));
-  EXPECT_EQ(got[0].source, alice.Address());
-  EXPECT_EQ(got[1].bytes, GameFrameOf(20, kTypeGameFrame, 0xDD));
-  EXPECT_EQ(got[1].source, alice.Address());
-}
-
-std::vector<uint8_t> WithoutFrameHeader(std::vector<uint8_t> frame) {
-  frame.erase(frame.begin(), frame.begin() + kFrameSize);
-  return frame;
 }
 
 // What a relay sends: the wrap and frame headers, then the rest of a frame.
 struct Copy {
   std::vector<uint8_t> head = {'V', 'O', 'R', 'N', 'P', 10, 0, 0, 9, 0x1F, 0x90, 'V', 'O', 'R', 'N', '0'};
-  std::vector<uint8_t> body = WithoutFrameHeader(GameFrameOf(40));
+  std::vector<uint8_t> body = [] {
+    std::vector<uint8_t> frame = GameFrameOf(40);
+    return std::vector<uint8_t>(frame.begin() + kFrameSize, frame.end());
+  }();
   std::vector<uint8_t> Whole() const {
     std::vector<uint8_t> whole = head;
     whole.insert(whole.end(), body.begin(), body.end());

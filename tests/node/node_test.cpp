@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <condition_variable>
 #include <mutex>
@@ -13,53 +14,46 @@
 namespace vorn {
 namespace {
 
-// Collects the texts that reach one node's "w" handler.
+// Collects "text from address" of what reaches one node's "w" handler.
 struct TextInbox {
   void Attach(Node& node) {
     node.dispatcher().SetHandler(kTypeTextLine, [this](std::span<const uint8_t> datagram, PeerAddress source) {
       auto message = ParseText(datagram);
       std::lock_guard lock(mutex);
-      received.push_back({std::string(message ? message->text : ""), source});
+      received.push_back(std::string(message ? message->text : "") + " from " + FormatPeer(source));
       arrived.notify_all();
     });
   }
-  bool WaitForCount(size_t count) {
+  std::vector<std::string> WaitForSorted(size_t count) {
     std::unique_lock lock(mutex);
-    return arrived.wait_for(lock, std::chrono::seconds(5), [&] { return received.size() >= count; });
+    arrived.wait_for(lock, std::chrono::seconds(5), [&] { return received.size() >= count; });
+    std::ranges::sort(received);
+    return received;
   }
   std::mutex mutex;
   std::condition_variable arrived;
-  std::vector<std::pair<std::string, PeerAddress>> received;
+  std::vector<std::string> received;
 };
 
-void SendText(Node& from, PeerAddress to, std::string_view text) {
-  std::array<uint8_t, 64> buffer{};
-  size_t size = BuildText(buffer, {kTypeTextLine, text});
-  ASSERT_GT(from.endpoint().SendPacket(to, std::span(buffer).first(size)), 0);
-}
-
 TEST(Node, ThreeNodesInOneProcessTalkOverLoopback) {
-  std::array<TestNode, 3> nodes{TestNode("alice"), TestNode("bob"), TestNode("carol")};
+  const std::array<std::string, 3> names = {"alice", "bob", "carol"};
+  std::array<TestNode, 3> nodes{TestNode(names[0]), TestNode(names[1]), TestNode(names[2])};
   std::array<TextInbox, 3> inboxes;
   for (size_t i = 0; i < nodes.size(); ++i) {
     inboxes[i].Attach(*nodes[i].node);
     ASSERT_TRUE(nodes[i].node->Start());
     EXPECT_EQ(nodes[i].address().ip, 0x7F000001u);
   }
-  for (size_t from = 0; from < nodes.size(); ++from)
-    for (size_t to = 0; to < nodes.size(); ++to)
-      if (from != to) SendText(*nodes[from].node, nodes[to].address(), nodes[from].profile.GetString("User Info", "NickName", ""));
-
-  for (size_t i = 0; i < nodes.size(); ++i) {
-    ASSERT_TRUE(inboxes[i].WaitForCount(2));
-    std::lock_guard lock(inboxes[i].mutex);
-    for (const auto& [text, source] : inboxes[i].received) {
-      bool from_a_peer = false;
-      for (size_t j = 0; j < nodes.size(); ++j)
-        if (j != i && source == nodes[j].address() && text == nodes[j].profile.GetString("User Info", "NickName", ""))
-          from_a_peer = true;
-      EXPECT_TRUE(from_a_peer) << text;
+  for (size_t to = 0; to < nodes.size(); ++to) {
+    std::vector<std::string> expected;
+    for (size_t from = 0; from < nodes.size(); ++from) {
+      if (from == to) continue;
+      std::array<uint8_t, 64> buffer{};
+      const size_t size = BuildText(buffer, {kTypeTextLine, names[from]});
+      ASSERT_GT(nodes[from].node->endpoint().SendPacket(nodes[to].address(), std::span(buffer).first(size)), 0);
+      expected.push_back(names[from] + " from " + FormatPeer(nodes[from].address()));
     }
+    EXPECT_EQ(inboxes[to].WaitForSorted(expected.size()), expected);
   }
   for (TestNode& n : nodes) n.node->Shutdown();
 }

@@ -8,64 +8,27 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "ipx/simulated_driver.h"
-#include "node/node.h"
+#include "node/game_node.h"
 #include "platform/text.h"
-#include "support/test_identity.h"
-#include "support/test_node.h"
 
 namespace vorn {
 namespace {
 
 using namespace std::chrono_literals;
 
-constexpr IpxSocket kGameSocket = {0x45, 0x60};
 // The server never echoes a broadcast from this source socket to its sender.
 constexpr IpxSocket kNoEchoSocket = {0x68, 0x46};
 
-// Passes everything on to the test's shared count, and can act on the
-// sending thread right after each send.
-class HookedTraffic final : public TrafficObserver {
- public:
-  explicit HookedTraffic(TrafficCounter& shared) : shared_(shared) {}
-  // The hook runs under the lock, so that once SetAfterSend returns no
-  // earlier hook is still running on a sending thread.
-  void OnSent(PeerAddress to) override {
-    shared_.OnSent(to);
-    std::lock_guard lock(mutex_);
-    if (after_send_) after_send_();
-  }
-  void OnDispatched() override { shared_.OnDispatched(); }
-  void SetAfterSend(std::function<void()> hook) {
-    std::lock_guard lock(mutex_);
-    after_send_ = std::move(hook);
-  }
-
- private:
-  TrafficCounter& shared_;
-  std::mutex mutex_;
-  std::function<void()> after_send_;
-};
-
-// A test node as in support/test_node.h, with a simulated driver attached.
-struct GameNode {
-  GameNode(const std::string& nickname, TrafficCounter& shared) : traffic(shared), counted(shared) {
-    WriteTestIdentity(profile, nickname);
-    NodeOptions options;
-    options.ephemeral_port = true;
-    options.driver = &driver;
-    node = std::make_unique<Node>(NodePorts{clock, loop, window, dialogs, profile, user_info}, options);
-    dialogs.loop = &loop;
-    node->endpoint().SetTrafficObserver(&counted);
-    // Counts the game frames this node's endpoint handled, then hands them
-    // on as the node itself does.
+// A game node that counts the game frames its endpoint handled and lets a
+// test hold a broadcast back before the server relays it.
+struct CountingNode : GameNode {
+  CountingNode(const std::string& nickname, TrafficCounter& shared) : GameNode(nickname, shared) {
     for (bool relayed : {false, true}) {
       DatagramHandler count = [this, relayed](std::span<const uint8_t> frame, PeerAddress sender) {
         game_frames_handled.fetch_add(1, std::memory_order_relaxed);
@@ -77,7 +40,6 @@ struct GameNode {
         node->dispatcher().SetHandler(kTypeGameFrame, count);
       }
     }
-    // Lets a test hold a broadcast back before the server relays it.
     node->dispatcher().SetHandler(kTypeBroadcastFrame, [this](std::span<const uint8_t> frame, PeerAddress sender) {
       std::function<void()> hook;
       {
@@ -87,44 +49,19 @@ struct GameNode {
       if (hook) hook();
       node->local_server().OnBroadcastFrame(frame, sender);
     });
-    clock.SetSleepHook([&shared] { shared.WaitSettled(); });
   }
-  ~GameNode() {
-    clock.SetSleepHook({});
-    node.reset();
-  }
-  GameNode(GameNode&&) = delete;
-
-  bool Start() {
-    if (!node->Start()) return false;
-    traffic.Watch(address());
-    return true;
-  }
-  PeerAddress address() const { return node->LocalAddress(); }
-  // One packet from the game, sent once the one before has left the ring,
-  // so that each test knows the order in which its frames went out.
+  // Sent once the packet before has left the ring, so the order is known.
   void Send(PeerAddress to, std::string_view text, IpxSocket source = kGameSocket) {
-    std::span<const uint8_t> payload(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-    ASSERT_TRUE(driver.PutGamePacket({to, kGameSocket, source, payload}).has_value());
+    Put(to, text, source);
     ASSERT_TRUE(driver.WaitUntilIdle(5s));
   }
   void Broadcast(std::string_view text, IpxSocket source = kGameSocket) {
     Send({kBroadcastDestination, 0xFFFF}, text, source);
   }
 
-  TrafficCounter& traffic;
-  HookedTraffic counted;
   std::atomic<int> game_frames_handled{0};
   std::mutex hook_mutex;
   std::function<void()> before_relay;  // receive thread, under hook_mutex
-  SimulatedDriver driver;              // outlives the node, which drives it
-  ManualClock clock;
-  EventLoop loop{clock, EventLoop::Idle::AdvanceClock};
-  RecordingWindow window;
-  ScriptedDialogs dialogs;
-  ScriptedUserInfoDialog user_info;
-  MemoryProfile profile;
-  std::unique_ptr<Node> node;
 };
 
 // One delivered game frame as "sender type from-socket: payload".
@@ -136,24 +73,13 @@ std::string Describe(const SimulatedDriver::Delivery& d) {
          payload;
 }
 
-std::string Expect(const GameNode& from, std::string_view text, IpxSocket source = kGameSocket) {
+std::string Expect(const CountingNode& from, std::string_view text, IpxSocket source = kGameSocket) {
   return Format("%s 0 %02X%02X>%02X%02X: ", FormatPeer(from.address()).c_str(), source[0], source[1], kGameSocket[0],
                 kGameSocket[1]) +
          std::string(text);
 }
 
-std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
-
-// The payloads of what one driver was handed, in order.
-std::vector<std::string> Payloads(const GameNode& to) {
-  std::vector<std::string> payloads;
-  for (const auto& d : to.driver.Deliveries())
-    if (d.frame.size() >= kGameFrameHeaderSize)
-      payloads.emplace_back(d.frame.begin() + kGameFrameHeaderSize, d.frame.end());
-  return payloads;
-}
-
-std::multiset<std::string> Delivered(const GameNode& to) {
+std::multiset<std::string> Delivered(const CountingNode& to) {
   std::multiset<std::string> frames;
   for (const auto& d : to.driver.Deliveries()) frames.insert(Describe(d));
   return frames;
@@ -162,10 +88,10 @@ std::multiset<std::string> Delivered(const GameNode& to) {
 class ThreeNodes : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (GameNode& n : nodes_) ASSERT_TRUE(n.Start());
+    for (CountingNode& n : nodes_) ASSERT_TRUE(n.Start());
     ASSERT_TRUE(host().node->local_server().StartLocalServer());
     ASSERT_TRUE(host().node->connection().IsConnected()) << host().window.Text();
-    for (GameNode* player : {&alice(), &bob()}) {
+    for (CountingNode* player : {&alice(), &bob()}) {
       player->node->connection().ConnectByName(std::nullopt, FormatPeer(host().address()));
       ASSERT_TRUE(player->node->connection().IsConnected()) << player->window.Text();
     }
@@ -184,12 +110,12 @@ class ThreeNodes : public ::testing::Test {
     traffic_.WaitSettled(2s);
   }
 
-  GameNode& host() { return nodes_[0]; }
-  GameNode& alice() { return nodes_[1]; }
-  GameNode& bob() { return nodes_[2]; }
+  CountingNode& host() { return nodes_[0]; }
+  CountingNode& alice() { return nodes_[1]; }
+  CountingNode& bob() { return nodes_[2]; }
 
   TrafficCounter traffic_;  // first: outlives every endpoint that reports to it
-  std::array<GameNode, 3> nodes_{GameNode("host", traffic_), GameNode("alice", traffic_), GameNode("bob", traffic_)};
+  std::array<CountingNode, 3> nodes_{CountingNode("host", traffic_), CountingNode("alice", traffic_), CountingNode("bob", traffic_)};
 };
 
 TEST_F(ThreeNodes, DirectedFramesGoStraightToTheAddressedPlayerOnly) {
@@ -216,13 +142,12 @@ TEST_F(ThreeNodes, DirectedFramesGoStraightToTheAddressedPlayerOnly) {
   EXPECT_EQ(host().driver.DeliveryCount(), 0u);
 }
 
-// The server relays a broadcast to every player, its sender included: that
-// copy is the sender's own game hearing its broadcast, as on a LAN. Frames
-// from the no-echo socket are the exception.
+// Relayed to every player, the sender included (its game hears its own
+// broadcast, as on a LAN), except frames from the no-echo socket.
 TEST_F(ThreeNodes, BroadcastsReachEveryOtherPlayerOnceThroughTheServer) {
   std::array<std::multiset<std::string>, 3> expected;
   for (size_t from = 0; from < nodes_.size(); ++from) {
-    GameNode& sender = nodes_[from];
+    CountingNode& sender = nodes_[from];
     const std::string nick = sender.profile.GetString("User Info", "NickName", "");
     std::vector<std::string> texts = {nick + " says 1", nick + " says 2"};
     if (from == 0) texts.push_back(nick + " big " + std::string(kMaxSlotPayload - nick.size() - 5, '='));
@@ -239,13 +164,9 @@ TEST_F(ThreeNodes, BroadcastsReachEveryOtherPlayerOnceThroughTheServer) {
   for (size_t i = 0; i < nodes_.size(); ++i) EXPECT_EQ(Delivered(nodes_[i]), expected[i]) << "node " << i;
 }
 
-// A player broadcasts and at once addresses another player directly. The
-// broadcast goes the longer way, through the server; the direct frame,
-// numbered after it, arrives first, and the receiver's per-sender sequence
-// filter then drops the broadcast as stale though nothing was repeated. The
-// server holds the relay back here until the direct frame has arrived, as a
-// slower path to the server does (three DOSBoxes on one machine hit this
-// now and then). Each path keeps its own sequence history, so both arrive.
+// The direct frame, numbered after the broadcast, overtakes it (the server
+// holds the relay back); a shared per-sender sequence history would drop the
+// broadcast as stale. Each path keeps its own, so both arrive.
 TEST_F(ThreeNodes, ABroadcastOvertakenByItsSendersDirectFrameStillArrives) {
   {
     std::lock_guard lock(host().hook_mutex);
@@ -258,36 +179,31 @@ TEST_F(ThreeNodes, ABroadcastOvertakenByItsSendersDirectFrameStillArrives) {
             (std::multiset<std::string>{Expect(alice(), "alice to all"), Expect(alice(), "alice to bob")}));
 }
 
-// A game sends while the send thread drains its ring. Frames 1 and 2 wait
-// in slots 0 and 1; while frame 2 is being sent (its slot not yet free),
-// the game's thread puts frames 3 and 4 into the ring as a driver does, each
-// into the first free slot. Were the fills let in during the pass, 3 would
-// land behind the drain in slot 0 and 4 ahead of it in slot 2; 4 would leave
-// first and the peer's per-sender sequence filter would drop 3 as stale.
+// While frame 2 (of slots 0 and 1) is being sent, the game puts frames 3 and
+// 4 into the first free slots. Were fills let in during the pass, 3 would land
+// behind the drain and 4 ahead of it, and the peer would drop 3 as stale.
 TEST_F(ThreeNodes, FramesPutIntoTheRingDuringADrainKeepTheirOrder) {
   std::atomic<int> sends{0};
   std::thread game;
   alice().counted.SetAfterSend([&] {
     if (sends.fetch_add(1) != 1) return;
     game = std::thread([&] {
-      for (std::string_view text : {"frame 3", "frame 4"}) {
-        const std::vector<uint8_t> payload = Bytes(text);
-        EXPECT_TRUE(alice().driver.PutGamePacket({bob().address(), kGameSocket, kGameSocket, payload}).has_value());
-      }
+      for (std::string_view text : {"frame 3", "frame 4"}) alice().Put(bob().address(), text);
     });
     // Long enough for the game's thread to try while the pass still runs.
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   });
-  const std::vector<uint8_t> first = Bytes("frame 1"), second = Bytes("frame 2");
-  ASSERT_TRUE(alice().driver.FillSlot(0, {bob().address(), kGameSocket, kGameSocket, first}));
-  ASSERT_TRUE(alice().driver.FillSlot(1, {bob().address(), kGameSocket, kGameSocket, second}));
+  for (size_t slot : {0u, 1u}) {
+    const std::string text = "frame " + std::to_string(slot + 1);
+    const std::span<const uint8_t> payload(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+    ASSERT_TRUE(alice().driver.FillSlot(slot, {bob().address(), kGameSocket, kGameSocket, payload}));
+  }
   alice().driver.Signal();
-  // No early return: the hook and the game's thread must be gone before
-  // the locals they use.
+  // No early return: the hook and the game's thread must end before the locals.
   WaitForDeliveries({0, 0, 4});
   alice().counted.SetAfterSend({});
   if (game.joinable()) game.join();
-  EXPECT_EQ(Payloads(bob()), (std::vector<std::string>{"frame 1", "frame 2", "frame 3", "frame 4"}));
+  EXPECT_EQ(bob().GameFrames(), (std::vector<std::string>{"frame 1", "frame 2", "frame 3", "frame 4"}));
 }
 
 }  // namespace

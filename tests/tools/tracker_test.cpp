@@ -57,7 +57,10 @@ class TrackerTest : public ::testing::Test {
   void TearDown() override { std::remove(path_.c_str()); }
 
   void WriteList(const std::string& text) { std::ofstream(path_, std::ios::binary | std::ios::trunc) << text; }
-  bool Open() { return tracker_.Open({kLoopback, 0, path_}); }
+  bool Open(const std::string& list) {
+    WriteList(list);
+    return tracker_.Open({kLoopback, 0, path_});
+  }
 
   // Sends a request and lets the tracker answer it on this thread.
   std::optional<Datagram> Ask(const TestPeer& peer, std::span<const uint8_t> request) {
@@ -83,8 +86,7 @@ class TrackerTest : public ::testing::Test {
 };
 
 TEST_F(TrackerTest, AnswersBothListRequestsWithTheList) {
-  WriteList("# two servers\nAlpha 127.0.0.1\n\nThe Beta Server 127.0.0.2:2214\n");
-  ASSERT_TRUE(Open());
+  ASSERT_TRUE(Open("# two servers\nAlpha 127.0.0.1\n\nThe Beta Server 127.0.0.2:2214\n"));
   TestPeer client;
   std::vector<uint8_t> expected = Bytes(
       "VORN-"
@@ -103,8 +105,7 @@ TEST_F(TrackerTest, AnswersBothListRequestsWithTheList) {
 }
 
 TEST_F(TrackerTest, ReadsTheFileAgainWhenItChangesAndReportsBadLinesOnce) {
-  WriteList("Alpha 127.0.0.1\n");
-  ASSERT_TRUE(Open());
+  ASSERT_TRUE(Open("Alpha 127.0.0.1\n"));
   TestPeer client;
   ASSERT_TRUE(Ask(client, "VORNq"));
 
@@ -134,8 +135,7 @@ TEST_F(TrackerTest, KeepsAHugeListWithinOneDatagram) {
     file += name + " " + address + "\n";
     all_entries += Format("%-15s %s\r\n", name.c_str(), address.c_str());
   }
-  WriteList(file);
-  ASSERT_TRUE(Open());
+  ASSERT_TRUE(Open(file));
   TestPeer client;
   std::optional<Datagram> answer = Ask(client, "VORN=");
   ASSERT_TRUE(answer);
@@ -150,8 +150,7 @@ TEST_F(TrackerTest, KeepsAHugeListWithinOneDatagram) {
 }
 
 TEST_F(TrackerTest, TellsTheAskingPlayerDirectlyThatItKeepsNoPlayerInformation) {
-  WriteList("Alpha 127.0.0.1\n");
-  ASSERT_TRUE(Open());
+  ASSERT_TRUE(Open("Alpha 127.0.0.1\n"));
   TestPeer server;
   TestPeer player;
   std::array<uint8_t, kPlayerInfoRequestSize> request{};
@@ -169,8 +168,7 @@ TEST_F(TrackerTest, TellsTheAskingPlayerDirectlyThatItKeepsNoPlayerInformation) 
 }
 
 TEST_F(TrackerTest, IgnoresEverythingElse) {
-  WriteList("Alpha 127.0.0.1\n");
-  ASSERT_TRUE(Open());
+  ASSERT_TRUE(Open("Alpha 127.0.0.1\n"));
   TestPeer client;
   std::array<uint8_t, kForwardedPlayerInfoSize> to_nobody{};
   std::array<uint8_t, kPlayerInfoRequestSize> request{};
@@ -220,8 +218,6 @@ TEST(TrackerOptions, ParsesFlagsAndRefusesMistakes) {
     EXPECT_FALSE(ParseTrackerOptions(bad, error)) << bad[0];
     EXPECT_FALSE(error.empty());
   }
-  for (const char* flag : {"--list", "--port", "--bind", "--help"})
-    EXPECT_NE(TrackerUsage().find(flag), std::string::npos) << flag;
 }
 
 }  // namespace
