@@ -3,9 +3,16 @@
 // the own address 127.0.0.1, scripted answers to the program's questions,
 // the whole application on an ephemeral port, and a second node on
 // loopback to connect to.
+#include <gtest/gtest.h>
+
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QPointer>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QTimer>
 #include <chrono>
 #include <functional>
@@ -14,16 +21,21 @@
 #include <vector>
 
 #include "app_prompts.h"
+#include "main_frame.h"
 #include "node/node.h"
 #include "platform/clock.h"
 #include "platform/memory_profile.h"
 #include "qt_ui_loop.h"
 #include "qtprofile/qt_profile.h"
 #include "support/scripted_dialogs.h"
+#include "support/test_identity.h"
 #include "support/test_node.h"
 #include "vorn95_app.h"
+#include "vorn95_view.h"
 
 namespace vorn {
+
+using Shown = ScriptedDialogs::Shown;
 
 // Serves the Qt event loop until pred holds or the limit passes.
 inline bool ProcessUntil(const std::function<bool()>& pred,
@@ -38,8 +50,11 @@ inline bool ProcessUntil(const std::function<bool()>& pred,
   }
   return true;
 }
+// Serves the loop for a moment in which nothing should happen.
+inline void ProcessBriefly() { ProcessUntil([] { return false; }, std::chrono::milliseconds(50)); }
 
-// Once a modal dialog is up, hands it to act (which should close it).
+// Once a modal dialog is up, hands it to act, which must close it; one left
+// open fails the test and is closed, so that the test does not hang in it.
 inline void OnNextModal(std::function<void(QWidget*)> act) {
   auto* poll = new QTimer(qApp);
   auto tries = std::make_shared<int>(0);
@@ -48,9 +63,24 @@ inline void OnNextModal(std::function<void(QWidget*)> act) {
     if (modal == nullptr && ++*tries < 500) return;
     poll->stop();
     poll->deleteLater();
-    if (modal != nullptr) act(modal);
+    if (modal == nullptr) return;
+    QPointer<QWidget> open(modal);
+    act(modal);
+    if (!open || !open->isVisible()) return;
+    ADD_FAILURE() << open->metaObject()->className() << " stayed open";
+    open->close();
   });
   poll->start(10);
+}
+
+// The same for a modal dialog of the given type; another one fails the test.
+template <typename Dialog>
+void OnNextDialog(std::function<void(Dialog&)> act) {
+  OnNextModal([act = std::move(act)](QWidget* modal) {
+    auto* dialog = qobject_cast<Dialog*>(modal);
+    EXPECT_NE(dialog, nullptr) << modal->metaObject()->className();
+    if (dialog != nullptr) act(*dialog);
+  });
 }
 
 class ScriptedPrompts final : public AppPrompts {
@@ -83,11 +113,8 @@ class ScriptedPrompts final : public AppPrompts {
 // A profile file in a temporary directory: an identity and 127.0.0.1.
 struct TempProfile {
   explicit TempProfile(bool with_identity = true) : profile(dir.filePath(QStringLiteral("vorn95.ini"))) {
-    profile.WriteString("Misc", "my_ip", "127.0.0.1");
-    if (!with_identity) return;
-    profile.WriteString("User Info", "NickName", "Tester");
-    profile.WriteString("User Info", "RealName", "Test User");
-    profile.WriteString("User Info", "email", "tester@example.org");
+    if (with_identity) WriteTestIdentity(profile, "Tester");
+    else profile.WriteString("Misc", "my_ip", "127.0.0.1");
   }
   QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 
@@ -96,10 +123,13 @@ struct TempProfile {
 };
 
 struct AppHarness {
-  explicit AppHarness(bool with_identity = true, std::string command_line = {}) : store(with_identity) {
+  explicit AppHarness(bool with_identity = true, std::string command_line = {},
+                      std::optional<uint16_t> dosbox_port = {})
+      : store(with_identity) {
     AppOptions options;
     options.command_line = std::move(command_line);
     options.node.ephemeral_port = true;
+    options.dosbox_port = dosbox_port;
     app = std::make_unique<CVorn95App>(store.profile, options, &dialogs, &prompts);
     dialogs.loop = &app->ui();
   }
@@ -110,6 +140,10 @@ struct AppHarness {
   }
   CMainFrame& frame() { return app->frame(); }
   Node& node() { return app->node(); }
+  QString MessageText() {
+    CVorn95View* view = app->views().messageView();
+    return view == nullptr ? QString() : view->outputPane()->toPlainText();
+  }
 
   TempProfile store;
   ScriptedDialogs dialogs;
@@ -121,10 +155,7 @@ struct AppHarness {
 // test's thread; its text is recorded, never shown.
 struct ServerNode {
   ServerNode() {
-    profile.WriteString("User Info", "NickName", "Host");
-    profile.WriteString("User Info", "RealName", "Host Node");
-    profile.WriteString("User Info", "email", "host@example.org");
-    profile.WriteString("Misc", "my_ip", "127.0.0.1");
+    WriteTestIdentity(profile, "Host");
     dialogs.loop = &ui;
     NodeOptions options;
     options.ephemeral_port = true;
@@ -143,6 +174,27 @@ struct ServerNode {
   ScriptedUserInfoDialog user_info;
   MemoryProfile profile;
   std::unique_ptr<Node> node;
+};
+
+// The program, started, with a second node serving on loopback that its
+// profile lists as "Host" and names as the default server (in other case:
+// the name is found ignoring case).
+class HostedApp : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(host.node->Start());
+    ASSERT_TRUE(host.node->local_server().StartLocalServer());
+    harness.store.profile.WriteString("Servers", "Host", host.AddressText());
+    harness.store.profile.WriteString("Servers", "Default Server", "HOST");
+    Configure(harness.store.profile);
+    ASSERT_TRUE(harness.StartAndSettle());
+  }
+  virtual void Configure(Profile&) {}
+  bool Connected() { return harness.node().connection().IsConnected(); }
+  QString MessageText() { return harness.MessageText(); }
+
+  ServerNode host;
+  AppHarness harness;
 };
 
 }  // namespace vorn

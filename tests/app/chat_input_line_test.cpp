@@ -1,13 +1,9 @@
 // The input line of the chat windows and of the message window.
 #include "chat_input_line.h"
 
-#include <gtest/gtest.h>
-
 #include <QTest>
-#include <QTextEdit>
 
 #include "app_harness.h"
-#include "vorn95_view.h"
 
 namespace vorn {
 namespace {
@@ -22,18 +18,13 @@ class ChatInputLineTest : public ::testing::Test {
     input = std::make_unique<CChatView>(std::move(services));
     input->show();
   }
-
   void Send(const QString& line) {
     input->setText(line);
     QTest::keyClick(input.get(), Qt::Key_Return);
     QCoreApplication::processEvents();
   }
-  QString Up() {
-    QTest::keyClick(input.get(), Qt::Key_Up);
-    return input->text();
-  }
-  QString Down() {
-    QTest::keyClick(input.get(), Qt::Key_Down);
+  QString Press(Qt::Key key) {
+    QTest::keyClick(input.get(), key);
     return input->text();
   }
 
@@ -43,50 +34,40 @@ class ChatInputLineTest : public ::testing::Test {
   std::unique_ptr<CChatView> input;
 };
 
-TEST_F(ChatInputLineTest, ALineSentTwiceStandsOnceAtTheNewestPlace) {
+TEST_F(ChatInputLineTest, ALineSentTwiceStandsOnceAndEachEndBeeps) {
+  input->setText(QStringLiteral("draft"));
+  EXPECT_EQ(Press(Qt::Key_Up), "draft");  // nothing to recall: the text stays
+  EXPECT_EQ(beeps, 1);
   Send("first");
   Send("second");
   Send("first");
   EXPECT_EQ(sent, (std::vector<std::string>{"first", "second", "first"}));
   EXPECT_EQ(input->history().lines(), (std::vector<std::string>{"second", "first"}));
-  EXPECT_EQ(Up(), "first");
-  EXPECT_EQ(input->cursorPosition(), 5);
-  EXPECT_EQ(Up(), "second");
-  // Past the oldest line: a beep, and the field keeps its text.
-  EXPECT_EQ(Up(), "second");
-  EXPECT_EQ(beeps, 1);
-  EXPECT_EQ(Up(), "second");
+  EXPECT_EQ(Press(Qt::Key_Down), "");
   EXPECT_EQ(beeps, 2);
-  // Down from there shows the second oldest.
-  EXPECT_EQ(Down(), "first");
-  EXPECT_EQ(Down(), "first");
-  EXPECT_EQ(beeps, 3);
+  EXPECT_EQ(Press(Qt::Key_Up), "first");
+  EXPECT_EQ(input->cursorPosition(), 5);
+  EXPECT_EQ(Press(Qt::Key_Up), "second");
+  EXPECT_EQ(Press(Qt::Key_Up), "second");
+  EXPECT_EQ(Press(Qt::Key_Up), "second");
+  EXPECT_EQ(beeps, 4);
+  EXPECT_EQ(Press(Qt::Key_Down), "first");
+  EXPECT_EQ(Press(Qt::Key_Down), "first");
+  EXPECT_EQ(beeps, 5);
+  // The keypad's arrows are ordinary editing keys.
+  QTest::keyClick(input.get(), Qt::Key_Up, Qt::KeypadModifier);
+  EXPECT_EQ(beeps, 5);
 }
 
 TEST_F(ChatInputLineTest, SixtyLinesKeepOnlyTheLast51) {
   for (int i = 0; i < 60; ++i) Send(QStringLiteral("line %1").arg(i));
-  ASSERT_EQ(input->history().lines().size(), InputHistory::kLimit);
+  ASSERT_EQ(input->history().lines().size(), 51u);
   QString oldest;
-  for (size_t i = 0; i < InputHistory::kLimit; ++i) oldest = Up();
+  for (int i = 0; i < 51; ++i) oldest = Press(Qt::Key_Up);
   EXPECT_EQ(oldest, "line 9");
   EXPECT_EQ(beeps, 0);
-  Up();
+  Press(Qt::Key_Up);
   EXPECT_EQ(beeps, 1);
-}
-
-TEST_F(ChatInputLineTest, BeepsAtTheEndsOfAnEmptyOrJustSentHistory) {
-  input->setText(QStringLiteral("draft"));
-  EXPECT_EQ(Up(), "draft");
-  EXPECT_EQ(beeps, 1);
-  Send("sent");
-  EXPECT_EQ(Down(), "");
-  EXPECT_EQ(beeps, 2);
-  EXPECT_EQ(Up(), "sent");
-  EXPECT_EQ(Down(), "sent");
-  EXPECT_EQ(beeps, 3);
-  // The keypad's arrows are ordinary editing keys.
-  QTest::keyClick(input.get(), Qt::Key_Up, Qt::KeypadModifier);
-  EXPECT_EQ(beeps, 3);
 }
 
 TEST_F(ChatInputLineTest, OnlyTheMainEnterSendsAndOnlyAfterTheKeyWasHandled) {
@@ -108,21 +89,17 @@ TEST_F(ChatInputLineTest, OnlyTheMainEnterSendsAndOnlyAfterTheKeyWasHandled) {
 }
 
 TEST_F(ChatInputLineTest, TabCyclesFromTheNewestCorrespondent) {
-  QTest::keyClick(input.get(), Qt::Key_Tab);
+  Press(Qt::Key_Tab);
   EXPECT_EQ(beeps, 1);
   correspondents = {"ann", "bob", "cy"};
   QStringList shown;
-  for (int i = 0; i < 4; ++i) {
-    QTest::keyClick(input.get(), Qt::Key_Tab);
-    shown << input->text();
-  }
+  for (int i = 0; i < 4; ++i) shown << Press(Qt::Key_Tab);
   EXPECT_EQ(shown, (QStringList{"/msg cy ", "/msg bob ", "/msg ann ", "/msg cy "}));
   EXPECT_EQ(input->cursorPosition(), input->text().size());
   EXPECT_EQ(beeps, 1);
   // A new chat session may have fewer correspondents.
   correspondents = {"dee"};
-  QTest::keyClick(input.get(), Qt::Key_Tab);
-  EXPECT_EQ(input->text(), "/msg dee ");
+  EXPECT_EQ(Press(Qt::Key_Tab), "/msg dee ");
 }
 
 TEST(MessageWindowInput, FeedsTheCommandInterpreter) {
@@ -132,9 +109,7 @@ TEST(MessageWindowInput, FeedsTheCommandInterpreter) {
   ASSERT_NE(view, nullptr);
   QTest::keyClicks(view->inputLine(), QStringLiteral("/HELP"));
   QTest::keyClick(view->inputLine(), Qt::Key_Return);
-  EXPECT_TRUE(ProcessUntil([&] {
-    return view->outputPane()->toPlainText().contains(QStringLiteral("*** /xget - same as /get"));
-  }));
+  EXPECT_TRUE(ProcessUntil([&] { return harness.MessageText().contains(QStringLiteral("*** /xget - same as /get")); }));
   EXPECT_EQ(view->inputLine()->history().lines(), std::vector<std::string>{"/HELP"});
 }
 

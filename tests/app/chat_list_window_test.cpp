@@ -2,22 +2,16 @@
 // program against a second node on loopback.
 #include "chat_list_window.h"
 
-#include <gtest/gtest.h>
-
 #include <QListWidget>
 #include <QMdiArea>
-#include <QPushButton>
 
 #include "app_harness.h"
-#include "main_frame.h"
-#include "platform/memory_profile.h"
-#include "vorn95_view.h"
 
 namespace vorn {
 namespace {
 
+// Characters 6 x 12: a quarter line is 3, buttons are 18 high.
 TEST(ChatListLayout, FollowsTheFontInHalvesAndQuarterLines) {
-  // Characters 6 x 12: a quarter line is 3, buttons are 18 high.
   const ChatListGeometry g = LayOutChatList(QSize(200, 350), 6, 12);
   EXPECT_EQ(g.nicknames, QRect(0, 0, 200, 175));
   EXPECT_EQ(g.ping, QRect(6, 178, 24, 18));
@@ -30,8 +24,9 @@ TEST(ChatListLayout, FollowsTheFontInHalvesAndQuarterLines) {
   EXPECT_EQ(LayOutChatList(QSize(100, 40), 6, 12).channels.height(), 0);
   // A caption that needs more room than its characters get keeps it.
   const auto wide_colour = [](std::string_view caption) { return caption == "Color" ? 40 : 0; };
-  EXPECT_EQ(LayOutChatList(QSize(200, 350), 6, 12, wide_colour).colour, QRect(80, 178, 40, 18));
-  EXPECT_EQ(LayOutChatList(QSize(200, 350), 6, 12, wide_colour).ping.width(), 24);
+  const ChatListGeometry wide = LayOutChatList(QSize(200, 350), 6, 12, wide_colour);
+  EXPECT_EQ(wide.colour, QRect(80, 178, 40, 18));
+  EXPECT_EQ(wide.ping.width(), 24);
 }
 
 class ChatListWindowTest : public ::testing::Test {
@@ -57,7 +52,6 @@ class ChatListWindowTest : public ::testing::Test {
     for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
     return lines;
   }
-  void Click(int id) { window->button(id)->click(); }
 
   MemoryProfile profile;
   std::vector<ChatListPeer> peers;
@@ -89,14 +83,13 @@ TEST_F(ChatListWindowTest, FillsBothListsAndKeepsTheSelections) {
   // New users arrive; the channel and the nickname stay selected.
   peers.insert(peers.begin() + 1, Peer("al", "#games secret", 2218));
   peers.push_back(Peer("zed", "#new", 2219));
-  Click(ChatListWindow::kRefreshButton);
+  window->button(ChatListWindow::kRefreshButton)->click();
   EXPECT_EQ(Lines(window->channelList()), (QStringList{"#chat", "#games secret", "#new"}));
   EXPECT_EQ(window->SelectedChannel(), "#games secret");
   EXPECT_EQ(window->SelectedNickname(), "bob");
 
   // The channel left: the first one is selected.
-  peers.erase(peers.begin() + 1);
-  peers.erase(peers.begin() + 1);
+  peers.erase(peers.begin() + 1, peers.begin() + 3);
   window->Refresh();
   EXPECT_EQ(window->SelectedChannel(), "#chat");
   // Chat mode off: nothing to list.
@@ -107,50 +100,47 @@ TEST_F(ChatListWindowTest, FillsBothListsAndKeepsTheSelections) {
 }
 
 TEST_F(ChatListWindowTest, ButtonsActOnTheSelectionOnly) {
-  for (int id : {ChatListWindow::kPingButton, ChatListWindow::kWhoIsButton, ChatListWindow::kColorButton,
-                 ChatListWindow::kJoinButton}) {
-    Click(id);
-  }
+  const auto click_all = [&] {
+    for (int id : {ChatListWindow::kPingButton, ChatListWindow::kWhoIsButton, ChatListWindow::kColorButton,
+                   ChatListWindow::kJoinButton}) {
+      window->button(id)->click();
+    }
+  };
+  click_all();
   EXPECT_TRUE(calls.empty());
   peers = {Peer("Tester", "#chat", 2220), Peer("ann", "#chat", 2215)};
   window->Refresh();
-  Click(ChatListWindow::kPingButton);
+  window->button(ChatListWindow::kPingButton)->click();
   EXPECT_TRUE(calls.empty());
   window->nicknameList()->setCurrentRow(1);
-  for (int id : {ChatListWindow::kPingButton, ChatListWindow::kWhoIsButton, ChatListWindow::kColorButton,
-                 ChatListWindow::kJoinButton}) {
-    Click(id);
-  }
+  click_all();
   EXPECT_EQ(calls, (std::vector<std::string>{"ping ann", "whois ann", "colour ann", "join #chat"}));
-  EXPECT_EQ(window->button(ChatListWindow::kRefreshButton)->text(), "&Refresh");
-  EXPECT_EQ(window->button(4711), nullptr);
 }
 
-// ---- in the program -------------------------------------------------------------
-
-class ChatListInProgram : public ::testing::Test {
+// In the program: the list follows other users, and typing into the chat
+// window shows the line once this program's own copy comes back.
+class ChatListInProgram : public HostedApp {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(host.node->Start());
-    ASSERT_TRUE(host.node->local_server().StartLocalServer());
-    harness.store.profile.WriteString("Servers", "Host", host.AddressText());
-    harness.store.profile.WriteString("Servers", "Default Server", "Host");
-    ASSERT_TRUE(harness.StartAndSettle());
-    ASSERT_TRUE(harness.frame().Dispatch(CommandId::ConnectDefault));
-  }
   ChatListWindow* List() { return harness.app->chatWindows().chatList(); }
   bool Lists(const QString& line) {
     return List() != nullptr && !List()->nicknameList()->findItems(line, Qt::MatchStartsWith).isEmpty();
   }
-
-  ServerNode host;
-  AppHarness harness;
 };
 
 TEST_F(ChatListInProgram, OpensWithAChatWindowAndFollowsOtherUsers) {
   CMainFrame& frame = harness.frame();
+  ASSERT_TRUE(frame.Dispatch(CommandId::ConnectDefault));
   EXPECT_FALSE(frame.Dispatch(CommandId::ChatList));
   ASSERT_TRUE(frame.Dispatch(CommandId::ChatWindow));
+  CVorn95View* chat = harness.app->views().FindChatView("#chat");
+  ASSERT_NE(chat, nullptr);
+  EXPECT_EQ(chat->parentWidget()->windowTitle(), "Chat Window: #chat");
+  chat->inputLine()->setText(QStringLiteral("hello over loopback"));
+  emit chat->inputLine()->returnPressed();
+  EXPECT_TRUE(ProcessUntil([&] {
+    return chat->outputPane()->toPlainText().contains(QStringLiteral("hello over loopback"));
+  })) << chat->outputPane()->toPlainText().toStdString();
+
   ASSERT_TRUE(frame.Dispatch(CommandId::ChatList));
   ASSERT_NE(List(), nullptr);
   EXPECT_TRUE(harness.app->chatWindows().IsChatListOpen());
@@ -165,13 +155,13 @@ TEST_F(ChatListInProgram, OpensWithAChatWindowAndFollowsOtherUsers) {
   EXPECT_TRUE(ProcessUntil([&] { return Lists(QStringLiteral("Host\t127.0.0.1:")); }));
 
   // Joining the channel whose window is open only raises that window.
-  QWidget* chat_frame = harness.app->views().FindChatView("#chat")->parentWidget();
   List()->button(ChatListWindow::kJoinButton)->click();
-  EXPECT_TRUE(ProcessUntil([&] { return frame.mdiArea()->currentSubWindow() == chat_frame; }));
+  EXPECT_TRUE(ProcessUntil([&] { return frame.mdiArea()->currentSubWindow() == chat->parentWidget(); }));
   EXPECT_EQ(frame.mdiArea()->subWindowList().size(), 3);
 
-  // Leaving chat mode closes the list and remembers that it was open.
-  harness.app->views().FindChatView("#chat")->parentWidget()->close();
+  // Closing the only chat window leaves chat mode, closes the list and
+  // remembers that it was open.
+  chat->parentWidget()->close();
   ASSERT_TRUE(ProcessUntil([&] { return List() == nullptr && !harness.node().chat().IsChatModeOn(); }));
   EXPECT_EQ(harness.store.profile.GetInt("Windows", "Chat List Open", 0), 1);
   EXPECT_FALSE(harness.store.profile.GetString("Windows", "Chat List", "").empty());

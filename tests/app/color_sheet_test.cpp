@@ -1,21 +1,14 @@
 #include "color_sheet.h"
 
-#include <gtest/gtest.h>
-
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPainter>
-#include <QPushButton>
 #include <QTabWidget>
 
 #include "app_harness.h"
-#include "main_frame.h"
 #include "text_convert.h"
 
 namespace vorn {
 namespace {
-
-using Shown = ScriptedDialogs::Shown;
 
 constexpr uint32_t kChat = 0x00202020;
 
@@ -46,9 +39,15 @@ class ColorSheetTest : public ::testing::Test {
   ScriptedPrompts prompts;
 };
 
-// From the chat list: a nickname without a colour is listed with the chat
-// colour, selected, on the page shown first; OK stores that colour.
-TEST_F(ColorSheetTest, OpensOnANewNicknameAndOkStoresIt) {
+// From the chat list the sheet opens on the nickname page with a nickname
+// that has no colour yet, in the chat colour; colours change on OK only.
+TEST_F(ColorSheetTest, NicknamePageFollowsTheSelectionAndOkStores) {
+  const auto plain = Sheet();
+  EXPECT_EQ(plain->tabs()->currentIndex(), 0);
+  EXPECT_FALSE(plain->nicknamePage()->swatch()->color().has_value());
+  EXPECT_FALSE(plain->nicknamePage()->colorButton()->isEnabled());
+  EXPECT_FALSE(plain->nicknamePage()->removeButton()->isEnabled());
+
   auto sheet = Sheet("Dora");
   CColorsDlg& page = *sheet->nicknamePage();
   EXPECT_EQ(sheet->tabs()->currentIndex(), 1);
@@ -57,32 +56,30 @@ TEST_F(ColorSheetTest, OpensOnANewNicknameAndOkStoresIt) {
   EXPECT_EQ(page.swatch()->color(), ColorFromRef(kChat));
   EXPECT_TRUE(page.colorButton()->isEnabled());
   EXPECT_TRUE(page.removeButton()->isEnabled());
-  EXPECT_EQ(profile.GetInt("Chat Colors", "Dora", -1), -1);
-  sheet->accept();
-  EXPECT_EQ(profile.GetInt("Chat Colors", "Dora", -1), static_cast<int32_t>(kChat));
-  EXPECT_EQ(Sheet()->tabs()->currentIndex(), 0);
-}
-
-TEST_F(ColorSheetTest, NicknameColourFollowsTheSelectionAndTheColourDialog) {
-  auto sheet = Sheet();
-  CColorsDlg& page = *sheet->nicknamePage();
-  EXPECT_FALSE(page.swatch()->color().has_value());
-  EXPECT_FALSE(page.colorButton()->isEnabled());
-  EXPECT_FALSE(page.removeButton()->isEnabled());
   Select(page, QStringLiteral("Ann"));
   EXPECT_EQ(page.swatch()->color(), QColor(Qt::red));
   prompts.colour = QColor(Qt::blue);
   page.colorButton()->click();
   EXPECT_EQ(page.swatch()->color(), QColor(Qt::blue));
-  EXPECT_EQ(store.ChatColorFor("Ann"), 0x000000FFu);  // not before OK
+  EXPECT_EQ(store.ChatColorFor("Ann"), 0x000000FFu);
+  EXPECT_EQ(profile.GetInt("Chat Colors", "Dora", -1), -1);
   sheet->accept();
   EXPECT_EQ(store.ChatColorFor("Ann"), 0x00FF0000u);
   EXPECT_EQ(profile.GetInt("Chat Colors", "Ann", -1), 0x00FF0000);
+  EXPECT_EQ(profile.GetInt("Chat Colors", "Dora", -1), static_cast<int32_t>(kChat));
 }
 
-TEST_F(ColorSheetTest, RemoveAsksAndOnlyOkDeletesTheStoredColour) {
+TEST_F(ColorSheetTest, CancelKeepsEveryColourAndRemoveNeedsAYes) {
   {
     auto sheet = Sheet();
+    // A cancelled colour dialog changes nothing; a chosen colour shows.
+    sheet->systemPage()->chooseButton(MessageClass::Action)->click();
+    EXPECT_EQ(sheet->systemPage()->swatch(MessageClass::Action)->color(), ColorFromRef(0x00C00000));
+    prompts.colour = QColor(0x10, 0x20, 0x30);
+    sheet->systemPage()->chooseButton(MessageClass::Server)->click();
+    EXPECT_EQ(sheet->systemPage()->swatch(MessageClass::Server)->color(), QColor(0x10, 0x20, 0x30));
+    EXPECT_EQ(sheet->systemPage()->swatch(MessageClass::Chat)->color(), ColorFromRef(kChat));
+
     CColorsDlg& page = *sheet->nicknamePage();
     Select(page, QStringLiteral("Ann"));
     page.removeButton()->click();  // answered No
@@ -96,6 +93,8 @@ TEST_F(ColorSheetTest, RemoveAsksAndOnlyOkDeletesTheStoredColour) {
   }
   EXPECT_EQ(dialogs.shown.front(), (Shown{"Delete Color", "Do you really want to remove the color setting for Ann?"}));
   EXPECT_EQ(profile.GetInt("Chat Colors", "Ann", -1), 0x000000FF);
+  EXPECT_EQ(store.ColorOf(MessageClass::Server), 0x000000C0u);
+  EXPECT_EQ(profile.GetInt("Colors", "Server", -1), -1);
 
   auto sheet = Sheet();
   Select(*sheet->nicknamePage(), QStringLiteral("Ann"));
@@ -105,43 +104,27 @@ TEST_F(ColorSheetTest, RemoveAsksAndOnlyOkDeletesTheStoredColour) {
   EXPECT_EQ(store.ChatColors(), (ChatColorMap{{"bob", 0x0000FF00}}));
 }
 
-// Dialog 142 itself: OK only with a name; a listed name starts over with
+// The nickname dialog: OK only with a name; a listed name starts over with
 // the chat colour.
 TEST_F(ColorSheetTest, AddAsksForANicknameAndResetsAListedOne) {
   auto sheet = Sheet();
   CColorsDlg& page = *sheet->nicknamePage();
   bool ok_was_enabled = true;
-  OnNextModal([&](QWidget* modal) {
-    auto* dialog = qobject_cast<CNicknameDlg*>(modal);
-    ASSERT_NE(dialog, nullptr);
-    ok_was_enabled = dialog->okButton()->isEnabled();
-    dialog->nicknameEdit()->setText(QString(20, QLatin1Char('x')));
-    EXPECT_EQ(dialog->nicknameEdit()->text().size(), 16);
-    dialog->nicknameEdit()->setText(QStringLiteral("Ann"));
-    dialog->okButton()->click();
+  OnNextDialog<CNicknameDlg>([&](CNicknameDlg& dialog) {
+    ok_was_enabled = dialog.okButton()->isEnabled();
+    dialog.nicknameEdit()->setText(QString(20, QLatin1Char('x')));
+    EXPECT_EQ(dialog.nicknameEdit()->text().size(), 16);
+    dialog.nicknameEdit()->setText(QStringLiteral("Ann"));
+    dialog.okButton()->click();
   });
   page.addButton()->click();
   EXPECT_FALSE(ok_was_enabled);
   EXPECT_EQ(page.SelectedNickname(), "Ann");
   EXPECT_EQ(page.swatch()->color(), ColorFromRef(kChat));
 
-  OnNextModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+  OnNextDialog<CNicknameDlg>([](CNicknameDlg& dialog) { dialog.reject(); });
   page.addButton()->click();
   EXPECT_EQ(Listed(page), (QStringList{"Ann", "bob"}));
-}
-
-// OK is in ColorsCommand below.
-TEST_F(ColorSheetTest, MessageColoursStayWithThePageUntilOk) {
-  auto sheet = Sheet();
-  sheet->systemPage()->chooseButton(MessageClass::Action)->click();  // colour dialog cancelled
-  EXPECT_EQ(sheet->systemPage()->swatch(MessageClass::Action)->color(), ColorFromRef(0x00C00000));
-  prompts.colour = QColor(0x10, 0x20, 0x30);
-  sheet->systemPage()->chooseButton(MessageClass::Server)->click();
-  EXPECT_EQ(sheet->systemPage()->swatch(MessageClass::Server)->color(), QColor(0x10, 0x20, 0x30));
-  EXPECT_EQ(sheet->systemPage()->swatch(MessageClass::Chat)->color(), ColorFromRef(kChat));
-  sheet->reject();
-  EXPECT_EQ(store.ColorOf(MessageClass::Server), 0x000000C0u);
-  EXPECT_EQ(profile.GetInt("Colors", "Server", -1), -1);
 }
 
 // The View menu's command loads the colours first and opens on page 0.
@@ -151,13 +134,11 @@ TEST(ColorsCommand, OpensTheSheetOverTheFrame) {
   ASSERT_TRUE(harness.StartAndSettle());
   harness.prompts.colour = QColor(0x40, 0x50, 0x60);
   int page = -1;
-  OnNextModal([&](QWidget* modal) {
-    auto* sheet = qobject_cast<CColorsSheet*>(modal);
-    ASSERT_NE(sheet, nullptr);
-    page = sheet->tabs()->currentIndex();
-    EXPECT_EQ(sheet->systemPage()->swatch(MessageClass::Server)->color(), ColorFromRef(0x00010203));
-    sheet->systemPage()->chooseButton(MessageClass::Chat)->click();
-    sheet->accept();
+  OnNextDialog<CColorsSheet>([&](CColorsSheet& sheet) {
+    page = sheet.tabs()->currentIndex();
+    EXPECT_EQ(sheet.systemPage()->swatch(MessageClass::Server)->color(), ColorFromRef(0x00010203));
+    sheet.systemPage()->chooseButton(MessageClass::Chat)->click();
+    sheet.accept();
   });
   EXPECT_TRUE(harness.frame().Dispatch(CommandId::Colors));
   EXPECT_EQ(page, 0);

@@ -1,38 +1,12 @@
-// The server commands of the menu against a second node on loopback.
-#include <gtest/gtest.h>
-
-#include <QAction>
-#include <QLineEdit>
-#include <QMdiSubWindow>
-#include <QTextEdit>
-
+// The server commands of the menu against a second node on loopback, and
+// the command line.
+#include "app_options.h"
 #include "app_harness.h"
-#include "main_frame.h"
-#include "vorn95_view.h"
 
 namespace vorn {
 namespace {
 
-QString MessageText(AppHarness& harness) {
-  CVorn95View* view = harness.app->views().messageView();
-  return view == nullptr ? QString() : view->outputPane()->toPlainText();
-}
-
-class LoopbackCommands : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(host.node->Start());
-    ASSERT_TRUE(host.node->local_server().StartLocalServer());
-    // The default server is found by its name, ignoring case.
-    harness.store.profile.WriteString("Servers", "Host", host.AddressText());
-    harness.store.profile.WriteString("Servers", "Default Server", "HOST");
-    ASSERT_TRUE(harness.StartAndSettle());
-  }
-  bool Connected() { return harness.node().connection().IsConnected(); }
-
-  ServerNode host;
-  AppHarness harness;
-};
+using LoopbackCommands = HostedApp;
 
 TEST_F(LoopbackCommands, ConnectToDefaultThenDisconnect) {
   CMainFrame& frame = harness.frame();
@@ -41,15 +15,22 @@ TEST_F(LoopbackCommands, ConnectToDefaultThenDisconnect) {
   ASSERT_TRUE(ProcessUntil([&] { return Connected(); }));
   const QString connecting =
       QStringLiteral("Connecting to Host at %1\n").arg(QString::fromStdString(host.AddressText()));
-  EXPECT_TRUE(MessageText(harness).contains(connecting + QStringLiteral("Looking for server...Connected to server.\n")))
-      << MessageText(harness).toStdString();
+  EXPECT_TRUE(MessageText().contains(connecting + QStringLiteral("Looking for server...Connected to server.\n")))
+      << MessageText().toStdString();
   for (CommandId id : {CommandId::Disconnect, CommandId::ListGames, CommandId::ListNames, CommandId::Motd,
                        CommandId::WhoIs, CommandId::ChatWindow}) {
     EXPECT_TRUE(frame.QueryCommand(id).enabled) << static_cast<int>(id);
   }
+  // Serving a sub-net of its own while connected needs the user's word.
+  harness.prompts.answer_ok = false;
+  EXPECT_TRUE(frame.Dispatch(CommandId::ServerMode));
+  EXPECT_EQ(harness.prompts.asked, std::vector<std::string>{"Already Connected"});
+  EXPECT_FALSE(harness.node().local_server().IsLocalServerMode());
+  ASSERT_TRUE(Connected());
+
   EXPECT_TRUE(frame.Dispatch(CommandId::Disconnect));
   EXPECT_FALSE(Connected());
-  EXPECT_TRUE(MessageText(harness).endsWith(QStringLiteral("Saying bye...Disconnected from server.\n")));
+  EXPECT_TRUE(MessageText().endsWith(QStringLiteral("Saying bye...Disconnected from server.\n")));
   EXPECT_TRUE(host.window.WaitFor("Bye!"));
 }
 
@@ -85,7 +66,7 @@ TEST_F(LoopbackCommands, LocalServerModeFromTheMenuServesAnotherNode) {
   host.node->local_server().StopLocalServer();
   const std::string own = "127.0.0.1:" + std::to_string(harness.node().endpoint().BoundPort());
   EXPECT_TRUE(host.node->connection().ConnectToServer({"Gui", own}));
-  EXPECT_EQ(MessageText(harness).count(QStringLiteral("Hello!")), 2);
+  EXPECT_EQ(MessageText().count(QStringLiteral("Hello!")), 2);
 
   // Leaving the mode for another server needs the user's word.
   harness.prompts.answer_ok = false;
@@ -97,37 +78,24 @@ TEST_F(LoopbackCommands, LocalServerModeFromTheMenuServesAnotherNode) {
   EXPECT_FALSE(Connected());
 }
 
-TEST_F(LoopbackCommands, StartingServerModeWhileConnectedNeedsTheUsersWord) {
-  CMainFrame& frame = harness.frame();
-  ASSERT_TRUE(frame.Dispatch(CommandId::ConnectDefault));
-  harness.prompts.answer_ok = false;
-  EXPECT_TRUE(frame.Dispatch(CommandId::ServerMode));
-  EXPECT_EQ(harness.prompts.asked, std::vector<std::string>{"Already Connected"});
-  EXPECT_FALSE(harness.node().local_server().IsLocalServerMode());
-  EXPECT_TRUE(Connected());
-}
+TEST(CommandLine, ServerFlagsAndTheirMistakes) {
+  QString error;
+  const auto parse = [&error](const QStringList& args) {
+    return ParseCommandLine(QStringList{QStringLiteral("vorn95")} + args, error);
+  };
+  std::optional<CommandLine> line =
+      parse({"--my-ip", "127.0.0.1", "127.0.0.5:2300", "--dosbox-port", "10213", "--config", "/tmp/p.ini"});
+  ASSERT_TRUE(line);
+  EXPECT_EQ(line->server, "127.0.0.5:2300");
+  EXPECT_EQ(line->my_ip, "127.0.0.1");
+  EXPECT_EQ(line->config, "/tmp/p.ini");
+  EXPECT_EQ(line->dosbox_port, std::optional<uint16_t>(10213));
 
-TEST_F(LoopbackCommands, ChatWindowShowsTheLinesTypedIntoIt) {
-  CMainFrame& frame = harness.frame();
-  ASSERT_TRUE(frame.Dispatch(CommandId::ConnectDefault));
-  ASSERT_TRUE(frame.Dispatch(CommandId::ChatWindow));
-  CVorn95View* chat = harness.app->views().FindChatView("#chat");
-  ASSERT_NE(chat, nullptr);
-  EXPECT_EQ(chat->parentWidget()->windowTitle(), "Chat Window: #chat");
-  EXPECT_TRUE(harness.node().chat().IsChatModeOn());
-  frame.UpdateCommandUi();
-  EXPECT_TRUE(frame.action(CommandId::ChatList)->isEnabled());
-
-  // The line is shown when this program's own copy comes back.
-  chat->inputLine()->setText(QStringLiteral("hello over loopback"));
-  emit chat->inputLine()->returnPressed();
-  EXPECT_TRUE(ProcessUntil([&] {
-    return chat->outputPane()->toPlainText().contains(QStringLiteral("hello over loopback"));
-  })) << chat->outputPane()->toPlainText().toStdString();
-
-  // Closing the only chat window leaves chat mode.
-  chat->parentWidget()->close();
-  EXPECT_TRUE(ProcessUntil([&] { return !harness.node().chat().IsChatModeOn(); }));
+  EXPECT_FALSE(parse({"--dosbox-port", "70000"}));
+  EXPECT_EQ(error, "--dosbox-port needs a port from 1 to 65535");
+  for (const QStringList& wrong : {QStringList{"--my-ip"}, {"--frobnicate"}, {"127.0.0.5", "127.0.0.6"}}) {
+    EXPECT_FALSE(parse(wrong)) << wrong.join(' ').toStdString();
+  }
 }
 
 TEST(CommandLine, ServerNamedOnTheCommandLineIsConnectedAfterStartUp) {

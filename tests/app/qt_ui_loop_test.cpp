@@ -1,26 +1,29 @@
+// The Qt UI loop, and the progress dialog whose modal run serves it.
 #include "qt_ui_loop.h"
-
-#include <gtest/gtest.h>
 
 #include <QThread>
 #include <atomic>
 #include <thread>
 
 #include "app_harness.h"
+#include "progress_dlg.h"
 
 namespace vorn {
 namespace {
 
-TEST(QtUiLoop, RunSyncFromAWorkerRunsOnTheUiThreadAndWaits) {
+TEST(QtUiLoop, RunSyncAndPostsFromAWorkerRunOnTheUiThread) {
   QtUiLoop ui;
   QThread* ran_on = nullptr;
-  std::atomic<bool> returned{false};
+  bool ran_before_return = false;
+  bool posted = false;
   std::thread worker([&] {
     ui.RunSync([&] { ran_on = QThread::currentThread(); });
-    returned = true;
+    ran_before_return = ran_on != nullptr;
+    ui.Post([&] { posted = true; });
   });
-  EXPECT_TRUE(ProcessUntil([&] { return returned.load(); }));
+  ui.RunModal([&] { return posted; });
   worker.join();
+  EXPECT_TRUE(ran_before_return);
   EXPECT_EQ(ran_on, QThread::currentThread());
 }
 
@@ -85,13 +88,41 @@ TEST(QtUiLoop, TimersTickUntilKilledEvenFromTheirOwnTick) {
   EXPECT_EQ(ticks, 3);
 }
 
-TEST(QtUiLoop, RunModalServesPostsUntilDone) {
+TEST(QtProgressDialog, ButtonCancelsTheModalRunAndTheAnimationCycles) {
   QtUiLoop ui;
-  bool done = false;
-  std::thread worker([&] { ui.Post([&] { done = true; }); });
-  ui.RunModal([&] { return done; });
-  worker.join();
-  EXPECT_TRUE(done);
+  QtProgressDialog dialog(ui, nullptr);
+  dialog.SetTexts("Connecting to Host", "Saying hello to Host at 127.0.0.1", true);
+  EXPECT_EQ(dialog.window()->button()->text(), "&Close");
+  dialog.SetTexts("Connecting to Host", "Saying hello", false);
+  EXPECT_EQ(dialog.window()->button()->text(), "Cancel");
+  for (int i = 0; i < 20; ++i) dialog.Tick();
+  EXPECT_EQ(dialog.window()->frame(), 19);  // twenty frames, then round again
+  dialog.Tick();
+  EXPECT_EQ(dialog.window()->frame(), 0);
+
+  // The owner ticks it from a timer while Run serves the loop.
+  int ticks = 0;
+  const UiLoop::TimerId timer = ui.StartTimer(5, [&] {
+    dialog.SetCountdown(10 - ++ticks);
+    if (ticks == 3) dialog.window()->button()->click();
+  });
+  dialog.Run();
+  ui.KillTimer(timer);
+  EXPECT_EQ(ticks, 3);
+  EXPECT_TRUE(dialog.IsCancelled());
+  EXPECT_FALSE(dialog.IsOpen());
+  EXPECT_FALSE(dialog.window()->isVisible());
+  EXPECT_EQ(dialog.window()->countdownText(), "7");
+}
+
+TEST(QtProgressDialog, EndFromATickFinishesTheRunUncancelled) {
+  QtUiLoop ui;
+  QtProgressDialog dialog(ui, nullptr);
+  dialog.SetTexts("Disconnecting from server", "Disconnecting...", true);
+  const UiLoop::TimerId timer = ui.StartTimer(5, [&] { dialog.End(); });
+  dialog.Run();
+  ui.KillTimer(timer);
+  EXPECT_FALSE(dialog.IsCancelled());
 }
 
 }  // namespace

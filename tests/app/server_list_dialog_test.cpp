@@ -1,36 +1,25 @@
 #include "server_list_dialog.h"
 
-#include <gtest/gtest.h>
-
 #include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTextEdit>
 #include <QTreeWidget>
 #include <cstdlib>
 
 #include "app_harness.h"
-#include "main_frame.h"
 #include "server_props_dialog.h"
-#include "vorn95_view.h"
 
 namespace vorn {
 namespace {
 
-using Shown = ScriptedDialogs::Shown;
-
 // Fills in the properties dialog that the next click opens, first pressing
 // OK on it empty, which must keep it open.
 void FillNextProps(const QString& name, const QString& address) {
-  OnNextModal([=](QWidget* modal) {
-    auto* props = qobject_cast<ServerPropsDlg*>(modal);
-    ASSERT_NE(props, nullptr);
-    props->nameEdit()->clear();
-    props->accept();
-    EXPECT_TRUE(props->isVisible());
-    props->nameEdit()->setText(name);
-    props->addressEdit()->setText(address);
-    props->accept();
+  OnNextDialog<ServerPropsDlg>([=](ServerPropsDlg& props) {
+    props.nameEdit()->clear();
+    props.accept();
+    EXPECT_TRUE(props.isVisible());
+    props.nameEdit()->setText(name);
+    props.addressEdit()->setText(address);
+    props.accept();
   });
 }
 
@@ -71,17 +60,26 @@ class ServerListDlgTest : public ::testing::Test {
 
 TEST_F(ServerListDlgTest, DefaultIsMarkedAndSortedFirstAndMoves) {
   ServerListDlg dialog(store, dialogs, last_address, nullptr);
+  dialog.show();
   EXPECT_EQ(Lines(dialog), (Texts{"*Home\t127.0.0.5", "away\t127.0.0.6:3000", "Copy\t127.0.0.5",
-                                         "Default Server\tHOME"}));
+                                  "Default Server\tHOME"}));
   EXPECT_EQ(dialog.defaultLabel()->text(), "HOME");
   EXPECT_EQ(dialog.addressEdit()->text(), "127.0.0.9");
   EXPECT_FALSE(dialog.editButton()->isEnabled());
   EXPECT_FALSE(dialog.deleteButton()->isEnabled());
+  // Without a selection the buttons that need one do nothing.
+  for (QPushButton* button : {dialog.editButton(), dialog.deleteButton(), dialog.defaultButton(), dialog.queryButton()}) {
+    button->click();
+  }
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_TRUE(dialogs.shown.empty());
+  EXPECT_FALSE(dialog.queried().has_value());
+  EXPECT_EQ(store.settings().defaultServer, "HOME");
 
   dialog.selectRow(RowOf(dialog, "Copy"));
   dialog.defaultButton()->click();
   EXPECT_EQ(Lines(dialog), (Texts{"*Copy\t127.0.0.5", "away\t127.0.0.6:3000", "Default Server\tCopy",
-                                         "Home\t127.0.0.5"}));
+                                  "Home\t127.0.0.5"}));
   EXPECT_EQ(dialog.defaultLabel()->text(), "Copy");
   EXPECT_EQ(profile.GetString("Servers", "Default Server", ""), "Copy");
   // The new default is selected and current: OK connects to it by its name.
@@ -150,31 +148,17 @@ TEST_F(ServerListDlgTest, AddAndEditCheckTheirFieldsAndMakeTheEntryCurrent) {
   EXPECT_EQ(Stored("Renamed"), "127.0.0.31");
 }
 
-TEST_F(ServerListDlgTest, ButtonsThatNeedASelectionDoNothingWithoutOne) {
-  dialogs.shown.clear();
-  ServerListDlg dialog(store, dialogs, last_address, nullptr);
-  dialog.show();
-  for (QPushButton* button : {dialog.editButton(), dialog.deleteButton(), dialog.defaultButton(), dialog.queryButton()}) {
-    button->click();
-  }
-  EXPECT_TRUE(dialog.isVisible());
-  EXPECT_TRUE(dialogs.shown.empty());
-  EXPECT_FALSE(dialog.queried().has_value());
-  EXPECT_EQ(store.settings().defaultServer, "HOME");
-}
-
 // Writes docs/screenshot-server-list.png when VORN_SERVER_LIST_SCREENSHOT
 // names the file.
 TEST_F(ServerListDlgTest, Screenshot) {
   const char* path = std::getenv("VORN_SERVER_LIST_SCREENSHOT");
   if (path == nullptr) GTEST_SKIP() << "VORN_SERVER_LIST_SCREENSHOT not set";
   profile.DeleteSection("Servers");
-  const std::vector<ServerEntry> servers = {{"Home", "127.0.0.40"},
-                                            {"LAN Party", "127.0.0.41:2300"},
-                                            {"Night Owls", "127.0.0.42"},
-                                            {"Weekend League", "127.0.0.43"},
-                                            {"Old School", "127.0.0.44:2214"}};
-  for (const ServerEntry& server : servers) profile.WriteString("Servers", server.name, server.address);
+  for (const ServerEntry& server : std::vector<ServerEntry>{{"Home", "127.0.0.40"}, {"LAN Party", "127.0.0.41:2300"},
+                                                            {"Night Owls", "127.0.0.42"}, {"Weekend League", "127.0.0.43"},
+                                                            {"Old School", "127.0.0.44:2214"}}) {
+    profile.WriteString("Servers", server.name, server.address);
+  }
   store.LoadServerList();
   store.SetDefaultServer("Night Owls");
   ServerListDlg dialog(store, dialogs, last_address, nullptr);
@@ -184,66 +168,49 @@ TEST_F(ServerListDlgTest, Screenshot) {
   EXPECT_TRUE(dialog.grab().save(QString::fromLocal8Bit(path)));
 }
 
-// The dialog as the Connect command runs it, against a second node.
-class ServerListCommand : public ::testing::Test {
+// The dialog as the Connect command runs it, against a second node; query
+// output goes to the message window, wherever the user worked last.
+class ServerListCommand : public HostedApp {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(host.node->Start());
-    ASSERT_TRUE(host.node->local_server().StartLocalServer());
-    harness.store.profile.WriteString("Servers", "Host", host.AddressText());
-    // Query output in the message window, wherever the user worked last.
-    harness.store.profile.WriteInt("Misc", "Redirect Queries", 1);
-    ASSERT_TRUE(harness.StartAndSettle());
-  }
-  QString MessageText() { return harness.app->views().messageView()->outputPane()->toPlainText(); }
-  bool Connected() { return harness.node().connection().IsConnected(); }
-
-  ServerNode host;
-  AppHarness harness;
+  void Configure(Profile& profile) override { profile.WriteInt("Misc", "Redirect Queries", 1); }
 };
 
-TEST_F(ServerListCommand, QueryAsksWithoutConnectingAndSavesTheEdits) {
-  OnNextModal([](QWidget* modal) {
-    auto* dialog = qobject_cast<ServerListDlg*>(modal);
-    ASSERT_NE(dialog, nullptr);
+// Query prints the announcement and the answer without connecting and
+// keeps the edits; OK connects to the picked line, whose address the next
+// run of the dialog shows.
+TEST_F(ServerListCommand, QueryAsksWithoutConnectingAndOkConnectsToThePickedLine) {
+  OnNextDialog<ServerListDlg>([](ServerListDlg& dialog) {
     FillNextProps(QStringLiteral("Later"), QStringLiteral("127.0.0.50"));
-    dialog->addButton()->click();
-    dialog->selectRow(RowOf(*dialog, "Host"));
-    dialog->queryButton()->click();
+    dialog.addButton()->click();
+    dialog.selectRow(RowOf(dialog, "Host"));
+    dialog.queryButton()->click();
   });
   EXPECT_TRUE(harness.frame().Dispatch(CommandId::Connect));
-  const QString announcement =
-      QStringLiteral("Requesting player list from Host(%1)...\n\n").arg(QString::fromStdString(host.AddressText()));
-  EXPECT_TRUE(MessageText().contains(announcement)) << MessageText().toStdString();
+  const QString address = QString::fromStdString(host.AddressText());
+  EXPECT_TRUE(MessageText().contains(QStringLiteral("Requesting player list from Host(%1)...\n\n").arg(address)))
+      << MessageText().toStdString();
   EXPECT_TRUE(host.window.WaitFor("Games!"));
   EXPECT_TRUE(ProcessUntil([&] { return MessageText().contains(QStringLiteral(" # Nickname")); }));
   EXPECT_FALSE(MessageText().contains(QStringLiteral("Connecting to")));
   EXPECT_FALSE(Connected());
   EXPECT_EQ(harness.store.profile.GetString("Servers", "Later", ""), "127.0.0.50");
-}
 
-TEST_F(ServerListCommand, OkConnectsToThePickedLineAndIsRememberedNextTime) {
-  OnNextModal([](QWidget* modal) {
-    auto* dialog = qobject_cast<ServerListDlg*>(modal);
-    ASSERT_NE(dialog, nullptr);
-    dialog->selectRow(RowOf(*dialog, "Host"));
-    dialog->accept();
+  OnNextDialog<ServerListDlg>([](ServerListDlg& dialog) {
+    dialog.selectRow(RowOf(dialog, "Host"));
+    dialog.accept();
   });
   EXPECT_TRUE(harness.frame().Dispatch(CommandId::Connect));
   EXPECT_TRUE(ProcessUntil([&] { return Connected(); }));
-  const QString connecting =
-      QStringLiteral("Connecting to User Specified IP# at %1\n").arg(QString::fromStdString(host.AddressText()));
-  EXPECT_TRUE(MessageText().contains(connecting)) << MessageText().toStdString();
+  EXPECT_TRUE(MessageText().contains(QStringLiteral("Connecting to User Specified IP# at %1\n").arg(address)))
+      << MessageText().toStdString();
 
   QString shown;
-  OnNextModal([&shown](QWidget* modal) {
-    auto* dialog = qobject_cast<ServerListDlg*>(modal);
-    ASSERT_NE(dialog, nullptr);
-    shown = dialog->addressEdit()->text();
-    dialog->reject();
+  OnNextDialog<ServerListDlg>([&shown](ServerListDlg& dialog) {
+    shown = dialog.addressEdit()->text();
+    dialog.reject();
   });
   EXPECT_TRUE(harness.frame().Dispatch(CommandId::Connect));
-  EXPECT_EQ(shown.toStdString(), host.AddressText());
+  EXPECT_EQ(shown, address);
 }
 
 }  // namespace

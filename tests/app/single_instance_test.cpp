@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFileInfo>
 #include <QImage>
 #include <QLocalSocket>
 #include <QProcess>
@@ -41,7 +40,7 @@ TEST(SingleInstance, ALaterStartAsksTheFirstToComeForward) {
 // parallel runs apart.
 uint16_t FreeUdpPort() {
   QUdpSocket probe;
-  probe.bind(QHostAddress::AnyIPv4, 0);
+  probe.bind(QHostAddress::LocalHost, 0);
   return probe.localPort();
 }
 

@@ -12,6 +12,7 @@
 #include "integration/child_process.h"
 #include "platform/udp_socket.h"
 #include "qtprofile/qt_profile.h"
+#include "support/test_identity.h"
 
 namespace vorn {
 namespace {
@@ -44,11 +45,8 @@ class TwoInstanceChat : public ::testing::Test {
   void WriteProfile(const QString& user, uint16_t port, uint32_t alice_colour) {
     QDir(dir_.path()).mkpath(user + QStringLiteral("/config"));
     QtProfile profile(dir_.filePath(user + QStringLiteral(".ini")));
-    profile.WriteString("Misc", "my_ip", "127.0.0.1");
+    WriteTestIdentity(profile, user.toStdString());
     profile.WriteString("Misc", "Port", std::to_string(port));
-    profile.WriteString("User Info", "NickName", user.toStdString());
-    profile.WriteString("User Info", "RealName", user.toStdString() + " Tester");
-    profile.WriteString("User Info", "email", user.toStdString() + "@example.org");
     if (alice_colour != 0) profile.WriteInt("Chat Colors", "Alice", static_cast<int32_t>(alice_colour));
   }
 
@@ -58,7 +56,6 @@ class TwoInstanceChat : public ::testing::Test {
     file.write(steps.join(QLatin1Char('\n')).toUtf8());
   }
 
-  // The program under its own X server, home and profile.
   // Under a real X server Qt loads the desktop's system libraries, which
   // keep a few allocations to the end on purpose; a leak check of the
   // program must not count theirs.
@@ -69,6 +66,7 @@ class TwoInstanceChat : public ::testing::Test {
     return "LSAN_OPTIONS=suppressions=" + file.fileName().toStdString() + ":print_suppressions=0";
   }
 
+  // The program under its own X server, home and profile.
   std::unique_ptr<ChildProcess> StartInstance(const QString& user, uint16_t server_port) {
     const std::string home = Path(user);
     return std::make_unique<ChildProcess>(std::vector<std::string>{
