@@ -13,6 +13,7 @@
 
 #include "app_prompts.h"
 #include "core_adapter.h"
+#include "dialog_buttons.h"
 #include "node/node.h"
 #include "text_convert.h"
 
@@ -70,13 +71,11 @@ void ColorSwatch::paintEvent(QPaintEvent*) {
 CNicknameDlg::CNicknameDlg(QWidget* parent) : QDialog(parent), nickname_(new QLineEdit(this)) {
   setWindowTitle(tr("Nickname"));
   nickname_->setMaxLength(static_cast<int>(kColorNicknameChars));
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  auto* buttons = OkCancel(this);
   ok_ = buttons->button(QDialogButtonBox::Ok);
   // An empty name would become a nameless value in the stored profile.
   ok_->setEnabled(false);
   connect(nickname_, &QLineEdit::textChanged, this, [this](const QString& text) { ok_->setEnabled(!text.isEmpty()); });
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel(tr("&Nickname:"), this));
   layout->addWidget(nickname_);
@@ -231,9 +230,7 @@ CColorsSheet::CColorsSheet(SettingsStore& store, std::string_view nickname, Dial
   tabs_->addTab(system_, tr("System Colors"));
   tabs_->addTab(nicknames_, tr("Nickname Colors"));
   tabs_->setCurrentIndex(nickname.empty() ? 0 : 1);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* buttons = OkCancel(this);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(tabs_);
   layout->addWidget(buttons);

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include "dialog_buttons.h"
 #include "settings/server_list_editing.h"
 #include "text_convert.h"
 
@@ -30,9 +31,7 @@ ServerPropsDlg::ServerPropsDlg(const ServerEntry& entry, Dialogs& dialogs, QWidg
   auto* fields = new QFormLayout;
   fields->addRow(tr("&Name:"), name_);
   fields->addRow(tr("IP &Address:"), address_);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* buttons = OkCancel(this);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(fields);
   layout->addWidget(buttons);

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "dialog_buttons.h"
 #include "settings/app_settings.h"
 #include "text_convert.h"
 
@@ -20,13 +21,6 @@ QLineEdit* Field(QWidget* parent, const std::string& text, size_t limit) {
 }
 
 std::string Text(const QLineEdit* edit) { return EncodeText(edit->text()); }
-
-QDialogButtonBox* OkCancel(QDialog* dialog) {
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, dialog);
-  QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-  QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-  return buttons;
-}
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "artwork.h"
+#include "dialog_buttons.h"
 
 namespace vorn {
 
@@ -28,12 +29,10 @@ AboutDlg::AboutDlg(QWidget* parent) : QDialog(parent) {
 
 WhoIsDlg::WhoIsDlg(QWidget* parent) : QDialog(parent), name_(new QLineEdit(this)) {
   setWindowTitle(QStringLiteral("Who Is?"));
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  auto* buttons = OkCancel(this);
   ok_ = buttons->button(QDialogButtonBox::Ok);
   ok_->setEnabled(false);
   connect(name_, &QLineEdit::textChanged, this, [this](const QString& text) { ok_->setEnabled(!text.isEmpty()); });
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel(tr("Player's &name:"), this));
   layout->addWidget(name_);

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "core_adapter.h"
+#include "dialog_buttons.h"
 #include "node/node.h"
 #include "settings/user_games_model.h"
 #include "text_convert.h"
@@ -149,9 +150,7 @@ CGamesSheet::CGamesSheet(SettingsStore& store, Dialogs& dialogs, FileChooser cho
     tabs_->addTab(page, tr("Game %1").arg(slot));
   }
   connect(tabs_, &QTabWidget::currentChanged, this, &CGamesSheet::OnPageChanged);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* buttons = OkCancel(this);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(tabs_);
   layout->addWidget(buttons);
