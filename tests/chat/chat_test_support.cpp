@@ -166,11 +166,6 @@ void ChatTrio::Tick(int32_t ms) {
   network.Deliver();
 }
 
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "vorn_chat_XXXXXX").string();
-  if (::mkdtemp(pattern.data()) != nullptr) path = pattern;
-}
-
 int CountSubtype(const std::vector<SentDatagram>& log, ChatSubtype subtype) {
   return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const SentDatagram& d) {
     auto view = ParseChatDatagram(d.bytes);

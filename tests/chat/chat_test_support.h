@@ -16,6 +16,7 @@
 #include "chat/chat.h"
 #include "platform/memory_profile.h"
 #include "platform/text.h"
+#include "support/temp_dir.h"
 
 namespace vorn {
 
@@ -166,13 +167,6 @@ struct ChatTrio {
   ChatNode a{"Alice", 5001, clock, network, files};
   ChatNode b{"Bob", 5002, clock, network, files};
   ChatNode c{"Carol", 5003, clock, network, files};
-};
-
-// A fresh directory under the system's temporary directory, removed after.
-struct TempDir {
-  TempDir();
-  ~TempDir() { std::filesystem::remove_all(path); }
-  std::filesystem::path path;
 };
 
 int CountSubtype(const std::vector<SentDatagram>& log, ChatSubtype subtype);

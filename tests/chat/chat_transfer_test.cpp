@@ -29,7 +29,7 @@ class ChatTransfer : public ::testing::Test {
   }
   // Bob offers a file of this size, and Alice learns of it.
   void Offer(const std::string& name, size_t size) {
-    WriteFile(dir.path / name, size);
+    WriteFile(dir.path() / name, size);
     trio.b.Type("/offer " + name);
     trio.network.Deliver();
   }
@@ -42,7 +42,7 @@ class ChatTransfer : public ::testing::Test {
   }
 
   TempDir dir;
-  ChatTrio trio{dir.path};
+  ChatTrio trio{dir.path()};
 };
 
 class ChatTransferSizes : public ChatTransfer, public ::testing::WithParamInterface<std::tuple<size_t, bool>> {};
@@ -55,8 +55,8 @@ TEST_P(ChatTransferSizes, FilesArriveByteExact) {
   trio.a.Type("/get bob 0 fetched.bin");
   RunUntilDownloaded(30000);
   EXPECT_FALSE(trio.a.chat->IsDownloading());
-  EXPECT_TRUE(ReadFile(dir.path / "fetched.bin") == ReadFile(dir.path / "offered.bin"));
-  EXPECT_EQ(std::filesystem::file_size(dir.path / "fetched.bin"), size);
+  EXPECT_TRUE(ReadFile(dir.path() / "fetched.bin") == ReadFile(dir.path() / "offered.bin"));
+  EXPECT_EQ(std::filesystem::file_size(dir.path() / "fetched.bin"), size);
   EXPECT_NE(trio.a.windows.Text("#chat").find("*** The transfer from Bob is complete ("), std::string::npos);
 }
 
@@ -64,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(SizesAndLoss, ChatTransferSizes,
                          ::testing::Combine(::testing::Values(0, 499, 500, 1000, 1000000), ::testing::Bool()));
 
 TEST_F(ChatTransfer, LastFragmentHeldBackIsSentOnTheNextAcknowledgement) {
-  WriteFile(dir.path / "small.bin", 300);
+  WriteFile(dir.path() / "small.bin", 300);
   // Bob's offer list does not reach Alice at first: it stays unacknowledged.
   trio.network.SetDropRule([&](const SentDatagram& d) { return d.from == trio.b.address && d.to == trio.a.address; });
   trio.b.Type("/offer small.bin");
@@ -75,7 +75,7 @@ TEST_F(ChatTransfer, LastFragmentHeldBackIsSentOnTheNextAcknowledgement) {
   trio.network.Deliver();
   EXPECT_TRUE(trio.a.chat->IsDownloading());  // held back behind the offer list
   RunUntilDownloaded(3);
-  EXPECT_EQ(ReadFile(dir.path / "copy.bin"), ReadFile(dir.path / "small.bin"));
+  EXPECT_EQ(ReadFile(dir.path() / "copy.bin"), ReadFile(dir.path() / "small.bin"));
   EXPECT_NE(trio.b.windows.Text("#chat").find("*** File transfer to Alice has completed.\r\n"), std::string::npos);
   // 300 bytes in 2001 ms: the rate divides first.
   EXPECT_NE(trio.a.windows.Text("#chat").find("*** The transfer from Bob is complete (0 bytes/sec).\r\n"),
@@ -113,12 +113,12 @@ TEST_F(ChatTransfer, LateCopiesFromTheLastTransferDisturbNeitherSideOfTheNext) {
   EXPECT_TRUE(trio.a.chat->IsDownloading()) << "the old last fragment ended the new download";
   trio.network.SetDropRule(nullptr);
   RunUntilDownloaded(5);
-  EXPECT_EQ(ReadFile(dir.path / "big.copy"), ReadFile(dir.path / "big.bin"));
+  EXPECT_EQ(ReadFile(dir.path() / "big.copy"), ReadFile(dir.path() / "big.bin"));
 }
 
 TEST_F(ChatTransfer, GetAndOfferErrorLines) {
   Offer("offered.bin", 10);
-  WriteFile(dir.path / "mine.bin", 3000);
+  WriteFile(dir.path() / "mine.bin", 3000);
   auto expect = [&](std::string_view line, std::string_view printed) {
     trio.a.windows.ClearText();
     trio.a.Type(line);
@@ -139,11 +139,11 @@ TEST_F(ChatTransfer, GetAndOfferErrorLines) {
   // /xget overwrites what /get refuses.
   expect("/xget bob 0 mine.bin", "*** Getting file #0 from Bob as \"mine.bin\".\r\n"
                                  "*** The transfer from Bob is complete (10000 bytes/sec).\r\n");
-  EXPECT_EQ(ReadFile(dir.path / "mine.bin"), ReadFile(dir.path / "offered.bin"));
+  EXPECT_EQ(ReadFile(dir.path() / "mine.bin"), ReadFile(dir.path() / "offered.bin"));
 }
 
 TEST_F(ChatTransfer, OfferSlotsAreNotReusedUntilAllAreWithdrawn) {
-  WriteFile(dir.path / "f.bin", 1);
+  WriteFile(dir.path() / "f.bin", 1);
   for (int i = 0; i < 10; ++i) trio.b.Type("/offer f.bin");
   trio.b.Type("/deoffer 3");
   trio.b.windows.ClearText();

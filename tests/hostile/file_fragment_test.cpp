@@ -37,7 +37,7 @@ hostile::Bytes FragmentPayload(uint16_t count, uint32_t offset, size_t data_byte
 class FragmentAttack : public ::testing::Test {
  protected:
   void SetUp() override {
-    WriteFile(dir.path / "offered.bin", kFileSize);
+    WriteFile(dir.path() / "offered.bin", kFileSize);
     trio.b.Type("/offer offered.bin");
     trio.network.Deliver();
   }
@@ -62,12 +62,12 @@ class FragmentAttack : public ::testing::Test {
   }
   void ExpectWholeFileArrived() {
     EXPECT_FALSE(trio.a.chat->IsDownloading());
-    EXPECT_EQ(ReadFile(dir.path / "fetched.bin"), ReadFile(dir.path / "offered.bin"));
+    EXPECT_EQ(ReadFile(dir.path() / "fetched.bin"), ReadFile(dir.path() / "offered.bin"));
   }
 
   static constexpr size_t kFileSize = 1234;
   TempDir dir;
-  ChatTrio trio{dir.path};
+  ChatTrio trio{dir.path()};
   uint32_t serial_ = 50000;
 };
 
@@ -91,7 +91,7 @@ TEST_F(FragmentAttack, LyingOffsetsAndCountsFromTheSourceWriteNothing) {
     FragmentToAlice(trio.b.address, "Bob", hostile::Truncated(header, size));
   }
   EXPECT_TRUE(trio.a.chat->IsDownloading());
-  EXPECT_EQ(std::filesystem::file_size(dir.path / "fetched.bin"), 0u);
+  EXPECT_EQ(std::filesystem::file_size(dir.path() / "fetched.bin"), 0u);
   RunUntilDownloaded();
   ExpectWholeFileArrived();
 }
@@ -105,7 +105,7 @@ TEST_F(FragmentAttack, UsersWhoWereNotAskedCanNeitherFeedNorEndTheDownload) {
     Deliver(trio.a, from, "Carol", ChatSubtype::NoFileOffered, {});
   }
   EXPECT_TRUE(trio.a.chat->IsDownloading());
-  EXPECT_EQ(std::filesystem::file_size(dir.path / "fetched.bin"), 0u);
+  EXPECT_EQ(std::filesystem::file_size(dir.path() / "fetched.bin"), 0u);
   RunUntilDownloaded();
   ExpectWholeFileArrived();
 }

@@ -123,7 +123,7 @@ class DosboxEndToEnd : public ::testing::Test {
   DosboxSetup setup_;
   const Deadline end_ = std::chrono::steady_clock::now() + 85s;
   // Declared before the processes, so it is removed only after they ended.
-  ScratchDir scratch_;
+  TempDir scratch_;
   std::array<VorndNode, kNodes> nodes_;
   std::array<std::unique_ptr<DosboxInstance>, kNodes> dosboxes_;
 };

@@ -144,16 +144,6 @@ std::optional<DosboxSetup> FindDosboxSetup(std::string& why) {
   return DosboxSetup{*dosbox, *timeout, *files};
 }
 
-ScratchDir::ScratchDir() {
-  std::string pattern = (fs::temp_directory_path() / "vorn_dosbox_XXXXXX").string();
-  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code error;
-  if (!path_.empty()) fs::remove_all(path_, error);
-}
-
 ScratchProcess::ScratchProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extra_env,
                                fs::path log)
     : log_(std::move(log)) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/peer_address.h"
+#include "support/temp_dir.h"
 
 namespace vorn::dosbox_e2e {
 
@@ -29,20 +30,6 @@ struct DosboxSetup {
 // Looks in $VORN_DOSBOX_DIR, then beside every folder above the test
 // binary, then in the usual places; nullopt with the reason in why.
 std::optional<DosboxSetup> FindDosboxSetup(std::string& why);
-
-// A fresh folder under the temporary directory, removed with everything in
-// it when this goes. Whatever runs in it must have ended by then.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 // A child process in a process group of its own, with standard input from
 // /dev/null and its output in a log file. extra_env entries "NAME=VALUE"

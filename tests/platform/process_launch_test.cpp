@@ -12,24 +12,13 @@
 #include <thread>
 #include <unistd.h>
 
+#include "support/temp_dir.h"
+
 namespace vorn {
 namespace {
 
 namespace fs = std::filesystem;
 using Words = std::vector<std::string>;
-
-// A fresh directory under the system's temporary directory, removed after.
-struct TempDir {
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "vorn-launch-XXXXXX").string();
-    path = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
-  fs::path path;
-};
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path);
@@ -76,20 +65,20 @@ TEST(SpawnProcess, RunsInItsDirectoryAndLeavesOursAlone) {
   TempDir dir;
   const fs::path before = fs::current_path();
   const Words argv = {"/bin/sh", "-c", "pwd > cwd.txt; printf '%s|' \"$@\" > args.txt", "sh", "a b", "c"};
-  const SpawnResult result = SpawnProcess(argv, dir.path.string());
+  const SpawnResult result = SpawnProcess(argv, dir.path().string());
   ASSERT_EQ(result.error, 0);
   EXPECT_EQ(fs::current_path(), before);
   EXPECT_EQ(WaitExit(result.pid), 0);
-  EXPECT_EQ(ReadFile(dir.path / "cwd.txt"), fs::canonical(dir.path).string() + "\n");
-  EXPECT_EQ(ReadFile(dir.path / "args.txt"), "a b|c|");
+  EXPECT_EQ(ReadFile(dir.path() / "cwd.txt"), fs::canonical(dir.path()).string() + "\n");
+  EXPECT_EQ(ReadFile(dir.path() / "args.txt"), "a b|c|");
 }
 
 TEST(SpawnProcess, ReportsTheErrnoOfWhatFailed) {
   TempDir dir;
-  EXPECT_EQ(SpawnProcess(Words{(dir.path / "missing").string()}, "").error, ENOENT);
+  EXPECT_EQ(SpawnProcess(Words{(dir.path() / "missing").string()}, "").error, ENOENT);
   EXPECT_EQ(SpawnProcess(Words{"vorn-no-such-program-anywhere"}, "").error, ENOENT);
-  EXPECT_EQ(SpawnProcess(Words{"/bin/true"}, (dir.path / "missing").string()).error, ENOENT);
-  EXPECT_EQ(SpawnProcess(Words{dir.path.string()}, "").error, EACCES);
+  EXPECT_EQ(SpawnProcess(Words{"/bin/true"}, (dir.path() / "missing").string()).error, ENOENT);
+  EXPECT_EQ(SpawnProcess(Words{dir.path().string()}, "").error, EACCES);
   EXPECT_EQ(SpawnProcess(Words{}, "").error, ENOENT);
 }
 
@@ -105,18 +94,18 @@ TEST(SpawnProcess, PassesOnNoDescriptorButTheStandardThree) {
 
 TEST(LaunchDetached, LeavesNoZombieBehind) {
   TempDir dir;
-  ASSERT_EQ(LaunchDetached(Words{"/bin/sh", "-c", "echo $$ > pid.tmp && mv pid.tmp pid.txt"}, dir.path.string()), 0);
+  ASSERT_EQ(LaunchDetached(Words{"/bin/sh", "-c", "echo $$ > pid.tmp && mv pid.tmp pid.txt"}, dir.path().string()), 0);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   pid_t pid = 0;
   // kill() still finds a zombie; only a reaped child is gone.
   while (std::chrono::steady_clock::now() < deadline) {
-    if (pid == 0) pid = static_cast<pid_t>(std::atoi(ReadFile(dir.path / "pid.txt").c_str()));
+    if (pid == 0) pid = static_cast<pid_t>(std::atoi(ReadFile(dir.path() / "pid.txt").c_str()));
     if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   ASSERT_GT(pid, 0);
   EXPECT_NE(::kill(pid, 0), 0);
-  EXPECT_EQ(LaunchDetached(Words{(dir.path / "missing").string()}, ""), ENOENT);
+  EXPECT_EQ(LaunchDetached(Words{(dir.path() / "missing").string()}, ""), ENOENT);
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ class ChatMesh {
   Program& node(size_t i) { return *nodes_[i]; }
   // How many rounds of lines it took until every node heard every other.
   int warm_up_rounds() const { return warm_up_rounds_; }
-  const ScratchDir& dir() const { return dir_; }
+  const TempDir& dir() const { return dir_; }
   // The end of every node's output, for failure messages.
   std::string AllOutputs() const;
 
@@ -54,7 +54,7 @@ class ChatMesh {
   std::string JoinAll();
   bool EveryoneHeardRound(int round) const;
 
-  ScratchDir dir_;
+  TempDir dir_;
   std::unique_ptr<Program> proxy_;
   std::array<std::unique_ptr<Program>, kChatNodes> nodes_;
   std::array<std::unique_ptr<Link>, kChatNodes> links_;  // none for the host

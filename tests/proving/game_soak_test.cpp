@@ -54,7 +54,7 @@ class GameSoak : public ::testing::Test {
     for (size_t i = 0; i < count; ++i) EXPECT_EQ(nodes_[i]->Stop(SIGINT), 0) << nodes_[i]->Tail();
   }
 
-  ScratchDir dir_;
+  TempDir dir_;
   std::array<std::unique_ptr<Program>, kPlayers> nodes_;
   std::array<FakeDosbox, kPlayers> players_;
 };

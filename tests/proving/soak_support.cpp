@@ -53,16 +53,6 @@ int64_t ResidentKiB(pid_t pid) {
   return -1;
 }
 
-ScratchDir::ScratchDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "vorn-soak-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code ignored;
-  if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-}
-
 Program::Program(const std::vector<std::string>& argv) {
   int in[2], out[2];
   if (::pipe2(in, O_CLOEXEC) != 0) return;
@@ -162,7 +152,7 @@ std::optional<int> Program::Stop(int signal, std::chrono::milliseconds limit) {
   return WEXITSTATUS(status);
 }
 
-std::vector<std::string> VorndCommand(const ScratchDir& dir, const std::string& nick, uint16_t port,
+std::vector<std::string> VorndCommand(const TempDir& dir, const std::string& nick, uint16_t port,
                                       const std::vector<std::string>& extra) {
   std::vector<std::string> argv = {VORND_PATH, "--config", dir.File(nick + ".conf"), "--my-ip", "127.0.0.1", "--port",
                                    std::to_string(port), "--nick", nick, "--real-name", nick + " Player", "--email",

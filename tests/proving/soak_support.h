@@ -18,6 +18,7 @@
 
 #include "platform/peer_address.h"
 #include "platform/udp_socket.h"
+#include "support/temp_dir.h"
 
 namespace vorn::soak {
 
@@ -32,21 +33,6 @@ uint16_t FreeUdpPort();
 
 // Resident memory of a process in KiB from /proc/PID/status; -1 when unknown.
 int64_t ResidentKiB(pid_t pid);
-
-// A directory of its own under the system's temporary directory, removed
-// with everything in it at the end.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
 
 // One of our programs as a child: its standard input is a pipe the test
 // writes lines to, its output (both streams) is collected by a thread, so
@@ -86,7 +72,7 @@ class Program {
 };
 
 // The command line of a vornd on loopback with its own profile file.
-std::vector<std::string> VorndCommand(const ScratchDir& dir, const std::string& nick, uint16_t port,
+std::vector<std::string> VorndCommand(const TempDir& dir, const std::string& nick, uint16_t port,
                                       const std::vector<std::string>& extra);
 
 // A stand-in for one DOSBox: it registers with a node's DOSBox driver and

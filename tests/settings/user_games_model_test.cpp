@@ -6,23 +6,13 @@
 #include <fstream>
 #include <unistd.h>
 
+#include "support/temp_dir.h"
+
 namespace vorn {
 namespace {
 
 namespace fs = std::filesystem;
 using Words = std::vector<std::string>;
-
-struct TempDir {
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "vorn-games-XXXXXX").string();
-    path = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path, ignored);
-  }
-  fs::path path;
-};
 
 void WriteScript(const fs::path& path, const std::string& body) {
   std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
@@ -69,12 +59,12 @@ TEST(UserGameCommand, IsProgramBlankArgumentsWithoutATrailingBlank) {
 // game's directory, where it starts.
 TEST(UserGameCommand, KeepsAnExistingProgramPathWhole) {
   TempDir dir;
-  fs::create_directory(dir.path / "my games");
-  WriteScript(dir.path / "my games" / "run game", "exit 0");
-  const std::string program = (dir.path / "my games" / "run game").string();
+  fs::create_directory(dir.path() / "my games");
+  WriteScript(dir.path() / "my games" / "run game", "exit 0");
+  const std::string program = (dir.path() / "my games" / "run game").string();
   EXPECT_EQ(UserGameArgv(UserGame{"G", program, "-x 'y z'", "", ""}), (Words{program, "-x", "y z"}));
-  EXPECT_EQ(UserGameArgv(UserGame{"G", "my games/run game", "", dir.path.string(), ""}), Words{"my games/run game"});
-  EXPECT_EQ(UserGameArgv(UserGame{"G", "my games/none", "", dir.path.string(), ""}), (Words{"my", "games/none"}));
+  EXPECT_EQ(UserGameArgv(UserGame{"G", "my games/run game", "", dir.path().string(), ""}), Words{"my games/run game"});
+  EXPECT_EQ(UserGameArgv(UserGame{"G", "my games/none", "", dir.path().string(), ""}), (Words{"my", "games/none"}));
 }
 
 TEST(GamePage, MayBeLeftUnlessEditedIntoAnIncompleteSlot) {
