@@ -28,40 +28,23 @@ constexpr IpxSocket kNoEchoSocket = {0x68, 0x46};
 // first broadcast until a message-of-the-day request, and which records the
 // relayed copies that reach its own player.
 struct RelayRig {
-  RelayRig() {
-    server.RegisterHandlers(dispatcher);
-    dispatcher.SetHandler(kTypeBroadcastFrame, [this](std::span<const uint8_t> datagram, PeerAddress sender) {
-      allocation_count::CountOnThisThread(true);
-      server.OnBroadcastFrame(datagram, sender);
-    });
-    dispatcher.SetHandler(kTypeMotdRequest, [this](std::span<const uint8_t> datagram, PeerAddress sender) {
-      allocation_count::CountOnThisThread(false);
-      server.OnMotdRequest(datagram, sender);
-    });
-    dispatcher.SetHandler(kTypeGameFrame, [this](std::span<const uint8_t>, PeerAddress) { ++own_copies; });
-    EndpointConfig config;
-    config.port = 0;
-    config.my_ip = "127.0.0.1";
-    started = endpoint.OpenUdpEndpoint(config) && endpoint.StartReceiveThread();
-  }
-  ~RelayRig() { endpoint.CloseUdpEndpoint(); }
-  PeerAddress address() const { return addresses.local.Load(); }
-
-  ManualClock clock;
-  EventLoop loop{clock, EventLoop::Idle::AdvanceClock};
-  RecordingWindow window;
-  ScriptedDialogs dialogs;
-  SharedAddresses addresses;
-  Dispatcher dispatcher;
-  UdpEndpoint endpoint{clock, dialogs, window, addresses, dispatcher};
-  RecordingConnector connector{window};
-  LocalServer server{{clock, loop, window, endpoint, addresses, connector}};
   std::atomic<int> own_copies{0};
-  bool started = false;
+  ServerHarness harness{[this](ServerHarness& h) {
+    h.dispatcher.SetHandler(kTypeBroadcastFrame, [&h](std::span<const uint8_t> datagram, PeerAddress sender) {
+      allocation_count::CountOnThisThread(true);
+      h.server.OnBroadcastFrame(datagram, sender);
+    });
+    h.dispatcher.SetHandler(kTypeMotdRequest, [&h](std::span<const uint8_t> datagram, PeerAddress sender) {
+      allocation_count::CountOnThisThread(false);
+      h.server.OnMotdRequest(datagram, sender);
+    });
+    h.dispatcher.SetHandler(kTypeGameFrame, [this](std::span<const uint8_t>, PeerAddress) { ++own_copies; });
+  }};
 };
 
 TEST(RelayAllocation, RelayingToEveryPlayerAndTheOwnOneDoesNotAllocate) {
-  RelayRig rig;
+  RelayRig relay;
+  ServerHarness& rig = relay.harness;
   ASSERT_TRUE(rig.started);
   // The server's own player, as in local server mode: it greets its own
   // address and takes that address for its server's.
@@ -90,7 +73,7 @@ TEST(RelayAllocation, RelayingToEveryPlayerAndTheOwnOneDoesNotAllocate) {
   ASSERT_TRUE(players[0].Sync(rig.address()).has_value());
 
   EXPECT_EQ(allocation_count::Total() - before, 0u);
-  EXPECT_EQ(rig.own_copies.load(), kFrames);
+  EXPECT_EQ(relay.own_copies.load(), kFrames);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // node: a manual clock, a test loop, a recording window and a connector that
 // only records, so tests drive admission, relay and liveness with fake
 // clients and call the tick themselves.
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -37,8 +38,10 @@ class RecordingConnector final : public Connector {
 };
 
 struct ServerHarness {
-  ServerHarness() {
+  // more_handlers may replace or add handlers before the receive thread runs.
+  explicit ServerHarness(const std::function<void(ServerHarness&)>& more_handlers = {}) {
     server.RegisterHandlers(dispatcher);
+    if (more_handlers) more_handlers(*this);
     EndpointConfig config;
     config.port = 0;
     config.my_ip = "127.0.0.1";
