@@ -21,7 +21,7 @@ void ClientHandlers::Register(Dispatcher& dispatcher) {
   auto post = [this](ServerReply reply) {
     return [this, reply](std::span<const uint8_t>, PeerAddress) { board_.Post(reply); };
   };
-  dispatcher.SetHandler(kTypeAccepted, [this](std::span<const uint8_t> d, PeerAddress) { OnAccepted(d); });
+  dispatcher.SetHandler(kTypeAccepted, [this](std::span<const uint8_t> d, PeerAddress s) { OnAccepted(d, s); });
   dispatcher.SetHandler(kTypeByeAcknowledged, post(ServerReply::kByeAcknowledged));
   dispatcher.SetHandler(kTypeRejectedNickname, post(ServerReply::kNicknameRejected));
   dispatcher.SetHandler(kTypeRejectedFull, post(ServerReply::kSubnetFull));
@@ -40,10 +40,10 @@ void ClientHandlers::Register(Dispatcher& dispatcher) {
   });
 }
 
-void ClientHandlers::OnAccepted(std::span<const uint8_t> datagram) {
+void ClientHandlers::OnAccepted(std::span<const uint8_t> datagram, PeerAddress source) {
   std::optional<AddressMessage> message = ParseAddressMessage(datagram);
   if (!message) return;
-  board_.PostAcceptance(message->address, datagram.size());
+  board_.PostAcceptance(message->address, datagram.size(), source);
 }
 
 // A welcome names the address every later datagram is wrapped for, so one

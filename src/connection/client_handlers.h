@@ -28,7 +28,7 @@ class ClientHandlers {
   // Registers "2", "4", "n", "7", "8", ">", "6", "v", "w" and "-".
   void Register(Dispatcher& dispatcher);
 
-  void OnAccepted(std::span<const uint8_t> datagram);
+  void OnAccepted(std::span<const uint8_t> datagram, PeerAddress source);
   void OnProxyWelcome(std::span<const uint8_t> datagram, PeerAddress source);
   void ReplyToPing(std::span<const uint8_t> datagram, PeerAddress source);
 

@@ -101,9 +101,15 @@ bool Connection::SayHello(PeerAddress target) {
   return true;
 }
 
+// The server is whoever answered: a machine with several addresses (or our
+// own, dialled under the address that peers see) answers from the one its
+// kernel picks, and its relays and pings come from there too. Only the
+// dialled port is required of it.
 void Connection::AdoptServer() {
+  const PeerAddress answered = board_.Observed().source;
+  const PeerAddress server = answered.IsSet() && answered.port == target_.port ? answered : target_;
   // Set before it is shown, so the server's first ping finds it.
-  addresses_.server.Store(target_);
+  addresses_.server.Store(server);
   Announce(kConnected);
   ApplyObservedAddress();
 }

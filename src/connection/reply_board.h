@@ -22,11 +22,12 @@ enum class ServerReply : int {
   kProxyWelcome = 10,
 };
 
-// The acceptance as it arrived: its length, and the address it reported
-// when it was long enough to carry one (address 0 otherwise).
+// The acceptance as it arrived: its length, the address it reported when it
+// was long enough to carry one (address 0 otherwise), and where it came from.
 struct ObservedAcceptance {
   PeerAddress address;
   uint16_t length = 0;
+  PeerAddress source;
 };
 
 class ReplyBoard {
@@ -35,8 +36,8 @@ class ReplyBoard {
   void Reset() { reply_.store(ServerReply::kNone, std::memory_order_release); }
   void Post(ServerReply reply) { reply_.store(reply, std::memory_order_release); }
 
-  // The receive thread: the acceptance's address first, then the code.
-  void PostAcceptance(std::optional<PeerAddress> address, size_t length);
+  // The receive thread: the acceptance's address and source first, then the code.
+  void PostAcceptance(std::optional<PeerAddress> address, size_t length, PeerAddress source);
   ObservedAcceptance Observed() const;
 
   // A proxy welcome is taken once, and only while the greeting waits.
@@ -48,10 +49,12 @@ class ReplyBoard {
   // Address (32 bits), port (16) and length (16) in one word, so a second
   // acceptance can never leave the address of one with the length of another.
   std::atomic<uint64_t> observed_{0};
+  std::atomic<uint64_t> observed_source_{0};
   std::atomic<bool> proxy_welcome_expected_{false};
 };
 
-inline void ReplyBoard::PostAcceptance(std::optional<PeerAddress> address, size_t length) {
+inline void ReplyBoard::PostAcceptance(std::optional<PeerAddress> address, size_t length, PeerAddress source) {
+  observed_source_.store(uint64_t{source.ip} << 16 | source.port, std::memory_order_release);
   PeerAddress seen = address.value_or(PeerAddress{});
   uint16_t clamped = length > 0xFFFF ? 0xFFFF : static_cast<uint16_t>(length);
   observed_.store(uint64_t{seen.ip} << 32 | uint64_t{seen.port} << 16 | clamped, std::memory_order_release);
@@ -60,7 +63,10 @@ inline void ReplyBoard::PostAcceptance(std::optional<PeerAddress> address, size_
 
 inline ObservedAcceptance ReplyBoard::Observed() const {
   uint64_t word = observed_.load(std::memory_order_acquire);
-  return {{static_cast<uint32_t>(word >> 32), static_cast<uint16_t>(word >> 16)}, static_cast<uint16_t>(word)};
+  uint64_t source = observed_source_.load(std::memory_order_acquire);
+  return {{static_cast<uint32_t>(word >> 32), static_cast<uint16_t>(word >> 16)},
+          static_cast<uint16_t>(word),
+          {static_cast<uint32_t>(source >> 16), static_cast<uint16_t>(source)}};
 }
 
 }  // namespace vorn

@@ -105,7 +105,7 @@ bool DosboxDriver::Register(const LinkInfo& info, std::span<uint8_t>& ring) {
 
 void DosboxDriver::Close() { linked_.store(false, std::memory_order_release); }
 
-void DosboxDriver::Deliver(PeerAddress sender, std::span<const uint8_t> frame) {
+void DosboxDriver::Deliver(PeerAddress sender, std::span<const uint8_t> frame, bool broadcast) {
   PeerAddress client;
   PeerAddress node;
   {
@@ -120,7 +120,8 @@ void DosboxDriver::Deliver(PeerAddress sender, std::span<const uint8_t> frame) {
     }
   }
   std::array<uint8_t, kIpxMaxPacketSize> packet;
-  const size_t size = client.IsSet() ? BuildPacketFromFrame(packet, frame, sender, node) : 0;
+  const PeerAddress destination = broadcast ? kIpxBroadcastNode : node;
+  const size_t size = client.IsSet() ? BuildPacketFromFrame(packet, frame, sender, destination) : 0;
   if (size == 0) {
     Bump(DosboxCounter::kUndeliverable);
     return;

@@ -59,7 +59,7 @@ class DosboxDriver final : public Driver {
   // Learns the own node and hands over the ring. When a registered DOSBox
   // still holds another node, says so in the message window.
   bool Register(const LinkInfo& info, std::span<uint8_t>& ring) override;
-  void Deliver(PeerAddress sender, std::span<const uint8_t> frame) override;
+  void Deliver(PeerAddress sender, std::span<const uint8_t> frame, bool broadcast) override;
   GameQuery QueryGame() override;
   bool WaitForEvent(int32_t timeout_ms) override;
   void Wake() override;

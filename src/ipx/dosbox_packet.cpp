@@ -95,13 +95,13 @@ SlotPacket ToSlotPacket(const IpxPacket& packet, int32_t sequence) {
 }
 
 size_t BuildPacketFromFrame(std::span<uint8_t> out, std::span<const uint8_t> frame, PeerAddress sender,
-                            PeerAddress client_node) {
+                            PeerAddress destination) {
   std::optional<GameFrame> parsed = ParseGameFrame(frame);
   if (!parsed) return 0;
   IpxHeader header;
   header.packet_type = kIpxPacketType;
   header.destination_network = kClientNetwork;
-  header.destination_node = client_node;
+  header.destination_node = destination;
   header.destination_socket = parsed->destination_socket;
   header.source_network = kClientNetwork;  // every player shares the client's network
   header.source_node = sender;

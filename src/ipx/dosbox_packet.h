@@ -64,10 +64,13 @@ SlotPacket ToSlotPacket(const IpxPacket& packet, int32_t sequence);
 // reached anyway.
 inline bool IsReachableNode(PeerAddress node) { return (node.ip >> 24) != 0; }
 
-// The IPX packet for a game frame from sender to the client at client_node.
-// Returns the size written, 0 when the frame is not a game frame or does not
-// fit into out.
+// The destination node FF FF FF FF FF FF: a packet to everyone.
+inline constexpr PeerAddress kIpxBroadcastNode{0xFFFFFFFF, 0xFFFF};
+
+// The IPX packet for a game frame from sender to destination (the client's
+// node, or kIpxBroadcastNode). Returns the size written, 0 when the frame is
+// not a game frame or does not fit into out.
 size_t BuildPacketFromFrame(std::span<uint8_t> out, std::span<const uint8_t> frame, PeerAddress sender,
-                            PeerAddress client_node);
+                            PeerAddress destination);
 
 }  // namespace vorn

@@ -140,8 +140,8 @@ bool DriverLink::RestartDriverLink() {
   return OpenDriverLink();
 }
 
-void DriverLink::DeliverToDriver(PeerAddress sender, std::span<const uint8_t> frame) {
-  if (IsOpen()) ports_.driver.Deliver(sender, frame);
+void DriverLink::DeliverToDriver(PeerAddress sender, std::span<const uint8_t> frame, bool broadcast) {
+  if (IsOpen()) ports_.driver.Deliver(sender, frame, broadcast);
 }
 
 GameQuery DriverLink::QueryDriverGame() {

@@ -55,8 +55,9 @@ class DriverLink {
   bool RestartDriverLink();
 
   // Receive thread: one received game frame, header included, for the local
-  // game. Dropped while the link is closed.
-  void DeliverToDriver(PeerAddress sender, std::span<const uint8_t> frame);
+  // game; broadcast: one the server relayed to everyone. Dropped while the
+  // link is closed.
+  void DeliverToDriver(PeerAddress sender, std::span<const uint8_t> frame, bool broadcast = false);
   // Receive thread: which game runs; socket 0 (no game) while closed.
   GameQuery QueryDriverGame();
 

@@ -79,7 +79,8 @@ void GameForwarder::OnGameFrame(std::span<const uint8_t> frame, PeerAddress send
   const bool chat = IsChatFrame(frame);
   SenderHistory& history = relayed ? relayed_senders_ : senders_;
   if (!chat && !history.AcceptFrame(sender, SequenceOf(frame), clock_.NowMs())) return;
-  link_.DeliverToDriver(sender, frame);
+  // The server relays nothing but broadcasts.
+  link_.DeliverToDriver(sender, frame, relayed);
   if (chat && hooks_.on_chat_packet) hooks_.on_chat_packet(sender, frame.subspan(kGameFrameHeaderSize));
 }
 

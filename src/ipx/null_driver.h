@@ -13,7 +13,7 @@ class NullDriver final : public Driver {
     return false;
   }
   bool Register(const LinkInfo&, std::span<uint8_t>&) override { return false; }
-  void Deliver(PeerAddress, std::span<const uint8_t>) override {}
+  void Deliver(PeerAddress, std::span<const uint8_t>, bool) override {}
   GameQuery QueryGame() override { return {}; }
   bool WaitForEvent(int32_t) override { return false; }
   void Wake() override {}

@@ -22,12 +22,13 @@ bool SimulatedDriver::Register(const LinkInfo& info, std::span<uint8_t>& ring) {
   return true;
 }
 
-void SimulatedDriver::Deliver(PeerAddress sender, std::span<const uint8_t> frame) {
+void SimulatedDriver::Deliver(PeerAddress sender, std::span<const uint8_t> frame, bool broadcast) {
   {
     std::lock_guard lock(mutex_);
     if (delivery_count_ < deliveries_.size()) {
       StoredDelivery& stored = deliveries_[delivery_count_];
       stored.sender = sender;
+      stored.broadcast = broadcast;
       stored.size = std::min(frame.size(), stored.frame.size());
       std::copy_n(frame.begin(), stored.size, stored.frame.begin());
     }
@@ -38,6 +39,7 @@ void SimulatedDriver::Deliver(PeerAddress sender, std::span<const uint8_t> frame
 
 GameQuery SimulatedDriver::QueryGame() {
   std::lock_guard lock(mutex_);
+  ++query_count_;
   return game_;
 }
 
@@ -119,9 +121,16 @@ std::vector<SimulatedDriver::Delivery> SimulatedDriver::Deliveries() const {
   std::vector<Delivery> result;
   for (size_t i = 0; i < std::min(delivery_count_, deliveries_.size()); ++i) {
     const StoredDelivery& stored = deliveries_[i];
-    result.push_back({stored.sender, {stored.frame.begin(), stored.frame.begin() + static_cast<ptrdiff_t>(stored.size)}});
+    result.push_back({stored.sender,
+                      {stored.frame.begin(), stored.frame.begin() + static_cast<ptrdiff_t>(stored.size)},
+                      stored.broadcast});
   }
   return result;
+}
+
+size_t SimulatedDriver::QueryCount() const {
+  std::lock_guard lock(mutex_);
+  return query_count_;
 }
 
 size_t SimulatedDriver::DeliveryCount() const {

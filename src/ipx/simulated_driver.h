@@ -36,6 +36,7 @@ class SimulatedDriver final : public Driver {
   struct Delivery {
     PeerAddress sender;
     std::vector<uint8_t> frame;
+    bool broadcast = false;
   };
 
   SimulatedDriver();
@@ -43,7 +44,7 @@ class SimulatedDriver final : public Driver {
   // ---- Driver ----
   bool Open(uint32_t& error_code) override;
   bool Register(const LinkInfo& info, std::span<uint8_t>& ring) override;
-  void Deliver(PeerAddress sender, std::span<const uint8_t> frame) override;
+  void Deliver(PeerAddress sender, std::span<const uint8_t> frame, bool broadcast) override;
   GameQuery QueryGame() override;
   bool WaitForEvent(int32_t timeout_ms) override;
   void Wake() override;
@@ -72,6 +73,7 @@ class SimulatedDriver final : public Driver {
   bool IsOpen() const;
   std::vector<LinkInfo> Registrations() const;
   std::vector<Delivery> Deliveries() const;
+  size_t QueryCount() const;
   size_t DeliveryCount() const;
   // Waits (bounded, in real time) until count frames were delivered.
   bool WaitForDeliveries(size_t count, std::chrono::milliseconds limit) const;
@@ -82,6 +84,7 @@ class SimulatedDriver final : public Driver {
  private:
   struct StoredDelivery {
     PeerAddress sender;
+    bool broadcast = false;
     size_t size = 0;
     std::array<uint8_t, kMaxDatagram> frame{};
   };
@@ -101,6 +104,7 @@ class SimulatedDriver final : public Driver {
   bool refuse_registration_ = false;
   int32_t next_sequence_ = 1;
   GameQuery game_;
+  size_t query_count_ = 0;
   std::vector<LinkInfo> registrations_;
   std::vector<StoredDelivery> deliveries_;  // capacity kRecordedDeliveries
   size_t delivery_count_ = 0;

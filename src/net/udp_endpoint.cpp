@@ -134,10 +134,14 @@ size_t UdpEndpoint::SendEachDirectly(std::span<const PeerAddress> targets, PeerA
     for (size_t i = 0; i < count; ++i) done += Observed(others[i], results[i]) >= 0 ? 1 : 0;
   }
   if (own_copies == 0) return done;
-  // What the socket would have handed back, read by the same rules.
+  // This node's own relay: it is the server here, whatever address the
+  // connection knows the server by, so no comparison of addresses applies.
   std::array<uint8_t, kMaxSendSize> joined;
   const std::span<const uint8_t> datagram = Join(joined, head, body);
-  for (; own_copies > 0; --own_copies, ++done) HandleDatagram(datagram, self);
+  for (; own_copies > 0; --own_copies, ++done) {
+    std::optional<Framed> framed = FrameDatagram(datagram, self, {}, self);
+    if (framed) dispatcher_.DispatchDatagram(framed->datagram, framed->source, framed->relayed);
+  }
   return done;
 }
 

@@ -69,7 +69,7 @@ class UdpEndpoint {
   // every target, as SendPacket would to each, but with one system call for
   // all of them while no proxy is set. A copy for this node's own address
   // then does not go through the kernel and back: once the other copies have
-  // left, it is framed and dispatched at once, as if it had just been read.
+  // left, it is dispatched at once as a relay of this node's own server.
   // Returns how many copies were sent or handled.
   size_t SendCopies(std::span<const PeerAddress> targets, std::span<const uint8_t> head,
                     std::span<const uint8_t> body) const;

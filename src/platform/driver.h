@@ -49,10 +49,12 @@ class Driver {
   // publishes the hand-over word last. On false the ring is left unset and
   // the program never touches it.
   virtual bool Register(const LinkInfo& info, std::span<uint8_t>& ring) = 0;
-  // Deliver control code: one game frame from a sender to the local game.
+  // Deliver control code: one game frame from a sender to the local game;
+  // broadcast: it was sent to everyone, and reaches the game with the
+  // broadcast node as its destination rather than the own node.
   // Deliver and QueryGame come from the receive thread, also while the UI
   // thread closes and reopens the link.
-  virtual void Deliver(PeerAddress sender, std::span<const uint8_t> frame) = 0;
+  virtual void Deliver(PeerAddress sender, std::span<const uint8_t> frame, bool broadcast) = 0;
   // Query control code.
   virtual GameQuery QueryGame() = 0;
   // The driver's event, auto-reset: true when signalled within timeout_ms

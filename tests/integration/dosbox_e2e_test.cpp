@@ -1,7 +1,9 @@
 // Real DOS programs play through Vorn: three vornd nodes on loopback (one
 // serving, two connected to it), each with a DOSBox running ipxt.com behind
 // its DOSBox driver. Every broadcast and every directed reply must reach each
-// other DOSBox exactly once, and no DOSBox may see its own broadcasts twice.
+// other DOSBox exactly once, addressed as it was sent (a broadcast to every
+// node, a reply to the receiver's), and no DOSBox may see its own broadcasts
+// twice.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -116,6 +118,7 @@ class DosboxEndToEnd : public ::testing::Test {
     for (const IpxtPacket& packet : report.received) {
       received[packet.source_node].insert(packet.data);
       EXPECT_EQ(packet.self, packet.source_node == own_node) << output;
+      EXPECT_EQ(packet.destination_node, packet.data.starts_with('B') ? "FF:FF:FF:FF:FF:FF" : own_node) << output;
     }
     EXPECT_EQ(received, Expected(index)) << "DOSBox " << index << ":\n" << output;
   }

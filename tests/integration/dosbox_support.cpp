@@ -104,13 +104,18 @@ int Number(std::string_view text) {
   return error == std::errc() && end == text.data() + text.size() ? value : -1;
 }
 
+// The node of an address printed as net/node/socket.
+std::string NodeOf(std::string_view address) {
+  size_t first = address.find('/');
+  size_t second = address.find('/', first + 1);
+  if (first == std::string_view::npos || second == std::string_view::npos) return {};
+  return std::string(address.substr(first + 1, second - first - 1));
+}
+
 IpxtPacket ParseReceived(std::string_view line) {
   IpxtPacket packet;
-  std::string_view source = Field(line, "src=");  // net/node/socket
-  size_t first = source.find('/');
-  size_t second = source.find('/', first + 1);
-  if (first != std::string_view::npos && second != std::string_view::npos)
-    packet.source_node = source.substr(first + 1, second - first - 1);
+  packet.source_node = NodeOf(Field(line, "src="));
+  packet.destination_node = NodeOf(Field(line, " dst="));
   packet.self = Field(line, " self=") == "1";
   packet.data = Field(line, "data=");
   return packet;

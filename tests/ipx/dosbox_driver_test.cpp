@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -78,8 +79,8 @@ TEST_F(DosboxDriverTest, DeliversFramesButNotItsOwnBroadcasts) {
   const size_t size = BuildGameFrame(frame, {.sequence = 7, .destination_socket = MakeIpxSocket(kDoom),
                                              .source_socket = MakeIpxSocket(0x869D), .payload = AsBytes("hi!")});
   const std::span<const uint8_t> bytes(frame.data(), size);
-  driver.Deliver(kOwn, bytes);  // DOSBox's own broadcast, relayed back
-  driver.Deliver(kPeer, bytes);
+  driver.Deliver(kOwn, bytes, true);  // DOSBox's own broadcast, relayed back
+  driver.Deliver(kPeer, bytes, false);
   const Bytes expected = {
       0xFF, 0xFF, 0x00, 0x21, 0x00, 0x04,              // no checksum, length 33, type IPX
       0x00, 0x00, 0x00, 0x00,                          // destination network
@@ -89,8 +90,13 @@ TEST_F(DosboxDriverTest, DeliversFramesButNotItsOwnBroadcasts) {
       'h', 'i', '!'};
   EXPECT_EQ(dosbox.Receive(), expected);
   EXPECT_EQ(driver.Count(DosboxCounter::kEchoes), 1u);
+  // A relayed broadcast reaches the game addressed to everyone.
+  driver.Deliver(kPeer, bytes, true);
+  Bytes to_everyone = expected;
+  std::fill(to_everyone.begin() + 10, to_everyone.begin() + 16, 0xFF);
+  EXPECT_EQ(dosbox.Receive(), to_everyone);
 
-  driver.Deliver(kPeer, bytes.first(12));  // not a game frame
+  driver.Deliver(kPeer, bytes.first(12), false);  // not a game frame
   EXPECT_EQ(driver.Count(DosboxCounter::kUndeliverable), 1u);
 }
 
@@ -117,8 +123,8 @@ TEST_F(DosboxDriverTest, RestartKeepsTheRegistrationAndReportsTheStaleNode) {
   // echoes under either address.
   std::array<uint8_t, 64> frame{};
   const std::span<const uint8_t> bytes(frame.data(), BuildGameFrame(frame, {.payload = AsBytes("x")}));
-  driver.Deliver(kNewOwn, bytes);
-  driver.Deliver(kPeer, bytes);
+  driver.Deliver(kNewOwn, bytes, false);
+  driver.Deliver(kPeer, bytes, false);
   const Bytes received = dosbox.Receive();
   ASSERT_EQ(received.size(), 31u);
   EXPECT_EQ(Bytes(received.begin() + 10, received.begin() + 16), (Bytes{0x01, 0x02, 0x03, 0x04, 0x08, 0xA5}));
