@@ -30,9 +30,15 @@ void CheckFramed(std::span<const uint8_t> input, PeerAddress from, PeerAddress p
     fuzz::Check(framed->datagram.size() == input.size() && framed->source == from);
     return;
   }
-  // A wrap is taken from the proxy or the server only, and at most two deep.
-  fuzz::Check((proxy.IsSet() && from == proxy) || (server.IsSet() && from == server));
+  // A wrap from anyone but the proxy or the server is one deep and says who
+  // sent it; theirs are at most two deep.
   const size_t removed = input.size() - framed->datagram.size();
+  const bool trusted = (proxy.IsSet() && from == proxy) || (server.IsSet() && from == server);
+  fuzz::Check(trusted != framed->via.IsSet());
+  if (!trusted) {
+    fuzz::Check(framed->via == from && removed == kWrapHeaderSize && !framed->relayed);
+    return;
+  }
   fuzz::Check(removed == kWrapHeaderSize || (removed == 2 * kWrapHeaderSize && from == proxy));
 }
 

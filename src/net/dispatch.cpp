@@ -85,4 +85,9 @@ void Dispatcher::DispatchDatagram(std::span<const uint8_t> datagram, PeerAddress
   if (handler) handler(datagram, source);
 }
 
+void Dispatcher::DispatchProxied(std::span<const uint8_t> datagram, PeerAddress client, PeerAddress via) const {
+  if (proxied_clients_ != nullptr && proxied_clients_->AcceptWrap(datagram, client, via))
+    DispatchDatagram(datagram, client);
+}
+
 }  // namespace vorn

@@ -25,11 +25,16 @@ std::optional<Framed> FrameDatagram(std::span<const uint8_t> received, PeerAddre
                                     PeerAddress server) {
   if (!IsVornFrame(received)) return std::nullopt;
   if (!IsWrap(received)) return Framed{received, from};
-  // Anyone else could forge the sender of any message with a wrap.
   bool from_proxy = Matches(from, proxy);
-  if (!from_proxy && !Matches(from, server)) return std::nullopt;
   std::optional<Framed> framed = Unwrap(received);
-  if (!framed) return std::nullopt;
+  if (!framed || !from.IsSet()) return std::nullopt;
+  // Anyone else could forge the sender of any message with a wrap: only the
+  // caller can tell whether that sender greeted through this address.
+  if (!from_proxy && !Matches(from, server)) {
+    if (IsWrap(framed->datagram)) return std::nullopt;
+    framed->via = from;
+    return framed;
+  }
   if (!IsWrap(framed->datagram)) {
     framed->relayed = !from_proxy;
     return framed;

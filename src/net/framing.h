@@ -18,14 +18,18 @@ struct Framed {
   // Taken out of the server's wrap: a broadcast the server relayed for
   // source, rather than a datagram that source sent straight to us.
   bool relayed = false;
+  // Set for a wrap from anyone but the proxy and the server: the address it
+  // came from, which claims to speak for source. Only the caller knows
+  // whether source greeted through it.
+  PeerAddress via;
 };
 
 // Applies the frame rules to one received datagram. from is the address the
 // socket reported; proxy and server are the configured proxy and the
-// connected server (address 0 = none). A wrap names its sender, so only the
-// proxy and the server may send one; the proxy's wrap of a server's relay is
-// unwrapped once more, never deeper. The result views received: no copies.
-// nullopt: drop the datagram.
+// connected server (address 0 = none). A wrap names its sender, so the one
+// from anyone else comes back with via set, for the caller to check; the
+// proxy's wrap of a server's relay is unwrapped once more, never deeper. The
+// result views received: no copies. nullopt: drop the datagram.
 std::optional<Framed> FrameDatagram(std::span<const uint8_t> received, PeerAddress from, PeerAddress proxy,
                                     PeerAddress server);
 

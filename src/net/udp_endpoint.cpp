@@ -198,7 +198,12 @@ void UdpEndpoint::ReceiveWaiting() {
 
 void UdpEndpoint::HandleDatagram(std::span<const uint8_t> received, PeerAddress from) const {
   std::optional<Framed> framed = FrameDatagram(received, from, addresses_.proxy.Load(), addresses_.server.Load());
-  if (framed) dispatcher_.DispatchDatagram(framed->datagram, framed->source, framed->relayed);
+  if (!framed) return;
+  if (framed->via.IsSet()) {
+    dispatcher_.DispatchProxied(framed->datagram, framed->source, framed->via);
+  } else {
+    dispatcher_.DispatchDatagram(framed->datagram, framed->source, framed->relayed);
+  }
 }
 
 }  // namespace vorn

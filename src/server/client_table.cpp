@@ -43,6 +43,7 @@ void ClientTable::Locked::ClearClient(int index) {
   entry.ping_replies = 0;
   entry.average_ping_ms = 0;
   entry.game_socket = 0;
+  entry.via = {};
   entry.nickname.fill(0);
   entry.process_name.fill(0);
 }

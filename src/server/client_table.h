@@ -32,6 +32,9 @@ struct ClientEntry {
   int32_t ping_replies = 0;
   int32_t average_ping_ms = 0;  // 0: none measured yet
   uint16_t game_socket = 0;     // host order
+  // The proxy other than the server's own through which the client greeted
+  // (its wraps count only from there); unset: it greeted directly.
+  PeerAddress via;
 
   bool InUse() const { return address.ip != 0 || address.port != 0; }
   std::string_view Nickname() const { return FieldText(nickname); }

@@ -37,6 +37,7 @@ void LocalServer::RegisterHandlers(Dispatcher& dispatcher) {
       {kTypePlayerInfoRequest, &LocalServer::OnPlayerInfoRequest},
       {kTypeMotdRequest, &LocalServer::OnMotdRequest},
   }};
+  dispatcher.SetProxiedClients(this);
   for (const auto& entry : handlers) {
     Handler handler = entry.second;
     dispatcher.SetHandler(entry.first, [this, handler](std::span<const uint8_t> datagram, PeerAddress sender) {
@@ -71,14 +72,28 @@ void LocalServer::StopLocalServer() {
   mode_.store(false, std::memory_order_release);
 }
 
-void LocalServer::OnHello(std::span<const uint8_t> datagram, PeerAddress sender) {
+void LocalServer::OnHello(std::span<const uint8_t> datagram, PeerAddress sender) { Greet(datagram, sender, {}); }
+
+bool LocalServer::AcceptWrap(std::span<const uint8_t> datagram, PeerAddress client, PeerAddress via) {
+  if (!IsLocalServerMode()) return false;
+  if (datagram[kTypeOffset] == kTypeHello) {
+    Greet(datagram, client, via);
+    return false;
+  }
+  ClientTable::Locked table = table_.Lock();
+  const int index = table.IndexOf(client);
+  return index >= 0 && table[index].via == via;
+}
+
+void LocalServer::Greet(std::span<const uint8_t> datagram, PeerAddress sender, PeerAddress via) {
   ports_.messages.Append("Hello!\r\n", MessageClass::Server);
   const std::optional<HelloRecord> hello = ParseHello(datagram);
   if (!hello || !sender.IsSet()) return;  // no address to answer or to admit
   if (RefuseVersion(hello->version, sender)) return;
 
   TimeoutNotices notices;
-  const char answer = AdmitClient(*hello, sender, notices);
+  const char answer = AdmitClient(*hello, sender, via, notices);
+  if (answer == 0) return;
   if (answer == kTypeRejectedFull) {
     ports_.messages.Append("Warning!  Server is out of connections!\n", MessageClass::Server);
     SendFrameOnly(sender, kTypeRejectedFull);
@@ -94,9 +109,12 @@ void LocalServer::OnHello(std::span<const uint8_t> datagram, PeerAddress sender)
   }
 }
 
-char LocalServer::AdmitClient(const HelloRecord& hello, PeerAddress sender, TimeoutNotices& notices) {
+char LocalServer::AdmitClient(const HelloRecord& hello, PeerAddress sender, PeerAddress via,
+                              TimeoutNotices& notices) {
   const std::string_view nickname = Truncate(hello.nickname, kNicknameField - 1);
   ClientTable::Locked table = table_.Lock();
+  // Greeting again through another way would hand a player to a stranger.
+  if (const int held = table.IndexOf(sender); via.IsSet() && held >= 0 && table[held].via != via) return 0;
   const int64_t now_s = ports_.clock.NowSeconds();
   const int index = table.AllocateClient(sender, now_s);
   if (index < 0) return kTypeRejectedFull;
@@ -106,6 +124,7 @@ char LocalServer::AdmitClient(const HelloRecord& hello, PeerAddress sender, Time
   }
   SweepTimeouts(table, notices);
   ClientEntry& entry = table[index];
+  entry.via = via;
   entry.last_seen_s = now_s;
   entry.connected_since_s = now_s;
   StoreFieldText(entry.nickname, nickname, kNicknameField - 1);

@@ -34,7 +34,7 @@ struct LocalServerPorts {
   Connector& connector;
 };
 
-class LocalServer {
+class LocalServer final : public ProxiedClients {
  public:
   static constexpr int32_t kTickPeriodMs = 1000;
   static constexpr int64_t kSilenceLimitS = 59;  // dropped when silent for longer
@@ -42,12 +42,12 @@ class LocalServer {
 
   // query_game_info names the game this machine runs; empty: none runs.
   LocalServer(const LocalServerPorts& ports, GameInfoQuery query_game_info = {});
-  ~LocalServer();
+  ~LocalServer() override;
   LocalServer(const LocalServer&) = delete;
   LocalServer& operator=(const LocalServer&) = delete;
 
   // Before the receive thread starts: the handlers of '1', '3', 'B', 'A',
-  // 'Q', 'U', 'W' and 'M'.
+  // 'Q', 'U', 'W' and 'M', and the judge of wraps from other proxies.
   void RegisterHandlers(Dispatcher& dispatcher);
 
   // UI thread. Leaves any server, clears the table, starts the tick and
@@ -75,6 +75,10 @@ class LocalServer {
   void OnNamesRequest(std::span<const uint8_t> datagram, PeerAddress sender);
   void OnPlayerInfoRequest(std::span<const uint8_t> datagram, PeerAddress sender);
   void OnMotdRequest(std::span<const uint8_t> datagram, PeerAddress sender);
+  // In local server mode, a greeting through another proxy is answered
+  // here, and any other wrap counts only for a player who greeted through
+  // that same proxy.
+  bool AcceptWrap(std::span<const uint8_t> datagram, PeerAddress client, PeerAddress via) override;
 
   ClientTable& table() { return table_; }
 
@@ -90,8 +94,12 @@ class LocalServer {
     size_t count_ = 0;
   };
 
-  // The answer to a greeting of the right version: accepted, full or nickname.
-  char AdmitClient(const HelloRecord& hello, PeerAddress sender, TimeoutNotices& notices);
+  // via: the proxy the greeting came through, unset when direct.
+  void Greet(std::span<const uint8_t> datagram, PeerAddress sender, PeerAddress via);
+  // The answer to a greeting of the right version: accepted, full or
+  // nickname; 0 (no answer) for a greeting through another proxy than the
+  // one that the client's entry came through.
+  char AdmitClient(const HelloRecord& hello, PeerAddress sender, PeerAddress via, TimeoutNotices& notices);
 
   void SweepTimeouts(ClientTable::Locked& table, TimeoutNotices& notices);
   bool RefuseVersion(std::string_view version, PeerAddress sender);

@@ -1,9 +1,11 @@
 // A "VORNP" wrap names the sender inside it: wraps from a stranger, nested too
-// deep, or broken must be dropped and leave the node as it was.
+// deep, or broken must be dropped and leave the node as it was. A server
+// takes a wrap from another proxy only for a player who greeted through it.
 #include <gtest/gtest.h>
 
 #include "connection/client_fixture.h"
 #include "hostile/hostile_support.h"
+#include "support/server_harness.h"
 
 namespace vorn {
 namespace {
@@ -92,6 +94,39 @@ TEST_F(SpoofedWraps, TrustedSendersCannotNestDeeperThanARelayThroughTheProxy) {
   Settle();
   EXPECT_EQ(client.node->chat().Peer(1).address, kClaimedAddress);
   EXPECT_EQ(client.node->chat().Peer(1).nickname.view(), "behindproxy");
+}
+
+// Any proxy that wraps what its players send works, each for its own
+// players: the server keys a wrap to the way the named player greeted.
+TEST(ProxiedPlayers, AWrapCountsOnlyFromTheProxyThePlayerGreetedThrough) {
+  ServerHarness h;
+  ASSERT_TRUE(h.started);
+  ASSERT_TRUE(h.server.StartLocalServer());
+  FakeClient direct, proxy, other_proxy;
+  ASSERT_EQ(h.Greet(direct, "direct"), kTypeAccepted);
+  const Bytes hello = WellFormed(kTypeHello), bye = WellFormed(kTypeBye);
+  proxy.Send(h.address(), Wrapped(kClaimedAddress, hello));
+  ASSERT_TRUE(direct.Sync(h.address()));
+  ASSERT_EQ(h.Entry(1).address, kClaimedAddress);
+
+  for (const Bytes* forged : {&bye, &hello}) {
+    other_proxy.Send(h.address(), Wrapped(kClaimedAddress, *forged));  // not its player
+    proxy.Send(h.address(), Wrapped(direct.address(), *forged));        // a player who came directly
+  }
+  ASSERT_TRUE(direct.Sync(h.address()));
+  EXPECT_EQ(h.Entry(0).address, direct.address());
+  EXPECT_EQ(h.Entry(1).via, proxy.address());
+  EXPECT_TRUE(other_proxy.Receive(std::chrono::milliseconds(0)).empty());
+
+  // Its own proxy speaks for it: the broadcast is relayed, the bye taken.
+  proxy.Send(h.address(), Wrapped(kClaimedAddress, WellFormed(kTypeBroadcastFrame)));
+  std::optional<std::vector<Bytes>> relayed = direct.Sync(h.address());
+  ASSERT_TRUE(relayed && relayed->size() == 1u);
+  EXPECT_EQ(ParseProxyWrap(relayed->front())->address, kClaimedAddress);
+  proxy.Send(h.address(), Wrapped(kClaimedAddress, bye));
+  ASSERT_TRUE(direct.Sync(h.address()));
+  EXPECT_FALSE(h.Entry(1).InUse());
+  EXPECT_EQ(h.Entry(0).Nickname(), "direct");
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ TEST(FrameDatagram, DropsDatagramsWithoutTheFrame) {
   EXPECT_EQ(framed->source, kStranger);
 }
 
-TEST(FrameDatagram, TakesWrapsOnlyFromTheProxyOrTheServer) {
+TEST(FrameDatagram, TakesWrapsFromTheProxyOrTheServerAndLeavesOthersToTheCaller) {
   std::vector<uint8_t> wrap = Wrap(kPlayer, Bytes("VORN0sequence-and-sockets"));
   for (PeerAddress trusted : {kProxy, kServer}) {
     std::optional<Framed> framed = Frame(wrap, trusted);
@@ -55,13 +55,18 @@ TEST(FrameDatagram, TakesWrapsOnlyFromTheProxyOrTheServer) {
     EXPECT_EQ(framed->datagram.data(), wrap.data() + kWrapHeaderSize);
     EXPECT_EQ(Text(framed->datagram), "VORN0sequence-and-sockets");
   }
-  // Anyone else would pick the sender of any message it likes.
-  EXPECT_FALSE(Frame(wrap, kStranger));
-  EXPECT_FALSE(Frame(wrap, {kProxy.ip, 9999}));   // the proxy's host, another port
-  EXPECT_FALSE(Frame(wrap, {kServer.ip, 2214}));
-  // With neither configured nobody may wrap, not even an unset address.
+  // Anyone else would pick the sender of any message it likes: the caller
+  // learns who claims it, and nested wraps or an unset address are dropped.
+  for (PeerAddress other : {kStranger, PeerAddress{kProxy.ip, 9999}, PeerAddress{kServer.ip, 2214}}) {
+    std::optional<Framed> framed = Frame(wrap, other);
+    ASSERT_TRUE(framed);
+    EXPECT_EQ(framed->source, kPlayer);
+    EXPECT_EQ(framed->via, other);
+    EXPECT_FALSE(Frame(Wrap(kServer, wrap), other));
+  }
+  EXPECT_FALSE(Frame(wrap, kProxy)->via.IsSet());
   EXPECT_FALSE(FrameDatagram(wrap, {}, {}, {}));
-  EXPECT_FALSE(FrameDatagram(wrap, kProxy, {}, {}));
+  EXPECT_EQ(FrameDatagram(wrap, kProxy, {}, {})->via, kProxy);
 }
 
 TEST(FrameDatagram, DropsWrapsTooShortToHoldAFrame) {
@@ -84,6 +89,7 @@ TEST(FrameDatagram, UnwrapsTheServersRelayThatCameThroughTheProxy) {
 
   // Only the server's wrap is unwrapped a second time, only under the proxy's.
   EXPECT_FALSE(Frame(Wrap(kStranger, relay), kProxy));
+  EXPECT_FALSE(Frame(twice, kStranger));
   EXPECT_FALSE(Frame(Wrap(kPlayer, relay), kServer));
   EXPECT_FALSE(Frame(Wrap(kServer, Wrap(kPlayer, Bytes("VORN"))), kProxy));
   // Never a third level: the innermost wrap would name a sender unchecked.
