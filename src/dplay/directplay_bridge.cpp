@@ -123,7 +123,7 @@ void DirectPlayBridge::BridgeLoop(std::stop_token stop, const UdpSocket& listen)
   while (!stop.stop_requested()) {
     switch (WaitReadable(listen, wake_, kWaitMs)) {
       case WaitResult::Readable:
-        if (!ReceiveWaiting(listen)) return;
+        ReceiveWaiting(listen);
         break;
       case WaitResult::Woken:
         wake_.Clear();  // a stop request is seen by the loop condition
@@ -157,35 +157,27 @@ bool DirectPlayBridge::OpenListenSocket(UdpSocket& listen) const {
   return true;
 }
 
-bool DirectPlayBridge::ReceiveWaiting(const UdpSocket& listen) {
+void DirectPlayBridge::ReceiveWaiting(const UdpSocket& listen) {
   for (int read = 0; read < kReadsPerWake; ++read) {
     PeerAddress from;  // stays unset when nothing waits
     bool truncated = false;
     int got = listen.RecvFrom(receive_buffer_, from, truncated);
-    if (got < 0 || !from.IsSet()) return true;
+    if (got < 0 || !from.IsSet()) return;
     // Only what the local game sends; a cut datagram is not that datagram.
     if (got == 0 || truncated || from.ip != addresses_.local.Load().ip) continue;
-    std::span<const uint8_t> datagram(receive_buffer_.data(), static_cast<size_t>(got));
-    if (!TakeLocalDatagram(datagram, from.port)) return false;
+    TakeLocalDatagram(std::span<const uint8_t>(receive_buffer_.data(), static_cast<size_t>(got)), from.port);
   }
-  return true;
 }
 
-bool DirectPlayBridge::TakeLocalDatagram(std::span<const uint8_t> datagram, uint16_t source_port) {
+// Any local process can send here, so nothing it sends may stop the bridge:
+// a datagram without a socket to send it from is the only thing lost.
+void DirectPlayBridge::TakeLocalDatagram(std::span<const uint8_t> datagram, uint16_t source_port) {
   // The new socket is made ready first and then replaced together with the
   // datagram, so a sender never pairs a datagram with another port's socket.
   UdpSocket fresh;
   if (source_port != send_port_) {
-    if (!fresh.Open()) {
-      Abort(kNoSendSocket);
-      return false;
-    }
-    SetBridgeOptions(fresh);
-    Append(Format("VornDPlay: Binding a new socket: %d.\n", static_cast<int>(source_port)));
-    if (!fresh.Bind(options_.bind_ip, source_port)) {
-      Abort(kNoSendBind);
-      return false;
-    }
+    fresh = OpenSendSocket(source_port);
+    if (!fresh.valid()) return;
   }
   {
     std::lock_guard lock(kept_mutex_);
@@ -195,7 +187,28 @@ bool DirectPlayBridge::TakeLocalDatagram(std::span<const uint8_t> datagram, uint
   }
   send_port_ = source_port;
   Announce();
-  return true;
+}
+
+// Sent from the game's port, the other game's answer comes back to ours; a
+// game that did not let its port be shared (most do not) gets its datagram
+// sent from a port of the bridge's own, whose address its payload can name.
+UdpSocket DirectPlayBridge::OpenSendSocket(uint16_t game_port) const {
+  UdpSocket fresh;
+  if (!fresh.Open()) {
+    Append(kNoSendSocket);
+    return fresh;
+  }
+  SetBridgeOptions(fresh);
+  Append(Format("VornDPlay: Binding a new socket: %d.\n", static_cast<int>(game_port)));
+  if (fresh.Bind(options_.bind_ip, game_port)) return fresh;
+  UdpSocket own;
+  if (own.Open() && own.Bind(options_.bind_ip, 0)) {
+    Append(Format("VornDPlay: Port %d is not shared; sending from port %d.\n", static_cast<int>(game_port),
+                  static_cast<int>(own.LocalPort())));
+    return own;
+  }
+  Append(kNoSendBind);
+  return UdpSocket();
 }
 
 void DirectPlayBridge::Announce() const {

@@ -82,9 +82,10 @@ class DirectPlayBridge final : public ProbeSink {
   void JoinThread();
   void BridgeLoop(std::stop_token stop, const UdpSocket& listen);
   bool OpenListenSocket(UdpSocket& listen) const;
-  // false: the thread must end.
-  bool ReceiveWaiting(const UdpSocket& listen);
-  bool TakeLocalDatagram(std::span<const uint8_t> datagram, uint16_t source_port);
+  void ReceiveWaiting(const UdpSocket& listen);
+  void TakeLocalDatagram(std::span<const uint8_t> datagram, uint16_t source_port);
+  // A socket to send the kept datagram from; not valid after its message.
+  UdpSocket OpenSendSocket(uint16_t game_port) const;
   void Announce() const;
   // Ends the thread's run after a failure: its text, then the common one.
   void Abort(std::string_view text);
