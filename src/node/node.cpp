@@ -48,9 +48,11 @@ ConnectionHooks Node::MakeConnectionHooks() {
   hooks.open_driver_link = [this] {
     if (has_driver_) driver_link_.OpenDriverLink();
   };
+  // Asked once: the name in entry 0 and the one in the reply are the same.
   hooks.query_game_info = [this] {
-    local_server_.QueryGameInfo();  // refreshes entry 0's process name too
-    return forwarder_.QueryGameInfo();
+    const GameInfo game = forwarder_.QueryGameInfo();
+    local_server_.ShowOwnGame(game);
+    return game;
   };
   return hooks;
 }

@@ -65,6 +65,8 @@ class LocalServer final : public ProxiedClients {
   void SweepTimeouts();
   // Asks which game this machine runs and shows it in entry 0.
   void QueryGameInfo();
+  // Shows a game already asked for in entry 0.
+  void ShowOwnGame(const GameInfo& game);
 
   // Handlers, receive thread: the datagram proper and its sender.
   void OnHello(std::span<const uint8_t> datagram, PeerAddress sender);

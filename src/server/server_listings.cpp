@@ -68,8 +68,9 @@ void LocalServer::SweepTimeouts(ClientTable::Locked& table, TimeoutNotices& noti
   }
 }
 
-void LocalServer::QueryGameInfo() {
-  const GameInfo game = query_game_info_ ? query_game_info_() : GameInfo{};
+void LocalServer::QueryGameInfo() { ShowOwnGame(query_game_info_ ? query_game_info_() : GameInfo{}); }
+
+void LocalServer::ShowOwnGame(const GameInfo& game) {
   ClientTable::Locked table = table_.Lock();
   StoreFieldText(table[0].process_name, game.name, kPingRequestNameField);
 }
