@@ -112,6 +112,8 @@ void LocalServer::Greet(std::span<const uint8_t> datagram, PeerAddress sender, P
 char LocalServer::AdmitClient(const HelloRecord& hello, PeerAddress sender, PeerAddress via,
                               TimeoutNotices& notices) {
   const std::string_view nickname = Truncate(hello.nickname, kNicknameField - 1);
+  // Nobody could address a player without a name in chat or queries.
+  if (nickname.empty()) return kTypeRejectedNickname;
   ClientTable::Locked table = table_.Lock();
   // Greeting again through another way would hand a player to a stranger.
   if (const int held = table.IndexOf(sender); via.IsSet() && held >= 0 && table[held].via != via) return 0;

@@ -53,13 +53,15 @@ TEST(LocalServer, APlayerWhoGreetsAgainKeepsOneEntryAndIsNotRefusedByItsOldNickn
   }
 }
 
-TEST(LocalServer, ANicknameInUseIsRefusedAndItsEntryFreedAgain) {
+TEST(LocalServer, ANicknameInUseOrEmptyIsRefusedAndItsEntryFreedAgain) {
   ServerHarness h;
-  FakeClient alice, impostor, other_case;
+  FakeClient alice, impostor, nameless, other_case;
   ASSERT_EQ(h.Greet(alice, "alice"), kTypeAccepted);
   testing::internal::CaptureStdout();
   EXPECT_EQ(h.Greet(impostor, "alice"), kTypeRejectedNickname);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Connection rejected: invalid nickname.\r\n");
+  EXPECT_EQ(h.Greet(nameless, ""), kTypeRejectedNickname);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Connection rejected: invalid nickname.\r\nConnection rejected: invalid nickname.\r\n");
   EXPECT_FALSE(h.Entry(1).InUse());
   EXPECT_EQ(h.Entry(1).Nickname(), "");
   EXPECT_EQ(h.Greet(other_case, "Alice"), kTypeAccepted);  // compared case-sensitively
