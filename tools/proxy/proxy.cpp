@@ -142,6 +142,8 @@ void Proxy::DrainUpstream(ProxyClient& client) {
     int got = client.upstream.RecvFrom(inner, from, truncated);
     if (got <= 0) break;
     if (truncated) continue;
+    // A player who only listens is still playing.
+    client.last_active_ms = clock_.NowMs();
     size_t size = BuildProxyWrap(send_buffer_, {from, inner.first(static_cast<size_t>(got))});
     socket_.SendTo(client.address, std::span(send_buffer_).first(size));
   }
