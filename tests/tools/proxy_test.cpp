@@ -50,23 +50,24 @@ class ProxyTest : public ::testing::Test {
   Proxy proxy_{clock_, log_, errors_};
 };
 
-TEST_F(ProxyTest, WelcomesTheWrappedAndTheBareHelloWithTheClientsAddress) {
+// The welcome names the upstream address, the one the client's peers see.
+TEST_F(ProxyTest, WelcomesTheWrappedAndTheBareHelloWithTheClientsUpstreamAddress) {
   ASSERT_TRUE(Open());
   TestPeer wrapping;
   TestPeer bare;
   wrapping.SendWrapped(Address(), Address(), Bytes("VORN<"));  // as a client with a proxy set sends it
   std::optional<Datagram> welcome = Pump(wrapping);
   ASSERT_TRUE(welcome);
-  uint16_t port = wrapping.Address().port;
+  uint16_t port = proxy_.UpstreamPort(wrapping.Address());
   EXPECT_EQ(welcome->bytes, (std::vector<uint8_t>{'V', 'O', 'R', 'N', '>',  //
-                                                  127, 0, 0, 1,             // the client's address
+                                                  127, 0, 0, 1,             // the client's upstream address
                                                   static_cast<uint8_t>(port >> 8), static_cast<uint8_t>(port)}));
   EXPECT_EQ(welcome->from, Address());  // the client takes the sender as its proxy
 
   bare.Send(Address(), "VORN<");
   welcome = Pump(bare);
   ASSERT_TRUE(welcome);
-  EXPECT_EQ(welcome->bytes, WelcomeFor(bare.Address()));
+  EXPECT_EQ(welcome->bytes, WelcomeFor({kLoopback, proxy_.UpstreamPort(bare.Address())}));
   EXPECT_EQ(proxy_.ClientCount(), 2u);
 }
 
@@ -187,7 +188,7 @@ TEST_F(ProxyTest, RunsOnAThreadUntilStopped) {
   proxy_.Stop();
   loop.join();
   ASSERT_TRUE(welcome);
-  EXPECT_EQ(welcome->bytes, WelcomeFor(client.Address()));
+  EXPECT_EQ(welcome->bytes, WelcomeFor({kLoopback, proxy_.UpstreamPort(client.Address())}));
 }
 
 TEST(ProxyOptions, ParsesFlagsAndRefusesMistakes) {

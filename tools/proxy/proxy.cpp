@@ -5,6 +5,7 @@
 #include <ctime>
 #include <optional>
 
+#include "net/own_address.h"
 #include "platform/text.h"
 
 namespace vorn {
@@ -56,6 +57,10 @@ bool Proxy::Open(const ProxyConfig& config) {
   }
   config_ = config;
   local_ = {config.bind_ip, socket_.LocalPort()};
+  // Listening everywhere, the upstream sockets send from the address the
+  // route picks; the first interface's is the likeliest.
+  upstream_ip_ = config.bind_ip != 0 ? config.bind_ip : FirstInterfaceAddress();
+  if (upstream_ip_ == 0) upstream_ip_ = kProxyLoopback;
   clients_ = ProxyClientTable(config.max_clients, config.bind_ip);
   poll_fds_.reserve(config.max_clients + kFirstUpstreamEntry);
   poll_clients_.reserve(config.max_clients);
@@ -173,8 +178,9 @@ void Proxy::Welcome(PeerAddress from) {
   ProxyClient* client = FindOrAdmit(from);
   if (!client) return;
   client->last_active_ms = clock_.NowMs();
+  // The client's address is the one its peers see: its upstream socket.
   std::array<uint8_t, kAddressMessageSize> welcome{};
-  size_t size = BuildAddressMessage(welcome, kTypeProxyWelcome, from);
+  size_t size = BuildAddressMessage(welcome, kTypeProxyWelcome, {upstream_ip_, client->upstream.LocalPort()});
   socket_.SendTo(from, std::span(welcome).first(size));
   LogLine(from, "hello: welcomed");
 }

@@ -83,6 +83,7 @@ class Proxy {
   WakeSignal wake_;
   std::atomic<bool> stopped_{false};
   PeerAddress local_;
+  uint32_t upstream_ip_ = kProxyLoopback;  // what peers see of the upstream sockets
   ProxyClientTable clients_;
   RefusedClients refused_;
   // Reserved once for every socket, so a loop pass does not allocate.
