@@ -149,15 +149,17 @@ TEST_F(TrackerTest, KeepsAHugeListWithinOneDatagram) {
   EXPECT_NE(log_.str().find("more left out"), std::string::npos) << log_.str();
 }
 
-TEST_F(TrackerTest, TellsTheAskingPlayerDirectlyThatItKeepsNoPlayerInformation) {
-  ASSERT_TRUE(Open("Alpha 127.0.0.1\n"));
-  TestPeer server;
-  TestPeer player;
+// Only a listed server's forward is answered: anyone else could aim the
+// answer at any address.
+TEST_F(TrackerTest, TellsTheAskingPlayerOfAListedServerThatItKeepsNoPlayerInformation) {
+  TestPeer server, stranger, player;
+  ASSERT_TRUE(Open("Alpha " + FormatPeer(server.Address()) + "\n"));
   std::array<uint8_t, kPlayerInfoRequestSize> request{};
   ASSERT_EQ(BuildPlayerInfoRequest(request, {"Zed"}), request.size());
   std::array<uint8_t, kForwardedPlayerInfoSize> forwarded{};
   ASSERT_EQ(BuildForwardedPlayerInfo(forwarded, request, player.Address()), forwarded.size());
 
+  stranger.Send(tracker_.LocalAddress(), forwarded);
   server.Send(tracker_.LocalAddress(), forwarded);
   std::optional<Datagram> answer = Answer(player);
   ASSERT_TRUE(answer);
@@ -165,6 +167,8 @@ TEST_F(TrackerTest, TellsTheAskingPlayerDirectlyThatItKeepsNoPlayerInformation) 
   answer = Ask(server, "VORNq");  // the server itself got nothing before its list
   ASSERT_TRUE(answer);
   EXPECT_EQ(answer->bytes[4], '-');
+  EXPECT_TRUE(player.Quiet());  // nothing for the stranger's forward
+  EXPECT_NE(log_.str().find("not from a listed server"), std::string::npos) << log_.str();
 }
 
 TEST_F(TrackerTest, IgnoresEverythingElse) {

@@ -16,6 +16,7 @@ namespace {
 // is a mistake; reading it whole would only cost memory.
 constexpr std::streamsize kMaxFileBytes = 1 << 20;
 constexpr std::string_view kBlanks = " \t";
+constexpr uint16_t kServerPort = 2213;  // a listed address without one
 
 std::string_view Trim(std::string_view text) {
   size_t first = text.find_first_not_of(kBlanks);
@@ -167,8 +168,16 @@ bool ServerListFile::ReadAndParse(const Stamp& stamp) {
   ParsedServerList parsed = ParseServerListText(text);
   ReportProblems(parsed);
   BuildServerListDatagram(parsed.servers, datagram_);
+  addresses_.clear();
+  addresses_.reserve(parsed.servers.size());
+  for (const ListedServer& server : parsed.servers)
+    addresses_.push_back(ParseAddressWithPort(server.address, kServerPort));
   stamp_ = stamp;
   return true;
+}
+
+bool ServerListFile::Lists(PeerAddress server) const {
+  return std::find(addresses_.begin(), addresses_.end(), server) != addresses_.end();
 }
 
 void ServerListFile::ReportProblems(const ParsedServerList& parsed) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "net/messages.h"
+#include "platform/peer_address.h"
 
 namespace vorn {
 
@@ -69,6 +70,9 @@ class ServerListFile {
   void Refresh();
 
   const ServerListDatagram& datagram() const { return datagram_; }
+  // Whether a server at this address is on the list (port 2213 when the
+  // list gives none).
+  bool Lists(PeerAddress server) const;
   const std::string& path() const { return path_; }
 
  private:
@@ -89,6 +93,7 @@ class ServerListFile {
   Stamp stamp_;
   bool unreadable_reported_ = false;
   ServerListDatagram datagram_;
+  std::vector<PeerAddress> addresses_;
 };
 
 }  // namespace vorn

@@ -121,6 +121,13 @@ void Tracker::AnswerServerList(char type, PeerAddress from) {
 void Tracker::AnswerPlayerInfo(const ForwardedPlayerInfo& info, PeerAddress from) {
   std::string nickname = PrintableNickname(info.nickname);
   std::string asker = FormatPeer(info.client);
+  // Anyone else could aim the answer at whatever address the request names.
+  list_->Refresh();
+  if (!list_->Lists(from)) {
+    LogLine(from, Format("'W' about \"%s\" for %s: not answered, not from a listed server", nickname.c_str(),
+                         asker.c_str()));
+    return;
+  }
   if (!CanReceiveAnswer(info.client)) {
     LogLine(from, Format("'W' about \"%s\" for %s: not answered, no usable address", nickname.c_str(), asker.c_str()));
     return;
