@@ -47,6 +47,7 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool started() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
 
   // Reads output until it holds needle or the limit passes.
   bool WaitForOutput(const std::string& needle, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
@@ -83,6 +84,8 @@ class ChildProcess {
   }
 
   const std::string& output() const { return output_; }
+  // Whether the child has ended, also by a signal or with a code of 128 or more.
+  bool ended() const { return exit_code_.has_value(); }
 
  private:
   bool ReadSome(int timeout_ms) {

@@ -1,7 +1,10 @@
 // vornd as a user runs it: a process with flags and a profile file.
 #include <gtest/gtest.h>
 
+#include <poll.h>
+
 #include <QTemporaryDir>
+#include <array>
 
 #include "integration/child_process.h"
 #include "platform/udp_socket.h"
@@ -34,6 +37,28 @@ TEST_F(VorndProcess, RunsOnItsPortAndStopsCleanlyOnEachSignal) {
     ASSERT_TRUE(vornd.WaitForOutput("running as 127.0.0.1:" + port)) << vornd.output();
     EXPECT_EQ(vornd.Stop(signal), 0) << vornd.output();
   }
+}
+
+// A stop waits for a silent server's acknowledgement of the bye; a second
+// signal ends it at once.
+TEST_F(VorndProcess, ASecondSignalEndsASlowStopAtOnce) {
+  UdpSocket server;
+  ASSERT_TRUE(server.Open() && server.Bind(0x7F000001, 0));
+  ChildProcess vornd(Command({"--port", std::to_string(FreeUdpPort()), "--nick", "alice", "--real-name", "Alice",
+                              "--email", "a@example.org", "127.0.0.1:" + std::to_string(server.LocalPort())}));
+  pollfd waiting{server.fd(), POLLIN, 0};
+  ASSERT_EQ(::poll(&waiting, 1, 10'000), 1) << vornd.output();
+  std::array<uint8_t, 512> hello{};
+  PeerAddress from;
+  bool truncated = false;
+  ASSERT_GT(server.RecvFrom(hello, from, truncated), 0);
+  const std::array<uint8_t, 5> accepted = {'V', 'O', 'R', 'N', '2'};
+  server.SendTo(from, accepted);
+  ASSERT_TRUE(vornd.WaitForOutput("Connected to server.")) << vornd.output();
+  ::kill(vornd.pid(), SIGINT);
+  ASSERT_TRUE(vornd.WaitForOutput("Saying bye")) << vornd.output();
+  vornd.Stop(SIGTERM, std::chrono::seconds(3));
+  EXPECT_TRUE(vornd.ended()) << vornd.output();
 }
 
 TEST_F(VorndProcess, HelpNamesEveryFlag) {

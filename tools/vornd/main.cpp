@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <thread>
@@ -108,7 +109,14 @@ int Run(const VorndOptions& options) {
 
   SteadyClock clock;
   EventLoop loop(clock, EventLoop::Idle::Wait);
-  SignalWatcher signal_watcher([&loop] { loop.Quit(); });
+  // Saying bye to a server that no longer answers takes seconds; a second
+  // signal ends the wait as daemons do.
+  SignalWatcher signal_watcher([&loop] { loop.Quit(); },
+                               [](int signal) {
+                                 static constexpr char kNote[] = "vornd: second signal, stopping at once\n";
+                                 [[maybe_unused]] ssize_t written = ::write(2, kNote, sizeof kNote - 1);
+                                 std::_Exit(128 + signal);
+                               });
   StreamMessageWindow messages(stdout);
   ConsoleDialogs dialogs(stderr, loop);
   NoUserInfoDialog user_info;
