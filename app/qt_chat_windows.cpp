@@ -43,6 +43,12 @@ void QtChatWindows::CloseAllChatWindows() {
   });
 }
 
+std::vector<std::string> QtChatWindows::ChatWindowKeys() const {
+  std::vector<std::string> keys;
+  for (const CVorn95View* view : views_.chatViews()) keys.push_back(view->windowKey());
+  return keys;
+}
+
 void QtChatWindows::OpenChatList() {
   if (frame_.isNull()) return;
   if (!chat_list_.isNull()) {

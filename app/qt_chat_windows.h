@@ -29,6 +29,7 @@ class QtChatWindows final : public ChatWindows {
   void OpenChatList() override;
   void CloseChatList() override;
   void CloseAllChatWindows() override;
+  std::vector<std::string> ChatWindowKeys() const override;
 
   bool HasChatWindows() const override { return views_.chatViewCount() > 0; }
   bool IsChatListOpen() const override { return chat_list_open_.load(std::memory_order_acquire); }

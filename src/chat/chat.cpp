@@ -31,7 +31,8 @@ void Chat::Emit(const ChatOutput& out) {
     }
   }
   if (out.refreshChatList()) windows_.RefreshChatList();
-  if (out.beep()) dialogs_.Beep();
+  // Emit also runs on the receive thread; the beep is the UI's to make.
+  if (out.beep()) ui_.Post([&dialogs = dialogs_] { dialogs.Beep(); });
 }
 
 void Chat::ReadSettings() { beep_on_private_.store(settings_.settings().beepOnPrivate, std::memory_order_relaxed); }
@@ -64,6 +65,23 @@ void Chat::LeaveChatMode() {
   });
   windows_.CloseChatList();
   windows_.CloseAllChatWindows();
+}
+
+void Chat::GoOffline() {
+  if (!IsChatModeOn()) return;
+  if (timer_) ui_.KillTimer(*timer_);
+  timer_.reset();
+  const std::vector<std::string> keys = windows_.ChatWindowKeys();
+  WithState([&](ChatOutput& out) {
+    chat_mode_on_ = false;
+    BroadcastText(ChatSubtype::Quit, "Leaving", out);
+    pending_.ReleaseAll();
+    for (const std::string& key : keys) {
+      out.ToChannel(key, "*** Disconnected: this window is offline. Type a line to join its channel again.\r\n",
+                    Colour(MessageClass::Server));
+    }
+    out.RefreshChatList();
+  });
 }
 
 void Chat::ChatTimerTick() {

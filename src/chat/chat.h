@@ -91,9 +91,18 @@ class Chat {
   void BroadcastChat(ChatSubtype subtype, std::span<const uint8_t> payload);
   void EnterChatMode(std::string_view channel);
   void LeaveChatMode();
+  // The server connection ended: chat mode ends as on leaving, but the chat
+  // windows stay open with their text (their logs go on) and say they are
+  // offline; a line typed into one of them joins its channel again.
+  void GoOffline();
   void ChatTimerTick();
   void ExecuteChatLine(std::string_view line, ChatInputId input);
   void JoinChannel(std::string_view key);
+  // The channel of the chat window the user activated: the one the next
+  // packets carry. Leaving names the window that closes; the channel
+  // empties only when it is still the current one.
+  void SetCurrentChannel(std::string_view key);
+  void LeaveCurrentChannel(std::string_view key);
   // Errors are printed only when an input line is given.
   void PingUser(std::string_view target, std::optional<ChatInputId> input);
   void AnnounceOffers();
@@ -168,6 +177,7 @@ class Chat {
   // The interpreter (chat_commands.cpp).
   static const std::array<Command, 19>& Commands();
   static const Command* FindCommand(std::string_view name);
+  void AnnounceJoin(std::string_view key, bool was_on);
   void Print(ChatInputId input, std::string text);
   void PrintCommandError(ChatInputId input);
   void CmdHelp(const CommandCall& call);

@@ -71,6 +71,11 @@ void Chat::ExecuteChatLine(std::string_view line, ChatInputId input) {
   std::string title = windows_.InputWindowTitle(input);
   ReadSettings();
   bool command = line[0] == '/';
+  // A chat window left open by a disconnection joins its channel again.
+  if (!IsChatModeOn() && windows_.FindChatWindow(title)) {
+    EnterChatMode(title);
+    AnnounceJoin(title, false);
+  }
   WithState([&](ChatOutput& out) {
     peers_.local().channel.Assign(title);
     if (!command) BroadcastText(ChatSubtype::Text, line, out);
@@ -87,6 +92,11 @@ void Chat::JoinChannel(std::string_view key) {
   if (!was_on) EnterChatMode(key);
   if (windows_.FindChatWindow(key)) return windows_.BringToTop(key);
   windows_.OpenChatWindow(key);
+  AnnounceJoin(key, was_on);
+  windows_.BringToTop(key);
+}
+
+void Chat::AnnounceJoin(std::string_view key, bool was_on) {
   WithState([&](ChatOutput& out) {
     peers_.local().channel.Assign(key);
     out.RefreshChatList();
@@ -96,7 +106,16 @@ void Chat::JoinChannel(std::string_view key) {
     // only the local user is known, so everybody it reaches is asked.
     BroadcastText(ChatSubtype::WhoQuery, was_on ? key : "*", out);
   });
-  windows_.BringToTop(key);
+}
+
+void Chat::SetCurrentChannel(std::string_view key) {
+  std::lock_guard lock(mutex_);
+  peers_.local().channel.Assign(key);
+}
+
+void Chat::LeaveCurrentChannel(std::string_view key) {
+  std::lock_guard lock(mutex_);
+  if (EqualsIgnoreCase(peers_.local().channel.view(), Truncate(key, kChatNameMax))) peers_.local().channel.Clear();
 }
 
 std::optional<int> Chat::ResolveOrReport(std::string_view name, std::optional<ChatInputId> input,
@@ -159,9 +178,11 @@ void Chat::CmdMsg(const CommandCall& call) {
     // Addressed by number, the user is named by its current nickname.
     std::string nickname(typed[0] == '#' ? peers_[*index].nickname.view() : typed);
     RememberCorrespondent(nickname);
-    out.ToInput(call.input, Format("<-[%s]-> %.*s\r\n", nickname.c_str(), static_cast<int>(message.size()), message.data()),
-                Colour(MessageClass::Private));
-    SendText(*index, ChatSubtype::Private, message, out);
+    // Only what left shows as sent.
+    for (std::string_view piece : SplitOnCharacters(message, kMaxChatPayload - 1)) {
+      if (!SendText(*index, ChatSubtype::Private, piece, out)) continue;
+      out.ToInput(call.input, "<-[" + nickname + "]-> " + std::string(piece) + "\r\n", Colour(MessageClass::Private));
+    }
   });
   if (empty_message) PrintCommandError(call.input);
 }

@@ -71,11 +71,18 @@ bool Chat::SendLocked(int peer_index, ChatSubtype subtype, std::span<const uint8
   return true;
 }
 
+// A text longer than one payload goes as several packets, cut between
+// characters, so that no part of a line is lost and each part shows whole.
 bool Chat::SendText(int peer_index, ChatSubtype subtype, std::string_view text, ChatOutput& out) {
-  if (text.size() >= kMaxChatPayload) return false;
-  std::array<uint8_t, kMaxChatPayload> payload{};
-  std::copy(text.begin(), text.end(), payload.begin());
-  return SendLocked(peer_index, subtype, std::span<const uint8_t>(payload.data(), text.size() + 1), out);
+  bool sent = true;
+  do {
+    const std::string_view piece = Truncate(text, kMaxChatPayload - 1);
+    std::array<uint8_t, kMaxChatPayload> payload{};
+    std::copy(piece.begin(), piece.end(), payload.begin());
+    sent = SendLocked(peer_index, subtype, std::span<const uint8_t>(payload.data(), piece.size() + 1), out) && sent;
+    text.remove_prefix(piece.size());
+  } while (!text.empty());
+  return sent;
 }
 
 void Chat::BroadcastLocked(ChatSubtype subtype, std::span<const uint8_t> payload, ChatOutput& out) {

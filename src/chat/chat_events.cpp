@@ -36,15 +36,14 @@ void Chat::HandleEvent(const Inbound& in, ChatOutput& out) {
   const std::string nick = Text(in.packet.nickname);
   switch (in.packet.subtype) {
     case ChatSubtype::Text:
-      out.ToChannel(in.packet.channel, Format("%-16.16s     %s\r\n", ("<" + nick + ">").c_str(), Text(in.text).c_str()),
+      out.ToChannel(in.packet.channel, PadColumn("<" + nick + ">", 16) + "     " + Text(in.text) + "\r\n",
                     settings_.ChatColorFor(nick));
       return;
     case ChatSubtype::WhoReply:
       return ShowInChannel(in, Format("%s is on channel %s.\r\n", nick.c_str(), Text(in.packet.channel).c_str()),
                            MessageClass::Server, out);
     case ChatSubtype::Action:
-      return ShowInChannel(in, Format("* %-16.16s   %s\r\n", nick.c_str(), Text(in.text).c_str()),
-                           MessageClass::Action, out);
+      return ShowInChannel(in, "* " + PadColumn(nick, 16) + "   " + Text(in.text) + "\r\n", MessageClass::Action, out);
     case ChatSubtype::PingRequest:
       SendLocked(in.who.index, ChatSubtype::PingReply, in.packet.payload, out);
       return;
@@ -83,8 +82,8 @@ void Chat::OnWhoQuery(const Inbound& in, ChatOutput& out) {
 
 void Chat::OnPrivate(const Inbound& in, ChatOutput& out) {
   if (away_) SendText(in.who.index, ChatSubtype::Action, away_text_, out);
-  ShowInChannel(in, Format("[*%-16.16s*] %s\r\n", Text(in.packet.nickname).c_str(), Text(in.text).c_str()),
-                MessageClass::Private, out);
+  ShowInChannel(in, "[*" + PadColumn(in.packet.nickname, 16) + "*] " + Text(in.text) + "\r\n", MessageClass::Private,
+                out);
   RememberCorrespondent(in.packet.nickname);
   if (beep_on_private_.load(std::memory_order_relaxed)) out.Beep();
 }

@@ -30,9 +30,10 @@ std::optional<ChatPacketView> ParseChatBody(std::span<const uint8_t> body) {
   ByteReader reader(body);
   ChatPacketView view;
   view.subtype = static_cast<ChatSubtype>(reader.U16Le());
-  // A field filled to its end without a terminator still yields 15 characters.
-  view.channel = Truncate(reader.FixedText(kChatNameField), kChatNameMax);
-  view.nickname = Truncate(reader.FixedText(kChatNameField), kChatNameMax);
+  // A field filled to its end without a terminator still yields 15 bytes,
+  // kept as they came: they name the sender, whatever its character set.
+  view.channel = reader.FixedText(kChatNameField).substr(0, kChatNameMax);
+  view.nickname = reader.FixedText(kChatNameField).substr(0, kChatNameMax);
   view.serial = reader.U32Le();
   reader.Skip(kChatReservedSize);
   view.payload = reader.Bytes(reader.remaining());

@@ -8,7 +8,9 @@
 namespace vorn {
 
 void ChatName::Assign(std::string_view text) {
-  length_ = std::min(text.size(), chars_.size());
+  // Cut between characters: the name is shown, not only compared.
+  text = Truncate(text, chars_.size());
+  length_ = text.size();
   if (length_) std::memcpy(chars_.data(), text.data(), length_);
 }
 

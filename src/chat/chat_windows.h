@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vorn {
 
@@ -36,6 +37,8 @@ class ChatWindows {
   virtual void CloseChatList() = 0;
   // Posted closes of every chat window, oldest first.
   virtual void CloseAllChatWindows() = 0;
+  // The keys of the open chat windows, oldest first.
+  virtual std::vector<std::string> ChatWindowKeys() const = 0;
 
   // ---- any thread ----
   virtual bool HasChatWindows() const = 0;

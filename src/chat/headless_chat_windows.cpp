@@ -42,6 +42,13 @@ void HeadlessChatWindows::CloseAllChatWindows() {
   for (ChatInputId input : inputs) CloseInputWindow(input);
 }
 
+std::vector<std::string> HeadlessChatWindows::ChatWindowKeys() const {
+  std::lock_guard lock(mutex_);
+  std::vector<std::string> keys;
+  for (const Window& w : windows_) keys.push_back(w.key);
+  return keys;
+}
+
 void HeadlessChatWindows::Close(ChatInputId input) {
   bool last = false;
   {

@@ -35,6 +35,7 @@ class HeadlessChatWindows final : public ChatWindows {
   void OpenChatList() override { chat_list_open_ = true; }
   void CloseChatList() override { chat_list_open_ = false; }
   void CloseAllChatWindows() override;
+  std::vector<std::string> ChatWindowKeys() const override;
   bool HasChatWindows() const override;
   bool IsChatListOpen() const override { return chat_list_open_; }
   void PrintToChannel(std::string_view key, std::string_view text, uint32_t colour) override;

@@ -43,7 +43,8 @@ Node::~Node() { Shutdown(); }
 ConnectionHooks Node::MakeConnectionHooks() {
   ConnectionHooks hooks;
   hooks.stop_direct_play_bridge = [this] { direct_play_.StopDirectPlayBridge(); };
-  hooks.leave_chat_mode = [this] { chat_.LeaveChatMode(); };
+  // The windows outlive the connection; leaving the program closes them.
+  hooks.leave_chat_mode = [this] { chat_.GoOffline(); };
   hooks.close_driver_link = [this] { driver_link_.CloseDriverLink(); };
   hooks.open_driver_link = [this] {
     if (has_driver_) driver_link_.OpenDriverLink();

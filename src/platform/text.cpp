@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <algorithm>
 #include <limits>
 
 namespace vorn {
@@ -30,6 +31,92 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
     if (x != y) return false;
   }
   return true;
+}
+
+size_t Utf8SequenceLength(std::string_view text, size_t at) {
+  const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
+  const uint8_t lead = byte(at);
+  if (lead < 0x80) return 1;
+  const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  if (length == 0 || lead > 0xF4 || at + length > text.size()) return 0;
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(at + i) & 0xC0) != 0x80) return 0;
+  }
+  const uint8_t second = byte(at + 1);
+  if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F)) return 0;  // overlong, surrogate
+  if ((lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F)) return 0;  // overlong, too large
+  return length;
+}
+
+namespace {
+
+// Calls each(start, length, valid) for every character in order.
+template <typename Each>
+void ForEachCharacter(std::string_view text, Each&& each) {
+  for (size_t at = 0; at < text.size();) {
+    const size_t length = Utf8SequenceLength(text, at);
+    each(at, length == 0 ? 1 : length, length != 0);
+    at += length == 0 ? 1 : length;
+  }
+}
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view text) {
+  bool valid = true;
+  ForEachCharacter(text, [&](size_t, size_t, bool ok) { valid = valid && ok; });
+  return valid;
+}
+
+size_t CharacterCount(std::string_view text) {
+  size_t count = 0;
+  ForEachCharacter(text, [&](size_t, size_t, bool) { ++count; });
+  return count;
+}
+
+std::string ToValidUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  ForEachCharacter(text, [&](size_t at, size_t length, bool valid) {
+    const auto byte = static_cast<uint8_t>(text[at]);
+    if (valid) {
+      out.append(text.substr(at, length));
+    } else {
+      out += static_cast<char>(0xC0 | byte >> 6);
+      out += static_cast<char>(0x80 | (byte & 0x3F));
+    }
+  });
+  return out;
+}
+
+std::string_view Truncate(std::string_view text, size_t max_bytes) {
+  size_t end = 0;
+  ForEachCharacter(text, [&](size_t at, size_t length, bool) {
+    if (at == end && at + length <= max_bytes) end = at + length;
+  });
+  return text.substr(0, end);
+}
+
+std::vector<std::string_view> SplitOnCharacters(std::string_view text, size_t max_bytes) {
+  std::vector<std::string_view> pieces;
+  while (!text.empty()) {
+    std::string_view piece = Truncate(text, std::max<size_t>(max_bytes, 4));
+    pieces.push_back(piece);
+    text.remove_prefix(piece.size());
+  }
+  return pieces;
+}
+
+std::string PadColumn(std::string_view text, size_t width) {
+  std::string out;
+  size_t count = 0;
+  ForEachCharacter(text, [&](size_t at, size_t length, bool) {
+    if (count == width) return;
+    out.append(text.substr(at, length));
+    ++count;
+  });
+  out.append(width - count, ' ');
+  return out;
 }
 
 std::string Format(const char* format, ...) {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "net/messages.h"
+#include "platform/text.h"
 
 namespace vorn {
 namespace {
@@ -17,13 +18,14 @@ constexpr std::string_view kPlayerListHeader =
 constexpr std::string_view kPlayerListUnderline =
     " \xC4 \xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4        \xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4       \xC4\xC4\xC4\xC4"
     "  \xC4\xC4\xC4\xC4\xC4\xC4\xC4        \xC4\xC4\xC4\xC4  \xC4\xC4\xC4\xC4 \xC4\xC4\xC4\xC4\n";
-constexpr const char* kPlayerRow = "%2d %-15.15s %-15.15s %-5u %-13.13s %5lu %5lu %4lu\n";
+// Names are padded by characters, so that rows with non-ASCII names line up.
+constexpr const char* kPlayerRow = "%2d %s %-15.15s %-5u %-13.13s %5lu %5lu %4lu\n";
 
 constexpr std::string_view kNamesHeader = " # Nickname        Real Name                 Email\n";
 constexpr std::string_view kNamesUnderline =
     " \xC4 \xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4        \xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4\xC4"
     "                 \xC4\xC4\xC4\xC4\xC4\n";
-constexpr const char* kNamesRow = "%2d %-15.15s %-25.25s %-30.30s\n";
+constexpr const char* kNamesRow = "%2d %s %s %s\n";
 
 // A text answer built in place: "VORNw", then lines for as long as they fit
 // whole, always followed by the terminating zero.
@@ -84,7 +86,7 @@ size_t BuildPlayerList(std::span<uint8_t> out, const ClientEntries& entries, int
     std::array<char, 16> dotted{};
     std::snprintf(dotted.data(), dotted.size(), "%u.%u.%u.%u", ip >> 24, (ip >> 16) & 0xFF, (ip >> 8) & 0xFF,
                   ip & 0xFF);
-    text.AddFormatted(kPlayerRow, index, entry.nickname.data(), dotted.data(), unsigned{entry.address.port},
+    text.AddFormatted(kPlayerRow, index, PadColumn(entry.Nickname(), 15).c_str(), dotted.data(), unsigned{entry.address.port},
                       entry.process_name.data(), MinutesConnected(entry, now_s),
                       static_cast<unsigned long>(entry.average_ping_ms > 0 ? entry.average_ping_ms : 0),
                       static_cast<unsigned long>(LossPercent(entry.pings_sent, entry.ping_replies)));
@@ -99,9 +101,8 @@ size_t BuildNamesList(std::span<uint8_t> out, const ClientEntries& entries) {
   for (int index = 0; index < kClientCount; ++index) {
     const ClientEntry& entry = entries[static_cast<size_t>(index)];
     if (!entry.InUse()) continue;
-    // The precisions stay within each field, so an unterminated full field
-    // is never read past its end.
-    text.AddFormatted(kNamesRow, index, entry.nickname.data(), entry.real_name.data(), entry.email.data());
+    text.AddFormatted(kNamesRow, index, PadColumn(entry.Nickname(), 15).c_str(), PadColumn(entry.RealName(), 25).c_str(),
+                      PadColumn(entry.Email(), 30).c_str());
   }
   return text.Finish();
 }

@@ -68,6 +68,25 @@ TEST(ChatCommands, LinesCarryTheChannelOfTheWindowTheyWereTypedIn) {
   EXPECT_EQ(trio.b.windows.Text("#games"), "<Alice>              in games\r\n");
   EXPECT_EQ(trio.b.windows.Text("#chat"), "* Alice              ws\r\n");
   EXPECT_EQ(trio.a.chat->Peer(kLocalPeer).channel.view(), "Server Messages");
+
+  // Activating a window makes its channel current at once: the next
+  // acknowledgement carries it; closing it leaves no channel.
+  const auto channel_of_ack_from_alice = [&] {
+    trio.network.log.clear();
+    trio.b.Type("hello", "#games");
+    trio.network.Deliver();
+    for (const SentDatagram& d : trio.network.log) {
+      if (d.from == trio.a.address && d.view().packet.subtype == ChatSubtype::Ack) return std::string(d.view().packet.channel);
+    }
+    return std::string("none");
+  };
+  trio.a.chat->SetCurrentChannel("#games");
+  EXPECT_EQ(channel_of_ack_from_alice(), "#games");
+  trio.a.chat->LeaveCurrentChannel("#chat");
+  EXPECT_EQ(trio.a.chat->Peer(kLocalPeer).channel.view(), "#games");
+  trio.a.chat->LeaveCurrentChannel("#GAMES");
+  trio.clock.Advance(5000);  // beyond the duplicate filter
+  EXPECT_EQ(channel_of_ack_from_alice(), "");
 }
 
 TEST(ChatCommands, FirstJoinAsksOnlyItselfAndOpensTheWindowOnce) {

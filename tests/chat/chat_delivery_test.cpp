@@ -42,6 +42,23 @@ TEST(ChatDelivery, ALineShowsOnlyWhenItsOwnCopyComesBack) {
   EXPECT_EQ(trio.network.log.size(), 1u);
 }
 
+// 200 euro signs are 600 bytes, one more than a payload's text: two
+// packets, cut between characters, and the private echo shows both.
+TEST(ChatDelivery, LongMultiByteLinesArriveWholeInPieces) {
+  ChatTrio trio;
+  std::string euros;
+  for (int i = 0; i < 200; ++i) euros += "\xE2\x82\xAC";
+  const std::string first = euros.substr(0, 597);
+  const std::string rest = euros.substr(597);
+  trio.b.Type("/msg Alice " + euros);
+  trio.a.Type(euros);
+  trio.network.Deliver();
+  EXPECT_EQ(trio.b.windows.Text("#chat"), "<-[Alice]-> " + first + "\r\n<-[Alice]-> " + rest + "\r\n<Alice>              " +
+                                              first + "\r\n<Alice>              " + rest + "\r\n");
+  EXPECT_EQ(trio.a.windows.Text("#chat").substr(0, 20), "[*Bob             *]");
+  EXPECT_EQ(CountOf(trio.a.windows.Text("#chat"), "\r\n"), 4u);
+}
+
 TEST(ChatDelivery, RetransmissionsAreAcknowledgedAgainButShownOnce) {
   ChatTrio trio;
   // Bob's acknowledgements to Alice are lost.
@@ -153,10 +170,13 @@ TEST(ChatDelivery, AwayAnswersPrivateMessagesAndBeeps) {
   EXPECT_EQ(trio.b.windows.Text("#chat"), "* Alice              is away (lunch).\r\n");
   for (ChatNode* node : {&trio.a, &trio.b, &trio.c}) node->windows.ClearText();
   trio.clock.Advance(5000);  // the answer repeats the announcement: beyond the duplicate filter
+  trio.a.ui.hold_posts = true;  // the beep waits for the UI thread
   trio.b.Type("/msg ALICE are you there?");
   trio.network.Deliver();
   EXPECT_EQ(trio.b.windows.Text("#chat"), "<-[ALICE]-> are you there?\r\n* Alice              is away (lunch).\r\n");
   EXPECT_EQ(trio.a.windows.Text("#chat"), "[*Bob             *] are you there?\r\n");
+  EXPECT_EQ(trio.a.dialogs.beeps, 0);
+  trio.a.ui.RunHeld();
   EXPECT_EQ(trio.a.dialogs.beeps, 1);
   EXPECT_EQ(trio.a.chat->MsgCompletionList(), std::vector<std::string>{"Bob"});
   EXPECT_TRUE(trio.c.windows.Text("#chat").empty());
@@ -190,6 +210,23 @@ TEST(ChatDelivery, JoinPartAndChatListNotices) {
   EXPECT_EQ(trio.c.windows.Text("#chat"), "");
   auto names = ChatListNicknames(trio.c.chat->ChatListPeers(), "#CHAT");
   EXPECT_EQ(names, (std::vector<std::string>{"Carol\t127.0.0.1:5003", "Dave\t127.0.0.1:5004"}));
+}
+
+// A disconnection leaves the windows open and says they are offline; a line
+// typed into one joins its channel again.
+TEST(ChatDelivery, WindowsStayOfflineAfterADisconnectionAndALineRejoins) {
+  ChatTrio trio;
+  trio.a.chat->GoOffline();
+  trio.network.Deliver();
+  EXPECT_FALSE(trio.a.chat->IsChatModeOn());
+  EXPECT_EQ(trio.a.windows.Text("#chat"),
+            "*** Disconnected: this window is offline. Type a line to join its channel again.\r\n");
+  EXPECT_EQ(trio.b.windows.Text("#chat"), "*** Alice has quit Vorn Chat (Leaving).\r\n");
+  trio.b.windows.ClearText();
+  trio.a.Type("back");
+  trio.network.Deliver();
+  EXPECT_TRUE(trio.a.chat->IsChatModeOn());
+  EXPECT_EQ(trio.b.windows.Text("#chat"), "*** Alice(127.0.0.1:5001) has joined Vorn Chat\r\n");
 }
 
 // The receive thread and the UI thread share the chat state.

@@ -29,6 +29,15 @@ void RecordingChatWindows::CloseAllChatWindows() {
   for (size_t i = 1; i < windows_.size(); ++i) windows_[i].open = false;
 }
 
+std::vector<std::string> RecordingChatWindows::ChatWindowKeys() const {
+  std::lock_guard lock(mutex_);
+  std::vector<std::string> keys;
+  for (size_t i = 1; i < windows_.size(); ++i) {
+    if (windows_[i].open) keys.push_back(windows_[i].key);
+  }
+  return keys;
+}
+
 bool RecordingChatWindows::HasChatWindows() const {
   std::lock_guard lock(mutex_);
   return std::any_of(windows_.begin() + 1, windows_.end(), [](const Window& w) { return w.open; });

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "chat/chat.h"
@@ -32,6 +33,7 @@ class RecordingChatWindows final : public ChatWindows {
   void OpenChatList() override { list_open = true; }
   void CloseChatList() override { list_open = false; }
   void CloseAllChatWindows() override;
+  std::vector<std::string> ChatWindowKeys() const override;
   bool HasChatWindows() const override;
   bool IsChatListOpen() const override { return list_open; }
   void PrintToChannel(std::string_view key, std::string_view text, uint32_t colour) override;
@@ -82,13 +84,19 @@ class NoUserInfoDialog final : public UserInfoDialog {
 // Timers run only when the test fires them.
 class ManualUiLoop final : public UiLoop {
  public:
-  void Post(Task task) override { task(); }
+  // Held tasks wait for RunHeld, as on a UI thread busy elsewhere.
+  void Post(Task task) override { hold_posts ? held.push_back(std::move(task)) : task(); }
   void RunSync(const Task& task) override { task(); }
   TimerId StartTimer(int32_t, Task tick) override;
   void KillTimer(TimerId id) override { timers_.erase(id); }
   void RunModal(const std::function<bool()>&) override {}
   void FireTimers();
   size_t ActiveTimers() const { return timers_.size(); }
+  void RunHeld() {
+    for (Task& task : std::exchange(held, {})) task();
+  }
+  bool hold_posts = false;
+  std::vector<Task> held;
 
  private:
   std::map<TimerId, Task> timers_;
