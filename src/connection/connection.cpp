@@ -121,6 +121,9 @@ bool Connection::ConnectByName(std::optional<std::string_view> name, std::option
   } else {
     entry = {std::string(name.value_or("")), std::string(address.value_or(""))};
   }
+  // A server known only by its address (given on the command line) is
+  // named by it.
+  if (entry.name.empty()) entry.name = entry.address;
   Announce("Connecting to " + entry.name + " at " + entry.address + "\r\n");
   return ConnectToServer(entry);
 }

@@ -16,6 +16,7 @@ constexpr std::string_view kPlayerInfoAnnouncement = "Requesting player informat
 constexpr std::string_view kServerListAnnouncement = "Requesting server list from tracker...\r\n\r\n";
 constexpr std::string_view kUpdateAnnouncement = "Updating server list from tracker...\r\n\r\n";
 constexpr std::string_view kNoTracker = "Error: no tracker defined in VORN95.INI.\r\n";
+constexpr std::string_view kTrackerSilent = "Error: no answer from the tracker; the server list was not updated.\r\n";
 constexpr size_t kMaxAddressText = 79;
 constexpr uint16_t kServerPort = 2213;
 
@@ -24,6 +25,13 @@ constexpr uint16_t kServerPort = 2213;
 Queries::Queries(UiLoop& ui, MessageWindow& window, SettingsStore& settings, SharedAddresses& addresses,
                  const UdpEndpoint& endpoint)
     : ui_(ui), window_(window), settings_(settings), addresses_(addresses), endpoint_(endpoint) {}
+
+Queries::~Queries() { EndTrackerWait(); }
+
+void Queries::EndTrackerWait() {
+  if (tracker_wait_) ui_.KillTimer(*tracker_wait_);
+  tracker_wait_.reset();
+}
 
 void Queries::SendFrame(PeerAddress to, char type) {
   // Address 0 is nobody: such a request would go to this host's own ports.
@@ -69,19 +77,29 @@ void Queries::QueryServerPlayers(std::string_view name, std::string_view address
   SendFrame(to, kTypePlayerListRequest);
 }
 
-void Queries::AskTracker(std::string_view announcement, char type) {
+bool Queries::AskTracker(std::string_view announcement, char type) {
   PeerAddress tracker = addresses_.tracker.Load();
   if (!tracker.IsSet()) {
     PrintQueryText(kNoTracker, MessageClass::Server);
-    return;
+    return false;
   }
   PrintQueryText(announcement, MessageClass::Server);
   SendFrame(tracker, type);
+  return true;
 }
 
 void Queries::RequestServerList() { AskTracker(kServerListAnnouncement, kTypeServerListRequest); }
 
-void Queries::UpdateServerList() { AskTracker(kUpdateAnnouncement, kTypeServerListUpdateRequest); }
+// An update that gets no answer says so, instead of leaving the list as it
+// was without a word.
+void Queries::UpdateServerList() {
+  if (!AskTracker(kUpdateAnnouncement, kTypeServerListUpdateRequest)) return;
+  EndTrackerWait();
+  tracker_wait_ = ui_.StartTimer(kTrackerWaitMs, [this] {
+    EndTrackerWait();
+    PrintQueryText(kTrackerSilent, MessageClass::Server);
+  });
+}
 
 void Queries::PrintQueryText(std::string_view text, MessageClass cls) {
   if (settings_.settings().redirectQueries) {
@@ -108,7 +126,9 @@ void Queries::PostQueryText(std::string_view text, std::string_view line_end) {
 
 void Queries::PostServerList(std::string_view text) {
   ui_.Post([this, alive = std::weak_ptr<bool>(alive_), copy = std::string(text)] {
-    if (!alive.expired()) MergeServerList(copy);
+    if (alive.expired()) return;
+    EndTrackerWait();
+    MergeServerList(copy);
   });
 }
 

@@ -2,7 +2,9 @@
 // The questions a user asks a server or the tracker, and where their answers
 // are printed. A request is one datagram; nothing waits for or repeats it.
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "net/shared_addresses.h"
@@ -15,10 +17,15 @@ namespace vorn {
 
 class Queries {
  public:
+  // How long an update of the server list waits for the tracker's answer
+  // before it says that none came.
+  static constexpr int32_t kTrackerWaitMs = 10000;
+
   Queries(UiLoop& ui, MessageWindow& window, SettingsStore& settings, SharedAddresses& addresses,
           const UdpEndpoint& endpoint);
   Queries(const Queries&) = delete;
   Queries& operator=(const Queries&) = delete;
+  ~Queries();
 
   // UI thread. Each announces itself with PrintQueryText, then sends. The
   // commands that ask the connected server are offered only while connected;
@@ -48,13 +55,15 @@ class Queries {
 
  private:
   void SendFrame(PeerAddress to, char type);
-  void AskTracker(std::string_view announcement, char type);
+  bool AskTracker(std::string_view announcement, char type);
+  void EndTrackerWait();
 
   UiLoop& ui_;
   MessageWindow& window_;
   SettingsStore& settings_;
   SharedAddresses& addresses_;
   const UdpEndpoint& endpoint_;
+  std::optional<UiLoop::TimerId> tracker_wait_;  // an update waits for its answer
   // Posted work checks it, so a task that outlives this object does nothing.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

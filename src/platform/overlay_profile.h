@@ -24,7 +24,13 @@ class OverlayProfile final : public Profile {
   int32_t GetInt(std::string_view section, std::string_view key, int32_t fallback) override {
     return base_.GetInt(section, key, fallback);
   }
+  // A form that shows the run's value and writes it back unchanged must not
+  // store it; a value the user changed is stored and used from now on.
   bool WriteString(std::string_view section, std::string_view key, std::string_view value) override {
+    if (const std::string* current = Find(section, key)) {
+      if (*current == value) return true;
+      overrides_.erase({std::string(section), std::string(key)});
+    }
     return base_.WriteString(section, key, value);
   }
   bool WriteInt(std::string_view section, std::string_view key, int32_t value) override {

@@ -42,6 +42,7 @@ struct AppSettings {
   bool fastJoin2 = true;
   bool redirectQueries = false;
   bool beepOnPrivate = true;
+  bool timestamps = false;  // the time before each line of the text views
   std::string defaultServer;  // display name of the default server
 
   // COLORREF values, 0x00BBGGRR.

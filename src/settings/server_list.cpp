@@ -44,6 +44,19 @@ const ServerEntry* ServerList::FindServer(std::optional<std::string_view> name,
   return index ? &entries_[*index] : nullptr;
 }
 
+void PointDefaultEntryAt(ServerList& list, std::string_view default_name) {
+  const std::optional<size_t> entry = list.FindIndex(kDefaultServerKey, std::nullopt);
+  if (!entry) return;
+  for (const ServerEntry& server : list.entries()) {
+    if (!EqualsIgnoreCase(server.name, kDefaultServerKey) && EqualsIgnoreCase(server.name, default_name)) {
+      list.Replace(*entry, {std::string(kDefaultServerKey), server.address});
+      return;
+    }
+  }
+  // A name is no address to connect to.
+  list.Remove(*entry);
+}
+
 ServerListOrigin LoadServerList(Profile& profile, ServerList& list) {
   list.Clear();
   std::optional<std::vector<ProfileValue>> values = profile.Enumerate(kServersSection);
@@ -52,6 +65,9 @@ ServerListOrigin LoadServerList(Profile& profile, ServerList& list) {
     if (value.type != ProfileValueType::String) continue;
     if (value.name.size() > kMaxStoredName || value.text.size() > kMaxStoredAddress) continue;
     list.Add({value.name, value.text});
+  }
+  if (const ServerEntry* entry = list.FindServer(kDefaultServerKey, std::nullopt)) {
+    PointDefaultEntryAt(list, std::string(entry->address));
   }
   if (!list.empty()) return ServerListOrigin::Profile;
   for (const BuiltInServer& server : BuiltInServers()) {

@@ -51,9 +51,15 @@ enum class ServerListOrigin {
 };
 
 // Replaces the list's contents. The "Default Server" value of the section is
-// listed like any other entry (named "Default Server", address = the default
-// server's name). Built-in entries are not written back here.
+// listed like any other entry, named "Default Server", with the address of
+// the server it names (see PointDefaultEntryAt). Built-in entries are not
+// written back here.
 ServerListOrigin LoadServerList(Profile& profile, ServerList& list);
+
+// The listed "Default Server" entry takes the address of the server named
+// default_name; it leaves the list when there is none, since a name is no
+// address to connect to.
+void PointDefaultEntryAt(ServerList& list, std::string_view default_name);
 
 // Rewrites the section from the list. `default_server`, when not empty, is
 // written last as "Default Server", so that neither a list loaded before the

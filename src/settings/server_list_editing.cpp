@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/peer_address.h"
 #include "platform/text.h"
 
 namespace vorn {
@@ -40,6 +41,11 @@ std::vector<ServerLine> SortedServerLines(const ServerList& list, std::string_vi
 std::optional<FormError> CheckServerProps(const ServerEntry& entry) {
   if (entry.name.empty() || entry.address.empty()) {
     return FormError{"Information not Complete", "You must enter a Name and an Address!"};
+  }
+  // Checked here, not after a connection attempt has waited for nothing.
+  const PeerAddress address = ParseAddressWithPort(entry.address, 2213);
+  if (address.ip == 0 || address.port == 0) {
+    return FormError{"Invalid Address", "The address must read a.b.c.d or a.b.c.d:port."};
   }
   return std::nullopt;
 }

@@ -27,6 +27,14 @@ void CutToLimits(AdvancedOptionsForm& form) {
   form.port = Cut(form.port, SettingsLimits::kPort);
 }
 
+// The beep and the time stamps apply at once; everything else is read at start-up (the
+// identity also goes to the server when connecting).
+bool NeedsRestart(const UserInfoForm& a, const UserInfoForm& b, const AdvancedOptionsForm& x,
+                  const AdvancedOptionsForm& y) {
+  return a.realName != b.realName || a.nickname != b.nickname || a.email != b.email || a.other != b.other ||
+         a.tracker != b.tracker || x.myIp != y.myIp || x.proxy != y.proxy || x.port != y.port;
+}
+
 }  // namespace
 
 SettingsStore::SettingsStore(Profile& profile, Dialogs& dialogs, UserInfoDialog& user_info_dialog)
@@ -57,6 +65,7 @@ void SettingsStore::LoadFromProfile() {
 
 void SettingsStore::LoadIdentity() {
   settings_.beepOnPrivate = profile_.GetInt(kMisc, "BeepOnPrivate", 1) != 0;
+  settings_.timestamps = profile_.GetInt(kMisc, "Timestamps", 0) != 0;
   settings_.myIp = Cut(profile_.GetString(kMisc, "my_ip", ""), SettingsLimits::kMyIp);
   settings_.nickname = Cut(profile_.GetString(kUserInfo, "NickName", ""), SettingsLimits::kNickname);
   settings_.realName = Cut(profile_.GetString(kUserInfo, "RealName", ""), SettingsLimits::kRealName);
@@ -96,11 +105,16 @@ UserInfoForm SettingsStore::CurrentUserInfo() {
   form.other = settings_.other;
   form.tracker = profile_.GetString(kMisc, "Tracker", "");
   form.beepOnPrivate = settings_.beepOnPrivate;
+  form.timestamps = settings_.timestamps;
   return form;
 }
 
 bool SettingsStore::RunUserInfoDialog(bool firstRun) {
   UserInfoForm form = CurrentUserInfo();
+  const UserInfoForm before = form;
+  const AdvancedOptionsForm advanced_before = CurrentAdvancedOptions();
+  // New profiles show the time on their lines; older ones keep their look.
+  if (firstRun && profile_.GetInt(kMisc, "Timestamps", -1) == -1) form.timestamps = true;
   if (!user_info_dialog_.Run(form, firstRun)) return false;
   CutToLimits(form);
   // The dialog closes with OK only on a form that passes; one that does not
@@ -108,19 +122,21 @@ bool SettingsStore::RunUserInfoDialog(bool firstRun) {
   if (CheckUserInfo(form)) return false;
   WriteUserInfo(form);
   RereadAddressAndPort();
-  if (!firstRun) {
-    dialogs_.ShowMessage("Configuration Changed!", "You must restart Vorn for all of these changes to take affect!");
+  if (!firstRun && NeedsRestart(before, form, advanced_before, CurrentAdvancedOptions())) {
+    dialogs_.ShowMessage("Configuration Changed!", "You must restart Vorn for all of these changes to take effect!");
   }
   settings_.nickname = form.nickname;
   settings_.realName = form.realName;
   settings_.email = form.email;
   settings_.other = form.other;
   settings_.beepOnPrivate = form.beepOnPrivate;
+  settings_.timestamps = form.timestamps;
   return true;
 }
 
 void SettingsStore::WriteUserInfo(const UserInfoForm& form) {
   profile_.WriteInt(kMisc, "BeepOnPrivate", form.beepOnPrivate ? 1 : 0);
+  profile_.WriteInt(kMisc, "Timestamps", form.timestamps ? 1 : 0);
   profile_.WriteString(kUserInfo, "NickName", form.nickname);
   profile_.WriteString(kUserInfo, "RealName", form.realName);
   profile_.WriteString(kUserInfo, "email", form.email);
@@ -169,11 +185,8 @@ bool SettingsStore::SaveServerList() { return vorn::SaveServerList(profile_, ser
 void SettingsStore::SetDefaultServer(std::string_view name) {
   settings_.defaultServer = std::string(name);
   profile_.WriteString(kServersSection, kDefaultServerKey, name);
-  // Keep a listed "Default Server" entry in step, or the next save of the
-  // list would show and write the old name.
-  if (std::optional<size_t> index = servers_.FindIndex(kDefaultServerKey, std::nullopt)) {
-    servers_.Replace(*index, {std::string(kDefaultServerKey), std::string(name)});
-  }
+  // Keep a listed "Default Server" entry in step with the new default.
+  PointDefaultEntryAt(servers_, name);
 }
 
 const UserGame* SettingsStore::userGame(int slot) const {

@@ -15,6 +15,7 @@ struct UserInfoForm {
   std::string other;
   std::string tracker;  // "Misc" / "Tracker" as stored, empty when none
   bool beepOnPrivate = true;
+  bool timestamps = false;
 };
 
 struct AdvancedOptionsForm {

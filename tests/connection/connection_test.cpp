@@ -199,10 +199,14 @@ TEST_F(ConnectionTest, AnAddressThatDoesNotParseNeverCountsAsConnected) {
 
 TEST_F(ConnectionTest, ConnectByNameFindsTheListedEntryIgnoringCase) {
   FakePeer server(traffic, Answer({{kTypeHello, Frame(kTypeAccepted)}}));
+  const std::string address = FormatPeer(server.address());
+  // A server given by its address alone (the command line) is named by it.
+  EXPECT_TRUE(connection().ConnectByName(std::nullopt, address));
   client.node->settings().servers().Add(EntryFor("Listed", server.address()));
   EXPECT_TRUE(connection().ConnectByName("LISTED", std::nullopt));
-  EXPECT_EQ(client.window.Text(), "Connecting to Listed at " + FormatPeer(server.address()) +
-                                      "\r\nLooking for server...Connected to server.\r\n");
+  EXPECT_EQ(client.window.Text(), "Connecting to " + address + " at " + address +
+                                      "\r\nLooking for server...Connected to server.\r\nConnecting to Listed at " +
+                                      address + "\r\n");
 }
 
 }  // namespace

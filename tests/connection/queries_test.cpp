@@ -51,6 +51,13 @@ TEST_F(QueriesTest, TrackerRequestsGoToTheTrackerOrReportThatThereIsNone) {
   EXPECT_EQ(Types(tracker), "q=");
   EXPECT_EQ(client.window.ViewText(),
             "Requesting server list from tracker...\r\n\r\nUpdating server list from tracker...\r\n\r\n");
+  // This tracker never answers: the update says so once, after its wait.
+  client.window.Clear();
+  for (int i = 0; i < 2; ++i) {
+    client.clock.Advance(Queries::kTrackerWaitMs);
+    client.loop.RunReady();
+  }
+  EXPECT_EQ(client.window.ViewText(), "Error: no answer from the tracker; the server list was not updated.\r\n");
 
   client.window.Clear();
   addresses().tracker.Clear();

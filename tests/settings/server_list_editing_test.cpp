@@ -33,11 +33,14 @@ TEST(ServerLines, DefaultIsMarkedInAnyCaseAndSortsBeforeLettersAndDigits) {
   EXPECT_TRUE(SortedServerLines(ServerList{}, "x").empty());
 }
 
-TEST(ServerProps, NameAndAddressAreBothNeededButNotChecked) {
+TEST(ServerProps, NameAndAnAddressAreNeeded) {
   const FormError incomplete{"Information not Complete", "You must enter a Name and an Address!"};
   EXPECT_EQ(CheckServerProps({"", "127.0.0.5"}), incomplete);
   EXPECT_EQ(CheckServerProps({"Home", ""}), incomplete);
-  EXPECT_EQ(CheckServerProps({"Home", "not an address"}), std::nullopt);
+  const FormError invalid{"Invalid Address", "The address must read a.b.c.d or a.b.c.d:port."};
+  EXPECT_EQ(CheckServerProps({"Home", "not an address"}), invalid);
+  EXPECT_EQ(CheckServerProps({"Home", "127.0.0.5:x"}), invalid);
+  EXPECT_EQ(CheckServerProps({"Home", "127.0.0.5:3000"}), std::nullopt);
   EXPECT_EQ(DeleteServerQuestion("Home"), "Do you really want to delete the entry for <Home>");
 }
 

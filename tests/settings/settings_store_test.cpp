@@ -65,7 +65,7 @@ TEST_F(SettingsStoreTest, OptionsDialogLaterPicksUpAdvancedChangesAndAsksForRest
   });
   EXPECT_TRUE(store.RunUserInfoDialog(false));
   EXPECT_EQ(dialogs.shown.back(), (ScriptedDialogs::Shown{"Configuration Changed!",
-                                                          "You must restart Vorn for all of these changes to take affect!"}));
+                                                          "You must restart Vorn for all of these changes to take effect!"}));
   EXPECT_EQ(store.settings().nickname, "bob");
   EXPECT_EQ(store.settings().udpPort, 3000);
   EXPECT_EQ(store.settings().myIp, "127.0.0.1");
@@ -74,6 +74,17 @@ TEST_F(SettingsStoreTest, OptionsDialogLaterPicksUpAdvancedChangesAndAsksForRest
   EXPECT_EQ(profile.GetString("Misc", "Tracker", ""), "127.0.0.9:7000");
   // The tracker takes effect at the next start only.
   EXPECT_EQ(store.settings().tracker, AppSettings::kBuiltInTracker);
+  // OK with nothing changed, or only the beep, which applies at once: no
+  // restart to ask for.
+  const size_t shown = dialogs.shown.size();
+  user_info.steps.push_back([](UserInfoForm&) { return true; });
+  user_info.steps.push_back([](UserInfoForm& form) {
+    form.beepOnPrivate = !form.beepOnPrivate;
+    return true;
+  });
+  EXPECT_TRUE(store.RunUserInfoDialog(false));
+  EXPECT_TRUE(store.RunUserInfoDialog(false));
+  EXPECT_EQ(dialogs.shown.size(), shown);
 }
 
 // How an address text splits is ParseAddressWithPort's (platform tests);
@@ -82,12 +93,12 @@ TEST_F(SettingsStoreTest, StoredValuesGetTheirDefaultsAndAreCutToTheirFields) {
   SeedIdentity();
   profile.WriteString("Misc", "Tracker", "10.0.0.1");
   profile.WriteString("Misc", "Proxy", "10.0.0.2");
-  profile.WriteString("User Info", "NickName", "abcdefghijklmnopqrstuvwxyz");
+  profile.WriteString("User Info", "NickName", "abcdefghijklmn\xC3\xA9z");  // cut before the "é"
   profile.WriteString("Misc", "my_ip", "127.000.000.001.extra");
   ASSERT_EQ(store.LoadSettings(), SettingsStore::kLoaded);
   EXPECT_EQ(store.settings().tracker, (PeerAddress{0x0A000001, 6666}));
   EXPECT_EQ(store.settings().proxy, (PeerAddress{0x0A000002, 3213}));
-  EXPECT_EQ(store.settings().nickname, "abcdefghijklmno");
+  EXPECT_EQ(store.settings().nickname, "abcdefghijklmn");
   EXPECT_EQ(store.settings().myIp, "127.000.000.001");
   for (const char* text : {"abc", "0", "-5", "70000"}) {
     profile.WriteString("Misc", "Port", text);
@@ -124,14 +135,14 @@ TEST_F(SettingsStoreTest, DefaultServerIsListedAfterRestartAndSurvivesSaves) {
   ASSERT_EQ(restarted.LoadSettings(), SettingsStore::kLoaded);
   EXPECT_EQ(restarted.settings().defaultServer, "Home");
   ASSERT_NE(restarted.FindServer("Default Server", std::nullopt), nullptr);
-  EXPECT_EQ(restarted.FindServer("Default Server", std::nullopt)->address, "Home");
+  EXPECT_EQ(restarted.FindServer("Default Server", std::nullopt)->address, "127.0.0.1");  // Home's address
   EXPECT_EQ(restarted.servers().size(), 3u);
 
   // Changing the default while it is listed must not let a save revert it.
   restarted.SetDefaultServer("Lab");
   ASSERT_TRUE(restarted.SaveServerList());
   EXPECT_EQ(profile.GetString("Servers", "Default Server", ""), "Lab");
-  EXPECT_EQ(restarted.FindServer("Default Server", std::nullopt)->address, "Lab");
+  EXPECT_EQ(restarted.FindServer("Default Server", std::nullopt)->address, "127.0.0.3");
 }
 
 TEST_F(SettingsStoreTest, ColoursLoadOnceAndSaveOnlyOnceLoaded) {
