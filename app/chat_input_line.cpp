@@ -70,6 +70,28 @@ std::optional<std::string> NicknameCompletion::Step(const std::vector<std::strin
   return nickname;
 }
 
+std::optional<WordCompletion::Result> WordCompletion::Step(const QString& text, int cursor,
+                                                          const QStringList& names) {
+  if (text != shown_ || matches_.isEmpty()) {
+    int start = cursor;
+    while (start > 0 && !text[start - 1].isSpace()) --start;
+    const QString begun = text.mid(start, cursor - start);
+    matches_.clear();
+    if (begun.isEmpty()) return std::nullopt;
+    for (const QString& name : names) {
+      if (name.startsWith(begun, Qt::CaseInsensitive)) matches_ << name;
+    }
+    matches_.sort(Qt::CaseInsensitive);
+    if (matches_.isEmpty()) return std::nullopt;
+    before_ = text.left(start);
+    after_ = text.mid(cursor);
+    next_ = 0;
+  }
+  const QString& name = matches_[next_++ % matches_.size()];
+  shown_ = before_ + name + after_;
+  return Result{shown_, static_cast<int>(before_.size() + name.size())};
+}
+
 // ---- the field ----------------------------------------------------------------
 
 CChatView::CChatView(ChatInputServices services, QWidget* parent) : QLineEdit(parent), services_(std::move(services)) {
@@ -116,6 +138,14 @@ void CChatView::HistoryForward() {
 }
 
 void CChatView::CompleteNickname() {
+  QStringList users;
+  for (const std::string& user : services_.users()) users << DecodeText(user);
+  if (std::optional<WordCompletion::Result> done = words_.Step(text(), cursorPosition(), users)) {
+    setText(done->text);
+    setCursorPosition(done->cursor);
+    return;
+  }
+  if (!text().isEmpty() && !text().startsWith(QStringLiteral("/msg "))) return services_.beep();
   if (std::optional<std::string> nickname = completion_.Step(services_.correspondents())) {
     Show("/msg " + *nickname + " ");
   } else {

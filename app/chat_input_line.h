@@ -1,9 +1,11 @@
 #pragma once
 // The one-line input field under a chat window's text and under the
 // message window: Enter sends the line, Up and Down walk through the lines
-// sent before, Tab fills in "/msg <nickname> " for the users one has
-// exchanged private messages with.
+// sent before, Tab completes the name before the cursor from the users
+// present or, with no name begun, fills in "/msg <nickname> " for the users
+// one has exchanged private messages with; repeated Tabs cycle.
 #include <QLineEdit>
+#include <QStringList>
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -43,11 +45,32 @@ class NicknameCompletion {
   std::optional<size_t> position_;
 };
 
+// The word before the cursor completed from names (ignoring case, in
+// alphabetical order); a Tab on the text it left shows the next name.
+class WordCompletion {
+ public:
+  struct Result {
+    QString text;
+    int cursor = 0;
+  };
+  // nullopt when no word is begun at the cursor or no name fits it.
+  std::optional<Result> Step(const QString& text, int cursor, const QStringList& names);
+
+ private:
+  QString shown_;
+  QString before_;
+  QString after_;
+  QStringList matches_;
+  qsizetype next_ = 0;
+};
+
 struct ChatInputServices {
   // A line the user sent (never empty).
   std::function<void(const std::string& line)> send = [](const std::string&) {};
   // The nicknames of private messages, in the order of first use.
   std::function<std::vector<std::string>()> correspondents = [] { return std::vector<std::string>{}; };
+  // The nicknames of the chat's users.
+  std::function<std::vector<std::string>()> users = [] { return std::vector<std::string>{}; };
   // The only feedback at the ends of the history and of the completion.
   std::function<void()> beep = [] {};
 };
@@ -81,6 +104,7 @@ class CChatView final : public QLineEdit {
   ChatInputServices services_;
   InputHistory history_;
   NicknameCompletion completion_;
+  WordCompletion words_;
 };
 
 }  // namespace vorn

@@ -5,8 +5,11 @@
 #include <QFontMetrics>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
+#include <QTextOption>
 #include <algorithm>
 
+#include "chat/chat_packet.h"
 #include "text_convert.h"
 
 namespace vorn {
@@ -24,9 +27,23 @@ constexpr const char* kRefreshCaption = "&Refresh";
 constexpr const char* kJoinCaption = "Join Channel";
 constexpr const char* kColorCaption = "Color";
 
-std::string CutAtTab(const QString& line) {
-  const std::string text = EncodeText(line);
-  return text.substr(0, text.find('\t'));
+// Each row keeps the bytes it was made from: a name that is not UTF-8 would
+// not survive the way through the shown text and back, and the buttons must
+// name the same peer the row shows.
+constexpr int kBytesRole = Qt::UserRole;
+
+void AddRow(QListWidget* list, const std::string& bytes) {
+  auto* item = new QListWidgetItem(DecodeText(bytes), list);
+  item->setData(kBytesRole, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+std::string BytesOf(const QListWidgetItem* item) { return item->data(kBytesRole).toByteArray().toStdString(); }
+
+int RowOf(const QListWidget* list, const std::string& bytes) {
+  for (int row = 0; row < list->count(); ++row) {
+    if (BytesOf(list->item(row)) == bytes) return row;
+  }
+  return -1;
 }
 
 }  // namespace
@@ -130,31 +147,24 @@ void ChatListWindow::Refresh() {
     // The nicknames are read once, below, not for every row change.
     const QSignalBlocker quiet(channels_);
     channels_->clear();
-    for (const std::string& channel : ChatListChannels(services_.peers())) channels_->addItem(DecodeText(channel));
-    int row = channels_->count() > 0 ? 0 : -1;
-    if (remembered) {
-      const QList<QListWidgetItem*> found = channels_->findItems(DecodeText(*remembered), Qt::MatchExactly);
-      if (!found.isEmpty()) row = channels_->row(found.front());
-    }
-    channels_->setCurrentRow(row);
+    for (const std::string& channel : ChatListChannels(services_.peers())) AddRow(channels_, channel);
+    const int found = remembered ? RowOf(channels_, *remembered) : -1;
+    channels_->setCurrentRow(found >= 0 ? found : channels_->count() > 0 ? 0 : -1);
   }
   RefreshNicknames();
 }
 
 void ChatListWindow::RefreshNicknames() {
   const QListWidgetItem* current = nicknames_->currentItem();
-  const QString remembered = current != nullptr ? current->text() : QString();
+  const std::string remembered = current != nullptr ? BytesOf(current) : std::string();
   const int remembered_row = nicknames_->currentRow();
   nicknames_->clear();
   if (const std::optional<std::string> channel = SelectedChannel()) {
-    for (const std::string& line : ChatListNicknames(services_.peers(), *channel)) {
-      nicknames_->addItem(DecodeText(line));
-    }
+    for (const std::string& line : ChatListNicknames(services_.peers(), *channel)) AddRow(nicknames_, line);
   }
-  const QList<QListWidgetItem*> found =
-      remembered.isEmpty() ? QList<QListWidgetItem*>{} : nicknames_->findItems(remembered, Qt::MatchExactly);
-  if (!found.isEmpty()) {
-    nicknames_->setCurrentItem(found.front());
+  const int found = remembered.empty() ? -1 : RowOf(nicknames_, remembered);
+  if (found >= 0) {
+    nicknames_->setCurrentRow(found);
   } else if (remembered_row >= 0 && remembered_row < nicknames_->count()) {
     nicknames_->setCurrentRow(remembered_row);
   }
@@ -163,13 +173,14 @@ void ChatListWindow::RefreshNicknames() {
 std::optional<std::string> ChatListWindow::SelectedNickname() const {
   const QListWidgetItem* item = nicknames_->currentItem();
   if (item == nullptr || !item->isSelected()) return std::nullopt;
-  return CutAtTab(item->text());
+  const std::string line = BytesOf(item);
+  return line.substr(0, line.find('\t'));
 }
 
 std::optional<std::string> ChatListWindow::SelectedChannel() const {
   const QListWidgetItem* item = channels_->currentItem();
   if (item == nullptr || !item->isSelected()) return std::nullopt;
-  return EncodeText(item->text());
+  return BytesOf(item);
 }
 
 // ---- the buttons ----------------------------------------------------------------
@@ -192,7 +203,19 @@ void ChatListWindow::OnJoin() {
 
 // ---- placement ------------------------------------------------------------------
 
-void ChatListWindow::ShowAtStoredPlacement() { ShowAtPlacementOf(kPlacementKey, kInitialSize, QPoint(0, 0)); }
+// Wide enough for a full row: a 15-character name and an address with its
+// port, past the list's frame and scroll bar.
+void ChatListWindow::ShowAtStoredPlacement() {
+  const QFontMetrics metrics(pane_->font());
+  // The tab between them goes to the next of the rows' tab stops.
+  const int name = metrics.horizontalAdvance(QString(static_cast<int>(kChatNameMax), QLatin1Char('W')));
+  const int tab_stop = qRound(QTextOption().tabStopDistance());
+  const int row = (name / tab_stop + 1) * tab_stop + metrics.horizontalAdvance(QStringLiteral("255.255.255.255:65535"));
+  const QStyle* look = style();
+  const int frame = 2 * (look->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth) + nicknames_->frameWidth()) +
+                    look->pixelMetric(QStyle::PM_ScrollBarExtent) + 2 * metrics.averageCharWidth();
+  ShowAtPlacementOf(kPlacementKey, kInitialSize.expandedTo(QSize(row + frame, 0)), QPoint(0, 0));
+}
 
 void ChatListWindow::closeEvent(QCloseEvent* event) {
   SavePlacementOf(kPlacementKey);

@@ -60,6 +60,7 @@ class ChatListWindow final : public PlacedSubWindow {
   static constexpr int kJoinButton = 1003;
   static constexpr int kColorButton = 87;
   static constexpr std::string_view kPlacementKey = "Chat List";
+  // The smallest first size; wider when the font needs it for a row.
   static constexpr QSize kInitialSize{200, 350};
 
   explicit ChatListWindow(ChatListServices services, QWidget* parent = nullptr);

@@ -77,7 +77,9 @@ CNicknameDlg::CNicknameDlg(QWidget* parent) : QDialog(parent), nickname_(new QLi
   ok_->setEnabled(false);
   connect(nickname_, &QLineEdit::textChanged, this, [this](const QString& text) { ok_->setEnabled(!text.isEmpty()); });
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(new QLabel(tr("&Nickname:"), this));
+  auto* label = new QLabel(tr("&Nickname:"), this);
+  label->setBuddy(nickname_);
+  layout->addWidget(label);
   layout->addWidget(nickname_);
   layout->addWidget(buttons);
 }

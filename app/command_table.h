@@ -44,7 +44,6 @@ enum class CommandId : int {
   Cascade = 57650,
   Tile = 57651,
   ArrangeIcons = 57649,
-  Split = 57653,
   Freeze = 32786,
   HelpContents = 57670,
   About = 57664,
@@ -62,7 +61,7 @@ struct CommandInfo {
   std::string_view tooltip;  // tool bar; empty for commands not on it
 };
 
-inline constexpr int kCommandCount = 43;
+inline constexpr int kCommandCount = 42;
 
 const std::array<CommandInfo, kCommandCount>& CommandTable();
 const CommandInfo* FindCommand(CommandId id);

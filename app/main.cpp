@@ -64,7 +64,25 @@ int Run(const CommandLine& line) {
 }  // namespace
 }  // namespace vorn
 
+namespace {
+
+// Help needs no display, and the application object does: it is answered
+// from the raw arguments first. Qt's own options are not known there, so a
+// line that does not parse yet is parsed again once the application exists.
+bool PrintedEarlyHelp(int argc, char** argv) {
+  QStringList raw;
+  for (int i = 0; i < argc; ++i) raw << QString::fromLocal8Bit(argv[i]);
+  QString ignored;
+  const std::optional<vorn::CommandLine> line = vorn::ParseCommandLine(raw, ignored);
+  if (!line || !line->help) return false;
+  std::fputs(qPrintable(vorn::Usage()), stdout);
+  return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (PrintedEarlyHelp(argc, argv)) return 0;
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("vorn95"));
   QApplication::setOrganizationName(QStringLiteral("Vorn"));

@@ -2,8 +2,10 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -55,7 +57,12 @@ CMainFrame::CMainFrame(const FrameServices& services, std::string command_line)
   mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setCentralWidget(mdi_);
-  resize(kDefaultFrameSize);
+  // Within the screen's free area, whatever its size and scaling.
+  if (const QScreen* shown_on = screen()) {
+    resize(kDefaultFrameSize.boundedTo(shown_on->availableGeometry().size()));
+  } else {
+    resize(kDefaultFrameSize);
+  }
   connect(mdi_, &QMdiArea::subWindowActivated, this, &CMainFrame::OnSubWindowActivated);
   BuildActions();
   RegisterCommands();
@@ -168,6 +175,10 @@ void CMainFrame::OnSubWindowActivated(QMdiSubWindow* window) {
   if (frame == nullptr) return;
   CVorn95View* view = frame->view();
   services_.views.SetLastActive(view);
+  // Acknowledgements and answers carry the channel of the window in front.
+  if (view != nullptr && !view->isMessageWindow() && started_ && !closed_) {
+    services_.node.chat().SetCurrentChannel(view->windowKey());
+  }
 }
 
 // ---- text views ---------------------------------------------------------------
@@ -180,8 +191,17 @@ CVorn95View* CMainFrame::CreateTextView(const std::string& key) {
     if (started_ && !closed_) services_.node.chat().ExecuteChatLine(line, input);
   };
   view_services.correspondents = [this] { return services_.node.chat().MsgCompletionList(); };
+  view_services.users = [this] {
+    std::vector<std::string> users;
+    for (const ChatListPeer& peer : services_.node.chat().ChatListPeers()) users.push_back(peer.nickname);
+    return users;
+  };
   view_services.beep = [this] { services_.dialogs.Beep(); };
+  view_services.timestamps = [this] { return services_.node.settings().settings().timestamps; };
   auto* view = new CVorn95View(view_services, key, next_input_id_++);
+  connect(view, &QObject::destroyed, this, [this, window_key = view->windowKey()] {
+    if (started_ && !closed_) services_.node.chat().LeaveCurrentChannel(window_key);
+  });
   auto* frame = new CChildFrame(view, services_.profile);
   mdi_->addSubWindow(frame);
   frame->ShowAtStoredPlacement();
@@ -268,7 +288,11 @@ bool CMainFrame::ShutdownCore() {
 
 void CMainFrame::RestorePlacement() {
   if (!RestoreWindowPlacement(services_.profile, kPlacementKey, stored_placement_)) return;
-  if (!stored_placement_.normal.IsEmpty()) setGeometry(FromWindowRect(stored_placement_.normal));
+  if (stored_placement_.normal.IsEmpty()) return;
+  const QRect stored = FromWindowRect(stored_placement_.normal);
+  const QScreen* shown_on = QGuiApplication::screenAt(stored.center());
+  if (shown_on == nullptr) shown_on = screen();
+  setGeometry(shown_on != nullptr ? KeepInside(stored, shown_on->availableGeometry()) : stored);
 }
 
 void CMainFrame::SavePlacement() {

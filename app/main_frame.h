@@ -14,6 +14,7 @@
 #include "node/node.h"
 #include "settings/window_placement.h"
 
+class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
@@ -127,6 +128,7 @@ class CMainFrame final : public QMainWindow {
   void SavePlacement();
   void RestoreBarState();
   void SaveBarState();
+  void ShowConnectionState();
 
   FrameServices services_;
   std::string command_line_;
@@ -136,6 +138,7 @@ class CMainFrame final : public QMainWindow {
   QMdiArea* mdi_ = nullptr;
   QToolBar* tool_bar_ = nullptr;
   QMenu* window_list_ = nullptr;
+  QLabel* connection_label_ = nullptr;
   QTimer update_timer_;
   WindowPlacement stored_placement_;
   ChatInputId next_input_id_ = 1;

@@ -112,13 +112,12 @@ void CMainFrame::RegisterWindowCommands() {
       C::Tile, [this] { mdi_->tileSubWindows(); }, has_windows);
   router_.Register(
       C::ArrangeIcons, [this] { ArrangeIcons(); }, has_windows);
-  // The text views have no panes to split into.
+  // A text view's two panes are its text and its input line.
+  const auto has_view = [this] { return WithView(true); };
   router_.Register(
-      C::Split, [] {}, [] { return Enabled(false); });
+      C::NextPane, [this] { ActiveView()->SwitchPane(); }, has_view);
   router_.Register(
-      C::NextPane, [] {}, [] { return Enabled(false); });
-  router_.Register(
-      C::PreviousPane, [] {}, [] { return Enabled(false); });
+      C::PreviousPane, [this] { ActiveView()->SwitchPane(); }, has_view);
   router_.Register(
       C::CloseWindow, [this] { mdi_->closeActiveSubWindow(); },
       [this] { return Enabled(mdi_->currentSubWindow() != nullptr); });

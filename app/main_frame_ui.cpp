@@ -2,6 +2,7 @@
 // commands' update rules.
 #include <QAction>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -14,6 +15,7 @@
 #include "game_launcher.h"
 #include "lock_keys.h"
 #include "main_frame.h"
+#include "platform/peer_address.h"
 #include "text_convert.h"
 
 namespace vorn {
@@ -121,7 +123,7 @@ void CMainFrame::BuildMenus() {
           Items{C::DirectPlay, C::ConfigureGames, std::nullopt, C::Game1, C::Game2, C::Game3, C::Game4, C::Game5});
   AddMenu(tr("&View"), Items{C::Toolbar, C::StatusBar, std::nullopt, C::MessageWindow, C::ChatWindow, C::ChatList,
                              std::nullopt, C::BackgroundColor, C::Colors, C::CutText});
-  QMenu* window = AddMenu(tr("&Window"), Items{C::Cascade, C::Tile, C::ArrangeIcons, C::Split, std::nullopt, C::Freeze,
+  QMenu* window = AddMenu(tr("&Window"), Items{C::Cascade, C::Tile, C::ArrangeIcons, std::nullopt, C::Freeze,
                                                C::CloseWindow, std::nullopt});
   window_list_ = window;
   connect(window, &QMenu::aboutToShow, this, &CMainFrame::FillWindowMenu);
@@ -147,6 +149,9 @@ void CMainFrame::BuildToolBar() {
 }
 
 void CMainFrame::BuildStatusBar() {
+  connection_label_ = new QLabel(statusBar());
+  connection_label_->setObjectName(QStringLiteral("connection"));
+  statusBar()->addPermanentWidget(connection_label_);
   statusBar()->addPermanentWidget(new LockIndicators(statusBar()));
   statusBar()->showMessage(tr("Ready"));
 }
@@ -172,7 +177,20 @@ void CMainFrame::UpdateMenuSet() {
   for (CommandId id : {C::BackgroundColor, C::Colors, C::CutText}) actions_.at(id)->setVisible(child_open);
 }
 
+// The status bar and the title say whether and where this program is
+// connected.
+void CMainFrame::ShowConnectionState() {
+  const PeerAddress server = services_.node.addresses().server.Load();
+  const bool connected = started_ && !closed_ && server.IsSet();
+  const QString state = connected ? tr("Connected to %1").arg(QString::fromStdString(FormatPeer(server)))
+                                  : tr("Not connected");
+  if (connection_label_->text() == state) return;
+  connection_label_->setText(state);
+  setWindowTitle(QStringLiteral("Vorn95 - %1").arg(state));
+}
+
 void CMainFrame::UpdateCommandUi() {
+  ShowConnectionState();
   UpdateMenuSet();
   for (const auto& [id, action] : actions_) {
     const CommandState state = router_.Query(id);

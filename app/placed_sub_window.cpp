@@ -10,6 +10,15 @@ QRect FromWindowRect(const WindowRect& rect) {
   return QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
 }
 
+QRect KeepInside(const QRect& window, const QRect& area) {
+  QRect inside(window.topLeft(), window.size().boundedTo(area.size()));
+  if (inside.right() > area.right()) inside.moveRight(area.right());
+  if (inside.bottom() > area.bottom()) inside.moveBottom(area.bottom());
+  if (inside.left() < area.left()) inside.moveLeft(area.left());
+  if (inside.top() < area.top()) inside.moveTop(area.top());
+  return inside;
+}
+
 void PlacedSubWindow::ShowAtPlacementOf(std::string_view key, QSize new_size, std::optional<QPoint> new_origin) {
   if (!RestoreWindowPlacement(profile_, key, stored_) || stored_.normal.IsEmpty()) {
     if (new_origin) {
@@ -18,6 +27,8 @@ void PlacedSubWindow::ShowAtPlacementOf(std::string_view key, QSize new_size, st
       resize(new_size);
     }
     show();
+    // Where the area puts new windows may lie partly outside it.
+    if (parentWidget() != nullptr) setGeometry(KeepInside(geometry(), parentWidget()->rect()));
     RememberNormalGeometry();
     return;
   }

@@ -14,6 +14,9 @@
 
 namespace vorn {
 
+// window moved (and, when larger, shrunk) so that all of it lies in area.
+QRect KeepInside(const QRect& window, const QRect& area);
+
 class PlacedSubWindow : public QMdiSubWindow {
  public:
   explicit PlacedSubWindow(Profile& profile, QWidget* parent = nullptr) : QMdiSubWindow(parent), profile_(profile) {}

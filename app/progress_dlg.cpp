@@ -59,7 +59,8 @@ void ProgressWindow::SetTexts(const QString& title, const QString& text, bool cl
   button_->setText(close_label ? tr("&Close") : tr("Cancel"));
 }
 
-void ProgressWindow::SetCountdown(int count) { countdown_->setText(QString::number(count)); }
+// The bare number would not say what it counts.
+void ProgressWindow::SetCountdown(int count) { countdown_->setText(tr("Tries left: %1").arg(count)); }
 void ProgressWindow::SetFrame(int frame) { animation_->SetFrame(frame); }
 QString ProgressWindow::countdownText() const { return countdown_->text(); }
 int ProgressWindow::frame() const { return animation_->frame(); }

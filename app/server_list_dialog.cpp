@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <array>
 
 #include "core_adapter.h"
 #include "node/node.h"
@@ -66,7 +67,9 @@ void ServerListDlg::BuildLayout() {
   top->addWidget(new QLabel(tr("Default server:"), this));
   top->addWidget(default_name_, 1);
   auto* address_row = new QHBoxLayout;
-  address_row->addWidget(new QLabel(tr("IP#:"), this));
+  auto* address_label = new QLabel(tr("&IP#:"), this);
+  address_label->setBuddy(address_);
+  address_row->addWidget(address_label);
   address_row->addWidget(address_, 1);
   auto* left = new QVBoxLayout;
   left->addLayout(top);
@@ -76,8 +79,13 @@ void ServerListDlg::BuildLayout() {
   for (QPushButton* button : {add_, edit_, delete_, set_default_, query_}) buttons->addWidget(button);
   buttons->addStretch(1);
   auto* ok_cancel = new QDialogButtonBox(Qt::Vertical, this);
-  ok_cancel->addButton(tr("&Connect"), QDialogButtonBox::AcceptRole)->setDefault(true);
-  ok_cancel->addButton(tr("Close"), QDialogButtonBox::RejectRole);
+  QPushButton* connect_button = ok_cancel->addButton(tr("&Connect"), QDialogButtonBox::AcceptRole);
+  connect_button->setDefault(true);
+  QPushButton* close_button = ok_cancel->addButton(tr("Close"), QDialogButtonBox::RejectRole);
+  // Tab goes from the list to the address and on to what acts on them.
+  const std::array<QWidget*, 9> order{list_, address_, connect_button, close_button, add_,
+                                      edit_, delete_,   set_default_,   query_};
+  for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
   connect(ok_cancel, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(ok_cancel, &QDialogButtonBox::rejected, this, &QDialog::reject);
   buttons->addWidget(ok_cancel);

@@ -1,9 +1,11 @@
 #include "server_props_dialog.h"
 
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QFormLayout>
 #include <QLineEdit>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "dialog_buttons.h"
 #include "settings/server_list_editing.h"
@@ -28,6 +30,11 @@ ServerPropsDlg::ServerPropsDlg(const ServerEntry& entry, Dialogs& dialogs, QWidg
       address_(Field(this, entry.address, kMaxServerAddressText)) {
   setWindowTitle(tr("Server Properties"));
   address_->setPlaceholderText(tr("a.b.c.d or a.b.c.d:port"));
+  // Wide enough for the hint and for a full address with its port.
+  const QFontMetrics metrics(address_->font());
+  const int text_width = std::max(metrics.horizontalAdvance(address_->placeholderText()),
+                                  metrics.horizontalAdvance(QStringLiteral("255.255.255.255:65535")));
+  address_->setMinimumWidth(text_width + 4 * metrics.averageCharWidth());
   auto* fields = new QFormLayout;
   fields->addRow(tr("&Name:"), name_);
   fields->addRow(tr("IP &Address:"), address_);

@@ -74,9 +74,11 @@ UserInfoDlg::UserInfoDlg(const UserInfoForm& form, Dialogs& dialogs, std::functi
       other_(Field(this, form.other, SettingsLimits::kOther)),
       tracker_(Field(this, form.tracker, SettingsLimits::kTracker)),
       beep_(new QCheckBox(tr("&Beep on private messages"), this)),
+      timestamps_(new QCheckBox(tr("Time &stamps on chat lines"), this)),
       advanced_button_(new QPushButton(tr("&Advanced..."), this)) {
   setWindowTitle(tr("User Information"));
   beep_->setChecked(form.beepOnPrivate);
+  timestamps_->setChecked(form.timestamps);
   auto* fields = new QFormLayout;
   fields->addRow(tr("&Real name:"), real_name_);
   fields->addRow(tr("&Nickname:"), nickname_);
@@ -86,6 +88,7 @@ UserInfoDlg::UserInfoDlg(const UserInfoForm& form, Dialogs& dialogs, std::functi
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(fields);
   layout->addWidget(beep_);
+  layout->addWidget(timestamps_);
   QDialogButtonBox* buttons = OkCancel(this);
   buttons->addButton(advanced_button_, QDialogButtonBox::ActionRole);
   layout->addWidget(buttons);
@@ -96,7 +99,8 @@ UserInfoDlg::UserInfoDlg(const UserInfoForm& form, Dialogs& dialogs, std::functi
 }
 
 UserInfoForm UserInfoDlg::form() const {
-  return {Text(real_name_), Text(nickname_), Text(email_), Text(other_), Text(tracker_), beep_->isChecked()};
+  return {Text(real_name_), Text(nickname_), Text(email_), Text(other_), Text(tracker_), beep_->isChecked(),
+          timestamps_->isChecked()};
 }
 
 void UserInfoDlg::accept() {

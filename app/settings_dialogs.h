@@ -53,6 +53,7 @@ class UserInfoDlg final : public QDialog {
   QLineEdit* otherEdit() const { return other_; }                   // 1009
   QLineEdit* trackerEdit() const { return tracker_; }               // 1013
   QCheckBox* beepBox() const { return beep_; }                      // 1012
+  QCheckBox* timestampsBox() const { return timestamps_; }
   QPushButton* advancedButton() const { return advanced_button_; }  // 1028
 
  public slots:
@@ -67,6 +68,7 @@ class UserInfoDlg final : public QDialog {
   QLineEdit* other_;
   QLineEdit* tracker_;
   QCheckBox* beep_;
+  QCheckBox* timestamps_;
   QPushButton* advanced_button_;
 };
 

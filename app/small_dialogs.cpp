@@ -34,7 +34,9 @@ WhoIsDlg::WhoIsDlg(QWidget* parent) : QDialog(parent), name_(new QLineEdit(this)
   ok_->setEnabled(false);
   connect(name_, &QLineEdit::textChanged, this, [this](const QString& text) { ok_->setEnabled(!text.isEmpty()); });
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(new QLabel(tr("Player's &name:"), this));
+  auto* label = new QLabel(tr("Player's &name:"), this);
+  label->setBuddy(name_);
+  layout->addWidget(label);
   layout->addWidget(name_);
   layout->addWidget(buttons);
 }

@@ -1,15 +1,12 @@
 #include "text_convert.h"
 
-#include <QStringDecoder>
+#include "platform/text.h"
 
 namespace vorn {
 
 QString DecodeText(std::string_view bytes) {
-  const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
-  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  QString text = utf8.decode(view);
-  if (!utf8.hasError()) return text;
-  return QString::fromLatin1(view);
+  const std::string text = ToValidUtf8(bytes);
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 std::string EncodeText(const QString& text) { return text.toStdString(); }

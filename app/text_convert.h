@@ -9,8 +9,9 @@
 
 namespace vorn {
 
-// Peers send bytes in whatever their user typed: UTF-8 when it is valid
-// UTF-8, otherwise each byte is taken as Latin-1, so nothing is dropped.
+// Peers send bytes in whatever their user typed: each valid UTF-8 character
+// is taken as such and every other byte as Latin-1, so nothing is dropped
+// and a name in the old code page does not garble the UTF-8 text beside it.
 QString DecodeText(std::string_view bytes);
 // The profile and this program's own texts are UTF-8.
 std::string EncodeText(const QString& text);

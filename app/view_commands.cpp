@@ -36,7 +36,7 @@ void CVorn95View::ChooseBackgroundColor() {
 void CVorn95View::ToggleLogging() {
   if (isLogging()) {
     log_path_.clear();
-    return;
+    return ShowCaption();
   }
   const std::optional<QString> path = services_.prompts.ChooseLogFile(QStringLiteral("vorn.log"));
   if (!path || path->isEmpty()) return;
@@ -52,6 +52,7 @@ void CVorn95View::ToggleLogging() {
     }
   }
   log_path_ = *path;
+  ShowCaption();
 }
 
 // Copy takes the input line's selection while it has the focus, the output

@@ -1,11 +1,13 @@
 #include "vorn95_view.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
+#include <QTime>
 #include <QVBoxLayout>
 
 #include "chat_input_line.h"
@@ -56,13 +58,23 @@ CVorn95View::CVorn95View(const ViewServices& services, std::string channel_key, 
 CVorn95View::~CVorn95View() { services_.views.Unregister(this); }
 
 QString CVorn95View::caption() const {
-  if (is_message_window_) return DecodeText(doc_.title());
-  return QStringLiteral("Chat Window: %1").arg(DecodeText(doc_.title()));
+  QString text = is_message_window_ ? DecodeText(doc_.title())
+                                    : QStringLiteral("Chat Window: %1").arg(DecodeText(doc_.title()));
+  // The window itself says that its text goes to a file.
+  if (isLogging()) text += QStringLiteral(" - logging to %1").arg(QFileInfo(log_path_).fileName());
+  return text;
+}
+
+void CVorn95View::ShowCaption() {
+  setWindowTitle(caption());
+  if (parentWidget() != nullptr) parentWidget()->setWindowTitle(caption());
 }
 
 void CVorn95View::BuildWidgets() {
   output_ = new QTextEdit(this);
   output_->setReadOnly(true);
+  // Reached with F6, the text scrolls and selects from the keyboard too.
+  output_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   output_->setFont(PaneFont());
   output_->setAcceptRichText(false);
   output_->setUndoRedoEnabled(false);
@@ -71,6 +83,7 @@ void CVorn95View::BuildWidgets() {
   ChatInputServices input;
   input.send = [this](const std::string& line) { services_.execute_line(line, input_id_); };
   input.correspondents = [this] { return services_.correspondents(); };
+  input.users = [this] { return services_.users(); };
   input.beep = [this] { services_.beep(); };
   input_ = new CChatView(std::move(input), this);
   input_->setFont(PaneFont());
@@ -102,7 +115,15 @@ void CVorn95View::PrintBanner() {
 
 void CVorn95View::Append(std::string_view text, uint32_t colour) {
   if (text.empty()) return;
-  const std::string prepared = PrepareForView(text);
+  std::string prepared = PrepareForView(text);
+  if (services_.timestamps()) {
+    const std::string stamp = QTime::currentTime().toString(QStringLiteral("[HH:mm] ")).toStdString();
+    prepared = StampLines(prepared, stamp, at_line_start_);
+    indent_chars_ = kChatIndentChars + static_cast<int>(stamp.size());
+  } else {
+    indent_chars_ = kChatIndentChars;
+    at_line_start_ = prepared.back() == '\n';
+  }
   WriteToLog(prepared);
   const QString shown = ForPane(prepared);
   output_->setUpdatesEnabled(false);
@@ -114,12 +135,22 @@ void CVorn95View::Append(std::string_view text, uint32_t colour) {
 }
 
 // Opened for each text only, so the file can be read or moved meanwhile;
-// one that cannot be opened is skipped, the text is still shown.
+// one that cannot be opened is skipped, the text is still shown. Lines end
+// as the system's text files do.
 void CVorn95View::WriteToLog(const std::string& text) const {
   if (log_path_.isEmpty()) return;
   QFile file(log_path_);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) return;
-  file.write(text.data(), static_cast<qint64>(text.size()));
+#ifdef Q_OS_WIN
+  const std::string& lines = text;
+#else
+  std::string lines;
+  lines.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' || i + 1 >= text.size() || text[i + 1] != '\n') lines += text[i];
+  }
+#endif
+  file.write(lines.data(), static_cast<qint64>(lines.size()));
 }
 
 // Old text goes first, half of it at a time, so a long session never
@@ -146,7 +177,7 @@ void CVorn95View::InsertColoured(const QString& text, uint32_t colour) {
   format.setForeground(ColorFromRef(colour));
   cursor.insertText(text, format);
   if (is_message_window_) return;
-  const qreal indent = kChatIndentChars * QFontMetrics(output_->font()).horizontalAdvance(QLatin1Char('X'));
+  const qreal indent = indent_chars_ * QFontMetrics(output_->font()).horizontalAdvance(QLatin1Char('X'));
   QTextBlockFormat block;
   block.setLeftMargin(indent);
   block.setTextIndent(-indent);
@@ -158,6 +189,14 @@ void CVorn95View::InsertColoured(const QString& text, uint32_t colour) {
 void CVorn95View::ScrollToEnd() {
   QScrollBar* bar = output_->verticalScrollBar();
   bar->setValue(bar->maximum());
+}
+
+void CVorn95View::SwitchPane() {
+  if (input_->hasFocus()) {
+    output_->setFocus(Qt::ShortcutFocusReason);
+  } else {
+    input_->setFocus(Qt::ShortcutFocusReason);
+  }
 }
 
 // ---- background ---------------------------------------------------------------

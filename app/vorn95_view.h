@@ -35,7 +35,10 @@ struct ViewServices {
   std::function<void(const std::string& line, ChatInputId input)> execute_line = [](const std::string&, ChatInputId) {};
   // The input line's completion list and its only feedback.
   std::function<std::vector<std::string>()> correspondents = [] { return std::vector<std::string>{}; };
+  std::function<std::vector<std::string>()> users = [] { return std::vector<std::string>{}; };
   std::function<void()> beep = [] {};
+  // Whether lines begin with the time they were shown.
+  std::function<bool()> timestamps = [] { return false; };
 };
 
 // The document of a view: it holds the window key as its title.
@@ -77,6 +80,10 @@ class CVorn95View final : public QWidget {
   // ---- commands ----
   void ToggleFreeze();
   void ToggleWrap();
+  // The frame's title again, after logging started or stopped.
+  void ShowCaption();
+  // The keyboard focus moves between the text and the input line.
+  void SwitchPane();
   void ChooseBackgroundColor();
   void ToggleLogging();
   bool CanCopy() const;
@@ -116,7 +123,9 @@ class CVorn95View final : public QWidget {
   CChatView* input_ = nullptr;
   QString log_path_;
   bool frozen_ = false;
-  bool wrap_ = false;
+  bool wrap_ = true;
+  bool at_line_start_ = true;
+  int indent_chars_ = 0;  // where a wrapped line of a chat window continues
   bool clipboard_has_text_ = false;
 };
 

@@ -14,6 +14,7 @@ class ChatInputLineTest : public ::testing::Test {
     ChatInputServices services;
     services.send = [this](const std::string& line) { sent.push_back(line); };
     services.correspondents = [this] { return correspondents; };
+    services.users = [this] { return users; };
     services.beep = [this] { ++beeps; };
     input = std::make_unique<CChatView>(std::move(services));
     input->show();
@@ -30,6 +31,7 @@ class ChatInputLineTest : public ::testing::Test {
 
   std::vector<std::string> sent;
   std::vector<std::string> correspondents;
+  std::vector<std::string> users;
   int beeps = 0;
   std::unique_ptr<CChatView> input;
 };
@@ -100,6 +102,21 @@ TEST_F(ChatInputLineTest, TabCyclesFromTheNewestCorrespondent) {
   // A new chat session may have fewer correspondents.
   correspondents = {"dee"};
   EXPECT_EQ(Press(Qt::Key_Tab), "/msg dee ");
+
+  // A name begun at the cursor comes from the users present; Tab cycles,
+  // and text without a match stays as typed.
+  users = {"Bob", "bea", "Zo\xC3\xAB"};
+  input->setText(QStringLiteral("hi b there"));
+  input->setCursorPosition(4);
+  EXPECT_EQ(Press(Qt::Key_Tab), "hi bea there");
+  EXPECT_EQ(input->cursorPosition(), 6);
+  EXPECT_EQ(Press(Qt::Key_Tab), "hi Bob there");
+  EXPECT_EQ(Press(Qt::Key_Tab), "hi bea there");
+  input->setText(QStringLiteral("/msg zo"));
+  EXPECT_EQ(Press(Qt::Key_Tab), QString::fromUtf8("/msg Zo\u00EB"));
+  input->setText(QStringLiteral("hello x"));
+  EXPECT_EQ(Press(Qt::Key_Tab), "hello x");
+  EXPECT_EQ(beeps, 2);
 }
 
 TEST(MessageWindowInput, FeedsTheCommandInterpreter) {

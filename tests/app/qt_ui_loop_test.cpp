@@ -112,7 +112,7 @@ TEST(QtProgressDialog, ButtonCancelsTheModalRunAndTheAnimationCycles) {
   EXPECT_TRUE(dialog.IsCancelled());
   EXPECT_FALSE(dialog.IsOpen());
   EXPECT_FALSE(dialog.window()->isVisible());
-  EXPECT_EQ(dialog.window()->countdownText(), "7");
+  EXPECT_EQ(dialog.window()->countdownText(), "Tries left: 7");
 }
 
 TEST(QtProgressDialog, EndFromATickFinishesTheRunUncancelled) {

@@ -30,10 +30,17 @@ TEST(LineFeeds, BareLineFeedsAndDashesAreConvertedCrLfStaysUnchanged) {
       {"a\r\n" + dash, "a\r\n" + dash},               // the line feed decides first
       {"first\nsecond", "first\r\nsecond"},           // the last piece is kept
       {"a\n" + long_line + "\n", "a\r\n" + long_line + "\r\n"},
+      {"\xC4\x85\xC4\x8D\n", "\xC4\x85\xC4\x8D\r\n"},  // UTF-8 letters led by 0xC4 stay
+      {"a" + dash + "\xC4\x85", "a-\xC4\x85"},           // only the lone 0xC4 is a dash
   };
   for (const auto& row : rows) EXPECT_EQ(PrepareForView(row.in), row.out) << row.in;
   // A line that has its CR in a converted text keeps exactly one.
   EXPECT_EQ(ConvertLineFeeds("one\ntwo\r\n"), "one\r\ntwo\r\n");
+  // Time stamps go before lines, also a line continued by the next text.
+  bool at_start = true;
+  EXPECT_EQ(StampLines("a\r\nb", "[t] ", at_start), "[t] a\r\n[t] b");
+  EXPECT_EQ(StampLines("c\r\n", "[t] ", at_start), "c\r\n");
+  EXPECT_TRUE(at_start);
 }
 
 constexpr uint32_t kRed = 0x000000C0;
@@ -84,7 +91,8 @@ TEST_F(TextViewTest, PaneAndLogGetTheSameLinesEachAppendInItsColour) {
   view->Append("three\r\nfour\r\n", kBlue);
   view->Append("five\nsix", kRed);  // the last piece is kept
   EXPECT_EQ(Pane(*view), "one\ntwo\nthree\nfour\nfive\nsix");
-  EXPECT_EQ(Log(*prompts.log_file), "one\r\ntwo\r\nthree\r\nfour\r\nfive\r\nsix");
+  EXPECT_EQ(Log(*prompts.log_file), "one\ntwo\nthree\nfour\nfive\nsix");  // the system's line ends
+  EXPECT_EQ(view->windowTitle(), "Server Messages - logging to session.log");
   EXPECT_EQ(ColourAt(*view, 0), QColor(0xC0, 0, 0));
   EXPECT_EQ(ColourAt(*view, 8), QColor(0, 0, 0xC0));
 }
@@ -136,7 +144,7 @@ TEST_F(TextViewTest, ExistingLogFileAppendOverwriteOrCancel) {
   prompts.log_choice = LogFileChoice::Append;
   view->ToggleLogging();
   view->Append("new\r\n", kRed);
-  EXPECT_EQ(Log(*prompts.log_file), "old\r\nnew\r\n");
+  EXPECT_EQ(Log(*prompts.log_file), "old\r\nnew\n");
   view->ToggleLogging();  // stops
   EXPECT_FALSE(view->isLogging());
 
@@ -144,7 +152,7 @@ TEST_F(TextViewTest, ExistingLogFileAppendOverwriteOrCancel) {
   prompts.log_choice = LogFileChoice::Overwrite;
   view->ToggleLogging();
   view->Append("fresh\r\n", kRed);
-  EXPECT_EQ(Log(*prompts.log_file), "fresh\r\n");
+  EXPECT_EQ(Log(*prompts.log_file), "fresh\n");
   EXPECT_EQ(prompts.log_choices_asked, 3);
 }
 
