@@ -19,9 +19,13 @@ ClientHandlers::ClientHandlers(ReplyBoard& board, SharedAddresses& addresses, co
 
 void ClientHandlers::Register(Dispatcher& dispatcher) {
   auto post = [this](ServerReply reply) {
-    return [this, reply](std::span<const uint8_t>, PeerAddress) { board_.Post(reply); };
+    return [this, reply](std::span<const uint8_t>, PeerAddress source) {
+      if (board_.IsAnswerer(source)) board_.Post(reply);
+    };
   };
-  dispatcher.SetHandler(kTypeAccepted, [this](std::span<const uint8_t> d, PeerAddress s) { OnAccepted(d, s); });
+  dispatcher.SetHandler(kTypeAccepted, [this](std::span<const uint8_t> d, PeerAddress s) {
+    if (board_.IsAnswerer(s)) OnAccepted(d, s);
+  });
   dispatcher.SetHandler(kTypeByeAcknowledged, post(ServerReply::kByeAcknowledged));
   dispatcher.SetHandler(kTypeRejectedNickname, post(ServerReply::kNicknameRejected));
   dispatcher.SetHandler(kTypeRejectedFull, post(ServerReply::kSubnetFull));
@@ -29,13 +33,18 @@ void ClientHandlers::Register(Dispatcher& dispatcher) {
   dispatcher.SetHandler(kTypeProxyWelcome, [this](std::span<const uint8_t> d, PeerAddress s) { OnProxyWelcome(d, s); });
   dispatcher.SetHandler(kTypePingRequest, [this](std::span<const uint8_t> d, PeerAddress s) { ReplyToPing(d, s); });
   auto text = [this](std::string_view line_end) {
-    return [this, line_end](std::span<const uint8_t> d, PeerAddress) {
-      if (std::optional<TextMessage> message = ParseText(d)) queries_.PostQueryText(message->text, line_end);
+    return [this, line_end](std::span<const uint8_t> d, PeerAddress s) {
+      if (!queries_.TakeTextFrom(s)) return;
+      std::optional<TextMessage> message = ParseText(d);
+      if (!message) return;
+      if (s == addresses_.server.Load() && hooks_.take_server_text(message->text)) return;
+      queries_.PostQueryText(message->text, line_end);
     };
   };
   dispatcher.SetHandler(kTypeText, text(""));
   dispatcher.SetHandler(kTypeTextLine, text("\r\n"));
-  dispatcher.SetHandler(kTypeServerList, [this](std::span<const uint8_t> d, PeerAddress) {
+  dispatcher.SetHandler(kTypeServerList, [this](std::span<const uint8_t> d, PeerAddress s) {
+    if (!queries_.TakeServerListFrom(s)) return;
     if (std::optional<TextMessage> message = ParseText(d)) queries_.PostServerList(message->text);
   });
 }

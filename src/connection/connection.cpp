@@ -92,7 +92,7 @@ bool Connection::SayHello(PeerAddress target) {
   const AppSettings& s = settings_.settings();
   BuildHello(hello_, {s.nickname, s.email, s.realName, s.other});
   Announce(kLookingForServer);
-  board_.Reset();
+  board_.Reset(target);
   saying_hello_ = true;
   SendHello();
   if (!PollForReply(ServerReply::kAccepted, kHelloPollStepMs)) return false;
@@ -133,7 +133,7 @@ bool Connection::DisconnectFromServer() {
   hooks_.stop_direct_play_bridge();
   hooks_.leave_chat_mode();
   Announce(kSayingBye);
-  board_.Reset();
+  board_.Reset(addresses_.server.Load());
   saying_bye_ = true;
   SendFrame(addresses_.server.Load(), kTypeBye);
   if (PollForReply(ServerReply::kByeAcknowledged, kByePollStepMs)) {

@@ -19,6 +19,7 @@ constexpr std::string_view kNoTracker = "Error: no tracker defined in VORN95.INI
 constexpr std::string_view kTrackerSilent = "Error: no answer from the tracker; the server list was not updated.\r\n";
 constexpr size_t kMaxAddressText = 79;
 constexpr uint16_t kServerPort = 2213;
+constexpr uint16_t kTrackerAnswerPort = 6666;
 
 }  // namespace
 
@@ -74,6 +75,7 @@ void Queries::QueryServerPlayers(std::string_view name, std::string_view address
   std::string announcement = Format("Requesting player list from %.*s(%.*s)...\r\n\r\n", static_cast<int>(name.size()),
                                     name.data(), static_cast<int>(address.size()), address.data());
   PrintQueryText(announcement, MessageClass::Server);
+  queried_servers_[next_queried_.fetch_add(1, std::memory_order_relaxed) % kAwaitedAnswers].Store(to);
   SendFrame(to, kTypePlayerListRequest);
 }
 
@@ -84,6 +86,8 @@ bool Queries::AskTracker(std::string_view announcement, char type) {
     return false;
   }
   PrintQueryText(announcement, MessageClass::Server);
+  if (awaited_server_lists_.load(std::memory_order_relaxed) < static_cast<int>(kAwaitedAnswers))
+    awaited_server_lists_.fetch_add(1, std::memory_order_release);
   SendFrame(tracker, type);
   return true;
 }
@@ -130,6 +134,28 @@ void Queries::PostServerList(std::string_view text) {
     EndTrackerWait();
     MergeServerList(copy);
   });
+}
+
+bool Queries::TakeTextFrom(PeerAddress source) {
+  if (!source.IsSet()) return false;
+  const PeerAddress tracker = addresses_.tracker.Load();
+  if (source == addresses_.server.Load() || source == tracker) return true;
+  // The tracker answers questions about players from its own port.
+  if (tracker.IsSet() && source == PeerAddress{tracker.ip, kTrackerAnswerPort}) return true;
+  for (AtomicPeerAddress& queried : queried_servers_) {
+    if (queried.Load() != source) continue;
+    queried.Clear();
+    return true;
+  }
+  return false;
+}
+
+bool Queries::TakeServerListFrom(PeerAddress source) {
+  if (!source.IsSet() || source != addresses_.tracker.Load()) return false;
+  int awaited = awaited_server_lists_.load(std::memory_order_acquire);
+  while (awaited > 0 && !awaited_server_lists_.compare_exchange_weak(awaited, awaited - 1)) {
+  }
+  return awaited > 0;
 }
 
 }  // namespace vorn

@@ -1,6 +1,8 @@
 #pragma once
 // The questions a user asks a server or the tracker, and where their answers
 // are printed. A request is one datagram; nothing waits for or repeats it.
+#include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -53,7 +55,16 @@ class Queries {
   void PostQueryText(std::string_view text, std::string_view line_end);
   void PostServerList(std::string_view text);
 
+  // Receive thread: whether a text or a server list from source answers
+  // something this node asked. Texts come from the connected server, the
+  // tracker (its answers about players), or once from a server just asked
+  // for its players; a server list once per request, from the tracker.
+  bool TakeTextFrom(PeerAddress source);
+  bool TakeServerListFrom(PeerAddress source);
+
  private:
+  // Requests whose answers may still come: a few, the oldest forgotten.
+  static constexpr size_t kAwaitedAnswers = 4;
   void SendFrame(PeerAddress to, char type);
   bool AskTracker(std::string_view announcement, char type);
   void EndTrackerWait();
@@ -66,6 +77,11 @@ class Queries {
   std::optional<UiLoop::TimerId> tracker_wait_;  // an update waits for its answer
   // Posted work checks it, so a task that outlives this object does nothing.
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+  // Servers asked for their players outside a connection (UI thread writes,
+  // the receive thread takes each once).
+  std::array<AtomicPeerAddress, kAwaitedAnswers> queried_servers_;
+  std::atomic<uint32_t> next_queried_{0};
+  std::atomic<int> awaited_server_lists_{0};
 };
 
 }  // namespace vorn

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "net/shared_addresses.h"
 #include "platform/peer_address.h"
 
 namespace vorn {
@@ -33,7 +34,20 @@ struct ObservedAcceptance {
 class ReplyBoard {
  public:
   ServerReply Reply() const { return reply_.load(std::memory_order_acquire); }
-  void Reset() { reply_.store(ServerReply::kNone, std::memory_order_release); }
+  // Clears the code and names who may answer next: the address being
+  // greeted or left. Nobody (address 0) while no greeting or bye waits.
+  void Reset(PeerAddress answerer = {}) {
+    answerer_.Store(answerer);
+    reply_.store(ServerReply::kNone, std::memory_order_release);
+  }
+  // Acceptances and refusals move the own address and end greetings, so
+  // only the one asked may give them: from the port it was asked at. A host
+  // with several addresses answers from whichever its kernel picks, so the
+  // address itself may differ.
+  bool IsAnswerer(PeerAddress source) const {
+    const PeerAddress answerer = answerer_.Load();
+    return source.IsSet() && answerer.IsSet() && source.port == answerer.port;
+  }
   void Post(ServerReply reply) { reply_.store(reply, std::memory_order_release); }
 
   // The receive thread: the acceptance's address and source first, then the code.
@@ -51,6 +65,7 @@ class ReplyBoard {
   std::atomic<uint64_t> observed_{0};
   std::atomic<uint64_t> observed_source_{0};
   std::atomic<bool> proxy_welcome_expected_{false};
+  AtomicPeerAddress answerer_;
 };
 
 inline void ReplyBoard::PostAcceptance(std::optional<PeerAddress> address, size_t length, PeerAddress source) {

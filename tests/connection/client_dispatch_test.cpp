@@ -35,6 +35,7 @@ TEST_F(ClientDispatchTest, OnlyTheConnectedServerIsAnsweredAPing) {
 
 TEST_F(ClientDispatchTest, TextsArePrintedInTheActiveViewWithOrWithoutALineEnd) {
   FakePeer server(traffic);
+  addresses().server.Store(server.address());
   server.Send(client.bound(), TextDatagram(kTypeText, "one "));
   server.Send(client.bound(), TextDatagram(kTypeTextLine, "two 100%s"));
   Settle();
@@ -48,6 +49,7 @@ class RedirectedQueriesTest : public ClientTest {
 
 TEST_F(RedirectedQueriesTest, GoToTheMessageWindow) {
   FakePeer server(traffic);
+  addresses().server.Store(server.address());
   server.Send(client.bound(), TextDatagram(kTypeTextLine, "players"));
   Settle();
   EXPECT_EQ(client.window.Text(), "players\r\n");

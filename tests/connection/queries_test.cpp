@@ -91,6 +91,7 @@ TEST_F(QueriesTest, ATrackersListIsMergedAndSavedOnlyWhenItAddsSomething) {
   Bytes datagram = Frame(kTypeServerList);
   std::string text = Entry("Fresh One", "127.0.9.1") + Entry("Known", known) + Entry("Fresh Two", "127.0.9.2");
   datagram.insert(datagram.end(), text.begin(), text.end());
+  queries().RequestServerList();
   tracker.Send(client.bound(), datagram);
   Settle();
   ASSERT_EQ(servers.size(), listed + 2);
@@ -100,6 +101,7 @@ TEST_F(QueriesTest, ATrackersListIsMergedAndSavedOnlyWhenItAddsSomething) {
 
   // Nothing new: the stored list is left alone.
   client.profile.WriteString("Servers", "Marker", "127.0.9.99");
+  queries().UpdateServerList();
   tracker.Send(client.bound(), datagram);
   Settle();
   EXPECT_EQ(servers.size(), listed + 2);
