@@ -57,6 +57,7 @@ bool LocalServer::StartLocalServer() {
   }
   // The greeting reaches this node's own OnHello, which admits the local
   // player into entry 0.
+  SetServing(true);
   const PeerAddress local = ports_.addresses.local.Load();
   const ServerEntry self{"Local", Format("%s:%d", FormatIp(local.ip).c_str(), int{local.port})};
   ports_.connector.ConnectToServer(self);
@@ -69,6 +70,7 @@ void LocalServer::StopLocalServer() {
   ports_.addresses.server.Clear();
   if (tick_timer_) ports_.ui.KillTimer(*tick_timer_);
   tick_timer_.reset();
+  SetServing(false);
   mode_.store(false, std::memory_order_release);
 }
 
@@ -86,6 +88,7 @@ bool LocalServer::AcceptWrap(std::span<const uint8_t> datagram, PeerAddress clie
 }
 
 void LocalServer::Greet(std::span<const uint8_t> datagram, PeerAddress sender, PeerAddress via) {
+  if (!IsServing()) return;
   ports_.messages.Append("Hello!\r\n", MessageClass::Server);
   const std::optional<HelloRecord> hello = ParseHello(datagram);
   if (!hello || !sender.IsSet()) return;  // no address to answer or to admit
@@ -167,6 +170,7 @@ void LocalServer::OnBye(std::span<const uint8_t>, PeerAddress sender) {
 }
 
 void LocalServer::OnBroadcastFrame(std::span<const uint8_t> datagram, PeerAddress sender) {
+  if (!IsServing()) return;
   std::array<PeerAddress, kClientCount> targets{};
   const size_t target_count = RelayTargets(datagram, sender, targets);
   if (target_count == 0) return;

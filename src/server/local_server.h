@@ -19,6 +19,7 @@
 #include "net/udp_endpoint.h"
 #include "platform/clock.h"
 #include "platform/message_window.h"
+#include "platform/rate_limit.h"
 #include "platform/ui_loop.h"
 #include "server/client_table.h"
 
@@ -39,6 +40,10 @@ class LocalServer final : public ProxiedClients {
   static constexpr int32_t kTickPeriodMs = 1000;
   static constexpr int64_t kSilenceLimitS = 59;  // dropped when silent for longer
   static constexpr uint16_t kTrackerPlayerInfoPort = 6666;
+  // Queries are answered to anyone: a few full answers at once per asker
+  // (again after ten quiet seconds), then no more bytes than it sends, and
+  // twenty answers a second in all: more than any user asks for.
+  static constexpr AnswerLimits kAnswerLimits{2048, 10'000, {32, 20}};
 
   // query_game_info names the game this machine runs; empty: none runs.
   LocalServer(const LocalServerPorts& ports, GameInfoQuery query_game_info = {});
@@ -57,6 +62,12 @@ class LocalServer final : public ProxiedClients {
   // clients are left as they are.
   void StopLocalServer();
   bool IsLocalServerMode() const { return mode_.load(std::memory_order_acquire); }
+  // Whether greetings and broadcasts are taken: only while this node
+  // serves. A plain client that admitted them would relay a stranger's
+  // frames to whoever a forged greeting named. Local server mode turns it
+  // on; a server without a player of its own (tests) turns it on alone.
+  void SetServing(bool on) { serving_.store(on, std::memory_order_release); }
+  bool IsServing() const { return serving_.load(std::memory_order_acquire); }
 
   // UI thread, every second in local server mode: drops silent clients and
   // pings the entry whose turn it is (each one every ten seconds).
@@ -110,6 +121,9 @@ class LocalServer final : public ProxiedClients {
   // broadcast goes. 0 when the sender is no player.
   size_t RelayTargets(std::span<const uint8_t> datagram, PeerAddress sender,
                       std::array<PeerAddress, kClientCount>& targets);
+  // Receive thread: whether a query from sender may be answered now. The
+  // players are answered always; strangers within the limits.
+  bool MayAnswer(PeerAddress sender, size_t request_bytes, size_t answer_bytes);
   void SendFrameOnly(PeerAddress to, char type) const;
   void Send(PeerAddress to, std::span<const uint8_t> datagram) const;
 
@@ -117,6 +131,8 @@ class LocalServer final : public ProxiedClients {
   GameInfoQuery query_game_info_;
   ClientTable table_;
   std::atomic<bool> mode_{false};
+  std::atomic<bool> serving_{false};
+  SourceLimiter answers_{kAnswerLimits};  // receive thread only
   // UI thread only.
   std::optional<UiLoop::TimerId> tick_timer_;
   int32_t ping_counter_ = 0;

@@ -93,8 +93,12 @@ void LocalServer::OnPingReply(std::span<const uint8_t> datagram, PeerAddress sen
   DecorateProcessName(entry.process_name, entry.game_socket);
 }
 
-void LocalServer::OnPlayerListRequest(std::span<const uint8_t>, PeerAddress sender) {
-  ports_.messages.Append("Games!\r\n", MessageClass::Server);
+bool LocalServer::MayAnswer(PeerAddress sender, size_t request_bytes, size_t answer_bytes) {
+  if (table_.Lock().IndexOf(sender) >= 0) return true;
+  return answers_.Allow(sender, ports_.clock.NowMs(), request_bytes, answer_bytes);
+}
+
+void LocalServer::OnPlayerListRequest(std::span<const uint8_t> datagram, PeerAddress sender) {
   QueryGameInfo();
   std::array<uint8_t, kMaxDatagram> reply;
   size_t size = 0;
@@ -102,11 +106,12 @@ void LocalServer::OnPlayerListRequest(std::span<const uint8_t>, PeerAddress send
     ClientTable::Locked table = table_.Lock();
     size = BuildPlayerList(reply, table.entries(), ports_.clock.NowSeconds());
   }
+  if (!MayAnswer(sender, datagram.size(), size)) return;
+  ports_.messages.Append("Games!\r\n", MessageClass::Server);
   Send(sender, std::span(reply).first(size));
 }
 
-void LocalServer::OnNamesRequest(std::span<const uint8_t>, PeerAddress sender) {
-  ports_.messages.Append("Names!\r\n", MessageClass::Server);
+void LocalServer::OnNamesRequest(std::span<const uint8_t> datagram, PeerAddress sender) {
   QueryGameInfo();
   std::array<uint8_t, kMaxDatagram> reply;
   size_t size = 0;
@@ -114,10 +119,14 @@ void LocalServer::OnNamesRequest(std::span<const uint8_t>, PeerAddress sender) {
     ClientTable::Locked table = table_.Lock();
     size = BuildNamesList(reply, table.entries());
   }
+  if (!MayAnswer(sender, datagram.size(), size)) return;
+  ports_.messages.Append("Names!\r\n", MessageClass::Server);
   Send(sender, std::span(reply).first(size));
 }
 
 void LocalServer::OnPlayerInfoRequest(std::span<const uint8_t> datagram, PeerAddress sender) {
+  // The tracker's answer, to sender, is about as long as what goes there.
+  if (!MayAnswer(sender, datagram.size(), kForwardedPlayerInfoSize)) return;
   ports_.messages.Append("Who!\r\n", MessageClass::Server);
   // Without a tracker there is nobody to ask; the request is not sent to
   // address 0.
@@ -129,9 +138,10 @@ void LocalServer::OnPlayerInfoRequest(std::span<const uint8_t> datagram, PeerAdd
   Send({tracker.ip, kTrackerPlayerInfoPort}, std::span(forwarded).first(size));
 }
 
-void LocalServer::OnMotdRequest(std::span<const uint8_t>, PeerAddress sender) {
+void LocalServer::OnMotdRequest(std::span<const uint8_t> datagram, PeerAddress sender) {
   std::array<uint8_t, 16> reply{};
-  Send(sender, std::span(reply).first(BuildText(reply, {kTypeTextLine, "Welcome!"})));
+  const size_t size = BuildText(reply, {kTypeTextLine, "Welcome!"});
+  if (MayAnswer(sender, datagram.size(), size)) Send(sender, std::span(reply).first(size));
 }
 
 }  // namespace vorn

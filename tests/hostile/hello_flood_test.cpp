@@ -99,5 +99,21 @@ TEST_F(HelloFlood, ForgedNicknamesCannotEvictPlayersAndSilentFloodersTimeOut) {
   EXPECT_FALSE(h.Entry(3).InUse());
 }
 
+TEST_F(HelloFlood, ANodeThatDoesNotServeNeitherAdmitsNorRelays) {
+  h.server.SetServing(false);
+  const auto table_before = Rows(h.server.table().Snapshot());
+  FakeClient stranger;
+  stranger.SendHello(h.address(), "forged");
+  std::array<uint8_t, 2048> frame{};
+  const std::array<uint8_t, 1500> payload{};
+  alice.Send(h.address(), std::span(frame).first(BuildGameFrame(frame, {kTypeBroadcastFrame, 1, {0x45, 0}, {0x45, 0}, payload})));
+  for (const FakeClient* peer : {&stranger, &alice, &bob}) {
+    const auto before_answer = peer->Sync(h.address());
+    ASSERT_TRUE(before_answer.has_value());
+    EXPECT_TRUE(before_answer->empty()) << "answered or relayed";
+  }
+  EXPECT_EQ(Rows(h.server.table().Snapshot()), table_before);
+}
+
 }  // namespace
 }  // namespace vorn

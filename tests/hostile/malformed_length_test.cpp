@@ -66,6 +66,7 @@ TEST_F(ShortDatagrams, EveryTypeCutBelowItsLayoutChangesNothing) {
   EXPECT_TRUE(source.Received().empty()) << "a short datagram was answered";
 
   // The full layouts are acted on: the test can see a handler run.
+  client.node->local_server().SetServing(true);
   Dispatch(WellFormed(kTypeHello));
   Settle();
   EXPECT_EQ(client.node->local_server().table().Snapshot()[0].address, source.address());

@@ -125,6 +125,7 @@ TEST(LocalServer, StartingConnectsToItselfAndStoppingLeavesTheTable) {
   h.addresses.server.Store(h.address());
   h.server.StopLocalServer();
   EXPECT_FALSE(h.server.IsLocalServerMode());
+  EXPECT_FALSE(h.server.IsServing());
   EXPECT_EQ(h.loop.ActiveTimerCount(), 0u);
   EXPECT_FALSE(h.addresses.server.Load().IsSet());
   EXPECT_EQ(h.Entry(0).Nickname(), "own");

@@ -41,6 +41,7 @@ struct ServerHarness {
   // more_handlers may replace or add handlers before the receive thread runs.
   explicit ServerHarness(const std::function<void(ServerHarness&)>& more_handlers = {}) {
     server.RegisterHandlers(dispatcher);
+    server.SetServing(true);
     if (more_handlers) more_handlers(*this);
     EndpointConfig config;
     config.port = 0;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -36,6 +37,12 @@ class ProxyTest : public ::testing::Test {
       if (std::optional<Datagram> got = peer.Receive(kQuietMs)) return got;
     }
     return std::nullopt;
+  }
+
+  // A client greets before the proxy forwards anything for it.
+  void Greet(const TestPeer& client) {
+    client.Send(Address(), "VORN<");
+    ASSERT_TRUE(Pump(client));
   }
 
   static std::vector<uint8_t> WelcomeFor(PeerAddress client) {
@@ -73,7 +80,10 @@ TEST_F(ProxyTest, WelcomesTheWrappedAndTheBareHelloWithTheClientsUpstreamAddress
 
 TEST_F(ProxyTest, ForwardsFromAnUpstreamPortPerClientAndWrapsTheAnswers) {
   ASSERT_TRUE(Open());
-  TestPeer alice, bob, server;
+  TestPeer alice, bob, server, stranger;
+  stranger.SendWrapped(Address(), server.Address(), Bytes("VORNM"));  // never greeted: not forwarded
+  Greet(alice);
+  Greet(bob);
   alice.SendWrapped(Address(), server.Address(), Bytes("VORNQ"));
   std::optional<Datagram> from_alice = Pump(server);
   bob.SendWrapped(Address(), server.Address(), Bytes("VORNU"));
@@ -112,6 +122,7 @@ TEST_F(ProxyTest, ForwardsFromAnUpstreamPortPerClientAndWrapsTheAnswers) {
 TEST_F(ProxyTest, ForgetsAClientWithoutTrafficEitherWayForTheIdleTime) {
   ASSERT_TRUE(Open());
   TestPeer client, server;
+  Greet(client);
   client.SendWrapped(Address(), server.Address(), Bytes("VORN3"));
   std::optional<Datagram> first = Pump(server);
   ASSERT_TRUE(first);
@@ -132,7 +143,8 @@ TEST_F(ProxyTest, ForgetsAClientWithoutTrafficEitherWayForTheIdleTime) {
   EXPECT_EQ(proxy_.UpstreamPort(client.Address()), 0);
   EXPECT_NE(log_.str().find("forgotten after 120 s"), std::string::npos) << log_.str();
 
-  // Coming back makes it a new client.
+  // Coming back (greeting again) makes it a new client.
+  Greet(client);
   client.SendWrapped(Address(), server.Address(), Bytes("VORN3"));
   ASSERT_TRUE(Pump(server));
   EXPECT_EQ(proxy_.ClientCount(), 1u);
@@ -155,9 +167,22 @@ TEST_F(ProxyTest, IgnoresClientsBeyondTheLimit) {
   EXPECT_EQ(CountOf(log_.str(), "refused"), 1u) << log_.str();
 }
 
+TEST_F(ProxyTest, TakesOnlySoManyClientsFromOneAddress) {
+  ASSERT_TRUE(Open());
+  std::vector<std::unique_ptr<TestPeer>> peers;
+  for (size_t i = 0; i <= kMaxSlotsPerAddress; ++i) {
+    peers.push_back(std::make_unique<TestPeer>());
+    peers.back()->Send(Address(), "VORN<");
+  }
+  EXPECT_TRUE(proxy_.RunOnce(std::chrono::milliseconds(kWaitMs)));
+  EXPECT_EQ(proxy_.ClientCount(), kMaxSlotsPerAddress);
+  EXPECT_EQ(CountOf(log_.str(), "refused"), 1u) << log_.str();
+}
+
 TEST_F(ProxyTest, IgnoresJunkAndShortWraps) {
   ASSERT_TRUE(Open());
   TestPeer client, server;
+  Greet(client);
   std::vector<std::vector<uint8_t>> junk = {
       Bytes(""), Bytes("VORN"), Bytes("XORN<"), Bytes("VORN<<"), Bytes("VORNQ"),
       Bytes("VORNP\x7F\0\0\x01\x08\xA5VORN"s),      // a wrap of 15 bytes

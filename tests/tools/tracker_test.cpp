@@ -102,6 +102,19 @@ TEST_F(TrackerTest, AnswersBothListRequestsWithTheList) {
   EXPECT_NE(log_.str().find("'q': server list with 2 server(s)"), std::string::npos) << log_.str();
   EXPECT_NE(log_.str().find("'=': server list with 2 server(s)"), std::string::npos) << log_.str();
   EXPECT_EQ(errors_.str(), "");
+
+  // A flood from one address (a forged victim's) gets a burst, then no more
+  // bytes than it sends; a quiet spell gives the burst back.
+  size_t answered = 0;
+  for (int batch = 0; batch < 20; ++batch) {
+    for (int i = 0; i < 50; ++i) client.Send(tracker_.LocalAddress(), Bytes("VORNq"));
+    EXPECT_TRUE(tracker_.RunOnce(std::chrono::milliseconds(kWaitMs)));
+    while (client.Receive(0)) answered += expected.size();
+  }
+  EXPECT_LE(answered, 8192 + 1000 * 5u);
+  EXPECT_GT(answered, 0u);
+  clock_.Advance(10'000);
+  EXPECT_TRUE(Ask(client, "VORNq"));
 }
 
 TEST_F(TrackerTest, ReadsTheFileAgainWhenItChangesAndReportsBadLinesOnce) {

@@ -168,7 +168,9 @@ void Proxy::HandleClientDatagram(std::span<const uint8_t> datagram, PeerAddress 
     return;
   }
   if (!IsForwardable(wrap->address)) return;
-  ProxyClient* client = FindOrAdmit(from);
+  // Only for clients that greeted: a stranger's wraps would otherwise have
+  // the proxy send anything anywhere, and take a slot and a socket each.
+  ProxyClient* client = clients_.Find(from);
   if (!client) return;
   client->last_active_ms = clock_.NowMs();
   client->upstream.SendTo(wrap->address, wrap->inner);
@@ -192,6 +194,10 @@ ProxyClient* Proxy::FindOrAdmit(PeerAddress from) {
       LogLine(from, Format("refused: already serving %zu clients (--max-clients)", clients_.capacity()));
     return nullptr;
   }
+  if (SlotsOf(from.ip) >= kMaxSlotsPerAddress) {
+    if (refused_.Note(from)) LogLine(from, Format("refused: %zu clients from this address already", kMaxSlotsPerAddress));
+    return nullptr;
+  }
   ProxyClient* client = clients_.Add(from, clock_.NowMs());
   if (!client) {
     int error = errno;
@@ -201,6 +207,12 @@ ProxyClient* Proxy::FindOrAdmit(PeerAddress from) {
   refused_.Forget(from);
   LogLine(from, Format("new client, upstream port %u", client->upstream.LocalPort()));
   return client;
+}
+
+size_t Proxy::SlotsOf(uint32_t ip) const {
+  size_t count = 0;
+  for (const ProxyClient& client : clients_.slots()) count += client.in_use() && client.address.ip == ip ? 1 : 0;
+  return count;
 }
 
 bool Proxy::IsOwnAddress(PeerAddress address) const {

@@ -30,6 +30,9 @@ inline constexpr uint16_t kDefaultProxyPort = 3213;
 inline constexpr size_t kLargestClientDatagram = kMaxDatagram + 2 * kWrapHeaderSize;
 inline constexpr int32_t kMaxIdleSeconds = 86'400;
 inline constexpr size_t kMaxProxyClients = 512;  // one descriptor each
+// Players behind one NAT share an address; more than this from one is a
+// flood taking the slots of everybody else.
+inline constexpr size_t kMaxSlotsPerAddress = 16;
 
 struct ProxyConfig {
   uint32_t bind_ip = kProxyLoopback;  // host order; 0 listens on every interface
@@ -73,6 +76,7 @@ class Proxy {
   void Welcome(PeerAddress from);
   ProxyClient* FindOrAdmit(PeerAddress from);
   bool IsOwnAddress(PeerAddress address) const;
+  size_t SlotsOf(uint32_t ip) const;
   void LogLine(PeerAddress client, const std::string& what);
 
   const Clock& clock_;

@@ -109,6 +109,8 @@ void Tracker::HandleDatagram(std::span<const uint8_t> datagram, PeerAddress from
 void Tracker::AnswerServerList(char type, PeerAddress from) {
   list_->Refresh();
   const ServerListDatagram& list = list_->datagram();
+  // Refused silently: a line per refusal would let a flood fill the log.
+  if (!list_answers_.Allow(from, clock_.NowMs(), kFrameSize, list.size)) return;
   int sent = socket_.SendTo(from, list.view());
   std::string what = Format("'%c': server list with %zu server(s), %zu bytes", type, list.servers_sent, list.size);
   if (list.servers_sent < list.servers_listed)

@@ -13,6 +13,7 @@
 
 #include "net/messages.h"
 #include "platform/clock.h"
+#include "platform/rate_limit.h"
 #include "platform/peer_address.h"
 #include "platform/udp_socket.h"
 #include "tracker/server_list_file.h"
@@ -65,6 +66,9 @@ class Tracker {
   std::atomic<bool> stopped_{false};
   PeerAddress local_;
   std::optional<ServerListFile> list_;
+  // A list is far larger than its request: a few to each asker (again
+  // after ten quiet seconds), then no more bytes than it sends.
+  SourceLimiter list_answers_{{8192, 10'000, {64, 50}}};
   std::array<uint8_t, kMaxDatagram> receive_buffer_{};
   std::array<uint8_t, kMaxDatagram> send_buffer_{};
 };
