@@ -1,5 +1,6 @@
 #include "ipx/forwarding.h"
 
+#include <array>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -32,7 +33,13 @@ int32_t SequenceOf(std::span<const uint8_t> frame) {
 
 GameForwarder::GameForwarder(DriverLink& link, const Clock& clock, const SharedAddresses& addresses,
                              SendPacketFunction send, ForwarderHooks hooks)
-    : link_(link), clock_(clock), addresses_(addresses), send_(std::move(send)), hooks_(std::move(hooks)) {}
+    : link_(link),
+      clock_(clock),
+      addresses_(addresses),
+      send_(std::move(send)),
+      hooks_(std::move(hooks)),
+      gate_([this] { AskServerForPlayers(); },
+            [this](std::span<const uint8_t> frame, PeerAddress sender) { Deliver(frame, sender, false); }) {}
 
 // A slot whose length field exceeds the slot is dropped rather than read
 // past its end.
@@ -75,6 +82,11 @@ void GameForwarder::SendFrame(std::span<uint8_t> frame, PeerAddress destination)
 // acknowledges and filters duplicates itself.
 void GameForwarder::OnGameFrame(std::span<const uint8_t> frame, PeerAddress sender, bool relayed) {
   if (frame.size() < kGameFrameHeaderSize) return;
+  const PlayerGate::Verdict verdict = gate_.Admit(frame, sender, relayed, addresses_.server.Load(), clock_.NowMs());
+  if (verdict == PlayerGate::Verdict::kDeliver) Deliver(frame, sender, relayed);
+}
+
+void GameForwarder::Deliver(std::span<const uint8_t> frame, PeerAddress sender, bool relayed) {
   if (!markers_.AcceptFrame(frame, sender.port)) return;
   const bool chat = IsChatFrame(frame);
   SenderHistory& history = relayed ? relayed_senders_ : senders_;
@@ -82,6 +94,11 @@ void GameForwarder::OnGameFrame(std::span<const uint8_t> frame, PeerAddress send
   // The server relays nothing but broadcasts.
   link_.DeliverToDriver(sender, frame, relayed);
   if (chat && hooks_.on_chat_packet) hooks_.on_chat_packet(sender, frame.subspan(kGameFrameHeaderSize));
+}
+
+void GameForwarder::AskServerForPlayers() const {
+  std::array<uint8_t, kFrameSize> request{};
+  send_(addresses_.server.Load(), std::span(request).first(BuildFrameOnly(request, kTypePlayerListRequest)));
 }
 
 GameInfo GameForwarder::QueryGameInfo() {

@@ -14,6 +14,7 @@
 #include "ipx/driver_link.h"
 #include "ipx/game_filters.h"
 #include "ipx/packet_ring.h"
+#include "ipx/player_gate.h"
 #include "net/game_info.h"
 #include "net/shared_addresses.h"
 #include "platform/clock.h"
@@ -51,6 +52,10 @@ class GameForwarder {
   // Receive thread, the handler of type '0': frame from its "VORN", sender
   // after any unwrapping.
   void OnGameFrame(std::span<const uint8_t> frame, PeerAddress sender, bool relayed = false);
+  // Receive thread: a text from the connected server. True when it was the
+  // player list that the gate asked for; it is then not shown.
+  bool TakePlayerList(std::string_view text) { return gate_.TakePlayerList(text, clock_.NowMs()); }
+  const PlayerGate& gate() const { return gate_; }
   // Receive thread: the game now running, which also becomes the process
   // name of the local server's own entry.
   GameInfo QueryGameInfo();
@@ -58,6 +63,9 @@ class GameForwarder {
  private:
   bool DropOutbound(std::span<const uint8_t> frame, PeerAddress destination);
   void SendFrame(std::span<uint8_t> frame, PeerAddress destination) const;
+  // A frame the gate let through, to the driver and the chat.
+  void Deliver(std::span<const uint8_t> frame, PeerAddress sender, bool relayed);
+  void AskServerForPlayers() const;
 
   DriverLink& link_;
   const Clock& clock_;
@@ -74,6 +82,7 @@ class GameForwarder {
   SenderHistory senders_;
   SenderHistory relayed_senders_;
   RepeatMarkerFilter markers_;       // receive thread only
+  PlayerGate gate_;                  // receive thread only
 };
 
 }  // namespace vorn

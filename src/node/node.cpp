@@ -3,6 +3,25 @@
 namespace vorn {
 
 namespace {
+
+// What a chat packet's answer may weigh: a file fragment for a file
+// request, a header and a line for the other questions; 0: no question.
+size_t AnswerBytes(std::span<const uint8_t> chat) {
+  const std::optional<ChatPacketView> packet = ParseChatBody(chat);
+  if (!packet) return 0;
+  switch (packet->subtype) {
+    case ChatSubtype::FileRequest:
+    case ChatSubtype::Unnamed14:
+    case ChatSubtype::Unnamed19:
+      return kChatHeaderSize + kMaxFragmentPayload;
+    case ChatSubtype::WhoQuery:
+    case ChatSubtype::PingRequest:
+      return 2 * kChatHeaderSize;
+    default:
+      return 0;
+  }
+}
+
 int SendThrough(const UdpEndpoint& endpoint, PeerAddress to, std::span<const uint8_t> datagram) {
   return endpoint.SendPacket(to, datagram);
 }
@@ -49,6 +68,7 @@ ConnectionHooks Node::MakeConnectionHooks() {
   hooks.open_driver_link = [this] {
     if (has_driver_) driver_link_.OpenDriverLink();
   };
+  hooks.take_server_text = [this](std::string_view text) { return forwarder_.TakePlayerList(text); };
   // Asked once: the name in entry 0 and the one in the reply are the same.
   hooks.query_game_info = [this] {
     const GameInfo game = forwarder_.QueryGameInfo();
@@ -60,7 +80,11 @@ ConnectionHooks Node::MakeConnectionHooks() {
 
 ForwarderHooks Node::MakeForwarderHooks() {
   ForwarderHooks hooks;
-  hooks.on_chat_packet = [this](PeerAddress sender, std::span<const uint8_t> chat) { chat_.OnChatPacket(sender, chat); };
+  hooks.on_chat_packet = [this](PeerAddress sender, std::span<const uint8_t> chat) {
+    const size_t answer = AnswerBytes(chat);
+    if (answer > 0 && !chat_answers_.Allow(sender, ports_.clock.NowMs(), kChatBodyOffset + chat.size(), answer)) return;
+    chat_.OnChatPacket(sender, chat);
+  };
   hooks.is_direct_play_bridge_running = [this] { return direct_play_.IsDirectPlayBridgeRunning(); };
   return hooks;
 }

@@ -18,6 +18,7 @@
 #include "platform/dialogs.h"
 #include "platform/message_window.h"
 #include "platform/profile.h"
+#include "platform/rate_limit.h"
 #include "platform/ui_loop.h"
 #include "server/local_server.h"
 #include "settings/settings_store.h"
@@ -110,6 +111,10 @@ class Node {
   DirectPlayBridge direct_play_;
   Chat chat_;
   bool started_ = false;
+  // Chat packets that ask for an answer (who is there, a file, a ping):
+  // answered within these limits per sender and in all. Receive thread only.
+  static constexpr AnswerLimits kChatAnswerLimits{4096, 10'000, {32, 20}};
+  SourceLimiter chat_answers_{kChatAnswerLimits};
 };
 
 }  // namespace vorn

@@ -107,6 +107,29 @@ size_t BuildNamesList(std::span<uint8_t> out, const ClientEntries& entries) {
   return text.Finish();
 }
 
+std::optional<size_t> PlayerListAddresses(std::string_view text, std::span<PeerAddress> out) {
+  // A row: index (2), nickname (15), address (15), port, each after a blank.
+  constexpr size_t kAddressColumn = 19;
+  constexpr size_t kPortColumn = 35;
+  if (!text.starts_with(kPlayerListHeader)) return std::nullopt;
+  size_t count = 0;
+  for (size_t at = kPlayerListHeader.size(); at < text.size() && count < out.size();) {
+    size_t end = text.find('\n', at);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view row = text.substr(at, end - at);
+    at = end + 1;
+    if (row.size() <= kPortColumn || row[kPortColumn - 1] != ' ') continue;
+    const uint32_t ip = ParseDottedQuad(row.substr(kAddressColumn, kPortColumn - 1 - kAddressColumn));
+    unsigned port = 0;
+    size_t digit = kPortColumn;
+    for (; digit < row.size() && row[digit] >= '0' && row[digit] <= '9' && port <= 0xFFFF; ++digit)
+      port = port * 10 + static_cast<unsigned>(row[digit] - '0');
+    if (ip == 0 || digit == kPortColumn || port == 0 || port > 0xFFFF) continue;
+    out[count++] = {ip, static_cast<uint16_t>(port)};
+  }
+  return count;
+}
+
 int32_t LossPercent(int32_t pings_sent, int32_t ping_replies) {
   if (pings_sent <= 0 || pings_sent < ping_replies) return 0;
   return static_cast<int32_t>((int64_t{pings_sent} - ping_replies) * 100 / pings_sent);

@@ -5,7 +5,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string_view>
 
 #include "server/client_table.h"
 
@@ -15,6 +17,11 @@ namespace vorn {
 // written into out. Rows that would not fit are left out. Returns the size.
 size_t BuildPlayerList(std::span<uint8_t> out, const ClientEntries& entries, int64_t now_s);
 size_t BuildNamesList(std::span<uint8_t> out, const ClientEntries& entries);
+
+// The players' addresses in a player list's text (the "w" answer without
+// "VORNw"), as many as fit into out; nullopt when the text is no player
+// list. Rows that do not hold an address and a port are skipped.
+std::optional<size_t> PlayerListAddresses(std::string_view text, std::span<PeerAddress> out);
 
 // Lost pings in percent; 0 before any ping and when more replies came back
 // than pings went out.

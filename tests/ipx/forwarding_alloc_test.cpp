@@ -66,6 +66,8 @@ TEST(ForwardingAllocationTest, NeitherPathAllocatesPerPacket) {
   Harness h(hooks, [&](PeerAddress, std::span<const uint8_t>) { return ++sends; });
   ASSERT_TRUE(h.link.OpenDriverLink());
   h.addresses.server.Store({kLoopback, 2213});
+  ListPlayers(h, {{kLoopback, 1}, {kLoopback, 2}, {kLoopback, 3}, {kLoopback, 4}, {kLoopback, 5}, {kLoopback, 6},
+                  {kLoopback, 7}, {kLoopback, 8}, {kLoopback, 9}, {kLoopback, 10}, {kLoopback, 11}, {kLoopback, 12}});
   std::array<uint8_t, kRingBytes> memory{};
   PacketRing ring(memory);
   ring.WriteFrameHeaders();
@@ -86,6 +88,7 @@ TEST(ForwardingAllocationTest, NeitherPathAllocatesPerPacket) {
     h.forwarder.OnGameFrame(chat, {kLoopback, 7});
     SetSequence(marker, i);
     h.forwarder.OnGameFrame(marker, {kLoopback, 8});
+    h.forwarder.OnGameFrame(game, {kLoopback, static_cast<uint16_t>(9000 + i % 200)});  // strangers: held or dropped
   }
   counting_allocations = false;
 

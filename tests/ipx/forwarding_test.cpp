@@ -29,6 +29,9 @@ class ForwardingTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(h.link.OpenDriverLink());
     h.addresses.server.Store(kServer);
+    ListPlayers(h, {kPeer, {kLoopback, 40002}, {kLoopback, 1}, {kLoopback, 2}, {kLoopback, 3}, {kLoopback, 4},
+                    {kLoopback, 5}, {kLoopback, 6}, {kLoopback, 7}, {kLoopback, 8}, {kLoopback, 9}, {kLoopback, 10},
+                    {kLoopback, 11}, {kLoopback, 5000}, {kLoopback, 6000}, {0x7F000002, 5000}});
     ring.WriteFrameHeaders();
   }
 
@@ -118,13 +121,14 @@ TEST_F(ForwardingTest, BroadcastsGoToTheServerAndDirectedFramesToTheirPlayer) {
 }
 
 TEST_F(ForwardingTest, SlotWithImpossibleLengthIsDroppedAndFreed) {
+  const size_t sent_before = h.sent.Count();
   PacketSlot slot = ring.slot(0);
   ASSERT_TRUE(slot.Fill({kPeer, 1, {}, kOtherFamily, Bytes(10)}));
   memory[6] = 0xE9;  // n = 1001: one byte more than a slot holds
   memory[7] = 0x03;
   h.forwarder.ForwardDriverPacket(slot);
   EXPECT_TRUE(slot.IsFree());
-  EXPECT_EQ(h.sent.Count(), 0u);
+  EXPECT_EQ(h.sent.Count(), sent_before);
 }
 
 TEST_F(ForwardingTest, OlderSequenceFromOneSenderIsDroppedUntilTenSecondsOfSilence) {
@@ -192,6 +196,7 @@ TEST(ForwardingChatTest, ChatFramesSkipTheSequenceFilterAndReachTheChatLayer) {
   };
   Harness h(hooks);
   ASSERT_TRUE(h.link.OpenDriverLink());
+  ListPlayers(h, {kPeer});
   h.forwarder.OnGameFrame(FrameBytes(1000, kJoinFamily, Bytes(8)), kPeer);
   h.forwarder.OnGameFrame(FrameBytes(3, kChatSocket, {'h', 'i'}, kChatSocket), kPeer);
   h.forwarder.OnGameFrame(FrameBytes(999, kJoinFamily, Bytes(8)), kPeer);  // game order still kept
@@ -201,6 +206,42 @@ TEST(ForwardingChatTest, ChatFramesSkipTheSequenceFilterAndReachTheChatLayer) {
   EXPECT_EQ(chat[0].first, kPeer);
   EXPECT_EQ(chat[0].second, (std::vector<uint8_t>{'h', 'i'}));
   EXPECT_EQ(h.driver.DeliveryCount(), 3u);  // the game frame and both chat frames
+}
+
+// Frames from an address the server has not listed wait for its list: a
+// player's are then played in their order, a stranger's never.
+TEST(ForwardingGateTest, UnknownSendersAreHeldUntilTheServerListsThem) {
+  Harness h;
+  ASSERT_TRUE(h.link.OpenDriverLink());
+  constexpr PeerAddress kStranger{kLoopback, 40666};
+  h.forwarder.OnGameFrame(FrameBytes(1, kJoinFamily, Bytes(4)), kPeer);  // no server: nobody is a player
+  h.addresses.server.Store(kServer);
+  for (int32_t sequence : {2, 3}) {
+    h.forwarder.OnGameFrame(FrameBytes(sequence, kJoinFamily, Bytes(4)), kPeer);
+    h.forwarder.OnGameFrame(FrameBytes(sequence, kJoinFamily, Bytes(4)), kStranger);
+  }
+  EXPECT_EQ(h.driver.DeliveryCount(), 0u);
+  EXPECT_EQ(h.forwarder.gate().HeldCount(), 4u);
+  const auto asked = h.sent.All();
+  ASSERT_EQ(asked.size(), 1u);  // one question for both senders
+  EXPECT_EQ(asked[0].to, kServer);
+  EXPECT_EQ(asked[0].bytes, (std::vector<uint8_t>{'V', 'O', 'R', 'N', 'Q'}));
+
+  EXPECT_FALSE(h.forwarder.TakePlayerList("not a player list"));
+  EXPECT_TRUE(h.forwarder.TakePlayerList(PlayerListText({kPeer})));
+  EXPECT_FALSE(h.forwarder.TakePlayerList(PlayerListText({kPeer})));  // not asked again: shown
+  const auto delivered = h.driver.Deliveries();
+  ASSERT_EQ(delivered.size(), 2u);
+  EXPECT_EQ(delivered[0].frame, FrameBytes(2, kJoinFamily, Bytes(4)));
+  EXPECT_EQ(delivered[1].frame, FrameBytes(3, kJoinFamily, Bytes(4)));
+  // The stranger is dropped without another question for a while.
+  h.forwarder.OnGameFrame(FrameBytes(4, kJoinFamily, Bytes(4)), kStranger);
+  EXPECT_EQ(h.forwarder.gate().HeldCount(), 0u);
+  EXPECT_EQ(h.sent.Count(), 1u);
+  // A relay names a player.
+  h.forwarder.OnGameFrame(FrameBytes(5, kJoinFamily, Bytes(4)), {kLoopback, 40777}, true);
+  h.forwarder.OnGameFrame(FrameBytes(6, kJoinFamily, Bytes(4)), {kLoopback, 40777});
+  EXPECT_EQ(h.driver.DeliveryCount(), 4u);
 }
 
 TEST(ForwardingQueryTest, GameInfoReportsTheDriversGameOrTheDefaults) {

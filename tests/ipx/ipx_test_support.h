@@ -14,6 +14,8 @@
 #include "net/messages.h"
 #include "platform/clock.h"
 #include "platform/memory_profile.h"
+#include "platform/text.h"
+#include "server/player_tables.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_node.h"
 
@@ -95,5 +97,22 @@ struct Harness {
   DriverLink link;
   GameForwarder forwarder;
 };
+
+// A player list's text naming these addresses, as a server sends it.
+inline std::string PlayerListText(std::initializer_list<PeerAddress> players) {
+  std::array<uint8_t, kMaxDatagram> empty{};
+  const size_t size = BuildPlayerList(empty, ClientEntries{}, 0);
+  std::string text(reinterpret_cast<const char*>(empty.data()) + kFrameSize, size - kFrameSize - 1);
+  for (PeerAddress p : players) text += Format("%2d %-15.15s %-15.15s %-5u\n", 1, "player", FormatIp(p.ip).c_str(), unsigned{p.port});
+  return text;
+}
+
+// Makes these addresses players of the server, as its list does: a frame
+// from an unknown address makes the gate ask, and the list answers.
+inline void ListPlayers(Harness& h, std::initializer_list<PeerAddress> players) {
+  h.addresses.server.Store({kLoopback, 2213});
+  h.forwarder.OnGameFrame(FrameBytes(0, {0x45, 0x00}, {0}), {kLoopback, 65000});
+  h.forwarder.TakePlayerList(PlayerListText(players));
+}
 
 }  // namespace vorn::ipx_test

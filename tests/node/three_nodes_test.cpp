@@ -14,7 +14,9 @@
 #include <thread>
 #include <vector>
 
+#include "hostile/hostile_support.h"
 #include "node/game_node.h"
+#include "support/fake_client.h"
 #include "platform/text.h"
 
 namespace vorn {
@@ -235,6 +237,30 @@ TEST(HostUnderAnotherAddress, RelayedBroadcastsReachBothGamesAddressedToEveryone
   }
   alice.node->Shutdown();
   host.node->Shutdown();
+}
+
+// A stranger who knows the players' addresses sends them game frames and
+// chat from many ports: none reaches a game or a chat, the chat table keeps
+// room for the players, and a player's first frame still arrives.
+TEST_F(ThreeNodes, StrangersReachNeitherTheGameNorTheChat) {
+  alice().node->chat().JoinChannel("#chat");
+  bob().Send(alice().address(), "bob-first");  // held until the server lists bob
+  ASSERT_NO_FATAL_FAILURE(WaitForDeliveries({0, 1, 0}));
+  const auto chat_before = hostile::ChatRows(alice().node->chat());
+  std::vector<std::unique_ptr<FakeClient>> strangers;
+  for (int port = 0; port < 120; ++port) {
+    strangers.push_back(std::make_unique<FakeClient>());
+    const auto frame = hostile::ChatFrame(kTypeGameFrame, ChatSubtype::Text, "bob", "forged line");
+    strangers.back()->Send(alice().address(), frame);
+  }
+  std::array<uint8_t, 64> game{};
+  const uint8_t payload[] = {'x'};
+  strangers[0]->Send(alice().address(), std::span(game).first(BuildGameFrame(game, {kTypeGameFrame, 5, kGameSocket, kGameSocket, payload})));
+  bob().Send(alice().address(), "bob-second");
+  ASSERT_NO_FATAL_FAILURE(WaitForDeliveries({0, 2, 0}));
+  EXPECT_EQ(alice().GameFrames(), (std::vector<std::string>{"bob-first", "bob-second"}));
+  EXPECT_EQ(hostile::ChatRows(alice().node->chat()), chat_before);
+  EXPECT_EQ(alice().node->forwarder().gate().HeldCount(), 0u);
 }
 
 }  // namespace
