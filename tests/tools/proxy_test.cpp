@@ -75,7 +75,13 @@ TEST_F(ProxyTest, WelcomesTheWrappedAndTheBareHelloWithTheClientsUpstreamAddress
   welcome = Pump(bare);
   ASSERT_TRUE(welcome);
   EXPECT_EQ(welcome->bytes, WelcomeFor({kLoopback, proxy_.UpstreamPort(bare.Address())}));
-  EXPECT_EQ(proxy_.ClientCount(), 2u);
+  // Behind a relay the client knows the proxy by the relay's address.
+  TestPeer relayed;
+  relayed.SendWrapped(Address(), {kLoopback, 9}, Bytes("VORN<"));
+  welcome = Pump(relayed);
+  ASSERT_TRUE(welcome);
+  EXPECT_EQ(welcome->bytes, WelcomeFor({kLoopback, proxy_.UpstreamPort(relayed.Address())}));
+  EXPECT_EQ(proxy_.ClientCount(), 3u);
 }
 
 TEST_F(ProxyTest, ForwardsFromAnUpstreamPortPerClientAndWrapsTheAnswers) {

@@ -162,11 +162,13 @@ void Proxy::HandleClientDatagram(std::span<const uint8_t> datagram, PeerAddress 
   std::optional<ProxyWrap> wrap = ParseProxyWrap(datagram);
   if (!wrap || !IsVornFrame(wrap->inner)) return;
   // A client wraps also what it means for the proxy itself; passing that on
-  // would only send it back here.
-  if (IsOwnAddress(wrap->address)) {
-    if (IsHello(wrap->inner)) Welcome(from);
+  // would only send it back here. Its greeting names the proxy as the
+  // client knows it, which behind a relay or a NAT is another address.
+  if (IsHello(wrap->inner)) {
+    Welcome(from);
     return;
   }
+  if (IsOwnAddress(wrap->address)) return;
   if (!IsForwardable(wrap->address)) return;
   // Only for clients that greeted: a stranger's wraps would otherwise have
   // the proxy send anything anywhere, and take a slot and a socket each.
