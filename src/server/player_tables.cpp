@@ -1,5 +1,6 @@
 #include "server/player_tables.h"
 
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -107,10 +108,26 @@ size_t BuildNamesList(std::span<uint8_t> out, const ClientEntries& entries) {
   return text.Finish();
 }
 
+namespace {
+
+// The address field of a player row: dotted digits padded to 15 bytes.
+bool IsAddressField(std::string_view field) {
+  size_t dots = 0, at = 0;
+  for (; at < field.size() && (std::isdigit(static_cast<unsigned char>(field[at])) || field[at] == '.'); ++at)
+    dots += field[at] == '.' ? 1 : 0;
+  if (dots != 3 || at == 0) return false;
+  for (; at < field.size(); ++at)
+    if (field[at] != ' ') return false;
+  return true;
+}
+
+}  // namespace
+
 std::optional<size_t> PlayerListAddresses(std::string_view text, std::span<PeerAddress> out) {
-  // A row: index (2), nickname (15), address (15), port, each after a blank.
-  constexpr size_t kAddressColumn = 19;
-  constexpr size_t kPortColumn = 35;
+  // A row: index, nickname (15 characters, more bytes when not ASCII),
+  // address (15 bytes), port; each after a blank.
+  constexpr size_t kFirstAddressColumn = 19;
+  constexpr size_t kAddressField = 15;
   if (!text.starts_with(kPlayerListHeader)) return std::nullopt;
   size_t count = 0;
   for (size_t at = kPlayerListHeader.size(); at < text.size() && count < out.size();) {
@@ -118,14 +135,18 @@ std::optional<size_t> PlayerListAddresses(std::string_view text, std::span<PeerA
     if (end == std::string_view::npos) end = text.size();
     const std::string_view row = text.substr(at, end - at);
     at = end + 1;
-    if (row.size() <= kPortColumn || row[kPortColumn - 1] != ' ') continue;
-    const uint32_t ip = ParseDottedQuad(row.substr(kAddressColumn, kPortColumn - 1 - kAddressColumn));
-    unsigned port = 0;
-    size_t digit = kPortColumn;
-    for (; digit < row.size() && row[digit] >= '0' && row[digit] <= '9' && port <= 0xFFFF; ++digit)
-      port = port * 10 + static_cast<unsigned>(row[digit] - '0');
-    if (ip == 0 || digit == kPortColumn || port == 0 || port > 0xFFFF) continue;
-    out[count++] = {ip, static_cast<uint16_t>(port)};
+    for (size_t column = kFirstAddressColumn; column + kAddressField + 1 < row.size(); ++column) {
+      if (row[column - 1] != ' ' || !IsAddressField(row.substr(column, kAddressField)) ||
+          row[column + kAddressField] != ' ')
+        continue;
+      const uint32_t ip = ParseDottedQuad(row.substr(column, kAddressField));
+      unsigned port = 0;
+      size_t digit = column + kAddressField + 1;
+      for (; digit < row.size() && std::isdigit(static_cast<unsigned char>(row[digit])) && port <= 0xFFFF; ++digit)
+        port = port * 10 + static_cast<unsigned>(row[digit] - '0');
+      if (ip != 0 && port != 0 && port <= 0xFFFF) out[count++] = {ip, static_cast<uint16_t>(port)};
+      break;
+    }
   }
   return count;
 }

@@ -103,7 +103,10 @@ inline std::string PlayerListText(std::initializer_list<PeerAddress> players) {
   std::array<uint8_t, kMaxDatagram> empty{};
   const size_t size = BuildPlayerList(empty, ClientEntries{}, 0);
   std::string text(reinterpret_cast<const char*>(empty.data()) + kFrameSize, size - kFrameSize - 1);
-  for (PeerAddress p : players) text += Format("%2d %-15.15s %-15.15s %-5u\n", 1, "player", FormatIp(p.ip).c_str(), unsigned{p.port});
+  // A name of more bytes than characters, as the server pads it.
+  for (PeerAddress p : players)
+    text += Format("%2d J\xc3\xb6rg%s %-15.15s %-5u\n", 1, std::string(11, ' ').c_str(), FormatIp(p.ip).c_str(),
+                   unsigned{p.port});
   return text;
 }
 
