@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "platform/text.h"
 #include "settings/window_placement.h"
 
 namespace vorn {
@@ -17,6 +16,7 @@ Chat::Chat(const ChatPorts& ports, ChatSendFunction send, ChatOptions options)
       send_(std::move(send)),
       queries_(std::move(options.queries)),
       capabilities_(options.capabilities != nullptr ? *options.capabilities : own_capabilities_),
+      progress_lines_(options.progress_lines),
       offers_(options.file_directory),
       download_(options.file_directory) {}
 
@@ -69,7 +69,7 @@ void Chat::LeaveChatMode() {
   WithState([&](ChatOutput& out) {
     chat_mode_on_ = false;
     // Nothing would end it later: no timer runs outside chat mode.
-    EndDownload(Format("*** Download of \"%s\" cancelled.\r\n", download_.fileName().c_str()), true, out);
+    CancelDownloadLocked(out);
     BroadcastText(ChatSubtype::Quit, "Leaving", out);
     pending_.ReleaseAll();
     correspondents_.clear();

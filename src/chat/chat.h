@@ -69,6 +69,18 @@ struct ChatOptions {
   // What peers announced beyond the protocol, shared with the node's other
   // extensions; none: the chat keeps a table of its own.
   PeerCapabilities* capabilities = nullptr;
+  // A running download prints how far it is every 2 s.
+  bool progress_lines = false;
+};
+
+// One running transfer, for a window that shows them.
+struct TransferStatus {
+  bool download = false;  // false: a file sent to peer
+  std::string file;
+  std::string peer;
+  uint64_t bytes = 0;
+  uint64_t total = 0;     // 0: not known (the protocol does not say)
+  int64_t bytesPerSecond = 0;
 };
 
 class Chat {
@@ -120,6 +132,9 @@ class Chat {
   bool IsAway() const;
   std::string AwayText() const;
   bool IsDownloading() const;
+  std::vector<TransferStatus> Transfers() const;
+  // UI thread: ends the running download as /cancel does.
+  void CancelDownload();
   size_t PendingRecordCount() const;
 
  private:
@@ -229,6 +244,8 @@ class Chat {
   // hears that it was cancelled.
   void EndDownload(std::string text, bool tell_source, ChatOutput& out);
   void TickDownload(ChatOutput& out);
+  void CancelDownloadLocked(ChatOutput& out);
+  std::string DownloadPeerName() const;
   int DownloadSourceIndex() const;
 
   Clock& clock_;
@@ -245,6 +262,7 @@ class Chat {
   PeerCapabilities own_capabilities_;
   PeerCapabilities& capabilities_;
   std::optional<UiLoop::TimerId> timer_;  // UI thread only
+  const bool progress_lines_;
 
   mutable std::mutex mutex_;  // guards everything below
   bool chat_mode_on_ = false;
@@ -256,6 +274,7 @@ class Chat {
   SerialHistory serials_;
   OfferTable offers_;
   Download download_;
+  int32_t progress_line_ms_ = 0;  // when the download last printed how far it is
   bool away_ = false;
   std::string away_text_;
   std::vector<std::string> correspondents_;  // MsgCompletionList, oldest first

@@ -37,8 +37,35 @@ void Chat::CmdCancel(const CommandCall& call) {
       out.ToInput(call.input, "*** No download to cancel.\r\n", Colour(MessageClass::Server));
       return;
     }
-    EndDownload(Format("*** Download of \"%s\" cancelled.\r\n", download_.fileName().c_str()), true, out);
+    CancelDownloadLocked(out);
   });
+}
+
+void Chat::CancelDownload() {
+  WithState([&](ChatOutput& out) { CancelDownloadLocked(out); });
+}
+
+void Chat::CancelDownloadLocked(ChatOutput& out) {
+  EndDownload(Format("*** Download of \"%s\" cancelled.\r\n", download_.fileName().c_str()), true, out);
+}
+
+std::vector<TransferStatus> Chat::Transfers() const {
+  std::vector<TransferStatus> list;
+  std::lock_guard lock(mutex_);
+  int32_t now = NowMs();
+  if (download_.running()) {
+    uint64_t bytes = download_.received();
+    list.push_back({true, download_.fileName(), DownloadPeerName(), bytes, 0,
+                    static_cast<int64_t>(bytes) * 1000 / ElapsedSince(now, download_.startMs())});
+  }
+  for (int i = kLocalPeer; i <= kLastOtherPeer; ++i) {
+    const ChatPeer& peer = peers_[i];
+    if (peer.bytesSent == 0 && !peer.fragmentHeld) continue;
+    list.push_back({false, std::string(offers_.Name(peer.offeredFileIndex)), std::string(peer.nickname.view()),
+                    peer.bytesSent, offers_.Size(peer.offeredFileIndex),
+                    static_cast<int64_t>(peer.bytesSent) * 1000 / ElapsedSince(now, peer.uploadStartMs)});
+  }
+  return list;
 }
 
 void Chat::OnFileFragment(const Inbound& in, ChatOutput& out) {
@@ -88,10 +115,27 @@ void Chat::OnNoFileOffered(const Inbound& in, ChatOutput& out) {
   download_.End();
 }
 
+std::string Chat::DownloadPeerName() const {
+  int source = DownloadSourceIndex();
+  return source >= 0 ? std::string(peers_[source].nickname.view()) : FormatPeerAddress(download_.source());
+}
+
 // A sender that stopped sending ends the download, and is told, in case it
 // is only its fragments that are lost.
 void Chat::TickDownload(ChatOutput& out) {
-  if (!download_.running() || ElapsedSince(NowMs(), download_.lastProgressMs()) <= kDropPeerAfterMs) return;
+  if (!download_.running()) return;
+  int32_t now = NowMs();
+  if (progress_lines_ && ElapsedSince(now, std::max(progress_line_ms_, download_.startMs())) >= 2000 &&
+      ElapsedSince(now, download_.startMs()) >= 2000) {
+    progress_line_ms_ = now;
+    uint64_t bytes = download_.received();
+    out.ToChannel(peers_.local().channel.view(),
+                  Format("*** \"%s\" from %s: %llu bytes (%lld bytes/sec).\r\n", download_.fileName().c_str(),
+                         DownloadPeerName().c_str(), static_cast<unsigned long long>(bytes),
+                         static_cast<long long>(static_cast<int64_t>(bytes) * 1000 / ElapsedSince(now, download_.startMs()))),
+                  Colour(MessageClass::Server));
+  }
+  if (ElapsedSince(now, download_.lastProgressMs()) <= kDropPeerAfterMs) return;
   EndDownload(Format("*** The download of \"%s\" stopped: nothing arrived for 30 seconds.\r\n",
                      download_.fileName().c_str()),
               true, out);

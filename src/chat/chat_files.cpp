@@ -29,6 +29,7 @@ OfferTable::OfferResult OfferTable::Offer(std::string_view name) {
   Slot& slot = slots_[static_cast<size_t>(count_++)];
   slot.file = std::move(file);
   slot.name = std::string(name.substr(0, kMaxName));
+  slot.size = error ? 0 : size;
   return OfferResult::kOffered;
 }
 

@@ -46,6 +46,7 @@ class OfferTable {
   bool Withdraw(int slot);
   bool IsOffered(int slot) const;
   std::string_view Name(int slot) const;
+  uint64_t Size(int slot) const { return IsOffered(slot) ? slots_[static_cast<size_t>(slot)].size : 0; }
   int count() const { return count_; }
   // Up to out.size() bytes from offset; nullopt when the slot holds no file
   // or the offset cannot be reached. Several downloaders share one handle,
@@ -56,6 +57,7 @@ class OfferTable {
   struct Slot {
     FileHandle file;
     std::string name;
+    uint64_t size = 0;  // when it was offered
   };
 
   std::filesystem::path directory_;

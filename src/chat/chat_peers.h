@@ -45,6 +45,7 @@ struct ChatPeer {
   // belongs to it.
   bool windowed = false;
   uint32_t firstSerial = 0;
+  int32_t uploadStartMs = 0;
   RoundTripEstimator roundTrip;
 
   bool IsFree() const { return address.ip == 0 && address.port == 0; }

@@ -200,6 +200,7 @@ void Chat::OnFileRequest(const Inbound& in, ChatOutput& out) {
   peer.windowed = windowed_transfers_.load(std::memory_order_relaxed) &&
                   capabilities_.Has(in.sender, capability::kWindowedTransfer);
   peer.firstSerial = serial_ + 1;
+  peer.uploadStartMs = NowMs();
   FillWindow(in.who.index, in.packet.channel, out);
 }
 

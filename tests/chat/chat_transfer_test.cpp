@@ -201,6 +201,13 @@ TEST_F(ChatTransfer, ProgressAndCancelledDownloads) {
   trio.b.windows.ClearText();
   trio.b.Type("/progress");
   EXPECT_EQ(trio.b.windows.Text("#chat"), Format("*** %zu bytes transferred to Alice.\r\n", kTransferWindow * 500));
+  std::vector<TransferStatus> down = trio.a.chat->Transfers(), up = trio.b.chat->Transfers();
+  ASSERT_EQ(down.size(), 1u);
+  ASSERT_EQ(up.size(), 1u);
+  EXPECT_EQ(std::tie(down[0].download, down[0].file, down[0].peer, down[0].bytes),
+            std::make_tuple(true, std::string("out.bin"), std::string("Bob"), uint64_t{kTransferWindow * 500}));
+  EXPECT_EQ(std::tie(up[0].download, up[0].peer, up[0].bytes, up[0].total),
+            std::make_tuple(false, std::string("Alice"), uint64_t{kTransferWindow * 500}, uint64_t{100000}));
   trio.network.SetDropRule(nullptr);
   trio.a.Type("/cancel");
   trio.network.Deliver();
