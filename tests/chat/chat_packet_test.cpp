@@ -8,6 +8,7 @@
 #include "chat/chat_peers.h"
 #include "chat/duplicate_history.h"
 #include "chat/pending_packets.h"
+#include "chat/received_ranges.h"
 #include "net/peer_capabilities.h"
 
 namespace vorn {
@@ -85,6 +86,23 @@ TEST(PendingChatPackets, ReusesFreedRecordsAndRefusesBeyondItsCap) {
 
 // Only the exact layout announces anything; what peers that follow the
 // protocol send (zeros) and any other bytes announce nothing.
+TEST(ReceivedRanges, MergesWhatTouchesAndStaysBounded) {
+  ReceivedRanges ranges;
+  ranges.Add(1000, 1500);
+  ranges.Add(0, 500);
+  EXPECT_EQ(ranges.whole(), 500u);
+  EXPECT_EQ(ranges.held(), 1000u);
+  ranges.Add(500, 1000);  // the hole between them
+  EXPECT_EQ(ranges.whole(), 1500u);
+  EXPECT_TRUE(ranges.Holds(200, 1200));
+  EXPECT_FALSE(ranges.Holds(1400, 1600));
+  for (uint64_t i = 1; i < ReceivedRanges::kMaxRanges; ++i) ranges.Add(2000 * i, 2000 * i + 10);
+  EXPECT_FALSE(ranges.CanAdd(500000, 500010));  // one range more than it keeps
+  EXPECT_TRUE(ranges.CanAdd(2010, 3000));       // joins two it has
+  ranges.Add(2010, 4000);
+  EXPECT_EQ(ranges.held(), 1500u + 10 * (ReceivedRanges::kMaxRanges - 1) + 1990);
+}
+
 TEST(PeerCapabilities, TheReservedFieldAnnouncesOnlyInItsOwnLayout) {
   std::array<uint8_t, kCapabilityFieldSize> field{};
   EXPECT_FALSE(ReadCapabilityField(field));
