@@ -1,6 +1,11 @@
 // Chat datagrams, one or several (each begins with "VORN"): the chat
-// parsers, then a chat in chat mode that receives them from a few senders
-// while a download from one of them runs into /dev/null.
+// parsers (the capability announcement among them), then a chat in chat
+// mode that receives them from a few senders while a download from one of
+// them runs into a scratch directory.
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -69,6 +74,12 @@ void CheckParsers(std::span<const uint8_t> datagram) {
   fuzz::CheckWithin(packet.channel, datagram);
   fuzz::CheckWithin(packet.nickname, datagram);
   fuzz::CheckWithin(packet.payload, datagram);
+  fuzz::CheckWithin(packet.reserved, datagram);
+  if (auto flags = ReadCapabilityField(packet.reserved); flags && *flags != 0) {
+    std::array<uint8_t, kCapabilityFieldSize> written{};
+    WriteCapabilityField(written, *flags);
+    fuzz::Check(std::equal(written.begin(), written.end(), packet.reserved.begin()));
+  }
   fuzz::Check(packet.channel.size() <= kChatNameMax && packet.nickname.size() <= kChatNameMax);
   fuzz::Check(packet.payload.size() == datagram.size() - kChatHeaderSize);
   fuzz::CheckWithin(PayloadText(packet.payload), datagram);
@@ -83,15 +94,28 @@ void CheckParsers(std::span<const uint8_t> datagram) {
   fuzz::Check(size == (packet.payload.size() <= kMaxChatPayload ? datagram.size() : 0));
 }
 
-// A chat whose download from the sender on port 5002 runs into /dev/null.
+// Where the download goes; one per process, left for the system to clear.
+const std::filesystem::path& ScratchDirectory() {
+  static const std::filesystem::path directory = [] {
+    std::filesystem::path path = std::filesystem::temp_directory_path() / ("vorn_chat_fuzz_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(path);
+    return path;
+  }();
+  return directory;
+}
+
+// A chat whose download from the sender on port 5002 runs into a scratch file.
 std::unique_ptr<Chat> StartChat(Environment& env) {
+  ChatOptions options;
+  options.file_directory = ScratchDirectory();
   auto chat = std::make_unique<Chat>(ChatPorts{env.clock, env.loop, env.dialogs, env.settings, env.addresses, env.windows},
-                                     [](PeerAddress, std::span<const uint8_t> bytes) { return static_cast<int>(bytes.size()); });
+                                     [](PeerAddress, std::span<const uint8_t> bytes) { return static_cast<int>(bytes.size()); },
+                                     options);
   chat->JoinChannel("#chat");
   fuzz::Buffer hello{};
   size_t size = BuildChatPacket(hello, {'0', 1, ChatSubtype::Hello, "#chat", "Peer", 1}, {});
   chat->OnChatPacket({0x7F000001, 5002}, std::span<const uint8_t>(hello).subspan(kChatBodyOffset, size - kChatBodyOffset));
-  chat->ExecuteChatLine("/xget Peer 0 /dev/null", 1);
+  chat->ExecuteChatLine("/xget Peer 0 fuzzed.bin", 1);
   return chat;
 }
 

@@ -15,6 +15,8 @@ Chat::Chat(const ChatPorts& ports, ChatSendFunction send, ChatOptions options)
       windows_(ports.windows),
       send_(std::move(send)),
       queries_(std::move(options.queries)),
+      capabilities_(options.capabilities != nullptr ? *options.capabilities : own_capabilities_),
+      progress_lines_(options.progress_lines),
       offers_(options.file_directory),
       download_(options.file_directory) {}
 
@@ -35,7 +37,14 @@ void Chat::Emit(const ChatOutput& out) {
   if (out.beep()) ui_.Post([&dialogs = dialogs_] { dialogs.Beep(); });
 }
 
-void Chat::ReadSettings() { beep_on_private_.store(settings_.settings().beepOnPrivate, std::memory_order_relaxed); }
+void Chat::ReadSettings() {
+  beep_on_private_.store(settings_.settings().beepOnPrivate, std::memory_order_relaxed);
+  windowed_transfers_.store(settings_.settings().windowedTransfers, std::memory_order_relaxed);
+}
+
+uint32_t Chat::OwnCapabilities() const {
+  return windowed_transfers_.load(std::memory_order_relaxed) ? capability::kWindowedTransfer : 0;
+}
 
 void Chat::EnterChatMode(std::string_view channel) {
   if (IsChatModeOn()) return;
@@ -59,6 +68,8 @@ void Chat::LeaveChatMode() {
   timer_.reset();
   WithState([&](ChatOutput& out) {
     chat_mode_on_ = false;
+    // Nothing would end it later: no timer runs outside chat mode.
+    CancelDownloadLocked(out);
     BroadcastText(ChatSubtype::Quit, "Leaving", out);
     pending_.ReleaseAll();
     correspondents_.clear();
@@ -87,7 +98,9 @@ void Chat::GoOffline() {
 void Chat::ChatTimerTick() {
   ReadSettings();
   WithState([&](ChatOutput& out) {
-    if (chat_mode_on_) TickPending(out);
+    if (!chat_mode_on_) return;
+    TickPending(out);
+    TickDownload(out);
   });
 }
 

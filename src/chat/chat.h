@@ -4,7 +4,7 @@
 // interpreter of the input lines, what each inbound packet shows, and file
 // offers and transfers.
 //
-// Threads: the UI thread runs the commands, chat mode changes and the 2 s
+// Threads: the UI thread runs the commands, chat mode changes and the chat
 // timer; the receive thread runs OnChatPacket. One mutex guards all chat
 // state. Text and window requests are gathered under it and carried out
 // after it is released, because printing from the receive thread waits for
@@ -31,6 +31,7 @@
 #include "chat/duplicate_history.h"
 #include "chat/serial_history.h"
 #include "chat/pending_packets.h"
+#include "net/peer_capabilities.h"
 #include "net/shared_addresses.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -65,12 +66,27 @@ struct ChatOptions {
   // empty: the process's current directory.
   std::filesystem::path file_directory;
   ChatQueryHooks queries;
+  // What peers announced beyond the protocol, shared with the node's other
+  // extensions; none: the chat keeps a table of its own.
+  PeerCapabilities* capabilities = nullptr;
+  // A running download prints how far it is every 2 s.
+  bool progress_lines = false;
+};
+
+// One running transfer, for a window that shows them.
+struct TransferStatus {
+  bool download = false;  // false: a file sent to peer
+  std::string file;
+  std::string peer;
+  uint64_t bytes = 0;
+  uint64_t total = 0;     // 0: not known (the protocol does not say)
+  int64_t bytesPerSecond = 0;
 };
 
 class Chat {
  public:
-  static constexpr int32_t kTimerPeriodMs = 2000;
-  static constexpr int32_t kRetransmitAfterMs = 2000;
+  // Often enough to resend a packet close to its own deadline.
+  static constexpr int32_t kTimerPeriodMs = 50;
   static constexpr int32_t kDropPeerAfterMs = 30000;
   static constexpr size_t kMaxCorrespondents = 100;
 
@@ -116,6 +132,9 @@ class Chat {
   bool IsAway() const;
   std::string AwayText() const;
   bool IsDownloading() const;
+  std::vector<TransferStatus> Transfers() const;
+  // UI thread: ends the running download as /cancel does.
+  void CancelDownload();
   size_t PendingRecordCount() const;
 
  private:
@@ -150,6 +169,8 @@ class Chat {
   void Emit(const ChatOutput& out);
   uint32_t Colour(MessageClass cls) const { return settings_.ColorOf(cls); }
   void ReadSettings();
+  // What this side announces in every chat packet it builds.
+  uint32_t OwnCapabilities() const;
   int32_t NowMs() const { return clock_.NowMs(); }
 
   // Sending (chat_delivery.cpp), lock held.
@@ -159,9 +180,11 @@ class Chat {
   void BroadcastText(ChatSubtype subtype, std::string_view text, ChatOutput& out);
   void Transmit(PeerAddress to, std::span<const uint8_t> packet);
   void TickPending(ChatOutput& out);
+  void Resend(PendingChatPacket& record, int32_t now_ms);
 
   // Receiving (chat_delivery.cpp), lock held.
   void HandleChatPacket(PeerAddress sender, const ChatPacketView& packet, bool list_open, ChatOutput& out);
+  void Acknowledge(const Inbound& in, ChatOutput& out);
   void HandleAck(const Inbound& in, ChatOutput& out);
   void HandleQuit(const Inbound& in, ChatOutput& out);
 
@@ -175,7 +198,7 @@ class Chat {
   void ShowInChannel(const Inbound& in, std::string text, MessageClass cls, ChatOutput& out);
 
   // The interpreter (chat_commands.cpp).
-  static const std::array<Command, 19>& Commands();
+  static const std::array<Command, 20>& Commands();
   static const Command* FindCommand(std::string_view name);
   void AnnounceJoin(std::string_view key, bool was_on);
   void Print(ChatInputId input, std::string text);
@@ -206,10 +229,24 @@ class Chat {
   void StartDownload(const CommandCall& call, size_t argument_at, bool overwrite);
   void AnnounceOffersLocked(ChatOutput& out);
   bool SendNextFragment(int peer_index, std::string_view channel, ChatOutput& out);
+  void FillWindow(int peer_index, std::string_view channel, ChatOutput& out);
+  void ResendOvertaken(const ChatPeer& peer, uint32_t acked_serial);
+  void StopUpload(int peer_index);
   void OnFileRequest(const Inbound& in, ChatOutput& out);
+  void OnDownloadCancelled(const Inbound& in, ChatOutput& out);
+
+  // The downloading side (chat_download.cpp), lock held but for commands.
+  void CmdCancel(const CommandCall& call);
   void OnFileFragment(const Inbound& in, ChatOutput& out);
   void OnNoFileOffered(const Inbound& in, ChatOutput& out);
-  void OnDownloadCancelled(const Inbound& in, ChatOutput& out);
+  void CompleteDownload(const Inbound& in, ChatOutput& out);
+  // Ends the running download with text; tell_source: the offering side
+  // hears that it was cancelled.
+  void EndDownload(std::string text, bool tell_source, ChatOutput& out);
+  void TickDownload(ChatOutput& out);
+  void CancelDownloadLocked(ChatOutput& out);
+  std::string DownloadPeerName() const;
+  int DownloadSourceIndex() const;
 
   Clock& clock_;
   UiLoop& ui_;
@@ -221,7 +258,11 @@ class Chat {
   ChatQueryHooks queries_;
   // Read on the receive thread; refreshed from the settings on the UI thread.
   std::atomic<bool> beep_on_private_{true};
+  std::atomic<bool> windowed_transfers_{true};
+  PeerCapabilities own_capabilities_;
+  PeerCapabilities& capabilities_;
   std::optional<UiLoop::TimerId> timer_;  // UI thread only
+  const bool progress_lines_;
 
   mutable std::mutex mutex_;  // guards everything below
   bool chat_mode_on_ = false;
@@ -233,6 +274,7 @@ class Chat {
   SerialHistory serials_;
   OfferTable offers_;
   Download download_;
+  int32_t progress_line_ms_ = 0;  // when the download last printed how far it is
   bool away_ = false;
   std::string away_text_;
   std::vector<std::string> correspondents_;  // MsgCompletionList, oldest first

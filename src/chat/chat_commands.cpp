@@ -11,6 +11,7 @@ constexpr size_t kMaxQueryName = 16;
 constexpr std::string_view kHelpText =
     "*** The following commands are understood:\r\n"
     "*** /away <message> - tell everyone that you are away.\r\n"
+    "*** /cancel - stop the running download.\r\n"
     "*** /deoffer [file#|all] - cancel offer(s).\r\n"
     "*** /get <nickname> <#> <myfilename> - get the file <#> as <myfilename>.\r\n"
     "*** /games - list people connected to the Vorn server.\r\n"
@@ -35,10 +36,10 @@ bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
 
 }  // namespace
 
-const std::array<Chat::Command, 19>& Chat::Commands() {
+const std::array<Chat::Command, 20>& Chat::Commands() {
   // The order decides: the first name the line begins with wins, so WhoIs
   // must come before Who.
-  static constexpr std::array<Command, 19> kCommands{{
+  static constexpr std::array<Command, 20> kCommands{{
       {"Help", false, &Chat::CmdHelp},        {"Join", true, &Chat::CmdJoin},
       {"Ping", false, &Chat::CmdPing},        {"Me", true, &Chat::CmdMe},
       {"Msg", true, &Chat::CmdMsg},           {"Quit", true, &Chat::CmdQuit},
@@ -48,7 +49,7 @@ const std::array<Chat::Command, 19>& Chat::Commands() {
       {"Names", false, &Chat::CmdNames},      {"Part", true, &Chat::CmdPart},
       {"Progress", true, &Chat::CmdProgress}, {"Offer", true, &Chat::CmdOffer},
       {"Deoffer", true, &Chat::CmdDeoffer},   {"Get", true, &Chat::CmdGet},
-      {"Xget", true, &Chat::CmdXget},
+      {"Xget", true, &Chat::CmdXget},         {"Cancel", true, &Chat::CmdCancel},
   }};
   return kCommands;
 }

@@ -58,11 +58,12 @@ bool Chat::SendLocked(int peer_index, ChatSubtype subtype, std::span<const uint8
   bool relayed = peer.address.ip == kRelayAddress.ip;
   const ChatPeer& self = peers_.local();
   ChatHeader header{relayed ? kTypeBroadcastFrame : kTypeGameFrame, ++sequence_, subtype,
-                    HeaderChannel(self.channel.view(), subtype), self.nickname.view(), ++serial_};
+                    HeaderChannel(self.channel.view(), subtype), self.nickname.view(), ++serial_, OwnCapabilities()};
   std::array<uint8_t, kMaxChatPacket> buffer;
   size_t size = BuildChatPacket(buffer, header, payload);
   std::span<const uint8_t> packet(buffer.data(), size);
-  if (KeepsPending(peer_index, subtype) && pending_.Keep(peer.address, packet, NowMs()) == nullptr) {
+  if (KeepsPending(peer_index, subtype) &&
+      pending_.Keep(peer.address, packet, NowMs(), peer.roundTrip.ResendIntervalMs()) == nullptr) {
     out.ToChannel(self.channel.view(), "*** Out of memory!  Can't send!\r\n", Colour(MessageClass::Server));
     return false;
   }
@@ -114,16 +115,29 @@ void Chat::TickPending(ChatOutput& out) {
       record.inUse = false;
       return;
     }
-    if (ElapsedMs(now, record.firstSent) <= kRetransmitAfterMs) return;
-    if (record.subtype == ChatSubtype::PingRequest) RestampPing(record, now);
-    Transmit(record.peer, record.packet());
-    record.lastSent = now;
+    if (ElapsedMs(now, record.deadline) >= 0) Resend(record, now);
   });
+}
+
+// Each copy leaves as a new frame, so that a receiver which drops frames
+// older than the newest one from us does not drop it.
+void Chat::Resend(PendingChatPacket& record, int32_t now_ms) {
+  if (record.subtype == ChatSubtype::PingRequest) RestampPing(record, now_ms);
+  SetChatSequence(record.bytes, ++sequence_);
+  record.intervalMs = BackedOffIntervalMs(record.intervalMs);
+  record.deadline = now_ms + record.intervalMs;
+  record.lastSent = now_ms;
+  ++record.resends;
+  record.overtaken = 0;
+  record.overtakenAfter = serial_;
+  Transmit(record.peer, record.packet());
 }
 
 void Chat::OnChatPacket(PeerAddress sender, std::span<const uint8_t> body) {
   std::optional<ChatPacketView> packet = ParseChatBody(body);
-  if (!packet || !windows_.HasChatWindows()) return;
+  if (!packet) return;
+  capabilities_.Record(sender, ReadCapabilityField(packet->reserved).value_or(0), NowMs());
+  if (!windows_.HasChatWindows()) return;
   bool list_open = windows_.IsChatListOpen();
   WithState([&](ChatOutput& out) {
     if (chat_mode_on_) HandleChatPacket(sender, *packet, list_open, out);
@@ -137,13 +151,14 @@ void Chat::HandleChatPacket(PeerAddress sender, const ChatPacketView& packet, bo
   if (who.index > kLocalPeer && (who.isNew || who.channelChanged || who.nickChanged)) out.RefreshChatList();
   if (packet.subtype == ChatSubtype::Ack) return HandleAck(in, out);
   if (packet.subtype == ChatSubtype::Quit) return HandleQuit(in, out);
-  if (who.index >= 0) SendText(who.index, ChatSubtype::Ack, Format("%u", packet.serial), out);
+  // A fragment is acknowledged only once the download has taken it, and
+  // its copies are told by the bytes the download holds, not by serial.
+  bool fragment = packet.subtype == ChatSubtype::FileFragment;
+  if (who.index >= 0 && !fragment) Acknowledge(in, out);
   if (who.isNew) serials_.Forget(who.index);
-  // Fragments are binary, so only the serial tells a copy of one: a late
-  // copy of a finished transfer's last fragment would end the next download.
-  if (who.index >= 0 && (serials_.IsRepeat(who.index, packet.serial, NowMs()) ||
-                         (packet.subtype != ChatSubtype::FileFragment &&
-                          history_.IsDuplicate(packet.subtype, who.index, in.text, clock_.NowSeconds())))) {
+  if (who.index >= 0 && !fragment &&
+      (serials_.IsRepeat(who.index, packet.serial, NowMs()) ||
+       history_.IsDuplicate(packet.subtype, who.index, in.text, clock_.NowSeconds()))) {
     return;
   }
   // Subtype 2 is kept from announcing its sender; no side sends it today.
@@ -155,18 +170,26 @@ void Chat::HandleChatPacket(PeerAddress sender, const ChatPacketView& packet, bo
   HandleEvent(in, out);
 }
 
+void Chat::Acknowledge(const Inbound& in, ChatOutput& out) {
+  if (in.who.index >= 0) SendText(in.who.index, ChatSubtype::Ack, Format("%u", in.packet.serial), out);
+}
+
 void Chat::HandleAck(const Inbound& in, ChatOutput& out) {
   uint32_t serial = ParseSerial(in.text);
   std::optional<AcknowledgedPacket> acked = pending_.Acknowledge(serial, in.sender);
   if (in.who.index < 0) return;
   ChatPeer& peer = peers_[in.who.index];
+  if (acked && acked->wasInUse && !acked->resent) peer.roundTrip.Sample(ElapsedMs(NowMs(), acked->firstSent));
   // Only the first acknowledgement of the fragment in flight moves the
   // transfer on: a repeated one, or one of an earlier transfer's fragment,
   // would put a second fragment in flight, and the user drops a fragment
   // that overtakes the one before it.
+  // In a window, any fragment of the running transfer.
   bool fragment_done = acked && acked->wasInUse && acked->subtype == ChatSubtype::FileFragment &&
-                       serial == peer.fragmentSerial;
-  if ((fragment_done && peer.bytesSent != 0) || peer.fragmentHeld) SendNextFragment(in.who.index, in.packet.channel, out);
+                       (peer.windowed ? static_cast<int32_t>(serial - peer.firstSerial) >= 0
+                                      : serial == peer.fragmentSerial);
+  if (fragment_done && peer.windowed) ResendOvertaken(peer, serial);
+  if ((fragment_done && peer.bytesSent != 0) || peer.fragmentHeld) FillWindow(in.who.index, in.packet.channel, out);
 }
 
 void Chat::HandleQuit(const Inbound& in, ChatOutput& out) {

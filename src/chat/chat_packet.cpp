@@ -1,8 +1,10 @@
 #include "chat/chat_packet.h"
 
 #include <algorithm>
+#include <array>
 
 #include "net/messages.h"
+#include "net/peer_capabilities.h"
 #include "platform/byte_io.h"
 #include "platform/text.h"
 
@@ -20,7 +22,9 @@ size_t BuildChatPacket(std::span<uint8_t> out, const ChatHeader& header, std::sp
   writer.TerminatedText(header.channel, kChatNameField);
   writer.TerminatedText(header.nickname, kChatNameField);
   writer.U32Le(header.serial);
-  writer.Zeros(kChatReservedSize);
+  std::array<uint8_t, kChatReservedSize> reserved{};
+  WriteCapabilityField(reserved, header.capabilities);
+  writer.Bytes(reserved);
   writer.Bytes(payload);
   return writer.ok() ? writer.size() : 0;
 }
@@ -35,7 +39,7 @@ std::optional<ChatPacketView> ParseChatBody(std::span<const uint8_t> body) {
   view.channel = reader.FixedText(kChatNameField).substr(0, kChatNameMax);
   view.nickname = reader.FixedText(kChatNameField).substr(0, kChatNameMax);
   view.serial = reader.U32Le();
-  reader.Skip(kChatReservedSize);
+  view.reserved = reader.Bytes(kChatReservedSize);
   view.payload = reader.Bytes(reader.remaining());
   if (!reader.ok()) return std::nullopt;
   return view;
@@ -58,6 +62,12 @@ std::optional<ChatDatagramView> ParseChatDatagram(std::span<const uint8_t> datag
   std::optional<ChatPacketView> packet = ParseChatBody(datagram.subspan(kChatBodyOffset));
   if (!packet) return std::nullopt;
   return ChatDatagramView{type, sequence, *packet};
+}
+
+void SetChatSequence(std::span<uint8_t> packet, uint32_t sequence) {
+  if (packet.size() < kChatBodyOffset) return;
+  ByteWriter writer(packet.subspan(5, 4));
+  writer.U32Le(sequence);
 }
 
 ChatSubtype BuiltChatSubtype(std::span<const uint8_t> packet) {

@@ -13,7 +13,8 @@
 //   15 16  sender's channel, zero-terminated
 //   31 16  sender's nickname, zero-terminated
 //   47  4  serial, named by the acknowledgement
-//   51 12  reserved zeros
+//   51 12  reserved: zeros, or what the sender can do beyond the protocol
+//          (net/peer_capabilities.h)
 //   63  n  payload, at most 600 bytes
 #include <cstddef>
 #include <cstdint>
@@ -68,6 +69,7 @@ struct ChatHeader {
   std::string_view channel;   // cut to 15 characters
   std::string_view nickname;  // cut to 15 characters
   uint32_t serial = 0;
+  uint32_t capabilities = 0;  // announced in the reserved bytes; 0: zeros
 };
 
 // A received chat packet from its subtype on; views into the datagram.
@@ -76,6 +78,7 @@ struct ChatPacketView {
   std::string_view channel;   // at most 15 characters
   std::string_view nickname;  // at most 15 characters
   uint32_t serial = 0;
+  std::span<const uint8_t> reserved;
   std::span<const uint8_t> payload;
 };
 
@@ -102,6 +105,10 @@ std::optional<ChatPacketView> ParseChatBody(std::span<const uint8_t> body);
 // A whole datagram: "VORN", type '0' or 'B', both sockets 27 8E, a full
 // chat header.
 std::optional<ChatDatagramView> ParseChatDatagram(std::span<const uint8_t> datagram);
+
+// A resent copy leaves with a new frame sequence number: receivers drop a
+// frame older than the newest one seen from its sender.
+void SetChatSequence(std::span<uint8_t> packet, uint32_t sequence);
 
 // The subtype and serial of a packet this side built (for the pending list).
 ChatSubtype BuiltChatSubtype(std::span<const uint8_t> packet);

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "chat/chat_packet.h"
+#include "chat/resend_timer.h"
 #include "platform/peer_address.h"
 
 namespace vorn {
@@ -39,6 +40,13 @@ struct ChatPeer {
   // acknowledgement sends the next one, so a late acknowledgement from an
   // earlier transfer never puts a second fragment in flight.
   uint32_t fragmentSerial = 0;
+  // The transfer to it keeps many fragments in flight (both sides said so
+  // when it began); any acknowledgement of a fragment from firstSerial on
+  // belongs to it.
+  bool windowed = false;
+  uint32_t firstSerial = 0;
+  int32_t uploadStartMs = 0;
+  RoundTripEstimator roundTrip;
 
   bool IsFree() const { return address.ip == 0 && address.port == 0; }
 };

@@ -1,6 +1,6 @@
-// Offering files, fetching them, and both sides of a transfer: one fragment
-// of at most 500 bytes in flight per downloader, the next one sent when the
-// previous one is acknowledged.
+// Offering files and the offering side of a transfer: fragments of at most
+// 500 bytes, one in flight per downloader and the next sent when it is
+// acknowledged, or a window of them toward a Vorn node that announced it.
 #include <algorithm>
 
 #include "chat/chat.h"
@@ -53,7 +53,12 @@ void Chat::CmdOffer(const CommandCall& call) {
     if (bare) return AnnounceOffersLocked(out);
     if (offers_.count() >= OfferTable::kSlots) return print("*** Already offering 10 files!\r\n");
     if (name.empty()) return print(kCommandError);
-    if (offers_.Offer(name) != OfferTable::OfferResult::kOffered) return print("*** Cannot open file.\r\n");
+    switch (offers_.Offer(name)) {
+      case OfferTable::OfferResult::kTooLarge: return print("*** Cannot offer files of 4 GiB or more.\r\n");
+      case OfferTable::OfferResult::kFull:
+      case OfferTable::OfferResult::kCannotOpen: return print("*** Cannot open file.\r\n");
+      case OfferTable::OfferResult::kOffered: break;
+    }
     AnnounceOffersLocked(out);
   });
 }
@@ -91,7 +96,7 @@ void Chat::StartDownload(const CommandCall& call, size_t argument_at, bool overw
     std::optional<GetArguments> parts = SplitGetArguments(argument);
     if (!parts) return print(kCommandError);
     switch (download_.Start(parts->file_name, overwrite, peers_[*index].address, NowMs())) {
-      case Download::StartResult::kExists: return print("*** File already exists.\r\n");
+      case Download::StartResult::kExists: return print("*** File already exists; /xget overwrites it.\r\n");
       case Download::StartResult::kCannotWrite: return print("*** File cannot be opened for writing.\r\n");
       case Download::StartResult::kStarted: break;
     }
@@ -119,30 +124,64 @@ bool Chat::SendNextFragment(int peer_index, std::string_view channel, ChatOutput
   std::optional<size_t> count = offers_.ReadAt(peer.offeredFileIndex, peer.bytesSent, data);
   if (!count) {
     out.ToChannel(channel, "*** Cannot set file pointer!\r\n", Colour(MessageClass::Server));
-    // Nothing more can be sent: the transfer ends instead of looking alive.
-    peer.bytesSent = 0;
-    peer.fragmentHeld = false;
+    // Nothing more can be sent: the downloader hears so instead of waiting.
+    StopUpload(peer_index);
+    SendLocked(peer_index, ChatSubtype::NoFileOffered, {}, out);
     return false;
   }
   std::array<uint8_t, kMaxFragmentPayload> payload;
   size_t size = BuildFileFragment(payload, peer.bytesSent, std::span<const uint8_t>(data.data(), *count));
   std::span<const uint8_t> fragment(payload.data(), size);
-  if (*count == kMaxFragmentData) {
-    SendLocked(peer_index, ChatSubtype::FileFragment, fragment, out);
-    peer.fragmentSerial = serial_;
+  bool last = *count < kMaxFragmentData;
+  // The last fragment waits until the user has acknowledged everything
+  // else; the next acknowledgement from it tries again. So does a fragment
+  // that found the pending list full.
+  peer.fragmentHeld = last && pending_.HasUnacknowledged(peer.address);
+  if (peer.fragmentHeld) return false;
+  peer.fragmentHeld = !SendLocked(peer_index, ChatSubtype::FileFragment, fragment, out);
+  if (peer.fragmentHeld) return false;
+  peer.fragmentSerial = serial_;
+  if (!last) {
     peer.bytesSent += static_cast<uint32_t>(kMaxFragmentData);
     return true;
   }
-  // The last fragment waits until the user has acknowledged everything
-  // else; the next acknowledgement from it tries again.
-  peer.fragmentHeld = pending_.HasUnacknowledged(peer.address);
-  if (peer.fragmentHeld) return false;
-  SendLocked(peer_index, ChatSubtype::FileFragment, fragment, out);
-  peer.fragmentSerial = serial_;
   peer.bytesSent = 0;
   out.ToChannel(channel, Format("*** File transfer to %s has completed.\r\n", std::string(peer.nickname.view()).c_str()),
                 Colour(MessageClass::Server));
   return true;
+}
+
+// Toward a peer that announced it, fragments go out until a window of them
+// is in flight; toward any other, one at a time.
+void Chat::FillWindow(int peer_index, std::string_view channel, ChatOutput& out) {
+  ChatPeer& peer = peers_[peer_index];
+  while (SendNextFragment(peer_index, channel, out) && peer.windowed && peer.bytesSent != 0 &&
+         pending_.CountInUse(peer.address, ChatSubtype::FileFragment, peer.firstSerial) < kTransferWindow) {
+  }
+}
+
+// Fragments sent before the one just acknowledged, and still unanswered
+// after several later ones were, are taken as lost and sent at once.
+void Chat::ResendOvertaken(const ChatPeer& peer, uint32_t acked_serial) {
+  constexpr uint16_t kOvertakenLimit = 3;
+  int32_t now = NowMs();
+  pending_.ForEachInUse([&](PendingChatPacket& record) {
+    if (record.peer != peer.address || record.subtype != ChatSubtype::FileFragment) return;
+    if (static_cast<int32_t>(record.serial - peer.firstSerial) < 0) return;
+    if (static_cast<int32_t>(acked_serial - record.overtakenAfter) <= 0) return;
+    if (++record.overtaken >= kOvertakenLimit) Resend(record, now);
+  });
+}
+
+void Chat::StopUpload(int peer_index) {
+  ChatPeer& peer = peers_[peer_index];
+  peer.bytesSent = 0;
+  peer.fragmentHeld = false;
+  peer.windowed = false;
+  // Its fragments in flight are not wanted any more.
+  pending_.ForEachInUse([&](PendingChatPacket& record) {
+    if (record.peer == peer.address && record.subtype == ChatSubtype::FileFragment) record.inUse = false;
+  });
 }
 
 void Chat::OnFileRequest(const Inbound& in, ChatOutput& out) {
@@ -151,58 +190,23 @@ void Chat::OnFileRequest(const Inbound& in, ChatOutput& out) {
     SendLocked(in.who.index, ChatSubtype::NoFileOffered, {}, out);
     return;
   }
+  StopUpload(in.who.index);
   ChatPeer& peer = peers_[in.who.index];
   peer.offeredFileIndex = static_cast<int16_t>(slot);
   out.ToChannel(in.packet.channel,
                 Format("*** %s has requested file #%s.\r\n", std::string(peer.nickname.view()).c_str(),
                        std::string(in.text).c_str()),
                 Colour(MessageClass::Server));
-  peer.bytesSent = 0;
-  peer.fragmentHeld = false;
-  SendNextFragment(in.who.index, in.packet.channel, out);
-}
-
-void Chat::OnFileFragment(const Inbound& in, ChatOutput& out) {
-  if (!download_.running()) {
-    out.ToChannel(in.packet.channel, "*** Strange file fragment!\r\n", Colour(MessageClass::Server));
-    return;
-  }
-  // Only the user the file was asked from may write into it.
-  if (in.sender != download_.source()) return;
-  std::optional<FileFragmentView> fragment = ParseFileFragment(in.packet.payload);
-  if (!fragment) return;
-  auto fail = [&](std::string_view text) {
-    out.ToChannel(in.packet.channel, std::string(text), Colour(MessageClass::Server));
-    download_.End();
-  };
-  switch (download_.Write(*fragment)) {
-    case Download::WriteResult::kRefused: return;
-    case Download::WriteResult::kSeekFailed: return fail("Error setting file pointer!\r\n");
-    case Download::WriteResult::kWriteFailed: return fail("*** Error writing file!\r\n");
-    case Download::WriteResult::kWritten: break;
-  }
-  if (in.who.index < 0 || fragment->count >= kMaxFragmentData) return;
-  int64_t elapsed = std::max<int64_t>(1, static_cast<int32_t>(static_cast<uint32_t>(NowMs()) -
-                                                               static_cast<uint32_t>(download_.startMs())));
-  int64_t rate = (int64_t{fragment->offset} + fragment->count) / elapsed * 1000;
-  out.ToChannel(in.packet.channel,
-                Format("*** The transfer from %s is complete (%lld bytes/sec).\r\n",
-                       std::string(peers_[in.who.index].nickname.view()).c_str(), static_cast<long long>(rate)),
-                Colour(MessageClass::Server));
-  download_.End();
-}
-
-void Chat::OnNoFileOffered(const Inbound& in, ChatOutput& out) {
-  // Only the user the file was asked from may call the download off.
-  if (download_.running() && in.sender != download_.source()) return;
-  out.ToChannel(in.packet.channel, "*** No file offered!\r\n", Colour(MessageClass::Server));
-  download_.End();
+  peer.windowed = windowed_transfers_.load(std::memory_order_relaxed) &&
+                  capabilities_.Has(in.sender, capability::kWindowedTransfer);
+  peer.firstSerial = serial_ + 1;
+  peer.uploadStartMs = NowMs();
+  FillWindow(in.who.index, in.packet.channel, out);
 }
 
 void Chat::OnDownloadCancelled(const Inbound& in, ChatOutput& out) {
-  ChatPeer& peer = peers_[in.who.index];
-  peer.bytesSent = 0;
-  peer.fragmentHeld = false;
+  StopUpload(in.who.index);
+  const ChatPeer& peer = peers_[in.who.index];
   out.ToChannel(in.packet.channel, "*** " + std::string(peer.nickname.view()) + " has cancelled the download.",
                 Colour(MessageClass::Server));
 }

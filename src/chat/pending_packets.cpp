@@ -4,7 +4,8 @@
 
 namespace vorn {
 
-PendingChatPacket* PendingChatPackets::Keep(PeerAddress peer, std::span<const uint8_t> packet, int32_t now_ms) {
+PendingChatPacket* PendingChatPackets::Keep(PeerAddress peer, std::span<const uint8_t> packet, int32_t now_ms,
+                                            int32_t interval_ms) {
   if (packet.size() > kMaxChatPacket || packet.size() < kChatHeaderSize) return nullptr;
   auto free_record = std::find_if(records_.begin(), records_.end(), [](const auto& r) { return !r.inUse; });
   PendingChatPacket* record = nullptr;
@@ -23,23 +24,18 @@ PendingChatPacket* PendingChatPackets::Keep(PeerAddress peer, std::span<const ui
   record->inUse = true;
   record->firstSent = now_ms;
   record->lastSent = now_ms;
+  record->intervalMs = interval_ms;
+  record->deadline = now_ms + interval_ms;
+  record->resends = 0;
+  record->overtaken = 0;
+  record->overtakenAfter = record->serial;
   return record;
-}
-
-std::optional<AcknowledgedPacket> PendingChatPackets::Acknowledge(uint32_t serial) {
-  for (PendingChatPacket& record : records_) {
-    if (record.serial != serial) continue;
-    AcknowledgedPacket acked{record.subtype, record.inUse};
-    record.inUse = false;
-    return acked;
-  }
-  return std::nullopt;
 }
 
 std::optional<AcknowledgedPacket> PendingChatPackets::Acknowledge(uint32_t serial, PeerAddress peer) {
   for (PendingChatPacket& record : records_) {
     if (record.serial != serial || record.peer != peer) continue;
-    AcknowledgedPacket acked{record.subtype, record.inUse};
+    AcknowledgedPacket acked{record.subtype, record.inUse, record.firstSent, record.resends != 0};
     record.inUse = false;
     return acked;
   }
@@ -49,6 +45,12 @@ std::optional<AcknowledgedPacket> PendingChatPackets::Acknowledge(uint32_t seria
 bool PendingChatPackets::HasUnacknowledged(PeerAddress peer) const {
   return std::any_of(records_.begin(), records_.end(),
                      [&](const PendingChatPacket& r) { return r.inUse && r.peer == peer; });
+}
+
+size_t PendingChatPackets::CountInUse(PeerAddress peer, ChatSubtype subtype, uint32_t min_serial) const {
+  return static_cast<size_t>(std::count_if(records_.begin(), records_.end(), [&](const PendingChatPacket& r) {
+    return r.inUse && r.peer == peer && r.subtype == subtype && r.serial >= min_serial;
+  }));
 }
 
 void PendingChatPackets::ReleaseAll() {

@@ -1,6 +1,6 @@
 #pragma once
 // Copies of sent chat packets kept until the receiver acknowledges them, so
-// the chat timer can send them again. Records are reused once acknowledged
+// the chat timer can send them again when their deadline passes. Records are reused once acknowledged
 // and released only when chat mode ends; their number is capped, so a peer
 // that never answers cannot make the list grow without bound.
 #include <array>
@@ -23,6 +23,13 @@ struct PendingChatPacket {
   bool inUse = false;
   int32_t firstSent = 0;  // NowMs
   int32_t lastSent = 0;   // NowMs
+  int32_t intervalMs = 0;  // until the next resend; doubles with each one
+  int32_t deadline = 0;   // NowMs of the next resend
+  uint16_t resends = 0;
+  // Acknowledgements of fragments sent after this one since it last left:
+  // a few of them mean this one is lost, without waiting for its deadline.
+  uint16_t overtaken = 0;
+  uint32_t overtakenAfter = 0;  // only acknowledgements of later serials count
 
   std::span<const uint8_t> packet() const { return {bytes.data(), length}; }
 };
@@ -30,6 +37,8 @@ struct PendingChatPacket {
 struct AcknowledgedPacket {
   ChatSubtype subtype = ChatSubtype::Text;
   bool wasInUse = false;  // false: a repeated acknowledgement
+  int32_t firstSent = 0;
+  bool resent = false;    // its round trip says nothing
 };
 
 class PendingChatPackets {
@@ -38,15 +47,17 @@ class PendingChatPackets {
 
   // Keeps a copy of packet for peer; a free record is reused before a new
   // one is made. Null when every record is in use and the cap is reached.
-  PendingChatPacket* Keep(PeerAddress peer, std::span<const uint8_t> packet, int32_t now_ms);
+  PendingChatPacket* Keep(PeerAddress peer, std::span<const uint8_t> packet, int32_t now_ms, int32_t interval_ms);
 
-  // Frees the first record carrying serial, in use or not.
-  std::optional<AcknowledgedPacket> Acknowledge(uint32_t serial);
-  // The same among the records sent to peer only: serials are small and
-  // counted up, so anyone else could guess them and stop retransmissions.
+  // Frees the first record to peer carrying serial, in use or not. Only the
+  // peer's own records: serials are small and counted up, so anyone else
+  // could guess them and stop retransmissions.
   std::optional<AcknowledgedPacket> Acknowledge(uint32_t serial, PeerAddress peer);
 
   bool HasUnacknowledged(PeerAddress peer) const;
+  // Records in use to peer of this subtype with a serial of at least
+  // min_serial (the packets of one transfer).
+  size_t CountInUse(PeerAddress peer, ChatSubtype subtype, uint32_t min_serial) const;
 
   // Calls visit(record) for every record in use, newest first.
   template <typename Visit>

@@ -2,7 +2,7 @@
 
 namespace vorn {
 
-bool SerialHistory::IsRepeat(int peer_index, uint32_t serial, int32_t now_ms) {
+bool SerialHistory::Seen(int peer_index, uint32_t serial, int32_t now_ms) {
   for (Slot& slot : slots_) {
     if (slot.peerIndex != peer_index || slot.serial != serial) continue;
     // A difference of two NowMs readings, correct across the clock's wrap.
@@ -13,9 +13,12 @@ bool SerialHistory::IsRepeat(int peer_index, uint32_t serial, int32_t now_ms) {
     }
     return true;
   }
+  return false;
+}
+
+void SerialHistory::Remember(int peer_index, uint32_t serial, int32_t now_ms) {
   slots_[next_] = {peer_index, serial, now_ms};
   next_ = (next_ + 1) % kSlots;
-  return false;
 }
 
 void SerialHistory::Forget(int peer_index) {

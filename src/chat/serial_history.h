@@ -17,7 +17,14 @@ class SerialHistory {
 
   // True when this serial from this peer was accepted within the lifetime;
   // otherwise it is remembered, in place of the oldest slot.
-  bool IsRepeat(int peer_index, uint32_t serial, int32_t now_ms);
+  bool IsRepeat(int peer_index, uint32_t serial, int32_t now_ms) {
+    if (Seen(peer_index, serial, now_ms)) return true;
+    Remember(peer_index, serial, now_ms);
+    return false;
+  }
+  // The two halves, for packets remembered only once they were accepted.
+  bool Seen(int peer_index, uint32_t serial, int32_t now_ms);
+  void Remember(int peer_index, uint32_t serial, int32_t now_ms);
   // The peer's entry now belongs to somebody new, whose serials start again.
   void Forget(int peer_index);
 

@@ -50,6 +50,7 @@ Node::Node(const NodePorts& ports, NodeOptions options)
             [this] {
               ChatOptions chat = options_.chat;
               chat.queries = MakeChatQueryHooks();
+              chat.capabilities = &peer_capabilities_;
               return chat;
             }()) {
   connection_.SetHooks(MakeConnectionHooks());

@@ -12,6 +12,7 @@
 #include "ipx/forwarding.h"
 #include "ipx/null_driver.h"
 #include "net/dispatch.h"
+#include "net/peer_capabilities.h"
 #include "net/shared_addresses.h"
 #include "net/udp_endpoint.h"
 #include "platform/clock.h"
@@ -85,6 +86,7 @@ class Node {
   GameForwarder& forwarder() { return forwarder_; }
   DirectPlayBridge& direct_play() { return direct_play_; }
   Chat& chat() { return chat_; }
+  PeerCapabilities& peer_capabilities() { return peer_capabilities_; }
   ChatWindows& chat_windows() { return chat_windows_; }
   bool HasDriver() const { return has_driver_; }
 
@@ -97,6 +99,8 @@ class Node {
   NodePorts ports_;
   NodeOptions options_;
   SharedAddresses addresses_;
+  // What each peer announced beyond the protocol; every extension reads it.
+  PeerCapabilities peer_capabilities_;
   Dispatcher dispatcher_;
   SettingsStore settings_;
   UdpEndpoint endpoint_;

@@ -1,11 +1,13 @@
 #pragma once
-// A profile whose chosen string values are replaced for one run without being
-// written: command-line flags over a stored profile.
+// A profile whose chosen values are replaced for one run without being
+// written: command-line flags over a stored profile. An overridden value read
+// as a number is the decimal number its text begins with.
 #include <map>
 #include <string>
 #include <utility>
 
 #include "platform/profile.h"
+#include "platform/text.h"
 
 namespace vorn {
 
@@ -22,6 +24,7 @@ class OverlayProfile final : public Profile {
     return base_.GetString(section, key, fallback);
   }
   int32_t GetInt(std::string_view section, std::string_view key, int32_t fallback) override {
+    if (const std::string* value = Find(section, key)) return ParseDecimal(*value);
     return base_.GetInt(section, key, fallback);
   }
   // A form that shows the run's value and writes it back unchanged must not

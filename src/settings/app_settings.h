@@ -43,6 +43,8 @@ struct AppSettings {
   bool redirectQueries = false;
   bool beepOnPrivate = true;
   bool timestamps = false;  // the time before each line of the text views
+  // Many file fragments in flight toward peers that announce it.
+  bool windowedTransfers = true;
   std::string defaultServer;  // display name of the default server
 
   // COLORREF values, 0x00BBGGRR.

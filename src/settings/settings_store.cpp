@@ -66,6 +66,7 @@ void SettingsStore::LoadFromProfile() {
 void SettingsStore::LoadIdentity() {
   settings_.beepOnPrivate = profile_.GetInt(kMisc, "BeepOnPrivate", 1) != 0;
   settings_.timestamps = profile_.GetInt(kMisc, "Timestamps", 0) != 0;
+  settings_.windowedTransfers = profile_.GetInt(kMisc, "Windowed Transfers", 1) != 0;
   settings_.myIp = Cut(profile_.GetString(kMisc, "my_ip", ""), SettingsLimits::kMyIp);
   settings_.nickname = Cut(profile_.GetString(kUserInfo, "NickName", ""), SettingsLimits::kNickname);
   settings_.realName = Cut(profile_.GetString(kUserInfo, "RealName", ""), SettingsLimits::kRealName);

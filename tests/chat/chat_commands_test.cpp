@@ -47,7 +47,7 @@ TEST(ChatCommands, ChatOnlyCommandsNeedChatModeButOthersWork) {
   a.windows.ClearText();
   a.Type("/HeLp", "Server Messages");
   std::string help = a.windows.MessageText();
-  EXPECT_EQ(CountOf(help, "\r\n"), 19u);
+  EXPECT_EQ(CountOf(help, "\r\n"), 20u);
   EXPECT_EQ(help.rfind("*** The following commands are understood:\r\n", 0), 0u);
   EXPECT_NE(help.find("*** /xget - same as /get except allows overwriting files.\r\n"), std::string::npos);
   for (std::string_view line : {"/vorn", "/GAMES", "/servers", "/names", "/whoisbob", "/whois carol"}) a.Type(line, "Server Messages");

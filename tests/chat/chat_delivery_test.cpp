@@ -59,6 +59,27 @@ TEST(ChatDelivery, LongMultiByteLinesArriveWholeInPieces) {
   EXPECT_EQ(CountOf(trio.a.windows.Text("#chat"), "\r\n"), 4u);
 }
 
+// On a 50 ms link whose round trip the chat has measured, a lost line is
+// sent again within a second, as a new frame with the same serial.
+TEST(ChatDelivery, ALineLostOnceComesAgainSoonAsANewFrame) {
+  ChatTrio trio;
+  trio.network.SetLatency(trio.clock, 25);
+  trio.a.Type("warming up");
+  trio.Run(500);
+  std::vector<ChatDatagramView> copies;
+  trio.network.SetDropRule([&](const SentDatagram& d) {
+    if (d.from != trio.a.address || d.to != trio.b.address || !IsSubtype(d, ChatSubtype::Text)) return false;
+    copies.push_back(d.view());
+    return copies.size() == 1;
+  });
+  trio.a.Type("lost once");
+  int32_t took = trio.Run(5000, [&] { return trio.b.windows.Text("#chat").find("lost once") != std::string::npos; });
+  EXPECT_LT(took, 1000);
+  ASSERT_EQ(copies.size(), 2u);
+  EXPECT_GT(copies[1].sequence, copies[0].sequence);
+  EXPECT_EQ(copies[1].packet.serial, copies[0].packet.serial);
+}
+
 TEST(ChatDelivery, RetransmissionsAreAcknowledgedAgainButShownOnce) {
   ChatTrio trio;
   // Bob's acknowledgements to Alice are lost.
@@ -130,7 +151,7 @@ TEST(ChatDelivery, PingTimesAreMeasuredOnTheAskingSide) {
   trio.a.Type("/ping #2");
   trio.network.Deliver();
   trio.network.SetDropRule(nullptr);
-  trio.clock.Advance(Chat::kTimerPeriodMs + 1);
+  trio.clock.Advance(RoundTripEstimator::kMaxIntervalMs + 1);
   trio.a.ui.FireTimers();
   trio.clock.Advance(40);
   trio.network.Deliver();

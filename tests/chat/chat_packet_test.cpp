@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 #include "chat/chat_peers.h"
 #include "chat/duplicate_history.h"
 #include "chat/pending_packets.h"
+#include "chat/received_ranges.h"
+#include "net/peer_capabilities.h"
 
 namespace vorn {
 namespace {
@@ -70,15 +73,63 @@ TEST(PendingChatPackets, ReusesFreedRecordsAndRefusesBeyondItsCap) {
   std::vector<uint8_t> packet(kMaxChatPacket);
   size_t size = BuildChatPacket(packet, {'0', 1, ChatSubtype::FileFragment, "", "", 42}, {});
   std::span<const uint8_t> bytes(packet.data(), size);
-  ASSERT_NE(pending.Keep({1, 1}, bytes, 0), nullptr);
-  auto acked = pending.Acknowledge(42);
+  ASSERT_NE(pending.Keep({1, 1}, bytes, 0, 1000), nullptr);
+  auto acked = pending.Acknowledge(42, {1, 1});
   ASSERT_TRUE(acked);
   EXPECT_TRUE(acked->wasInUse);
   EXPECT_EQ(acked->subtype, ChatSubtype::FileFragment);
-  EXPECT_FALSE(pending.Acknowledge(42)->wasInUse);  // a repeated acknowledgement
-  for (size_t i = 0; i < PendingChatPackets::kMaxRecords; ++i) ASSERT_NE(pending.Keep({1, 1}, bytes, 0), nullptr);
+  EXPECT_FALSE(pending.Acknowledge(42, {1, 1})->wasInUse);  // a repeated acknowledgement
+  for (size_t i = 0; i < PendingChatPackets::kMaxRecords; ++i) ASSERT_NE(pending.Keep({1, 1}, bytes, 0, 1000), nullptr);
   EXPECT_EQ(pending.RecordCount(), PendingChatPackets::kMaxRecords);
-  EXPECT_EQ(pending.Keep({1, 1}, bytes, 0), nullptr);
+  EXPECT_EQ(pending.Keep({1, 1}, bytes, 0, 1000), nullptr);
+}
+
+// Only the exact layout announces anything; what peers that follow the
+// protocol send (zeros) and any other bytes announce nothing.
+TEST(ReceivedRanges, MergesWhatTouchesAndStaysBounded) {
+  ReceivedRanges ranges;
+  ranges.Add(1000, 1500);
+  ranges.Add(0, 500);
+  EXPECT_EQ(ranges.whole(), 500u);
+  EXPECT_EQ(ranges.held(), 1000u);
+  ranges.Add(500, 1000);  // the hole between them
+  EXPECT_EQ(ranges.whole(), 1500u);
+  EXPECT_TRUE(ranges.Holds(200, 1200));
+  EXPECT_FALSE(ranges.Holds(1400, 1600));
+  for (uint64_t i = 1; i < ReceivedRanges::kMaxRanges; ++i) ranges.Add(2000 * i, 2000 * i + 10);
+  EXPECT_FALSE(ranges.CanAdd(500000, 500010));  // one range more than it keeps
+  EXPECT_TRUE(ranges.CanAdd(2010, 3000));       // joins two it has
+  ranges.Add(2010, 4000);
+  EXPECT_EQ(ranges.held(), 1500u + 10 * (ReceivedRanges::kMaxRanges - 1) + 1990);
+}
+
+TEST(PeerCapabilities, TheReservedFieldAnnouncesOnlyInItsOwnLayout) {
+  std::array<uint8_t, kCapabilityFieldSize> field{};
+  EXPECT_FALSE(ReadCapabilityField(field));
+  WriteCapabilityField(field, capability::kWindowedTransfer);
+  EXPECT_EQ(ReadCapabilityField(field), capability::kWindowedTransfer);
+  for (size_t at : {0u, 4u, 5u, 11u}) {
+    auto bent = field;
+    bent[at] ^= 0x40;
+    EXPECT_FALSE(ReadCapabilityField(bent)) << at;
+  }
+  std::vector<uint8_t> packet(kMaxChatPacket);
+  packet.resize(BuildChatPacket(packet, {'0', 1, ChatSubtype::Text, "", "", 1, capability::kWindowedTransfer}, {}));
+  EXPECT_EQ(ReadCapabilityField(ParseChatDatagram(packet)->packet.reserved), capability::kWindowedTransfer);
+}
+
+TEST(PeerCapabilities, FollowsEachPeersLatestWordAndForgetsTheOldestWhenFull) {
+  PeerCapabilities table;
+  const PeerAddress first{0x7F000001, 1};
+  table.Record(first, capability::kWindowedTransfer, 0);
+  EXPECT_TRUE(table.Has(first, capability::kWindowedTransfer));
+  table.Record(first, 0, 1);  // restarted with the extension off
+  EXPECT_FALSE(table.Has(first, capability::kWindowedTransfer));
+  table.Record(first, capability::kWindowedTransfer, 2);
+  for (uint16_t port = 2; port <= PeerCapabilities::kMaxPeers; ++port) table.Record({0x7F000001, port}, 1, 10 + port);
+  EXPECT_TRUE(table.Has(first, capability::kWindowedTransfer));
+  table.Record({0x7F000002, 1}, 1, 5000);
+  EXPECT_FALSE(table.Has(first, capability::kWindowedTransfer));
 }
 
 // A full table and target resolution are covered through the chat itself

@@ -113,8 +113,15 @@ void ChatNetwork::Queue(SentDatagram datagram) {
   std::lock_guard lock(mutex_);
   if (keep_log) log.push_back(datagram);
   if (drop_rule_ && drop_rule_(datagram)) return;
-  if (loss_percent_ > 0 && static_cast<int>(random_() % 100) < loss_percent_) return;
-  queue_.push_back(std::move(datagram));
+  auto chance = [&](int percent) { return percent > 0 && static_cast<int>(random_() % 100) < percent; };
+  if (chance(loss_percent_)) return;
+  int32_t due = clock_ != nullptr ? clock_->NowMs() + latency_ms_ : 0;
+  if (chance(duplicate_percent_)) queue_.emplace_back(due, datagram);
+  if (chance(reorder_percent_) && !queue_.empty()) {
+    queue_.emplace(queue_.end() - 1, due, std::move(datagram));
+    return;
+  }
+  queue_.emplace_back(due, std::move(datagram));
 }
 
 void ChatNetwork::Deliver() {
@@ -123,8 +130,8 @@ void ChatNetwork::Deliver() {
     std::vector<Chat*> receivers;
     {
       std::lock_guard lock(mutex_);
-      if (queue_.empty()) return;
-      datagram = std::move(queue_.front());
+      if (queue_.empty() || (clock_ != nullptr && queue_.front().first > clock_->NowMs())) return;
+      datagram = std::move(queue_.front().second);
       queue_.pop_front();
       if (datagram.to == kServer) {
         for (auto& [address, chat] : nodes_) receivers.push_back(chat);
@@ -173,6 +180,12 @@ void ChatTrio::Tick(int32_t ms) {
   clock.Advance(ms);
   for (ChatNode* node : {&a, &b, &c}) node->ui.FireTimers();
   network.Deliver();
+}
+
+int32_t ChatTrio::Run(int32_t ms, const std::function<bool()>& done, int32_t step_ms) {
+  int32_t start = clock.NowMs();
+  while (!done() && clock.NowMs() - start < ms) Tick(step_ms);
+  return clock.NowMs() - start;
 }
 
 int CountSubtype(const std::vector<SentDatagram>& log, ChatSubtype subtype) {

@@ -121,8 +121,18 @@ class ChatNetwork {
   // Delivers queued datagrams (and what they cause) until none is left.
   void Deliver();
   void SetDropRule(DropRule rule) { drop_rule_ = std::move(rule); }
-  void SetLossPercent(int percent, uint32_t seed) {
+  // Each datagram arrives one_way_ms after it left: Deliver passes on only
+  // those whose time has come.
+  void SetLatency(const ManualClock& clock, int32_t one_way_ms) {
+    clock_ = &clock;
+    latency_ms_ = one_way_ms;
+  }
+  // Loses, duplicates and reorders (puts before the datagram queued last)
+  // at these rates, seeded.
+  void SetLossPercent(int percent, uint32_t seed, int duplicate_percent = 0, int reorder_percent = 0) {
     loss_percent_ = percent;
+    duplicate_percent_ = duplicate_percent;
+    reorder_percent_ = reorder_percent;
     random_.seed(seed);
   }
   // Every datagram sent, before any loss; off for large transfers.
@@ -134,10 +144,14 @@ class ChatNetwork {
   void Queue(SentDatagram datagram);
 
   std::mutex mutex_;
-  std::deque<SentDatagram> queue_;
+  std::deque<std::pair<int32_t, SentDatagram>> queue_;  // due time, datagram
+  const ManualClock* clock_ = nullptr;
+  int32_t latency_ms_ = 0;
   std::map<uint64_t, Chat*> nodes_;
   DropRule drop_rule_;
   int loss_percent_ = 0;
+  int duplicate_percent_ = 0;
+  int reorder_percent_ = 0;
   std::mt19937 random_{1};
 };
 
@@ -166,8 +180,14 @@ struct ChatNode {
 // each other, on one manual clock.
 struct ChatTrio {
   explicit ChatTrio(std::filesystem::path directory = {});
-  // Moves the clock and fires every node's chat timer, delivering after.
-  void Tick(int32_t ms = Chat::kTimerPeriodMs + 1);
+  // Moves the clock and fires every node's chat timer, delivering after; by
+  // default past the longest resend interval, so every unacknowledged
+  // packet leaves again.
+  void Tick(int32_t ms = RoundTripEstimator::kMaxIntervalMs + 1);
+
+  // Time passes in steps of step_ms; timers fire and datagrams arrive in
+  // between, until done() or ms have passed. The time taken.
+  int32_t Run(int32_t ms, const std::function<bool()>& done = [] { return false; }, int32_t step_ms = 5);
 
   std::filesystem::path files;
   ManualClock clock;

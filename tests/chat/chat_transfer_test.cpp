@@ -40,28 +40,49 @@ class ChatTransfer : public ::testing::Test {
   static bool IsFragmentFrom(const SentDatagram& d, const ChatNode& from) {
     return d.from == from.address && d.view().packet.subtype == ChatSubtype::FileFragment;
   }
+  static void SetWindowed(ChatNode& node, bool on) {
+    node.profile.WriteInt("Misc", "Windowed Transfers", on ? 1 : 0);
+    node.settings.LoadSettings();
+  }
+  bool Exists(const std::string& name) const { return std::filesystem::exists(dir.path() / name); }
 
   TempDir dir;
   ChatTrio trio{dir.path()};
 };
 
-class ChatTransferSizes : public ChatTransfer, public ::testing::WithParamInterface<std::tuple<size_t, bool>> {};
+// Size, loss (with duplication and reordering), and whether the downloader
+// and the offering side each have windowed transfers on: a window runs only
+// when both do, one fragment at a time otherwise.
+class ChatTransferSizes : public ChatTransfer,
+                          public ::testing::WithParamInterface<std::tuple<size_t, bool, bool, bool>> {};
 
 TEST_P(ChatTransferSizes, FilesArriveByteExact) {
-  auto [size, lossy] = GetParam();
+  auto [size, lossy, downloader_window, sender_window] = GetParam();
+  SetWindowed(trio.a, downloader_window);
+  SetWindowed(trio.b, sender_window);
   Offer("offered.bin", size);
   trio.network.keep_log = false;
-  if (lossy) trio.network.SetLossPercent(10, static_cast<uint32_t>(size) + 1);
+  if (lossy) trio.network.SetLossPercent(20, static_cast<uint32_t>(size) + 1, 10, 10);
   trio.a.Type("/get bob 0 fetched.bin");
   RunUntilDownloaded(30000);
   EXPECT_FALSE(trio.a.chat->IsDownloading());
   EXPECT_TRUE(ReadFile(dir.path() / "fetched.bin") == ReadFile(dir.path() / "offered.bin"));
   EXPECT_EQ(std::filesystem::file_size(dir.path() / "fetched.bin"), size);
+  EXPECT_FALSE(Exists("fetched.bin.vorn-part"));
   EXPECT_NE(trio.a.windows.Text("#chat").find("*** The transfer from Bob is complete ("), std::string::npos);
+  // Pending records are reused, never freed: their number is the most
+  // packets that were in flight at once.
+  if (size >= 100000) {
+    EXPECT_EQ(trio.b.chat->PendingRecordCount() > 8, downloader_window && sender_window);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(SizesAndLoss, ChatTransferSizes,
-                         ::testing::Combine(::testing::Values(0, 499, 500, 1000, 1000000), ::testing::Bool()));
+                         ::testing::Combine(::testing::Values(0, 499, 1000, 100000), ::testing::Bool(),
+                                            ::testing::Bool(), ::testing::Bool()));
+INSTANTIATE_TEST_SUITE_P(Megabyte, ChatTransferSizes,
+                         ::testing::Combine(::testing::Values(1000000), ::testing::Bool(), ::testing::Values(true),
+                                            ::testing::Bool()));
 
 TEST_F(ChatTransfer, LastFragmentHeldBackIsSentOnTheNextAcknowledgement) {
   WriteFile(dir.path() / "small.bin", 300);
@@ -77,8 +98,8 @@ TEST_F(ChatTransfer, LastFragmentHeldBackIsSentOnTheNextAcknowledgement) {
   RunUntilDownloaded(3);
   EXPECT_EQ(ReadFile(dir.path() / "copy.bin"), ReadFile(dir.path() / "small.bin"));
   EXPECT_NE(trio.b.windows.Text("#chat").find("*** File transfer to Alice has completed.\r\n"), std::string::npos);
-  // 300 bytes in 2001 ms: the rate divides first.
-  EXPECT_NE(trio.a.windows.Text("#chat").find("*** The transfer from Bob is complete (0 bytes/sec).\r\n"),
+  // 300 bytes in 2001 ms: not rounded down to nothing.
+  EXPECT_NE(trio.a.windows.Text("#chat").find("*** The transfer from Bob is complete (149 bytes/sec, 300 bytes in 2.0 s).\r\n"),
             std::string::npos);
 }
 
@@ -129,16 +150,17 @@ TEST_F(ChatTransfer, GetAndOfferErrorLines) {
   expect("/get bob 0", "*** Command error.  Type /help for a list of commands.\r\n");
   expect("/get zed 0 x.bin", "*** Unknown user.\r\n");
   expect("/get #9 0 x.bin", "*** User doesn't exist\n\r");
-  expect("/get bob 0 mine.bin", "*** File already exists.\r\n");
+  expect("/get bob 0 mine.bin", "*** File already exists; /xget overwrites it.\r\n");
   expect("/get bob 0 no/such/dir/x.bin", "*** File cannot be opened for writing.\r\n");
   expect("/get bob 7 x.bin", "*** Getting file #7 from Bob as \"x.bin\".\r\n*** No file offered!\r\n");
+  EXPECT_FALSE(Exists("x.bin"));  // a refused /get leaves nothing behind
   expect("/offer nothing.bin", "*** Cannot open file.\r\n");
   expect("/deoffer", "*** Command error.  Type /help for a list of commands.\r\n");
   expect("/deoffer x", "*** Command error.  Type /help for a list of commands.\r\n");
   expect("/deoffer 12", "*** File not offered.\r\n");
   // /xget overwrites what /get refuses.
   expect("/xget bob 0 mine.bin", "*** Getting file #0 from Bob as \"mine.bin\".\r\n"
-                                 "*** The transfer from Bob is complete (10000 bytes/sec).\r\n");
+                                 "*** The transfer from Bob is complete (10000 bytes/sec, 10 bytes in 0.0 s).\r\n");
   EXPECT_EQ(ReadFile(dir.path() / "mine.bin"), ReadFile(dir.path() / "offered.bin"));
 }
 
@@ -167,24 +189,122 @@ TEST_F(ChatTransfer, OfferSlotsAreNotReusedUntilAllAreWithdrawn) {
   EXPECT_EQ(trio.b.windows.Text("#chat"), "*** Deoffering all files.\r\n");
 }
 
+// /cancel ends the download here and the upload there, and leaves no file.
 TEST_F(ChatTransfer, ProgressAndCancelledDownloads) {
-  Offer("big.bin", 3000);
-  // Alice's acknowledgements are lost, so the first fragment stays in flight.
+  Offer("big.bin", 100000);
+  // Alice's acknowledgements are lost, so a window of fragments stays in flight.
   trio.network.SetDropRule([&](const SentDatagram& d) {
-    return d.from == trio.a.address && ParseChatDatagram(d.bytes)->packet.subtype == ChatSubtype::Ack;
+    return d.from == trio.a.address && d.view().packet.subtype == ChatSubtype::Ack;
   });
   trio.a.Type("/get bob 0 out.bin");
   trio.network.Deliver();
   trio.b.windows.ClearText();
   trio.b.Type("/progress");
-  EXPECT_EQ(trio.b.windows.Text("#chat"), "*** 500 bytes transferred to Alice.\r\n");
+  EXPECT_EQ(trio.b.windows.Text("#chat"), Format("*** %zu bytes transferred to Alice.\r\n", kTransferWindow * 500));
+  std::vector<TransferStatus> down = trio.a.chat->Transfers(), up = trio.b.chat->Transfers();
+  ASSERT_EQ(down.size(), 1u);
+  ASSERT_EQ(up.size(), 1u);
+  EXPECT_EQ(std::tie(down[0].download, down[0].file, down[0].peer, down[0].bytes),
+            std::make_tuple(true, std::string("out.bin"), std::string("Bob"), uint64_t{kTransferWindow * 500}));
+  EXPECT_EQ(std::tie(up[0].download, up[0].peer, up[0].bytes, up[0].total),
+            std::make_tuple(false, std::string("Alice"), uint64_t{kTransferWindow * 500}, uint64_t{100000}));
   trio.network.SetDropRule(nullptr);
-  trio.a.chat->SendChat(1, ChatSubtype::DownloadCancelled, {});
+  trio.a.Type("/cancel");
   trio.network.Deliver();
+  EXPECT_FALSE(trio.a.chat->IsDownloading());
+  EXPECT_NE(trio.a.windows.Text("#chat").find("*** Download of \"out.bin\" cancelled.\r\n"), std::string::npos);
   EXPECT_NE(trio.b.windows.Text("#chat").find("*** Alice has cancelled the download."), std::string::npos);
+  EXPECT_FALSE(Exists("out.bin") || Exists("out.bin.vorn-part"));
   trio.b.windows.ClearText();
   trio.b.Type("/progress");
   EXPECT_EQ(trio.b.windows.Text("#chat"), "");
+  trio.network.log.clear();
+  trio.Tick();
+  EXPECT_EQ(std::ranges::count_if(trio.network.log, [&](const SentDatagram& d) { return IsFragmentFrom(d, trio.b); }), 0);
+  trio.a.windows.ClearText();
+  trio.a.Type("/cancel");
+  EXPECT_EQ(trio.a.windows.Text("#chat"), "*** No download to cancel.\r\n");
+}
+
+class ChatTransferFailure : public ChatTransfer {
+ protected:
+  // The download ends once, with a line on each side, and leaves no file.
+  void ExpectEndedOnce(std::string_view alice_line, std::string_view bob_line) {
+    RunUntilDownloaded(20);  // 40 s
+    std::string alice = trio.a.windows.Text("#chat");
+    EXPECT_FALSE(trio.a.chat->IsDownloading());
+    EXPECT_EQ(CountOf(alice, alice_line), 1u) << alice;
+    EXPECT_EQ(CountOf(alice, "Strange"), 0u) << alice;
+    if (!bob_line.empty()) {
+      EXPECT_EQ(CountOf(trio.b.windows.Text("#chat"), bob_line), 1u) << trio.b.windows.Text("#chat");
+    }
+    EXPECT_FALSE(Exists("out.bin") || Exists("out.bin.vorn-part"));
+  }
+  void DropAcknowledgementsFromAlice(bool drop) {
+    trio.network.SetDropRule([this, drop](const SentDatagram& d) {
+      return drop && d.from == trio.a.address && d.view().packet.subtype == ChatSubtype::Ack;
+    });
+  }
+};
+
+TEST_F(ChatTransferFailure, ASenderThatVanishesEndsTheDownloadWithinThirtySeconds) {
+  Offer("big.bin", 100000);
+  int fragments = 0;
+  trio.network.SetDropRule([&](const SentDatagram& d) { return d.from == trio.b.address && (!IsFragmentFrom(d, trio.b) || ++fragments > 5); });
+  trio.a.Type("/get bob 0 out.bin");
+  ExpectEndedOnce("*** The download of \"out.bin\" stopped: nothing arrived for 30 seconds.\r\n", "");
+}
+
+TEST_F(ChatTransferFailure, ASendersReadErrorIsToldToTheDownloader) {
+  Offer("big.bin", 100000);
+  DropAcknowledgementsFromAlice(true);
+  trio.a.Type("/get bob 0 out.bin");
+  trio.network.Deliver();
+  trio.b.Type("/deoffer 0");
+  DropAcknowledgementsFromAlice(false);
+  ExpectEndedOnce("*** No file offered!\r\n", "*** Cannot set file pointer!\r\n");
+}
+
+#ifdef __linux__
+TEST_F(ChatTransferFailure, AReceiversWriteErrorEndsItOnceAndTellsTheSender) {
+  Offer("big.bin", 100000);
+  std::filesystem::create_symlink("/dev/full", dir.path() / "out.bin.vorn-part");
+  trio.a.Type("/get bob 0 out.bin");
+  ExpectEndedOnce("Error ", "*** Alice has cancelled the download.");
+}
+#endif
+
+// Fragments the download cannot take are not acknowledged, so that the
+// sender keeps them until they fit: one far ahead, a last one before the
+// bytes in front of it, one shorter than its count.
+TEST_F(ChatTransferFailure, ARefusedFragmentIsNeverAcknowledged) {
+  Offer("big.bin", 100000);
+  trio.network.SetDropRule([&](const SentDatagram& d) { return IsFragmentFrom(d, trio.b); });
+  trio.a.Type("/get bob 0 out.bin");
+  trio.network.Deliver();
+  struct Refused {
+    uint16_t count;
+    uint32_t offset;
+    size_t data;
+  };
+  const Refused cases[] = {{500, Download::kMaxAhead + 500, 500}, {10, 500, 10}, {500, 0, 10}};
+  uint32_t serial = 900000;
+  for (const Refused& c : cases) {
+    std::vector<uint8_t> payload{static_cast<uint8_t>(c.count), static_cast<uint8_t>(c.count >> 8),
+                                 static_cast<uint8_t>(c.offset), static_cast<uint8_t>(c.offset >> 8),
+                                 static_cast<uint8_t>(c.offset >> 16), static_cast<uint8_t>(c.offset >> 24)};
+    payload.resize(payload.size() + c.data, 7);
+    std::vector<uint8_t> packet(kMaxChatPacket);
+    packet.resize(BuildChatPacket(packet, {'0', 1, ChatSubtype::FileFragment, "#chat", "Bob", ++serial}, payload));
+    Replay(trio.a, SentDatagram{trio.b.address, trio.a.address, packet});
+    trio.network.Deliver();
+    auto acked = std::ranges::count_if(trio.network.log, [&](const SentDatagram& d) {
+      return d.from == trio.a.address && d.view().packet.subtype == ChatSubtype::Ack &&
+             PayloadText(d.view().packet.payload) == std::to_string(serial);
+    });
+    EXPECT_EQ(acked, 0) << c.offset;
+  }
+  EXPECT_TRUE(trio.a.chat->IsDownloading());
 }
 
 }  // namespace

@@ -80,7 +80,7 @@ TEST_F(FragmentAttack, LyingOffsetsAndCountsFromTheSourceWriteNothing) {
       FragmentPayload(501, 0, 501),                // more than a fragment holds
       FragmentPayload(0xFFFF, 0, 1000),            // far more
       FragmentPayload(100, 0, 50),                 // more than it carries
-      FragmentPayload(10, 1, 10),                  // leaves a hole
+      FragmentPayload(10, 1, 10),                  // ends the file before its first byte came
       FragmentPayload(500, 0xFFFFFFFF, 500),       // beyond any file, wrapping past 2^32
       FragmentPayload(10, 0x7FFFFFF0, 10),         // beyond the bytes received
   };
@@ -91,7 +91,7 @@ TEST_F(FragmentAttack, LyingOffsetsAndCountsFromTheSourceWriteNothing) {
     FragmentToAlice(trio.b.address, "Bob", hostile::Truncated(header, size));
   }
   EXPECT_TRUE(trio.a.chat->IsDownloading());
-  EXPECT_EQ(std::filesystem::file_size(dir.path() / "fetched.bin"), 0u);
+  EXPECT_EQ(std::filesystem::file_size(dir.path() / "fetched.bin.vorn-part"), 0u);
   RunUntilDownloaded();
   ExpectWholeFileArrived();
 }
@@ -105,7 +105,7 @@ TEST_F(FragmentAttack, UsersWhoWereNotAskedCanNeitherFeedNorEndTheDownload) {
     Deliver(trio.a, from, "Carol", ChatSubtype::NoFileOffered, {});
   }
   EXPECT_TRUE(trio.a.chat->IsDownloading());
-  EXPECT_EQ(std::filesystem::file_size(dir.path() / "fetched.bin"), 0u);
+  EXPECT_EQ(std::filesystem::file_size(dir.path() / "fetched.bin.vorn-part"), 0u);
   RunUntilDownloaded();
   ExpectWholeFileArrived();
 }

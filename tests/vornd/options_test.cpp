@@ -9,7 +9,8 @@ namespace {
 
 TEST(VorndOptions, FlagsOverrideTheProfileWithoutWritingIt) {
   std::string error;
-  auto options = ParseVorndOptions({"--nick", "alice", "--port=3000", "--my-ip", "127.0.0.1", "127.0.0.5:2300"}, error);
+  auto options = ParseVorndOptions(
+      {"--nick", "alice", "--port=3000", "--my-ip", "127.0.0.1", "--windowed-transfers", "0", "127.0.0.5:2300"}, error);
   ASSERT_TRUE(options) << error;
   EXPECT_EQ(options->server, "127.0.0.5:2300");
   MemoryProfile stored;
@@ -18,6 +19,7 @@ TEST(VorndOptions, FlagsOverrideTheProfileWithoutWritingIt) {
   ApplyOverrides(*options, profile);
   EXPECT_EQ(profile.GetString("User Info", "NickName", ""), "alice");
   EXPECT_EQ(profile.GetString("Misc", "Port", ""), "3000");
+  EXPECT_EQ(profile.GetInt("Misc", "Windowed Transfers", 1), 0);
   EXPECT_EQ(stored.GetString("User Info", "NickName", ""), "bob");
   EXPECT_EQ(stored.GetString("Misc", "Port", "unset"), "unset");
 }

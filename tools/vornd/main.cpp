@@ -127,6 +127,8 @@ int Run(const VorndOptions& options) {
   NodeOptions node_options;
   if (options.dosbox_port) node_options.driver = &dosbox.emplace(messages, dosbox_port);
   node_options.chat_windows = &chat_windows;
+  // Without a window to show them, running downloads print their progress.
+  node_options.chat.progress_lines = true;
   Node node({clock, loop, messages, dialogs, profile, user_info}, std::move(node_options));
   chat_windows.SetOnLastClosed([&node] { node.chat().LeaveChatMode(); });
   if (!node.Start()) return 1;

@@ -15,7 +15,7 @@ struct ValueFlag {
   std::optional<std::string> VorndOptions::*field;
 };
 
-constexpr std::array<ValueFlag, 8> kValueFlags = {{
+constexpr std::array<ValueFlag, 9> kValueFlags = {{
     {"--dosbox-port", &VorndOptions::dosbox_port},
     {"--port", &VorndOptions::port},
     {"--my-ip", &VorndOptions::my_ip},
@@ -24,6 +24,7 @@ constexpr std::array<ValueFlag, 8> kValueFlags = {{
     {"--email", &VorndOptions::email},
     {"--tracker", &VorndOptions::tracker},
     {"--proxy", &VorndOptions::proxy},
+    {"--windowed-transfers", &VorndOptions::windowed_transfers},
 }};
 
 }  // namespace
@@ -67,6 +68,7 @@ void ApplyOverrides(const VorndOptions& o, OverlayProfile& profile) {
   put(o.my_ip, "Misc", "my_ip");
   put(o.tracker, "Misc", "Tracker");
   put(o.proxy, "Misc", "Proxy");
+  put(o.windowed_transfers, "Misc", "Windowed Transfers");
   put(o.nick, "User Info", "NickName");
   put(o.real_name, "User Info", "RealName");
   put(o.email, "User Info", "email");
@@ -115,6 +117,9 @@ is written back:
   --email TEXT         e-mail address
   --tracker A.B.C.D[:PORT]  tracker (default port 6666)
   --proxy A.B.C.D[:PORT]    proxy (default port 3213)
+  --windowed-transfers 0|1  many file fragments in flight toward other Vorn
+                       nodes that announce it (profile "Misc"/"Windowed
+                       Transfers", default 1); 0 sends one at a time
   -h, --help           show this text
 
 Nickname, real name and e-mail must be set, in the profile or by flag.

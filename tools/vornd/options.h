@@ -11,6 +11,7 @@ namespace vorn {
 struct VorndOptions {
   std::string config_path;  // empty: the program's own profile
   std::optional<std::string> port, my_ip, nick, real_name, email, tracker, proxy;
+  std::optional<std::string> windowed_transfers;  // "0" or "1"
   std::optional<std::string> dosbox_port;  // set: run the DOSBox driver on it
   std::string server;  // the command line the GUI would get
   bool local_server = false;  // --server: serve a virtual sub-net
