@@ -1,5 +1,6 @@
 // vorn95: the desktop program.
 #include <QApplication>
+#include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -35,6 +36,10 @@ void ScheduleScreenshot(CMainFrame& frame, const QString& file) {
 
 int Run(const CommandLine& line) {
   QtProfile stored = line.config.isEmpty() ? QtProfile() : QtProfile(line.config);
+  if (!stored.ReadProblem().empty()) {
+    std::fprintf(stderr, "vorn95: %s\n", stored.ReadProblem().c_str());
+    QMessageBox::warning(nullptr, QStringLiteral("Vorn"), QString::fromStdString(stored.ReadProblem()));
+  }
   std::optional<QStringList> script;
   if (!line.chat_script.isEmpty()) {
     QString error;

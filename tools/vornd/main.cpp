@@ -94,6 +94,7 @@ void FirstActions(Node& node, const VorndOptions& options) {
 
 int Run(const VorndOptions& options) {
   QtProfile stored = options.config_path.empty() ? QtProfile() : QtProfile(QString::fromStdString(options.config_path));
+  if (!stored.ReadProblem().empty()) std::fprintf(stderr, "vornd: %s\n", stored.ReadProblem().c_str());
   OverlayProfile profile(stored);
   ApplyOverrides(options, profile);
   if (std::string flag = MissingIdentityFlag(profile); !flag.empty()) {
