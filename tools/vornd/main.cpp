@@ -17,6 +17,7 @@
 #include "options.h"
 #include "platform/event_loop.h"
 #include "qtprofile/qt_profile.h"
+#include "settings/setting_rules.h"
 
 namespace vorn {
 namespace {
@@ -97,6 +98,10 @@ int Run(const VorndOptions& options) {
   if (!stored.ReadProblem().empty()) std::fprintf(stderr, "vornd: %s\n", stored.ReadProblem().c_str());
   OverlayProfile profile(stored);
   ApplyOverrides(options, profile);
+  if (std::string problem = CheckProfileValues(profile, stored.FileName().toStdString()); !problem.empty()) {
+    std::fprintf(stderr, "vornd: %s\n", problem.c_str());
+    return 2;
+  }
   if (std::string flag = MissingIdentityFlag(profile); !flag.empty()) {
     std::fprintf(stderr, "vornd: %s is missing: give it on the command line or set it in %s\n", flag.c_str(),
                  stored.FileName().toStdString().c_str());
@@ -130,7 +135,7 @@ int Run(const VorndOptions& options) {
   node_options.chat_windows = &chat_windows;
   Node node({clock, loop, messages, dialogs, profile, user_info}, std::move(node_options));
   chat_windows.SetOnLastClosed([&node] { node.chat().LeaveChatMode(); });
-  if (!node.Start()) return 1;
+  if (!node.Start()) return 2;  // its own message said why
   std::fprintf(stderr, "vornd: running as %s\n", FormatPeer(node.LocalAddress()).c_str());
   if (dosbox) std::fprintf(stderr, "vornd: DOSBox driver on 127.0.0.1:%u\n", dosbox->BoundPort());
   TypedLines lines(node, chat_windows);
