@@ -16,6 +16,7 @@
 #include "node/node.h"
 #include "options.h"
 #include "platform/event_loop.h"
+#include "platform/queued_message_window.h"
 #include "qtprofile/qt_profile.h"
 #include "settings/setting_rules.h"
 
@@ -123,11 +124,14 @@ int Run(const VorndOptions& options) {
                                  [[maybe_unused]] ssize_t written = ::write(2, kNote, sizeof kNote - 1);
                                  std::_Exit(128 + signal);
                                });
-  StreamMessageWindow messages(stdout);
+  StreamMessageWindow stdout_window(stdout);
+  // The receive thread writes a line per hello or query: never onto stdout
+  // itself, which may be a pipe nobody drains.
+  QueuedMessageWindow messages(stdout_window, clock);
   ConsoleDialogs dialogs(stderr, loop);
   NoUserInfoDialog user_info;
   HeadlessChatWindows chat_windows(loop, [&messages](std::string_view key, std::string_view text, uint32_t) {
-    messages.AppendPrefixed("[" + std::string(key) + "] ", text);
+    messages.Append(PrefixLines("[" + std::string(key) + "] ", text), MessageClass::Chat);
   });
   std::optional<DosboxDriver> dosbox;
   NodeOptions node_options;
