@@ -1,5 +1,7 @@
 #include "app_options.h"
 
+#include "settings/setting_rules.h"
+
 namespace vorn {
 namespace {
 
@@ -25,6 +27,13 @@ bool TakePort(const QStringList& arguments, int& i, std::optional<uint16_t>& por
   return true;
 }
 
+// A flag's value that breaks the rule of the setting it overrides.
+bool Checked(const QString& flag, const QString& value, QString& error) {
+  const std::string problem = CheckFlagValue(flag.toStdString(), value.toStdString());
+  error = QString::fromStdString(problem);
+  return problem.empty();
+}
+
 }  // namespace
 
 std::optional<CommandLine> ParseCommandLine(const QStringList& arguments, QString& error) {
@@ -37,7 +46,7 @@ std::optional<CommandLine> ParseCommandLine(const QStringList& arguments, QStrin
     } else if (arg == QStringLiteral("--config")) {
       ok = TakeValue(arguments, i, line.config, error);
     } else if (arg == QStringLiteral("--my-ip")) {
-      ok = TakeValue(arguments, i, line.my_ip, error);
+      ok = TakeValue(arguments, i, line.my_ip, error) && Checked(arg, line.my_ip, error);
     } else if (arg == QStringLiteral("--screenshot")) {
       ok = TakeValue(arguments, i, line.screenshot, error);
     } else if (arg == QStringLiteral("--chat-script")) {

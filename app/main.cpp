@@ -1,5 +1,6 @@
 // vorn95: the desktop program.
 #include <QApplication>
+#include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -9,6 +10,7 @@
 #include "chat_script.h"
 #include "platform/overlay_profile.h"
 #include "qtprofile/qt_profile.h"
+#include "settings/setting_rules.h"
 #include "single_instance.h"
 #include "vorn95_app.h"
 
@@ -33,8 +35,16 @@ void ScheduleScreenshot(CMainFrame& frame, const QString& file) {
   });
 }
 
+// A problem with the profile, on standard error and in a message box.
+void Warn(const std::string& problem) {
+  if (problem.empty()) return;
+  std::fprintf(stderr, "vorn95: %s\n", problem.c_str());
+  QMessageBox::warning(nullptr, QStringLiteral("Vorn"), QString::fromStdString(problem));
+}
+
 int Run(const CommandLine& line) {
   QtProfile stored = line.config.isEmpty() ? QtProfile() : QtProfile(line.config);
+  Warn(stored.ReadProblem());
   std::optional<QStringList> script;
   if (!line.chat_script.isEmpty()) {
     QString error;
@@ -48,6 +58,8 @@ int Run(const CommandLine& line) {
   if (!instance.Claim()) return 0;
   OverlayProfile profile(stored);
   if (!line.my_ip.isEmpty()) profile.Override("Misc", "my_ip", line.my_ip.toStdString());
+  // The settings dialogs can still mend a stored value, so the program runs on.
+  Warn(CheckProfileValues(profile, stored.FileName().toStdString()));
 
   AppOptions options;
   options.command_line = line.server.toStdString();

@@ -8,7 +8,7 @@
 
 namespace vorn {
 
-ViewRegistry::ViewRegistry(QtUiLoop& ui) : ui_(ui) {}
+ViewRegistry::ViewRegistry(QtUiLoop& ui, const Clock& clock) : ui_(ui), queued_(clock) {}
 
 uint32_t ViewRegistry::ColorOf(MessageClass cls) const {
   if (colors_) return colors_(cls);
@@ -28,21 +28,27 @@ uint32_t ViewRegistry::ColorOf(MessageClass cls) const {
 
 void ViewRegistry::Append(std::string_view text, MessageClass cls) {
   if (text.empty()) return;
-  const uint32_t colour = ColorOf(cls);
-  // The message window is looked up on the UI thread, which alone changes it.
-  if (ui_.Deliver([this, text, colour] {
-        if (message_view_ != nullptr) message_view_->Append(text, colour);
-      })) {
+  if (ui_.IsUiThread()) {
+    ShowQueued();
+    Show(text, cls);
     return;
   }
-  if (ui_.IsStopped()) return;
-  ui_.Post([this, copy = std::string(text), colour] {
-    if (message_view_ != nullptr) message_view_->Append(copy, colour);
-  });
+  if (ui_.IsStopped() || !queued_.Push(text, cls)) return;
+  if (!show_posted_.exchange(true, std::memory_order_acq_rel)) ui_.Post([this] { ShowQueued(); });
 }
 
 void ViewRegistry::AppendToActiveView(std::string_view text, MessageClass cls) {
+  ShowQueued();
   if (last_active_ != nullptr) last_active_->Append(text, ColorOf(cls));
+}
+
+void ViewRegistry::ShowQueued() {
+  show_posted_.store(false, std::memory_order_release);
+  for (const QueuedText& queued : queued_.Take()) Show(queued.text, queued.cls);
+}
+
+void ViewRegistry::Show(std::string_view text, MessageClass cls) {
+  if (message_view_ != nullptr) message_view_->Append(text, ColorOf(cls));
 }
 
 bool ViewRegistry::Register(CVorn95View* view) {

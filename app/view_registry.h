@@ -1,15 +1,17 @@
 #pragma once
 // The application object's record of its text views: the one message
 // window, the chat windows, and the view activated last. It is the core's
-// MessageWindow: text from any thread reaches the message window through a
-// synchronous call on the UI thread (or, while the UI thread waits for
-// worker threads to end, a posted copy), and is dropped while there is none.
+// MessageWindow: text from the UI thread is shown at once; text from other
+// threads goes into a bounded, rate-limited queue that a posted task shows,
+// so a worker (the receive thread above all) never waits for the UI thread.
+// Text is dropped while there is no message window.
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string_view>
 #include <vector>
 
+#include "platform/line_queue.h"
 #include "platform/message_window.h"
 #include "qt_ui_loop.h"
 
@@ -21,7 +23,7 @@ class ViewRegistry final : public MessageWindow {
  public:
   using ColorSource = std::function<uint32_t(MessageClass)>;
 
-  explicit ViewRegistry(QtUiLoop& ui);
+  ViewRegistry(QtUiLoop& ui, const Clock& clock);
 
   // Set before any other thread appends; the source itself must be safe to
   // call from any thread. Until then the built-in colours are used.
@@ -30,7 +32,8 @@ class ViewRegistry final : public MessageWindow {
 
   // Any thread.
   void Append(std::string_view text, MessageClass cls) override;
-  // UI thread: into the view activated last; dropped when there is none.
+  // UI thread: into the view activated last (after what other threads have
+  // queued); dropped when there is none.
   void AppendToActiveView(std::string_view text, MessageClass cls) override;
 
   // ---- UI thread ----
@@ -55,7 +58,13 @@ class ViewRegistry final : public MessageWindow {
   size_t chatViewCount() const { return chat_view_count_.load(std::memory_order_acquire); }
 
  private:
+  // UI thread: what other threads have queued, in order.
+  void ShowQueued();
+  void Show(std::string_view text, MessageClass cls);
+
   QtUiLoop& ui_;
+  LineQueue queued_;
+  std::atomic<bool> show_posted_{false};
   ColorSource colors_;
   std::function<void()> on_last_chat_view_closed_;
   bool creating_message_window_ = false;

@@ -8,7 +8,7 @@ CVorn95App::CVorn95App(Profile& profile, AppOptions options, Dialogs* dialogs, A
       dialogs_(dialogs != nullptr ? *dialogs : qt_dialogs_),
       prompts_(prompts != nullptr ? *prompts : qt_prompts_),
       user_info_(dialogs_),
-      views_(ui_),
+      views_(ui_, clock_),
       chat_windows_(ui_, views_) {
   NodeOptions node_options = options_.node;
   node_options.chat_windows = &chat_windows_;

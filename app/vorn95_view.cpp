@@ -115,7 +115,10 @@ void CVorn95View::PrintBanner() {
 
 void CVorn95View::Append(std::string_view text, uint32_t colour) {
   if (text.empty()) return;
-  std::string prepared = PrepareForView(text);
+  // Every text shown or logged passes here, including what peers sent.
+  const std::string clean = SanitizeText(text);
+  if (clean.empty()) return;
+  std::string prepared = PrepareForView(clean);
   if (services_.timestamps()) {
     const std::string stamp = QTime::currentTime().toString(QStringLiteral("[HH:mm] ")).toStdString();
     prepared = StampLines(prepared, stamp, at_line_start_);

@@ -70,6 +70,10 @@ bool DosboxDriver::Open(uint32_t& error_code) {
   return StartReceiving(error_code);
 }
 
+std::string DosboxDriver::DescribeOpenError(uint32_t error_code) const {
+  return Format("Cannot listen for DOSBox on 127.0.0.1:%u: %s", port_, std::strerror(static_cast<int>(error_code)));
+}
+
 bool DosboxDriver::StartReceiving(uint32_t& error_code) {
   try {
     receive_thread_ = std::jthread([this](std::stop_token stop) { ReceiveLoop(stop); });

@@ -56,6 +56,7 @@ class DosboxDriver final : public Driver {
   // Opens the endpoint and starts its receive thread, once: a reopen after
   // Close finds them still running. error_code: errno of a failed step.
   bool Open(uint32_t& error_code) override;
+  std::string DescribeOpenError(uint32_t error_code) const override;
   // Learns the own node and hands over the ring. When a registered DOSBox
   // still holds another node, says so in the message window.
   bool Register(const LinkInfo& info, std::span<uint8_t>& ring) override;

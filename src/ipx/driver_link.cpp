@@ -71,7 +71,9 @@ void DriverLink::WriteLocation() {
 bool DriverLink::OpenDevice() {
   uint32_t error = 0;
   if (ports_.driver.Open(error)) return true;
-  if (error == kErrorNoIoctl) {
+  if (std::string described = ports_.driver.DescribeOpenError(error); !described.empty()) {
+    ports_.dialogs.ShowMessage(kInitCaption, described);
+  } else if (error == kErrorNoIoctl) {
     ports_.dialogs.ShowMessage(kInitCaption, kNoIoctlText);
   } else {
     ports_.dialogs.ShowMessage(kInitCaption, Format(kOpenFailedFormat, static_cast<unsigned>(error)));

@@ -43,6 +43,9 @@ class Driver {
   virtual ~Driver() = default;
   // Opens the device. On failure error_code receives the platform's code.
   virtual bool Open(uint32_t& error_code) = 0;
+  // What went wrong in words, for a driver whose failures are not the
+  // device's own (whose codes the link explains); empty to let it explain.
+  virtual std::string DescribeOpenError(uint32_t /*error_code*/) const { return {}; }
   // Register control code: learns the own node and hands back the ring of
   // kRingSlotCount slots of kRingSlotBytes that both sides share. The driver
   // fills slots only through PacketSlot::Fill (ipx/packet_ring.h), which

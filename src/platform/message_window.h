@@ -6,8 +6,10 @@ namespace vorn {
 // The four colours of the message window's text.
 enum class MessageClass { Server, Private, Action, Chat };
 
-// The message window. Append may be called from any thread; the text is
-// dropped while there is no window.
+// The message window. Append may be called from any thread, also the
+// receive thread, so it must not wait for a slow output: the programs put
+// their outputs behind a bounded queue (QueuedMessageWindow, or the desktop
+// program's view registry). The text is dropped while there is no window.
 class MessageWindow {
  public:
   virtual ~MessageWindow() = default;

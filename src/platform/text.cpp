@@ -7,6 +7,63 @@
 
 namespace vorn {
 
+namespace {
+
+constexpr char kEsc = '\x1B';
+
+bool IsC1(unsigned char c) { return c >= 0x80 && c <= 0x9F; }
+
+// The length of the escape sequence at text[0] (an ESC), unterminated ones
+// running to the end: CSI ends at a byte from '@' to '~', the string
+// sequences (OSC, DCS, SOS, PM, APC) at BEL or ESC '\', and the rest after
+// their intermediate bytes and one final byte.
+size_t EscapeLength(std::string_view text) {
+  if (text.size() < 2) return text.size();
+  const char kind = text[1];
+  size_t i = 2;
+  if (kind == '[') {
+    while (i < text.size() && !(text[i] >= '@' && text[i] <= '~')) ++i;
+    return std::min(i + 1, text.size());
+  }
+  if (kind == ']' || kind == 'P' || kind == 'X' || kind == '^' || kind == '_') {
+    for (; i < text.size(); ++i) {
+      if (text[i] == '\a') return i + 1;
+      if (text[i] == kEsc && i + 1 < text.size() && text[i + 1] == '\\') return i + 2;
+    }
+    return text.size();
+  }
+  i = 1;
+  while (i < text.size() && text[i] >= ' ' && text[i] <= '/') ++i;
+  return std::min(i + 1, text.size());
+}
+
+}  // namespace
+
+std::string SanitizeText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == kEsc) {
+      i += EscapeLength(text.substr(i));
+    } else if (c == 0xC2 && i + 1 < text.size() && IsC1(static_cast<unsigned char>(text[i + 1]))) {
+      i += 2;  // a C1 control in UTF-8
+    } else {
+      // A byte from 0x80 to 0x9F after another high byte continues a UTF-8
+      // character (or is a Latin-1 text's own); alone it is a C1 control.
+      const bool kept = c == '\t' || c == '\r' || c == '\n' || (c >= ' ' && c != 0x7F && !IsC1(c)) ||
+                        (IsC1(c) && !out.empty() && static_cast<unsigned char>(out.back()) >= 0x80);
+      if (IsC1(c) && kept && out.back() == '\xC2') {
+        out.pop_back();  // the two met once what stood between them was dropped
+      } else if (kept) {
+        out += text[i];
+      }
+      ++i;
+    }
+  }
+  return out;
+}
+
 int32_t ParseDecimal(std::string_view text) {
   size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;

@@ -40,6 +40,13 @@ std::vector<std::string_view> SplitOnCharacters(std::string_view text, size_t ma
 // blanks to width; ASCII text gives what printf's "%-W.Ws" gives.
 std::string PadColumn(std::string_view text, size_t width);
 
+// The text as it may be shown or logged: without control characters and
+// terminal escape sequences (CSI, OSC and the other string sequences, C1
+// controls, also UTF-8 encoded), which a peer could send to move a
+// terminal's cursor, retitle it or hide lines. Tabs and the line ends CR and
+// LF stay; other bytes, valid UTF-8 or not, stay as they are.
+std::string SanitizeText(std::string_view text);
+
 // printf-style formatting into a std::string.
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

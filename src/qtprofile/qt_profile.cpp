@@ -1,5 +1,7 @@
 #include "qt_profile.h"
 
+#include <QFile>
+
 #include "platform/text.h"
 
 namespace vorn {
@@ -30,7 +32,59 @@ bool IsDecimal(const QString& text) {
   return true;
 }
 
+// A section header's name as QSettings escapes it in INI files: "%XX" and
+// "%UXXXX" stand for one character each.
+QString UnescapeIniName(const QString& name) {
+  QString out;
+  for (qsizetype i = 0; i < name.size(); ++i) {
+    const bool wide = name.mid(i, 2) == QStringLiteral("%U");
+    const QString hex = name.mid(i + (wide ? 2 : 1), wide ? 4 : 2);
+    bool ok = false;
+    const uint code = hex.toUInt(&ok, 16);
+    if (name[i] == QLatin1Char('%') && ok && hex.size() == (wide ? 4 : 2)) {
+      out += QChar(static_cast<char16_t>(code));
+      i += hex.size() + (wide ? 1 : 0);
+    } else {
+      out += name[i];
+    }
+  }
+  return out;
+}
+
+// A copy next to path that overwrites no earlier copy; empty when none
+// could be made.
+QString KeepCopy(const QString& path) {
+  for (int n = 1; n < 100; ++n) {
+    const QString copy = path + (n == 1 ? QStringLiteral(".bak") : QStringLiteral(".bak%1").arg(n));
+    if (QFile::exists(copy)) continue;
+    return QFile::copy(path, copy) ? copy : QString();
+  }
+  return {};
+}
+
 }  // namespace
+
+QByteArray UnreadSections(const QByteArray& ini, const QStringList& groups) {
+  QByteArray lost, section;
+  bool unread = false, has_values = false;
+  auto close_section = [&] {
+    if (unread && has_values) lost += section;
+    section.clear();
+    has_values = false;
+  };
+  for (const QByteArray& line : ini.split('\n')) {
+    const QByteArray trimmed = line.trimmed();
+    if (trimmed.startsWith('[') && trimmed.endsWith(']')) {
+      close_section();
+      const QString name = UnescapeIniName(QString::fromLatin1(trimmed.mid(1, trimmed.size() - 2)));
+      unread = name != QStringLiteral("General") && !groups.contains(name);
+    }
+    if (trimmed.contains('=')) has_values = true;
+    section += line + '\n';
+  }
+  close_section();
+  return lost;
+}
 
 QString EncodeProfileString(std::string_view text) {
   QString value = ToQ(text);
@@ -77,9 +131,40 @@ std::string DecodeProfileName(const QString& name) {
   return out.toStdString();
 }
 
-QtProfile::QtProfile() : settings_(std::make_unique<QSettings>(QStringLiteral("Vorn"), QStringLiteral("vorn95"))) {}
+QtProfile::QtProfile() : settings_(std::make_unique<QSettings>(QStringLiteral("Vorn"), QStringLiteral("vorn95"))) {
+  CheckRead();
+}
 
-QtProfile::QtProfile(const QString& path) : settings_(std::make_unique<QSettings>(path, QSettings::IniFormat)) {}
+QtProfile::QtProfile(const QString& path) : settings_(std::make_unique<QSettings>(path, QSettings::IniFormat)) {
+  CheckRead();
+}
+
+// QSettings may report no error and still have skipped sections (a quoted
+// value that never ends), so the sections are counted as well.
+void QtProfile::CheckRead() {
+  QFile file(settings_->fileName());
+  if (!file.open(QIODevice::ReadOnly)) return;
+  lost_sections_ = UnreadSections(file.readAll(), settings_->childGroups());
+  if (settings_->status() == QSettings::NoError && lost_sections_.isEmpty()) return;
+  const QString copy = KeepCopy(settings_->fileName());
+  read_problem_ = (QStringLiteral("The profile %1 could not be read completely; ").arg(settings_->fileName()) +
+                   (copy.isEmpty() ? QStringLiteral("no copy of it could be made.")
+                                   : QStringLiteral("a copy of it is kept in %1.").arg(copy)))
+                      .toStdString();
+}
+
+bool QtProfile::Commit() {
+  settings_->sync();
+  // A section that this write created keeps its old values in the copy only.
+  lost_sections_ = UnreadSections(lost_sections_, settings_->childGroups());
+  if (!lost_sections_.isEmpty()) {
+    // Behind the rewritten file, where the next sync and the next run read them.
+    QFile file(settings_->fileName());
+    if (file.open(QIODevice::Append)) file.write("\n" + lost_sections_);
+    lost_sections_.clear();
+  }
+  return settings_->isWritable() && settings_->status() != QSettings::AccessError;
+}
 
 QString QtProfile::FileName() const { return settings_->fileName(); }
 
@@ -102,20 +187,16 @@ int32_t QtProfile::GetInt(std::string_view section, std::string_view key, int32_
   return IsDecimal(text) ? ParseDecimal(text.toStdString()) : fallback;
 }
 
-bool QtProfile::Writable() { return settings_->isWritable() && settings_->status() == QSettings::NoError; }
-
 bool QtProfile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
   std::lock_guard lock(mutex_);
   settings_->setValue(Path(section, key), EncodeProfileString(value));
-  settings_->sync();
-  return Writable();
+  return Commit();
 }
 
 bool QtProfile::WriteInt(std::string_view section, std::string_view key, int32_t value) {
   std::lock_guard lock(mutex_);
   settings_->setValue(Path(section, key), EncodeProfileInt(value));
-  settings_->sync();
-  return Writable();
+  return Commit();
 }
 
 std::optional<std::vector<ProfileValue>> QtProfile::Enumerate(std::string_view section) {
@@ -134,15 +215,13 @@ bool QtProfile::DeleteValue(std::string_view section, std::string_view key) {
   QString path = Path(section, key);
   if (!settings_->contains(path)) return false;
   settings_->remove(path);
-  settings_->sync();
-  return Writable();
+  return Commit();
 }
 
 bool QtProfile::DeleteSection(std::string_view section) {
   std::lock_guard lock(mutex_);
   settings_->remove(EncodeProfileName(section));
-  settings_->sync();
-  return Writable();
+  return Commit();
 }
 
 }  // namespace vorn

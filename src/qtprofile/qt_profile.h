@@ -4,6 +4,12 @@
 // integer is written as "dword:" and eight hex digits (as registry exports
 // show them); a text that itself begins with "dword:" or "sz:" is written
 // behind "sz:". Hand-edited decimal numbers still read as integers.
+//
+// A file that QSettings cannot read completely (it stops at a line it does
+// not understand, and a stray quote swallows every later section) would lose
+// what it skipped on the next write. Such a file is copied aside when it is
+// opened, and the first write puts the sections that were not read back
+// after the rewritten ones, so that later runs read them again.
 #include <QSettings>
 #include <memory>
 #include <mutex>
@@ -28,12 +34,23 @@ class QtProfile final : public Profile {
   bool DeleteSection(std::string_view section) override;
 
   QString FileName() const;
+  // Empty when the file was read completely; otherwise the line that says
+  // what happened and where the copy is, for the user to see.
+  std::string ReadProblem() const { return read_problem_; }
 
  private:
-  bool Writable();
+  void CheckRead();
+  // Writes the changes, the first time with the sections that were not read.
+  bool Commit();
   std::mutex mutex_;
   std::unique_ptr<QSettings> settings_;
+  std::string read_problem_;
+  QByteArray lost_sections_;  // raw text, put back by the first write
 };
+
+// The raw text of every section of ini that has values but is not among
+// groups (the sections that were read).
+QByteArray UnreadSections(const QByteArray& ini, const QStringList& groups);
 
 // The stored text of a value and back; exposed for tests.
 QString EncodeProfileString(std::string_view text);

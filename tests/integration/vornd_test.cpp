@@ -73,7 +73,7 @@ TEST_F(VorndProcess, ABusyPortFailsWithItsMessage) {
   ASSERT_TRUE(holder.Open() && holder.Bind(0, 0));
   std::string port = std::to_string(holder.LocalPort());
   ChildProcess vornd(Command({"--port", port, "--nick", "a", "--real-name", "A", "--email", "a@example.org"}));
-  EXPECT_EQ(vornd.WaitForExit(), 1);
+  EXPECT_EQ(vornd.WaitForExit(), 2);
   EXPECT_NE(vornd.output().find("Error: Cannot bind local address!"), std::string::npos) << vornd.output();
 }
 

@@ -159,6 +159,8 @@ TEST_F(DosboxDriverTest, APortIsTakenOnceAndAWakeIsKeptForTheNextWait) {
   uint32_t error = 0;
   EXPECT_FALSE(second.Open(error));
   EXPECT_EQ(error, uint32_t{EADDRINUSE});
+  EXPECT_EQ(second.DescribeOpenError(error), "Cannot listen for DOSBox on 127.0.0.1:" +
+                                                 std::to_string(driver.BoundPort()) + ": Address already in use");
 
   EXPECT_FALSE(driver.WaitForEvent(0));
   driver.Wake();

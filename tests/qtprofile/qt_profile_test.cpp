@@ -67,6 +67,41 @@ TEST_F(QtProfileTest, ReadsHandEditedValues) {
   EXPECT_EQ(profile.GetInt("Misc", "FastJoin", 1), 0);
   EXPECT_EQ(profile.GetString("Misc", "my_ip", ""), "127.0.0.1");
   EXPECT_EQ(profile.GetString("Windows", "Vorn", ""), "1,2,3,4,1");  // unquoted commas
+  EXPECT_EQ(profile.ReadProblem(), "");
+  EXPECT_FALSE(QFile::exists(Path() + ".bak"));
+}
+
+// QSettings stops at a line starting with a quote (and says so), and a quote
+// that never ends swallows the rest (without saying so); a binary file is
+// mostly unreadable. None of them may lose what a write did not touch.
+TEST_F(QtProfileTest, AFileReadOnlyInPartIsCopiedAndKeepsItsSectionsWhenWritten) {
+  const QByteArray later = "[Servers]\nOne=127.0.0.2\n[Colors]\nServer=dword:000000c0\n";
+  QByteArray binary(4096, '\0');
+  for (int i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>(i * 7);
+  const QByteArray files[] = {"[Misc]\nPort=2213\n\"odd line\n" + later, "[Misc]\nPort=\"2213\n" + later, binary};
+  for (const QByteArray& original : files) {
+    QFile::remove(Path() + ".bak");
+    QFile file(Path());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(original);
+    file.close();
+    {
+      QtProfile profile(Path());
+      EXPECT_NE(profile.ReadProblem().find("a copy of it is kept in " + Path().toStdString() + ".bak"),
+                std::string::npos) << profile.ReadProblem();
+      EXPECT_TRUE(profile.WriteString("Misc", "Port", "3000"));
+      EXPECT_TRUE(profile.WriteString("Misc", "Tracker", "127.0.0.9"));
+    }
+    QFile copy(Path() + ".bak");
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), original);
+    QtProfile reopened(Path());
+    EXPECT_EQ(reopened.GetString("Misc", "Port", ""), "3000");
+    if (original == binary) continue;
+    EXPECT_EQ(reopened.ReadProblem(), "");
+    EXPECT_EQ(reopened.GetString("Servers", "One", ""), "127.0.0.2");
+    EXPECT_EQ(reopened.GetInt("Colors", "Server", 0), 0xC0);
+  }
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ int Run(const RelayConfig& config) {
   std::string error;
   if (!relay.Open(config, error)) {
     std::cerr << "vorn-impair: " << error << std::endl;
-    return 1;
+    return 2;
   }
   std::cerr << "vorn-impair: listening on " << FormatPeer(relay.LocalAddress()) << ", target "
             << FormatPeer(config.target) << ", seed " << config.seed << std::endl;

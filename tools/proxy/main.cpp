@@ -18,7 +18,7 @@ int Run(const ProxyConfig& config) {
   SteadyClock clock;
   Proxy proxy(clock, std::cout, std::cerr);
   SignalWatcher signal_watcher([&proxy] { proxy.Stop(); });
-  if (!proxy.Open(config)) return 1;
+  if (!proxy.Open(config)) return 2;
   std::cerr << "vorn-proxy: listening on " << FormatPeer(proxy.LocalAddress()) << std::endl;
   proxy.Run();
   return 0;

@@ -18,7 +18,7 @@ int Run(const TrackerConfig& config) {
   SteadyClock clock;
   Tracker tracker(clock, std::cout, std::cerr);
   SignalWatcher signal_watcher([&tracker] { tracker.Stop(); });
-  if (!tracker.Open(config)) return 1;
+  if (!tracker.Open(config)) return 2;
   std::cerr << "vorn-tracker: listening on " << FormatPeer(tracker.LocalAddress()) << std::endl;
   tracker.Run();
   return 0;

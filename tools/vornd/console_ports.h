@@ -3,6 +3,7 @@
 // lines on standard error, no dialogs to ask anything.
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 #include "platform/dialogs.h"
 #include "platform/message_window.h"
@@ -11,21 +12,22 @@
 
 namespace vorn {
 
-// Writes the message window's text with its "\r\n" line ends as "\n".
+// Writes the message window's text with its "\r\n" line ends as "\n",
+// without the control characters and escape sequences a peer may have put
+// in it. Writing may block: the program puts a QueuedMessageWindow in front.
 class StreamMessageWindow final : public MessageWindow {
  public:
   explicit StreamMessageWindow(std::FILE* out) : out_(out) {}
   void Append(std::string_view text, MessageClass cls) override;
-  // A chat window's text: every line begins with prefix ("[#chat] ").
-  void AppendPrefixed(std::string_view prefix, std::string_view text);
 
  private:
-  void Write(std::string_view prefix, std::string_view text);
-
   std::mutex mutex_;
   std::FILE* out_;
   bool pending_cr_ = false;  // a "\r" whose "\n" may come with the next text
 };
+
+// A chat window's text with prefix ("[#chat] ") at the start of every line.
+std::string PrefixLines(std::string_view prefix, std::string_view text);
 
 class ConsoleDialogs final : public Dialogs {
  public:

@@ -16,7 +16,9 @@
 #include "node/node.h"
 #include "options.h"
 #include "platform/event_loop.h"
+#include "platform/queued_message_window.h"
 #include "qtprofile/qt_profile.h"
+#include "settings/setting_rules.h"
 
 namespace vorn {
 namespace {
@@ -94,8 +96,13 @@ void FirstActions(Node& node, const VorndOptions& options) {
 
 int Run(const VorndOptions& options) {
   QtProfile stored = options.config_path.empty() ? QtProfile() : QtProfile(QString::fromStdString(options.config_path));
+  if (!stored.ReadProblem().empty()) std::fprintf(stderr, "vornd: %s\n", stored.ReadProblem().c_str());
   OverlayProfile profile(stored);
   ApplyOverrides(options, profile);
+  if (std::string problem = CheckProfileValues(profile, stored.FileName().toStdString()); !problem.empty()) {
+    std::fprintf(stderr, "vornd: %s\n", problem.c_str());
+    return 2;
+  }
   if (std::string flag = MissingIdentityFlag(profile); !flag.empty()) {
     std::fprintf(stderr, "vornd: %s is missing: give it on the command line or set it in %s\n", flag.c_str(),
                  stored.FileName().toStdString().c_str());
@@ -117,11 +124,14 @@ int Run(const VorndOptions& options) {
                                  [[maybe_unused]] ssize_t written = ::write(2, kNote, sizeof kNote - 1);
                                  std::_Exit(128 + signal);
                                });
-  StreamMessageWindow messages(stdout);
+  StreamMessageWindow stdout_window(stdout);
+  // The receive thread writes a line per hello or query: never onto stdout
+  // itself, which may be a pipe nobody drains.
+  QueuedMessageWindow messages(stdout_window, clock);
   ConsoleDialogs dialogs(stderr, loop);
   NoUserInfoDialog user_info;
   HeadlessChatWindows chat_windows(loop, [&messages](std::string_view key, std::string_view text, uint32_t) {
-    messages.AppendPrefixed("[" + std::string(key) + "] ", text);
+    messages.Append(PrefixLines("[" + std::string(key) + "] ", text), MessageClass::Chat);
   });
   std::optional<DosboxDriver> dosbox;
   NodeOptions node_options;
@@ -131,7 +141,7 @@ int Run(const VorndOptions& options) {
   node_options.chat.progress_lines = true;
   Node node({clock, loop, messages, dialogs, profile, user_info}, std::move(node_options));
   chat_windows.SetOnLastClosed([&node] { node.chat().LeaveChatMode(); });
-  if (!node.Start()) return 1;
+  if (!node.Start()) return 2;  // its own message said why
   std::fprintf(stderr, "vornd: running as %s\n", FormatPeer(node.LocalAddress()).c_str());
   if (dosbox) std::fprintf(stderr, "vornd: DOSBox driver on 127.0.0.1:%u\n", dosbox->BoundPort());
   TypedLines lines(node, chat_windows);

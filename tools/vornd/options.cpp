@@ -5,6 +5,7 @@
 
 #include "common/flags.h"
 #include "platform/text.h"
+#include "settings/setting_rules.h"
 
 namespace vorn {
 
@@ -48,6 +49,7 @@ std::optional<VorndOptions> ParseVorndOptions(const std::vector<std::string>& ar
                                         [&](const ValueFlag& f) { return TakeValue(args, i, f.name, value, error); });
                flag != kValueFlags.end()) {
       options.*(flag->field) = value;
+      if (error.empty()) error = CheckFlagValue(flag->name, value);
     } else if (!arg.empty() && arg[0] == '-') {
       error = "unknown option " + arg;
     } else if (options.server.empty()) {

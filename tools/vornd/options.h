@@ -18,7 +18,8 @@ struct VorndOptions {
   bool help = false;
 };
 
-// Parses argv; on a mistake returns nullopt and sets error.
+// Parses argv; on a mistake, also a value that breaks its setting's rule,
+// returns nullopt and sets error.
 std::optional<VorndOptions> ParseVorndOptions(const std::vector<std::string>& args, std::string& error);
 
 // Puts the flags that name settings over the profile, for this run only.
