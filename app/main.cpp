@@ -8,7 +8,10 @@
 #include "artwork.h"
 #include "chat_script.h"
 #include "platform/overlay_profile.h"
+#include "platform/text.h"
+#include "platform/udp_socket.h"
 #include "qtprofile/qt_profile.h"
+#include "settings/dosbox_game.h"
 #include "single_instance.h"
 #include "vorn95_app.h"
 
@@ -33,6 +36,25 @@ void ScheduleScreenshot(CMainFrame& frame, const QString& file) {
   });
 }
 
+// The flag's port, else the "DOSBox Port" setting, on by default. A port
+// from the setting that another program holds turns DOSBox games off for
+// this run instead of stopping the program; the launcher tells why.
+std::optional<uint16_t> DosboxPortFor(const CommandLine& line, Profile& profile, std::string& off_reason) {
+  if (line.dosbox_port) return line.dosbox_port;
+  const DosboxPortSetting setting = ReadDosboxPort(profile, std::to_string(kDefaultDosboxPort));
+  if (!setting.on) {
+    off_reason = "DOSBox games are off: the DOSBox Port setting is empty or 0.";
+  } else if (setting.port == 0) {
+    off_reason = "DOSBox games are off: the DOSBox Port setting is no port from 1 to 65535.";
+  } else if (UdpSocket probe; !probe.Open() || !probe.Bind(0x7F000001, setting.port)) {
+    off_reason = Format("DOSBox games are off: DOSBox port %u is in use by another program.", unsigned{setting.port});
+  } else {
+    return setting.port;
+  }
+  std::fprintf(stderr, "vorn95: %s\n", off_reason.c_str());
+  return std::nullopt;
+}
+
 int Run(const CommandLine& line) {
   QtProfile stored = line.config.isEmpty() ? QtProfile() : QtProfile(line.config);
   std::optional<QStringList> script;
@@ -51,7 +73,7 @@ int Run(const CommandLine& line) {
 
   AppOptions options;
   options.command_line = line.server.toStdString();
-  options.dosbox_port = line.dosbox_port;
+  options.dosbox_port = DosboxPortFor(line, profile, options.dosbox_off_reason);
   CVorn95App app(profile, options);
   QObject::connect(&instance, &SingleInstance::RaiseRequested, &app.frame(), [&app] { BringToFront(app.frame()); });
   if (!app.Start()) return 1;

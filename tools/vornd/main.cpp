@@ -101,9 +101,10 @@ int Run(const VorndOptions& options) {
                  stored.FileName().toStdString().c_str());
     return 2;
   }
-  uint16_t dosbox_port = DosboxPort(options, profile);
-  if (options.dosbox_port && dosbox_port == 0) {
-    std::fprintf(stderr, "vornd: --dosbox-port needs a port from 1 to 65535\n");
+  const DosboxPortSetting dosbox_port = DosboxPort(options, profile);
+  if (dosbox_port.on && dosbox_port.port == 0) {
+    std::fprintf(stderr, "vornd: %s needs a port from 1 to 65535\n",
+                 options.dosbox_port ? "--dosbox-port" : "the profile's DOSBox Port");
     return 2;
   }
 
@@ -125,7 +126,7 @@ int Run(const VorndOptions& options) {
   });
   std::optional<DosboxDriver> dosbox;
   NodeOptions node_options;
-  if (options.dosbox_port) node_options.driver = &dosbox.emplace(messages, dosbox_port);
+  if (dosbox_port.on) node_options.driver = &dosbox.emplace(messages, dosbox_port.port);
   node_options.chat_windows = &chat_windows;
   Node node({clock, loop, messages, dialogs, profile, user_info}, std::move(node_options));
   chat_windows.SetOnLastClosed([&node] { node.chat().LeaveChatMode(); });

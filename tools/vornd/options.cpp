@@ -4,6 +4,7 @@
 #include <array>
 
 #include "common/flags.h"
+#include "settings/dosbox_game.h"
 #include "platform/text.h"
 
 namespace vorn {
@@ -72,10 +73,9 @@ void ApplyOverrides(const VorndOptions& o, OverlayProfile& profile) {
   put(o.email, "User Info", "email");
 }
 
-uint16_t DosboxPort(const VorndOptions& options, Profile& profile) {
-  std::string text = options.dosbox_port ? *options.dosbox_port : profile.GetString("Misc", "DOSBox Port", "10213");
-  int32_t port = ParseDecimal(text);
-  return port > 0 && port <= 65535 ? static_cast<uint16_t>(port) : 0;
+DosboxPortSetting DosboxPort(const VorndOptions& options, Profile& profile) {
+  if (!options.dosbox_port) return ReadDosboxPort(profile, "");
+  return {true, ParseDosboxPort(*options.dosbox_port).port};
 }
 
 std::string MissingIdentityFlag(Profile& profile) {
@@ -100,7 +100,8 @@ SERVER                 a server address (A.B.C.D or A.B.C.D:PORT) to connect
   --dosbox-port N      run the DOSBox driver on 127.0.0.1 port N, so that DOS
                        games in DOSBox ("ipxnet connect 127.0.0.1 N") play
                        through this node; start DOSBox after vornd has
-                       connected (profile "Misc"/"DOSBox Port", default 10213)
+                       connected; without the flag the profile's
+                       "Misc"/"DOSBox Port" (empty or 0: no driver) decides
 
 Settings come from the desktop program's profile (~/.config/Vorn/vorn95.conf)
 or from --config FILE. These flags override them for this run only; nothing

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/overlay_profile.h"
+#include "settings/dosbox_game.h"
 
 namespace vorn {
 
@@ -23,9 +24,10 @@ std::optional<VorndOptions> ParseVorndOptions(const std::vector<std::string>& ar
 // Puts the flags that name settings over the profile, for this run only.
 void ApplyOverrides(const VorndOptions& options, OverlayProfile& profile);
 
-// The DOSBox driver's port: the flag's, else the profile's "Misc"/"DOSBox
-// Port", else 10213. 0 when the text is not a port.
-uint16_t DosboxPort(const VorndOptions& options, Profile& profile);
+// The DOSBox driver: on with the flag's port, else as the profile's
+// "Misc"/"DOSBox Port" says; off when neither is set. Port 0 when the text
+// is not a port.
+DosboxPortSetting DosboxPort(const VorndOptions& options, Profile& profile);
 
 // The first flag whose setting the profile still lacks ("--nick", ...), or
 // an empty text when nickname, real name and e-mail are all there.
