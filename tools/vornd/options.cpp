@@ -16,8 +16,10 @@ struct ValueFlag {
   std::optional<std::string> VorndOptions::*field;
 };
 
-constexpr std::array<ValueFlag, 8> kValueFlags = {{
+constexpr std::array<ValueFlag, 10> kValueFlags = {{
     {"--dosbox-port", &VorndOptions::dosbox_port},
+    {"--stats-file", &VorndOptions::stats_file},
+    {"--pcap", &VorndOptions::pcap},
     {"--port", &VorndOptions::port},
     {"--my-ip", &VorndOptions::my_ip},
     {"--nick", &VorndOptions::nick},
@@ -102,6 +104,11 @@ SERVER                 a server address (A.B.C.D or A.B.C.D:PORT) to connect
                        through this node; start DOSBox after vornd has
                        connected; without the flag the profile's
                        "Misc"/"DOSBox Port" (empty or 0: no driver) decides
+  --stats-file PATH    with --server: rewrite PATH every 5 s with a JSON
+                       document of the players and their counters
+  --pcap PATH          write the IPX packets between the DOSBox driver and
+                       its game to PATH as a capture file (Ethernet frames
+                       carrying IPX, which packet analysers dissect)
 
 Settings come from the desktop program's profile (~/.config/Vorn/vorn95.conf)
 or from --config FILE. These flags override them for this run only; nothing
