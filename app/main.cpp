@@ -11,6 +11,7 @@
 #include "platform/text.h"
 #include "platform/udp_socket.h"
 #include "qtprofile/qt_profile.h"
+#include "session_end.h"
 #include "settings/dosbox_game.h"
 #include "single_instance.h"
 #include "vorn95_app.h"
@@ -77,6 +78,7 @@ int Run(const CommandLine& line) {
   CVorn95App app(profile, options);
   QObject::connect(&instance, &SingleInstance::RaiseRequested, &app.frame(), [&app] { BringToFront(app.frame()); });
   if (!app.Start()) return 1;
+  SessionEndNotifier session_end([&app] { app.frame().EndSession(); });
   if (!line.screenshot.isEmpty()) ScheduleScreenshot(app.frame(), line.screenshot);
   std::optional<ChatScript> runner;
   if (script) runner.emplace(app, *script).Start();
@@ -105,6 +107,7 @@ bool PrintedEarlyHelp(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (PrintedEarlyHelp(argc, argv)) return 0;
+  vorn::BlockSessionEndSignals();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("vorn95"));
   QApplication::setOrganizationName(QStringLiteral("Vorn"));
