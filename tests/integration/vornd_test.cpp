@@ -124,14 +124,21 @@ TEST_F(VorndProcess, AHostTellsWhoComesAndGoesAndWritesItsStatsAndCapture) {
   EXPECT_EQ(bob.Stop(SIGINT), 0);
   EXPECT_TRUE(host.WaitForOutput("vornd: player left: bob at 127.0.0.1:" + bob_port + " (bye)")) << host.output();
   EXPECT_EQ(host.Stop(SIGINT), 0);
-  // One record: the game's broadcast as an Ethernet frame of type IPX.
+  // One record, read back as a packet analyser reads it: a pcap file of
+  // Ethernet frames (link type 1), the frame's type IPX, its addresses the
+  // IPX nodes, and the game's broadcast unchanged inside.
   QFile file(QString::fromStdString(capture));
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   const QByteArray bytes = file.readAll();
+  const QByteArray ipx(reinterpret_cast<const char*>(packet.data()), static_cast<qsizetype>(packet.size()));
   ASSERT_EQ(static_cast<size_t>(bytes.size()), kPcapFileHeaderSize + kPcapRecordHeaderSize + 14 + packet.size());
-  EXPECT_EQ(bytes.mid(24 + 16 + 12, 2), QByteArray("\x81\x37", 2));
-  EXPECT_EQ(bytes.right(static_cast<qsizetype>(packet.size())),
-            QByteArray(reinterpret_cast<const char*>(packet.data()), static_cast<qsizetype>(packet.size())));
+  EXPECT_EQ(bytes.left(4), QByteArray("\xD4\xC3\xB2\xA1", 4));
+  EXPECT_EQ(bytes.at(20), 1);
+  const QByteArray frame = bytes.mid(kPcapFileHeaderSize + kPcapRecordHeaderSize);
+  EXPECT_EQ(frame.left(6), ipx.mid(10, 6));
+  EXPECT_EQ(frame.mid(6, 6), ipx.mid(22, 6));
+  EXPECT_EQ(frame.mid(12, 2), QByteArray("\x81\x37", 2));
+  EXPECT_EQ(frame.mid(14), ipx);
 }
 
 }  // namespace
