@@ -1,8 +1,10 @@
 #include "game_launcher.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QPlainTextEdit>
 #include <QStandardPaths>
 #include <QTabBar>
 #include <QTabWidget>

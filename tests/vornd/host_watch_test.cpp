@@ -30,7 +30,7 @@ TEST(HostWatch, TheTableAndTheDocumentShowEveryPlayerSafely) {
   EXPECT_NE(table.find("  host            127.0.0.1:2213                 -    0%          3          300\n"),
             std::string::npos)
       << table;
-  EXPECT_NE(table.find("  b\"\xE9?           127.0.0.1:40000             12 ms   25%          0            0\n"),
+  EXPECT_NE(table.find("  b\"\xE9?            127.0.0.1:40000            12 ms   25%          0            0\n"),
             std::string::npos)
       << table;
   EXPECT_NE(PlayerTable(ClientEntries{}, 0).find("  (no players)\n"), std::string::npos);
