@@ -120,7 +120,8 @@ QGroupBox* CGamesDlg::DosboxGroup(const UserGame& game) {
   dosbox_->setToolTip(tr("Vorn writes a DOSBox configuration of its own that mounts the directory as C:, connects "
                          "IPX to this node and starts the program"));
   form->addRow(dosbox_);
-  dosbox_program_->setPlaceholderText(tr("dosbox, dosbox-staging or dosbox-x from PATH"));
+  dosbox_program_->setPlaceholderText(tr("dosbox, dosbox-staging or dosbox-x"));
+  dosbox_program_->setToolTip(tr("Empty: the first of dosbox, dosbox-staging and dosbox-x found in PATH"));
   form->addRow(tr("DOSBox pro&gram:"), dosbox_program_);
   dosbox_config_->setPlaceholderText(tr("optional: your own configuration, read first"));
   form->addRow(tr("&Own configuration:"), dosbox_config_);
