@@ -29,9 +29,10 @@ function(vorn_install_services)
     foreach(unit vornd vorn-tracker vorn-proxy)
       configure_file(${units}/\${unit}.service.in \"${CMAKE_CURRENT_BINARY_DIR}/units/\${unit}.service\" @ONLY)
     endforeach()
-    file(INSTALL \"${CMAKE_CURRENT_BINARY_DIR}/units/\" DESTINATION \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\")
+    # file(INSTALL) puts DESTDIR in front by itself.
+    file(INSTALL \"${CMAKE_CURRENT_BINARY_DIR}/units/\" DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/system\")
     file(INSTALL ${PROJECT_SOURCE_DIR}/packaging/vornd.conf ${PROJECT_SOURCE_DIR}/packaging/servers.txt
-         DESTINATION \"\$ENV{DESTDIR}\${VORN_ETC}\")
+         DESTINATION \"\${VORN_ETC}\")
   ")
 endfunction()
 
