@@ -74,6 +74,8 @@ QString Usage() {
       "  --config FILE       use this profile file instead of your own profile\n"
       "  --my-ip ADDRESS     use this own address for this run (not stored)\n"
       "  --dosbox-port PORT  let games in DOSBox play: ipxnet connect 127.0.0.1 PORT\n"
+      "                      (without it: the DOSBox Port setting, 10213 unless set;\n"
+      "                      a setting of 0 turns DOSBox games off)\n"
       "  --screenshot FILE   save a picture of the main window to FILE, then exit\n"
       "  --chat-script FILE  run the steps in FILE unattended (for tests), then exit\n"
       "  --help              show this text\n");

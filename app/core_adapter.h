@@ -9,10 +9,12 @@
 
 #include "platform/dialogs.h"
 #include "settings/server_list.h"
+#include "settings/user_games.h"
 
 namespace vorn {
 
 class AppPrompts;
+class DosboxDriver;
 class Node;
 
 class CoreAdapter {
@@ -25,13 +27,24 @@ class CoreAdapter {
   void RunColorsSheet(QWidget* parent, std::string_view nickname = {});
   void ConfigureUserGames(QWidget* parent);
   void RunUserGame(int slot);
+  // The driver DOSBox games connect to; null with the reason when there is none.
+  void SetDosbox(const DosboxDriver* driver, std::string off_reason) {
+    dosbox_ = driver;
+    dosbox_off_reason_ = std::move(off_reason);
+  }
 
  private:
+  // Start a DOSBox game once the node is connected: empty, or why not.
+  std::string StartDosboxGame(int slot, const UserGame& game);
+  std::string ConnectForDosbox();
+
   Node& node_;
   Dialogs& dialogs_;
   AppPrompts& prompts_;
   // The server list dialog's IP# text, kept for the whole run.
   std::string last_server_address_;
+  const DosboxDriver* dosbox_ = nullptr;
+  std::string dosbox_off_reason_;
 };
 
 }  // namespace vorn

@@ -10,9 +10,13 @@ class QAction;
 namespace vorn {
 
 // Starts the game without waiting for it. A game that cannot be started
-// gets the message box "Error Running Game!" with the errno and the
-// command line. True when it was started.
+// gets the message box "Error Running Game!" with the errno, the command
+// line and what the errno means in words. True when it was started.
 bool RunUserGame(const UserGame& game, Dialogs& dialogs);
+
+// Where Vorn writes its DOSBox configuration for a slot: its own data
+// folder, never the user's DOSBox files.
+std::string DosboxConfigPath(int slot);
 
 // The button shows the icon file when it can be loaded, otherwise its own
 // picture. The file is read again only when the path changes.

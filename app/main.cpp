@@ -9,7 +9,11 @@
 #include "artwork.h"
 #include "chat_script.h"
 #include "platform/overlay_profile.h"
+#include "platform/text.h"
+#include "platform/udp_socket.h"
 #include "qtprofile/qt_profile.h"
+#include "session_end.h"
+#include "settings/dosbox_game.h"
 #include "settings/setting_rules.h"
 #include "single_instance.h"
 #include "vorn95_app.h"
@@ -42,6 +46,25 @@ void Warn(const std::string& problem) {
   QMessageBox::warning(nullptr, QStringLiteral("Vorn"), QString::fromStdString(problem));
 }
 
+// The flag's port, else the "DOSBox Port" setting, on by default. A port
+// from the setting that another program holds turns DOSBox games off for
+// this run instead of stopping the program; the launcher tells why.
+std::optional<uint16_t> DosboxPortFor(const CommandLine& line, Profile& profile, std::string& off_reason) {
+  if (line.dosbox_port) return line.dosbox_port;
+  const DosboxPortSetting setting = ReadDosboxPort(profile, std::to_string(kDefaultDosboxPort));
+  if (!setting.on) {
+    off_reason = "DOSBox games are off: the DOSBox Port setting is empty or 0.";
+  } else if (setting.port == 0) {
+    off_reason = "DOSBox games are off: the DOSBox Port setting is no port from 1 to 65535.";
+  } else if (UdpSocket probe; !probe.Open() || !probe.Bind(0x7F000001, setting.port)) {
+    off_reason = Format("DOSBox games are off: DOSBox port %u is in use by another program.", unsigned{setting.port});
+  } else {
+    return setting.port;
+  }
+  std::fprintf(stderr, "vorn95: %s\n", off_reason.c_str());
+  return std::nullopt;
+}
+
 int Run(const CommandLine& line) {
   QtProfile stored = line.config.isEmpty() ? QtProfile() : QtProfile(line.config);
   Warn(stored.ReadProblem());
@@ -63,10 +86,11 @@ int Run(const CommandLine& line) {
 
   AppOptions options;
   options.command_line = line.server.toStdString();
-  options.dosbox_port = line.dosbox_port;
+  options.dosbox_port = DosboxPortFor(line, profile, options.dosbox_off_reason);
   CVorn95App app(profile, options);
   QObject::connect(&instance, &SingleInstance::RaiseRequested, &app.frame(), [&app] { BringToFront(app.frame()); });
   if (!app.Start()) return 1;
+  SessionEndNotifier session_end([&app] { app.frame().EndSession(); });
   if (!line.screenshot.isEmpty()) ScheduleScreenshot(app.frame(), line.screenshot);
   std::optional<ChatScript> runner;
   if (script) runner.emplace(app, *script).Start();
@@ -95,6 +119,7 @@ bool PrintedEarlyHelp(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   if (PrintedEarlyHelp(argc, argv)) return 0;
+  vorn::BlockSessionEndSignals();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("vorn95"));
   QApplication::setOrganizationName(QStringLiteral("Vorn"));

@@ -1,12 +1,14 @@
 #include "main_frame.h"
 
 #include <QCloseEvent>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 
 #include "artwork.h"
@@ -247,12 +249,21 @@ CVorn95View* CMainFrame::ActiveView() const {
 
 // ---- shutdown -------------------------------------------------------------------
 
+void CMainFrame::EndSession() {
+  if (ending_session_) return;
+  ending_session_ = true;
+  // Bounded: a dialog that refuses to close leaves the rest open.
+  for (int i = 0; i < 8 && QApplication::activeModalWidget() != nullptr; ++i) QApplication::activeModalWidget()->close();
+  // After the closed dialogs' own loops have returned.
+  QTimer::singleShot(0, this, [this] { close(); });
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
   if (closed_) {
     event->accept();
     return;
   }
-  if (started_ && services_.node.connection().IsConnected() &&
+  if (started_ && !ending_session_ && services_.node.connection().IsConnected() &&
       !services_.dialogs.AskYesNo("Still Connected",
                                   "You are connected to a server.  Are you sure you want to exit?")) {
     event->ignore();

@@ -62,6 +62,9 @@ class CMainFrame final : public QMainWindow {
   bool Create();
   // Shows the window in its stored state and posts "Message Window".
   void ShowAndOpen();
+  // The session ends (SIGTERM): closes like File > Exit, without asking,
+  // once any open dialog has been closed.
+  void EndSession();
 
   // Every command goes through here: it runs only when its update rule
   // leaves it enabled. True when it ran.
@@ -145,6 +148,7 @@ class CMainFrame final : public QMainWindow {
   bool first_actions_done_ = false;
   bool started_ = false;
   bool closed_ = false;
+  bool ending_session_ = false;  // nobody is there to answer a question
   bool child_menus_ = true;
 };
 

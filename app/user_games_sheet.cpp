@@ -1,13 +1,18 @@
 #include "user_games_sheet.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTabWidget>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include "core_adapter.h"
@@ -46,6 +51,17 @@ QHBoxLayout* WithButton(QLineEdit* edit, QPushButton* button) {
   return row;
 }
 
+// A row whose field sits in a layout: the label still needs its buddy, or
+// its mnemonic shows as a stray "&".
+void AddRow(QFormLayout* form, const QString& text, QLineEdit* edit, QLayout* field) {
+  auto* label = new QLabel(text);
+  label->setBuddy(edit);
+  form->addRow(label, field);
+}
+
+// Paths are long: a field shows about this many characters.
+constexpr int kFieldChars = 44;
+
 }  // namespace
 
 std::optional<QString> RunBrowseDialog(QWidget* parent, const BrowseRequest& request) {
@@ -73,15 +89,21 @@ CGamesDlg::CGamesDlg(const UserGame& game, Dialogs& dialogs, FileChooser chooser
       icon_(Field(this, game.icon, UserGameLimits::kIcon)),
       browse_program_(new QPushButton(tr("&Browse..."), this)),
       browse_icon_(new QPushButton(tr("B&rowse..."), this)),
-      clear_(new QPushButton(tr("&Clear Game"), this)) {
+      clear_(new QPushButton(tr("&Clear Game"), this)),
+      dosbox_(new QCheckBox(tr("Runs in DO&SBox"), this)),
+      dosbox_program_(Field(this, game.dosbox_program, UserGameLimits::kProgram)),
+      dosbox_config_(Field(this, game.dosbox_config, UserGameLimits::kProgram)),
+      dosbox_settings_(new QPlainTextEdit(DecodeText(game.dosbox_settings), this)) {
+  program_->setMinimumWidth(program_->fontMetrics().averageCharWidth() * kFieldChars);
   auto* form = new QFormLayout;
   form->addRow(tr("&Title:"), title_);
-  form->addRow(tr("&Program:"), WithButton(program_, browse_program_));
+  AddRow(form, tr("&Program:"), program_, WithButton(program_, browse_program_));
   form->addRow(tr("&Arguments:"), arguments_);
   form->addRow(tr("&Directory:"), directory_);
-  form->addRow(tr("&Icon:"), WithButton(icon_, browse_icon_));
+  AddRow(form, tr("&Icon:"), icon_, WithButton(icon_, browse_icon_));
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
+  layout->addWidget(DosboxGroup(game));
   layout->addWidget(clear_, 0, Qt::AlignLeft);
   layout->addStretch(1);
   connect(browse_program_, &QPushButton::clicked, this, &CGamesDlg::BrowseProgram);
@@ -89,13 +111,52 @@ CGamesDlg::CGamesDlg(const UserGame& game, Dialogs& dialogs, FileChooser chooser
   connect(clear_, &QPushButton::clicked, this, &CGamesDlg::Clear);
 }
 
-std::array<QLineEdit*, 5> CGamesDlg::Edits() const { return {title_, program_, arguments_, directory_, icon_}; }
+// A DOSBox game: the directory is mounted as drive C:, and the program and
+// arguments run there once IPX is connected to this node.
+QGroupBox* CGamesDlg::DosboxGroup(const UserGame& game) {
+  auto* group = new QGroupBox(this);
+  auto* form = new QFormLayout(group);
+  dosbox_->setChecked(game.IsDosbox());
+  dosbox_->setToolTip(tr("Vorn writes a DOSBox configuration of its own that mounts the directory as C:, connects "
+                         "IPX to this node and starts the program"));
+  form->addRow(dosbox_);
+  dosbox_program_->setPlaceholderText(tr("dosbox, dosbox-staging or dosbox-x"));
+  dosbox_program_->setToolTip(tr("Empty: the first of dosbox, dosbox-staging and dosbox-x found in PATH"));
+  form->addRow(tr("DOSBox pro&gram:"), dosbox_program_);
+  dosbox_config_->setPlaceholderText(tr("optional: your own configuration, read first"));
+  form->addRow(tr("&Own configuration:"), dosbox_config_);
+  dosbox_settings_->setPlaceholderText(tr("optional lines, e.g.\n[cpu]\ncycles=max"));
+  dosbox_settings_->setTabChangesFocus(true);
+  dosbox_settings_->setFixedHeight(dosbox_settings_->fontMetrics().lineSpacing() * 4);
+  form->addRow(tr("E&xtra settings:"), dosbox_settings_);
+  const auto enable = [this](bool on) {
+    for (QWidget* field : {static_cast<QWidget*>(dosbox_program_), static_cast<QWidget*>(dosbox_config_),
+                           static_cast<QWidget*>(dosbox_settings_)})
+      field->setEnabled(on);
+  };
+  enable(game.IsDosbox());
+  connect(dosbox_, &QCheckBox::toggled, this, [this, enable](bool on) {
+    enable(on);
+    dosbox_toggled_ = true;
+  });
+  return group;
+}
+
+std::array<QLineEdit*, 7> CGamesDlg::Edits() const {
+  return {title_, program_, arguments_, directory_, icon_, dosbox_program_, dosbox_config_};
+}
 
 UserGame CGamesDlg::fields() const {
-  return UserGame{Text(title_), Text(program_), Text(arguments_), Text(directory_), Text(icon_)};
+  UserGame game{Text(title_), Text(program_), Text(arguments_), Text(directory_), Text(icon_)};
+  if (dosbox_->isChecked()) game.kind = std::string(kDosboxGameKind);
+  game.dosbox_program = Text(dosbox_program_);
+  game.dosbox_config = Text(dosbox_config_);
+  game.dosbox_settings = EncodeText(dosbox_settings_->toPlainText());
+  return game;
 }
 
 bool CGamesDlg::AnyFieldModified() const {
+  if (dosbox_toggled_ || dosbox_settings_->document()->isModified()) return true;
   for (const QLineEdit* edit : Edits()) {
     if (edit->isModified()) return true;
   }
@@ -136,6 +197,10 @@ void CGamesDlg::Clear() {
     edit->clear();
     edit->setModified(false);
   }
+  dosbox_->setChecked(false);
+  dosbox_settings_->clear();
+  dosbox_settings_->document()->setModified(false);
+  dosbox_toggled_ = false;
 }
 
 // ---- the sheet ----------------------------------------------------------------
@@ -149,6 +214,8 @@ CGamesSheet::CGamesSheet(SettingsStore& store, Dialogs& dialogs, FileChooser cho
     pages_[static_cast<size_t>(slot - 1)] = page;
     tabs_->addTab(page, tr("Game %1").arg(slot));
   }
+  // Every tab shows: the sheet is as wide as its tab bar needs.
+  tabs_->setUsesScrollButtons(false);
   connect(tabs_, &QTabWidget::currentChanged, this, &CGamesSheet::OnPageChanged);
   auto* buttons = OkCancel(this);
   auto* layout = new QVBoxLayout(this);

@@ -14,7 +14,10 @@
 #include "platform/dialogs.h"
 #include "settings/settings_store.h"
 
+class QCheckBox;
+class QGroupBox;
 class QLineEdit;
+class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
 
@@ -52,9 +55,14 @@ class CGamesDlg final : public QWidget {
   QLineEdit* iconEdit() const { return icon_; }            // 1024
   QPushButton* iconBrowse() const { return browse_icon_; }  // 1025
   QPushButton* clearButton() const { return clear_; }      // 1027
+  QCheckBox* dosboxCheck() const { return dosbox_; }
+  QLineEdit* dosboxProgramEdit() const { return dosbox_program_; }
+  QLineEdit* dosboxConfigEdit() const { return dosbox_config_; }
+  QPlainTextEdit* dosboxSettingsEdit() const { return dosbox_settings_; }
 
  private:
-  std::array<QLineEdit*, 5> Edits() const;
+  std::array<QLineEdit*, 7> Edits() const;
+  QGroupBox* DosboxGroup(const UserGame& game);
   void BrowseProgram();
   void BrowseIcon();
   void Clear();
@@ -69,6 +77,11 @@ class CGamesDlg final : public QWidget {
   QPushButton* browse_program_;
   QPushButton* browse_icon_;
   QPushButton* clear_;
+  QCheckBox* dosbox_;
+  QLineEdit* dosbox_program_;
+  QLineEdit* dosbox_config_;
+  QPlainTextEdit* dosbox_settings_;
+  bool dosbox_toggled_ = false;
 };
 
 class CGamesSheet final : public QDialog {

@@ -19,6 +19,7 @@ CVorn95App::CVorn95App(Profile& profile, AppOptions options, Dialogs* dialogs, A
   // Colours are read at the moment of each append, from any thread.
   views_.SetColorSource([settings = &node_->settings()](MessageClass cls) { return settings->ColorOf(cls); });
   core_.emplace(*node_, dialogs_, prompts_);
+  core_->SetDosbox(dosbox(), options_.dosbox_off_reason);
   frame_ = std::make_unique<CMainFrame>(FrameServices{*node_, views_, dialogs_, prompts_, *core_, ui_, profile},
                                         options_.command_line);
   chat_windows_.SetFrame(frame_.get());

@@ -28,6 +28,8 @@ struct AppOptions {
   // Set: the driver link talks to DOSBox on 127.0.0.1 and this port (0:
   // any free one).
   std::optional<uint16_t> dosbox_port;
+  // Unset port: why DOSBox games cannot be started, for the launcher.
+  std::string dosbox_off_reason;
 };
 
 class CVorn95App {

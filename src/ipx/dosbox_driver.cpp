@@ -130,7 +130,9 @@ void DosboxDriver::Deliver(PeerAddress sender, std::span<const uint8_t> frame, b
     Bump(DosboxCounter::kUndeliverable);
     return;
   }
-  if (socket_.SendTo(client, std::span<const uint8_t>(packet.data(), size)) > 0) Bump(DosboxCounter::kDelivered);
+  const std::span<const uint8_t> sent(packet.data(), size);
+  if (IpxTap* tap = tap_.load(std::memory_order_acquire)) tap->OnIpxPacket(sent, true);
+  if (socket_.SendTo(client, sent) > 0) Bump(DosboxCounter::kDelivered);
 }
 
 GameQuery DosboxDriver::QueryGame() {
@@ -235,6 +237,7 @@ void DosboxDriver::HandleDatagram(std::span<const uint8_t> datagram, PeerAddress
     Bump(DosboxCounter::kForeign);
     return;
   }
+  if (IpxTap* tap = tap_.load(std::memory_order_acquire)) tap->OnIpxPacket(datagram, false);
   HandleClientPacket(*packet);
 }
 

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "ipx/dosbox_packet.h"
+#include "ipx/ipx_capture.h"
 #include "platform/driver.h"
 #include "platform/message_window.h"
 #include "platform/peer_address.h"
@@ -70,6 +71,10 @@ class DosboxDriver final : public Driver {
   void BeginDrainPass() override { ring_mutex_.lock(); }
   void EndDrainPass() override { ring_mutex_.unlock(); }
 
+  // Before Open: every IPX packet DOSBox sends or is given also goes to
+  // tap (registrations aside). Null for none; it must outlive the driver.
+  void SetTap(IpxTap* tap) { tap_.store(tap, std::memory_order_release); }
+
   uint16_t BoundPort() const { return bound_port_.load(std::memory_order_acquire); }
   // The registered DOSBox's UDP source, and the node it was given; unset
   // before any registration.
@@ -104,6 +109,7 @@ class DosboxDriver final : public Driver {
   std::atomic<bool> linked_{false};
   // The last game socket DOSBox sent from, as its number; 0 before any.
   std::atomic<uint16_t> game_socket_{0};
+  std::atomic<IpxTap*> tap_{nullptr};
   std::array<std::atomic<uint32_t>, static_cast<size_t>(DosboxCounter::kCount)> counters_{};
 
   // Held by a drain pass of the program and by each fill of the ring.

@@ -44,6 +44,8 @@ void ClientTable::Locked::ClearClient(int index) {
   entry.average_ping_ms = 0;
   entry.game_socket = 0;
   entry.via = {};
+  entry.frames_relayed = 0;
+  entry.bytes_relayed = 0;
   entry.nickname.fill(0);
   entry.process_name.fill(0);
 }

@@ -35,6 +35,8 @@ struct ClientEntry {
   // The proxy other than the server's own through which the client greeted
   // (its wraps count only from there); unset: it greeted directly.
   PeerAddress via;
+  uint64_t frames_relayed = 0;  // broadcasts from this player passed on
+  uint64_t bytes_relayed = 0;   // the datagrams sent for them, in all
 
   bool InUse() const { return address.ip != 0 || address.port != 0; }
   std::string_view Nickname() const { return FieldText(nickname); }

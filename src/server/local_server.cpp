@@ -15,6 +15,12 @@ constexpr size_t kComparedVersionChars = 3;
 constexpr IpxSocket kNoEchoSocket = {0x68, 0x46};
 constexpr size_t kSourceSocketOffset = 11;
 
+PlayerNote NoteOf(const HelloRecord& hello, PeerAddress sender) {
+  PlayerNote note{sender, {}};
+  StoreFieldText(note.nickname, hello.nickname, kNicknameField - 1);
+  return note;
+}
+
 }  // namespace
 
 LocalServer::LocalServer(const LocalServerPorts& ports, GameInfoQuery query_game_info)
@@ -92,20 +98,24 @@ void LocalServer::Greet(std::span<const uint8_t> datagram, PeerAddress sender, P
   ports_.messages.Append("Hello!\r\n", MessageClass::Server);
   const std::optional<HelloRecord> hello = ParseHello(datagram);
   if (!hello || !sender.IsSet()) return;  // no address to answer or to admit
-  if (RefuseVersion(hello->version, sender)) return;
+  if (RefuseVersion(*hello, sender)) return;
 
   TimeoutNotices notices;
   const char answer = AdmitClient(*hello, sender, via, notices);
   if (answer == 0) return;
+  // The host hears of it before the player does.
   if (answer == kTypeRejectedFull) {
     ports_.messages.Append("Warning!  Server is out of connections!\n", MessageClass::Server);
+    Refused(*hello, sender, "server full");
     SendFrameOnly(sender, kTypeRejectedFull);
   } else if (answer == kTypeRejectedNickname) {
     std::fputs("Connection rejected: invalid nickname.\r\n", stdout);
     std::fflush(stdout);
+    Refused(*hello, sender, "nickname in use");
     SendFrameOnly(sender, kTypeRejectedNickname);
   } else {
-    notices.AppendTo(ports_.messages);
+    notices.AppendTo(ports_.messages, events_);
+    if (events_ != nullptr) events_->OnPlayerJoined(NoteOf(*hello, sender));
     // The client learns the address under which this server sees it.
     std::array<uint8_t, kAddressMessageSize> accepted{};
     Send(sender, std::span(accepted).first(BuildAddressMessage(accepted, kTypeAccepted, sender)));
@@ -148,7 +158,12 @@ bool LocalServer::NicknameHeldElsewhere(const ClientTable::Locked& table, int ta
   return false;
 }
 
-bool LocalServer::RefuseVersion(std::string_view version, PeerAddress sender) {
+void LocalServer::Refused(const HelloRecord& hello, PeerAddress sender, std::string_view why) const {
+  if (events_ != nullptr) events_->OnPlayerRefused(NoteOf(hello, sender), why);
+}
+
+bool LocalServer::RefuseVersion(const HelloRecord& hello, PeerAddress sender) {
+  const std::string_view version = hello.version;
   if (version.substr(0, kComparedVersionChars) == kProtocolVersion.substr(0, kComparedVersionChars)) return false;
   std::array<char, kVersionField + 1> theirs{};
   StoreFieldText(theirs, version, kVersionField);
@@ -156,16 +171,22 @@ bool LocalServer::RefuseVersion(std::string_view version, PeerAddress sender) {
   std::snprintf(line.data(), line.size(), "Rejected connection. Version mismatch: %3.3s <> %3.3s\r\n",
                 kProtocolVersion.data(), theirs.data());
   ports_.messages.Append(line.data(), MessageClass::Server);
+  std::snprintf(line.data(), line.size(), "version %s differs from %3.3s", theirs.data(), kProtocolVersion.data());
+  Refused(hello, sender, line.data());
   SendFrameOnly(sender, kTypeRejectedVersion);
   return true;
 }
 
 void LocalServer::OnBye(std::span<const uint8_t>, PeerAddress sender) {
+  std::optional<PlayerNote> left;
   {
     ClientTable::Locked table = table_.Lock();
-    table.ClearClient(table.IndexOf(sender));
+    const int index = table.IndexOf(sender);
+    if (index >= 0) left = PlayerNote{sender, table[index].nickname};
+    table.ClearClient(index);
   }
   ports_.messages.Append("Bye!\r\n", MessageClass::Server);
+  if (left && events_ != nullptr) events_->OnPlayerLeft(*left, LeaveReason::kBye);
   SendFrameOnly(sender, kTypeByeAcknowledged);
 }
 
@@ -195,6 +216,8 @@ size_t LocalServer::RelayTargets(std::span<const uint8_t> datagram, PeerAddress 
     const ClientEntry& entry = table[index];
     if (entry.InUse() && !(index == from && no_echo)) targets[count++] = entry.address;
   }
+  ++table[from].frames_relayed;
+  table[from].bytes_relayed += (kWrapHeaderSize + datagram.size()) * count;
   return count;
 }
 

@@ -22,6 +22,7 @@
 #include "platform/rate_limit.h"
 #include "platform/ui_loop.h"
 #include "server/client_table.h"
+#include "server/server_events.h"
 
 namespace vorn {
 
@@ -94,16 +95,19 @@ class LocalServer final : public ProxiedClients {
   bool AcceptWrap(std::span<const uint8_t> datagram, PeerAddress client, PeerAddress via) override;
 
   ClientTable& table() { return table_; }
+  // Before the receive thread starts; null for none. Must outlive the server.
+  void SetEvents(ServerEvents* events) { events_ = events; }
 
  private:
   // Lines about dropped clients, held until the table's lock is released.
   class TimeoutNotices {
    public:
     void Add(const ClientEntry& entry);
-    void AppendTo(MessageWindow& messages) const;
+    void AppendTo(MessageWindow& messages, ServerEvents* events) const;
 
    private:
     std::array<std::array<char, 96>, kClientCount> lines_{};
+    std::array<PlayerNote, kClientCount> players_{};
     size_t count_ = 0;
   };
 
@@ -115,7 +119,8 @@ class LocalServer final : public ProxiedClients {
   char AdmitClient(const HelloRecord& hello, PeerAddress sender, PeerAddress via, TimeoutNotices& notices);
 
   void SweepTimeouts(ClientTable::Locked& table, TimeoutNotices& notices);
-  bool RefuseVersion(std::string_view version, PeerAddress sender);
+  bool RefuseVersion(const HelloRecord& hello, PeerAddress sender);
+  void Refused(const HelloRecord& hello, PeerAddress sender, std::string_view why) const;
   static bool NicknameHeldElsewhere(const ClientTable::Locked& table, int taken, std::string_view nickname);
   // Under the table's one lock: the sender's last seen time, and where its
   // broadcast goes. 0 when the sender is no player.
@@ -129,6 +134,7 @@ class LocalServer final : public ProxiedClients {
 
   LocalServerPorts ports_;
   GameInfoQuery query_game_info_;
+  ServerEvents* events_ = nullptr;
   ClientTable table_;
   std::atomic<bool> mode_{false};
   std::atomic<bool> serving_{false};

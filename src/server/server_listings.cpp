@@ -16,13 +16,17 @@ constexpr int32_t kPingCycle = 10;
 void LocalServer::TimeoutNotices::Add(const ClientEntry& entry) {
   if (count_ >= lines_.size()) return;
   const uint32_t ip = entry.address.ip;
+  players_[count_] = {entry.address, entry.nickname};
   std::array<char, 96>& line = lines_[count_++];
   std::snprintf(line.data(), line.size(), "### %s (%u.%u.%u.%u) has been disconnected (ping timeout).\r\n",
                 entry.nickname.data(), ip >> 24, (ip >> 16) & 0xFF, (ip >> 8) & 0xFF, ip & 0xFF);
 }
 
-void LocalServer::TimeoutNotices::AppendTo(MessageWindow& messages) const {
-  for (size_t i = 0; i < count_; ++i) messages.Append(lines_[i].data(), MessageClass::Server);
+void LocalServer::TimeoutNotices::AppendTo(MessageWindow& messages, ServerEvents* events) const {
+  for (size_t i = 0; i < count_; ++i) {
+    messages.Append(lines_[i].data(), MessageClass::Server);
+    if (events != nullptr) events->OnPlayerLeft(players_[i], LeaveReason::kTimeout);
+  }
 }
 
 void LocalServer::ServerTick() {
@@ -44,7 +48,7 @@ void LocalServer::ServerTick() {
       target = entry.address;
     }
   }
-  notices.AppendTo(ports_.messages);
+  notices.AppendTo(ports_.messages, events_);
   Send(target, std::span(ping).first(ping_size));
 }
 
@@ -54,7 +58,7 @@ void LocalServer::SweepTimeouts() {
     ClientTable::Locked table = table_.Lock();
     SweepTimeouts(table, notices);
   }
-  notices.AppendTo(ports_.messages);
+  notices.AppendTo(ports_.messages, events_);
 }
 
 void LocalServer::SweepTimeouts(ClientTable::Locked& table, TimeoutNotices& notices) {

@@ -15,12 +15,16 @@ struct Field {
   size_t max_chars;  // what the configuration page accepts
 };
 
-constexpr std::array<Field, 5> kFields{{
+constexpr std::array<Field, 9> kFields{{
     {"Title", &UserGame::title, 40},
     {"Program", &UserGame::program, 256},
     {"Arguments", &UserGame::arguments, 100},
     {"Directory", &UserGame::directory, 256},
     {"Icon", &UserGame::icon, 256},
+    {"Kind", &UserGame::kind, 16},
+    {"DOSBox", &UserGame::dosbox_program, 256},
+    {"DOSBox Config", &UserGame::dosbox_config, 256},
+    {"DOSBox Settings", &UserGame::dosbox_settings, 2000},
 }};
 
 }  // namespace

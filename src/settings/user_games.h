@@ -1,14 +1,17 @@
 #pragma once
 // The five games the user can start from the menu, and their profile form:
 // sections "User Game 1" .. "User Game 5" with keys "Title", "Program",
-// "Arguments", "Directory" and "Icon".
+// "Arguments", "Directory" and "Icon", and for a game that runs in DOSBox
+// "Kind" ("DOSBox"), "DOSBox", "DOSBox Config" and "DOSBox Settings".
 #include <string>
+#include <string_view>
 
 #include "platform/profile.h"
 
 namespace vorn {
 
 inline constexpr int kUserGameSlots = 5;
+inline constexpr std::string_view kDosboxGameKind = "DOSBox";
 
 struct UserGame {
   std::string title;
@@ -17,8 +20,16 @@ struct UserGame {
   std::string directory;  // working directory, empty: inherit
   std::string icon;       // path of an icon file
   bool dirty = false;     // changed since it was loaded or saved
+  // A DOSBox game: directory is the game's folder (drive C:), program and
+  // arguments what runs there.
+  // Initialised, so the five-text form {title, ..., icon} stays complete.
+  std::string kind{};             // kDosboxGameKind, or empty for a program
+  std::string dosbox_program{};   // the emulator; empty: looked up in PATH
+  std::string dosbox_config{};    // the user's own configuration, read first
+  std::string dosbox_settings{};  // configuration lines added to Vorn's own
 
   bool IsConfigured() const { return !program.empty(); }
+  bool IsDosbox() const { return kind == kDosboxGameKind; }
   bool IsComplete() const { return !title.empty() && !program.empty(); }
   bool IsCleared() const;
   bool SameFields(const UserGame& other) const;

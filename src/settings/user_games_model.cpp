@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 
 #include "platform/process_launch.h"
@@ -92,6 +93,23 @@ int StartUserGame(const UserGame& game) {
   if (!argv) return EINVAL;
   if (argv->empty()) return ENOENT;
   return LaunchDetached(*argv, game.directory);
+}
+
+std::string LaunchErrorText(int error) {
+  switch (error) {
+    case ENOENT:
+      return "The program or the game's directory was not found.";
+    case EACCES:
+      return "The program may not be run: it is not executable, or a directory on its path cannot be entered.";
+    case ENOEXEC:
+      return "The file is no program this system can run.";
+    case ENOTDIR:
+      return "A part of the program's path or the game's directory is no directory.";
+    case EINVAL:
+      return "The command line has a quote that is never closed.";
+    default:
+      return std::string(std::strerror(error)) + ".";
+  }
 }
 
 bool MayLeaveGamePage(const UserGame& fields, bool any_field_modified) {

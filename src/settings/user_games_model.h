@@ -60,6 +60,9 @@ std::optional<std::vector<std::string>> UserGameArgv(const UserGame& game);
 // the errno of the failure.
 int StartUserGame(const UserGame& game);
 
+// What an errno of StartUserGame means for the user, in words.
+std::string LaunchErrorText(int error);
+
 // A page may be left when nothing was edited, when it is empty, or when it
 // has both a title and a program.
 bool MayLeaveGamePage(const UserGame& fields, bool any_field_modified);

@@ -194,7 +194,7 @@ class HostedApp : public ::testing::Test {
   QString MessageText() { return harness.MessageText(); }
 
   ServerNode host;
-  AppHarness harness;
+  AppHarness harness{true, {}, /*dosbox_port=*/0};
 };
 
 }  // namespace vorn

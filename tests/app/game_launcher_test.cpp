@@ -1,11 +1,16 @@
 #include "game_launcher.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QPlainTextEdit>
+#include <QStandardPaths>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include "app_harness.h"
+#include "settings/dosbox_game.h"
 #include "settings/user_games_model.h"
 #include "user_games_sheet.h"
 
@@ -85,6 +90,38 @@ TEST_F(GamesSheetTest, ClearingAGameRemovesItsSection) {
   EXPECT_FALSE(sheet->isVisible());
   EXPECT_FALSE(store.userGame(2)->IsConfigured());
   EXPECT_EQ(profile.Enumerate("User Game 2").value_or(std::vector<ProfileValue>{}).size(), 0u);
+}
+
+// All five tabs show at once; a DOSBox page keeps its emulator settings.
+TEST_F(GamesSheetTest, EveryTabShowsAndADosboxGameKeepsItsSettings) {
+  auto sheet = Sheet();
+  QTabBar* bar = sheet->tabs()->tabBar();
+  EXPECT_LE(bar->tabRect(4).right(), bar->width());
+  CGamesDlg& page = *sheet->page(1);
+  EXPECT_FALSE(page.dosboxSettingsEdit()->isEnabled());
+  Type(page.titleEdit(), QStringLiteral("Tanks"));
+  Type(page.programEdit(), QStringLiteral("TANKS.EXE"));
+  page.dosboxCheck()->setChecked(true);
+  EXPECT_TRUE(page.dosboxSettingsEdit()->isEnabled());
+  page.dosboxSettingsEdit()->setPlainText(QStringLiteral("[cpu]\ncycles=max"));
+  sheet->accept();
+  EXPECT_TRUE(store.userGame(1)->IsDosbox());
+  EXPECT_EQ(profile.GetString("User Game 1", "Kind", ""), "DOSBox");
+  EXPECT_EQ(profile.GetString("User Game 1", "DOSBox Settings", ""), "[cpu]\ncycles=max");
+}
+
+// Writes docs/screenshot-user-games.png when VORN_USER_GAMES_SCREENSHOT
+// names the file.
+TEST_F(GamesSheetTest, Screenshot) {
+  const char* path = std::getenv("VORN_USER_GAMES_SCREENSHOT");
+  if (path == nullptr) GTEST_SKIP() << "VORN_USER_GAMES_SCREENSHOT not set";
+  UserGame tanks{"Tanks", "TANKS.EXE", "-net", "/home/alice/games/tanks", ""};
+  tanks.kind = std::string(kDosboxGameKind);
+  tanks.dosbox_settings = "[cpu]\ncycles=max";
+  store.SetUserGame(1, tanks);
+  auto sheet = Sheet();
+  ProcessUntil([&] { return sheet->isVisible(); });
+  EXPECT_TRUE(sheet->grab().save(QString::fromLocal8Bit(path)));
 }
 
 // A browsed program counts as typed: without a title the page stays.
@@ -173,7 +210,9 @@ TEST(RunUserGame, StartsInItsDirectoryOrReportsTheErrno) {
 
   const std::string missing = dir.filePath(QStringLiteral("missing.exe")).toStdString();
   EXPECT_FALSE(RunUserGame(UserGame{"T", missing, "-net", "", ""}, dialogs));
-  EXPECT_EQ(dialogs.shown, (std::vector<Shown>{{"Error Running Game!", "Could not run(2): " + missing + " -net"}}));
+  EXPECT_EQ(dialogs.shown, (std::vector<Shown>{{"Error Running Game!", "Could not run(2): " + missing +
+                                                                           " -net\n\nThe program or the game's "
+                                                                           "directory was not found."}}));
 }
 
 // Through the menu: the slot's title, its icon file, and the run; an empty
@@ -208,6 +247,52 @@ TEST(GameCommands, RunTheSlotAndShowItsIcon) {
   frame.UpdateCommandUi();
   EXPECT_EQ(frame.action(GameCommand(4))->icon().pixmap(16, 16).toImage(), own);
   EXPECT_TRUE(harness.dialogs.shown.empty());
+}
+
+// One click: not connected, the game connects to the default server first,
+// writes its own configuration for this node's DOSBox port and starts the
+// emulator with it; without an emulator it says so.
+class DosboxGameCommand : public HostedApp {
+ protected:
+  void Configure(Profile& profile) override {
+    QStandardPaths::setTestModeEnabled(true);
+    const QString dosbox = harness.store.Path("fake-dosbox");
+    QFile file(dosbox);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("#!/bin/sh\necho \"$@\" > '%1.tmp'; mv '%1.tmp' '%1'\n").arg(harness.store.Path("args")).toUtf8());
+    file.close();
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    UserGame game{"Tanks", "TANKS.EXE", "-net", harness.store.dir.path().toStdString(), ""};
+    game.kind = std::string(kDosboxGameKind);
+    game.dosbox_program = dosbox.toStdString();
+    for (int slot : {1, 2}) {
+      game.dirty = true;
+      SaveUserGame(profile, slot, game);
+      game.dosbox_program = "/none/dosbox";
+    }
+  }
+  void TearDown() override { QStandardPaths::setTestModeEnabled(false); }
+};
+
+TEST_F(DosboxGameCommand, ConnectsFirstThenStartsTheEmulatorWithItsOwnConfiguration) {
+  harness.node().connection().DisconnectFromServer();
+  ASSERT_FALSE(Connected());
+  EXPECT_TRUE(harness.frame().Dispatch(GameCommand(1)));
+  EXPECT_TRUE(Connected());
+  const QString args = AwaitFile(harness.store.Path("args"));
+  const std::string config = DosboxConfigPath(1);
+  EXPECT_EQ(args.toStdString(), "-conf " + config + "\n");
+  QFile written(QString::fromStdString(config));
+  ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+  const QString text = QString::fromUtf8(written.readAll());
+  EXPECT_TRUE(text.contains(QStringLiteral("ipxnet connect 127.0.0.1 %1\nTANKS.EXE -net\n")
+                                .arg(harness.app->dosbox()->BoundPort())))
+      << text.toStdString();
+  EXPECT_TRUE(harness.dialogs.shown.empty());
+  harness.frame().Dispatch(GameCommand(2));
+  EXPECT_EQ(harness.dialogs.shown, (std::vector<Shown>{{"Error Running Game!",
+                                                        "The DOSBox program /none/dosbox was not found or cannot be "
+                                                        "run."}}));
 }
 
 }  // namespace

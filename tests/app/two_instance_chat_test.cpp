@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "integration/child_process.h"
@@ -30,6 +32,19 @@ uint16_t FreePort() {
 }
 
 QString VorndPath() { return QStringLiteral(VORND_PATH); }
+
+// The process below ancestor (children first, depth first) that runs exe.
+pid_t FindDescendant(pid_t ancestor, const std::filesystem::path& exe, int depth = 4) {
+  std::ifstream children("/proc/" + std::to_string(ancestor) + "/task/" + std::to_string(ancestor) + "/children");
+  for (pid_t child = 0; children >> child;) {
+    std::error_code error;
+    if (std::filesystem::equivalent(std::filesystem::read_symlink("/proc/" + std::to_string(child) + "/exe", error),
+                                    exe, error))
+      return child;
+    if (pid_t found = depth > 0 ? FindDescendant(child, exe, depth - 1) : 0; found > 0) return found;
+  }
+  return 0;
+}
 
 class TwoInstanceChat : public ::testing::Test {
  protected:
@@ -76,6 +91,12 @@ class TwoInstanceChat : public ::testing::Test {
         "--chat-script", Path(user + ".script"), "127.0.0.1:" + std::to_string(server_port)});
   }
 
+  std::unique_ptr<ChildProcess> StartServer(uint16_t port) {
+    return std::make_unique<ChildProcess>(std::vector<std::string>{
+        VorndPath().toStdString(), "--server", "--config", Path("server.conf"), "--my-ip", "127.0.0.1", "--port",
+        std::to_string(port), "--nick", "Server", "--real-name", "Server Node", "--email", "server@example.org"});
+  }
+
   QStringList Dump(const QString& user) const {
     QFile file(dir_.filePath(user + QStringLiteral(".dump")));
     if (!file.open(QIODevice::ReadOnly)) return {};
@@ -91,10 +112,8 @@ TEST_F(TwoInstanceChat, ALineTypedInOneShowsInTheOtherInTheSendersColour) {
   const uint16_t alice_port = FreePort();
   const uint16_t bob_port = FreePort();
   ASSERT_NE(server_port, 0);
-  ChildProcess server({VorndPath().toStdString(), "--server", "--config", Path("server.conf"), "--my-ip", "127.0.0.1",
-                       "--port", std::to_string(server_port), "--nick", "Server", "--real-name", "Server Node",
-                       "--email", "server@example.org"});
-  ASSERT_TRUE(server.started());
+  auto server = StartServer(server_port);
+  ASSERT_TRUE(server->started());
 
   WriteProfile(QStringLiteral("Alice"), alice_port, 0);
   WriteProfile(QStringLiteral("Bob"), bob_port, kAliceColour);
@@ -115,7 +134,7 @@ TEST_F(TwoInstanceChat, ALineTypedInOneShowsInTheOtherInTheSendersColour) {
   // xvfb-run takes its X server down when it is told to end.
   bob->Stop(SIGTERM);
   alice->Stop(SIGTERM);
-  server.Stop();
+  server->Stop();
 
   // Bob sees Alice's line in the colour he gave her.
   const QString alice_colour = QStringLiteral("%1").arg(kAliceColour, 6, 16, QLatin1Char('0'));
@@ -128,6 +147,25 @@ TEST_F(TwoInstanceChat, ALineTypedInOneShowsInTheOtherInTheSendersColour) {
   const QStringList alice_sees = Dump(QStringLiteral("Alice"));
   EXPECT_TRUE(alice_sees.join(QLatin1Char('\n')).contains(QStringLiteral("hello from bob")));
   EXPECT_FALSE(alice_sees.filter(QStringLiteral("hello from bob")).front().startsWith(alice_colour));
+}
+
+// A logout's SIGTERM ends the program as File > Exit would, without a
+// question: it says bye to the server, saves its window and exits with 0.
+TEST_F(TwoInstanceChat, SigtermSaysByeSavesTheWindowAndExitsWithZero) {
+  const uint16_t server_port = FreePort();
+  auto server = StartServer(server_port);
+  ASSERT_TRUE(server->started());
+  WriteProfile(QStringLiteral("Carol"), FreePort(), 0);
+  WriteScript(QStringLiteral("Carol"), {"wait-connected", "pause 60000", "exit"});
+  auto carol = StartInstance(QStringLiteral("Carol"), server_port);
+  ASSERT_TRUE(carol->WaitForOutput("script: done wait-connected", std::chrono::seconds(30))) << carol->output();
+  const pid_t program = FindDescendant(carol->pid(), VORN95_PATH);
+  ASSERT_GT(program, 0);
+  ASSERT_EQ(::kill(program, SIGTERM), 0);
+  EXPECT_EQ(carol->WaitForExit(std::chrono::seconds(30)), 0) << carol->output();
+  EXPECT_TRUE(server->WaitForOutput("Bye!")) << server->output();
+  EXPECT_FALSE(QtProfile(dir_.filePath(QStringLiteral("Carol.ini"))).GetString("Windows", "Vorn", "").empty());
+  server->Stop();
 }
 
 }  // namespace

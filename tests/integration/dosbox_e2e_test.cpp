@@ -17,6 +17,7 @@
 #include "integration/child_process.h"
 #include "integration/dosbox_support.h"
 #include "platform/text.h"
+#include "qtprofile/qt_profile.h"
 
 namespace vorn {
 namespace {
@@ -53,7 +54,8 @@ class DosboxEndToEnd : public ::testing::Test {
 
   // Node 0 serves; the others connect to it. Each has its own profile file
   // and HOME, and its DOSBox driver on a port of its own.
-  void StartNode(size_t index) {
+  // as_games: the DOSBox port comes from the profile's setting, not a flag.
+  void StartNode(size_t index, bool as_games) {
     VorndNode& node = nodes_[index];
     node.port = FreeUdpPort();
     node.dosbox_port = FreeUdpPort();
@@ -61,7 +63,12 @@ class DosboxEndToEnd : public ::testing::Test {
     const auto folder = scratch_.path() / nick;
     std::filesystem::create_directories(folder / "home");
     std::vector<std::string> argv = {VORND_PATH, "--config", (folder / "vorn95.conf").string(), "--my-ip", "127.0.0.1"};
-    argv.insert(argv.end(), {"--port", std::to_string(node.port), "--dosbox-port", std::to_string(node.dosbox_port)});
+    argv.insert(argv.end(), {"--port", std::to_string(node.port)});
+    if (as_games)
+      QtProfile(QString::fromStdString((folder / "vorn95.conf").string()))
+          .WriteString("Misc", "DOSBox Port", std::to_string(node.dosbox_port));
+    else
+      argv.insert(argv.end(), {"--dosbox-port", std::to_string(node.dosbox_port)});
     argv.insert(argv.end(), {"--nick", nick, "--real-name", nick + " Player", "--email", nick + "@example.org"});
     argv.push_back(index == 0 ? "--server" : "127.0.0.1:" + std::to_string(nodes_[0].port));
     node.process = std::make_unique<ScratchProcess>(
@@ -70,11 +77,27 @@ class DosboxEndToEnd : public ::testing::Test {
     ASSERT_TRUE(node.process->WaitForLog("Connected to server.", In(15s, end_))) << node.process->Log();
   }
 
-  void StartDosboxes() {
+  void StartDosboxes(bool as_games) {
     for (size_t i = 0; i < kNodes; ++i) {
       dosboxes_[i] = std::make_unique<DosboxInstance>(setup_, scratch_.path() / ("dosbox" + std::to_string(i)));
-      ASSERT_TRUE(dosboxes_[i]->Start(nodes_[i].dosbox_port, kIpxtSeconds, kBroadcasts, kEmulatorLimitS));
+      DosboxInstance& dosbox = *dosboxes_[i];
+      ASSERT_TRUE(as_games ? dosbox.StartAsGame(nodes_[i].dosbox_port, kIpxtSeconds, kBroadcasts, kEmulatorLimitS)
+                           : dosbox.Start(nodes_[i].dosbox_port, kIpxtSeconds, kBroadcasts, kEmulatorLimitS));
     }
+  }
+
+  void RunAll(bool as_games) {
+    for (size_t i = 0; i < kNodes; ++i) ASSERT_NO_FATAL_FAILURE(StartNode(i, as_games));
+    ASSERT_NO_FATAL_FAILURE(StartDosboxes(as_games));
+    ASSERT_NO_FATAL_FAILURE(WaitUntilAllReadyThenGo());
+    for (size_t i = 0; i < kNodes; ++i) {
+      std::optional<int> code =
+          dosboxes_[i]->process().WaitForExit(In(std::chrono::seconds(kIpxtSeconds + 20), end_));
+      ASSERT_TRUE(code.has_value()) << "DOSBox " << i << " did not finish:\n" << dosboxes_[i]->Log();
+      EXPECT_EQ(*code, 0) << dosboxes_[i]->Log();
+    }
+    for (size_t i = 0; i < kNodes; ++i) CheckOutput(i);
+    for (size_t i = kNodes; i-- > 0;) EXPECT_EQ(nodes_[i].process->Stop(SIGINT, 10s), 0) << nodes_[i].process->Log();
   }
 
   // Every ipxt.com is connected and listening before any of them sends.
@@ -131,18 +154,11 @@ class DosboxEndToEnd : public ::testing::Test {
   std::array<std::unique_ptr<DosboxInstance>, kNodes> dosboxes_;
 };
 
-TEST_F(DosboxEndToEnd, ThreeDosboxesExchangeBroadcastsAndRepliesThroughThreeNodes) {
-  for (size_t i = 0; i < kNodes; ++i) ASSERT_NO_FATAL_FAILURE(StartNode(i));
-  ASSERT_NO_FATAL_FAILURE(StartDosboxes());
-  ASSERT_NO_FATAL_FAILURE(WaitUntilAllReadyThenGo());
-  for (size_t i = 0; i < kNodes; ++i) {
-    std::optional<int> code = dosboxes_[i]->process().WaitForExit(In(std::chrono::seconds(kIpxtSeconds + 20), end_));
-    ASSERT_TRUE(code.has_value()) << "DOSBox " << i << " did not finish:\n" << dosboxes_[i]->Log();
-    EXPECT_EQ(*code, 0) << dosboxes_[i]->Log();
-  }
-  for (size_t i = 0; i < kNodes; ++i) CheckOutput(i);
-  for (size_t i = kNodes; i-- > 0;) EXPECT_EQ(nodes_[i].process->Stop(SIGINT, 10s), 0) << nodes_[i].process->Log();
-}
+TEST_F(DosboxEndToEnd, ThreeDosboxesExchangeBroadcastsAndRepliesThroughThreeNodes) { RunAll(false); }
+
+// The same game started as the launcher starts a DOSBox game, with the
+// nodes' DOSBox ports set in their profiles.
+TEST_F(DosboxEndToEnd, OneClickGamesPlayThroughTheGeneratedConfiguration) { RunAll(true); }
 
 }  // namespace
 }  // namespace vorn

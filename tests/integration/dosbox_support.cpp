@@ -219,13 +219,28 @@ DosboxInstance::DosboxInstance(const DosboxSetup& setup, fs::path folder) : setu
 
 bool DosboxInstance::Start(uint16_t driver_port, int seconds, int count, int limit_s) {
   const fs::path drive = folder_ / "c";
-  // Bounded by timeout, which also ends the emulator when the test is killed.
-  std::vector<std::string> argv = {setup_.timeout.string(), "-k", "5", std::to_string(limit_s)};
-  argv.insert(argv.end(), {setup_.dosbox.string(), "-conf", (setup_.files / "dosbox-ipx.conf").string()});
+  std::vector<std::string> argv = {setup_.dosbox.string(), "-conf", (setup_.files / "dosbox-ipx.conf").string()};
   for (const std::string& command : {"mount c \"" + drive.string() + "\"", std::string("c:"),
                                      "ipxnet connect 127.0.0.1 " + std::to_string(driver_port),
                                      Format("ipxt %d %d > OUT.TXT", seconds, count), std::string("exit")})
     argv.insert(argv.end(), {"-c", command});
+  return Run(argv, limit_s);
+}
+
+bool DosboxInstance::StartAsGame(uint16_t driver_port, int seconds, int count, int limit_s) {
+  UserGame game{"ipxt", "IPXT.COM", Format("%d %d > OUT.TXT", seconds, count), (folder_ / "c").string(), ""};
+  game.kind = std::string(kDosboxGameKind);
+  game.dosbox_config = (setup_.files / "dosbox-ipx.conf").string();
+  std::string why;
+  const std::optional<DosboxStart> start =
+      PrepareDosboxGame(game, setup_.dosbox.string(), driver_port, (folder_ / "vorn.conf").string(), why);
+  return start && Run(start->argv, limit_s);
+}
+
+bool DosboxInstance::Run(const std::vector<std::string>& dosbox_argv, int limit_s) {
+  // Bounded by timeout, which also ends the emulator when the test is killed.
+  std::vector<std::string> argv = {setup_.timeout.string(), "-k", "5", std::to_string(limit_s)};
+  argv.insert(argv.end(), dosbox_argv.begin(), dosbox_argv.end());
   // Without the dummy drivers DOSBox draws into the terminal and never ends;
   // it writes its own settings under HOME on a first start.
   std::vector<std::string> env = {"HOME=" + (folder_ / "home").string(), "SDL_VIDEODRIVER=dummy",

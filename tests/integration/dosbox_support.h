@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/peer_address.h"
+#include "settings/dosbox_game.h"
 #include "support/temp_dir.h"
 
 namespace vorn::dosbox_e2e {
@@ -71,6 +72,9 @@ class DosboxInstance {
   // Starts the emulator under `timeout limit_s`: connect to the driver, run
   // "IPXT seconds count" into OUT.TXT, exit.
   bool Start(uint16_t driver_port, int seconds, int count, int limit_s);
+  // The same as a one-click DOSBox game: through the configuration Vorn
+  // generates, on top of the harness's headless one.
+  bool StartAsGame(uint16_t driver_port, int seconds, int count, int limit_s);
   // ipxt.com has posted its listeners and waits for GO.FLG.
   bool IsReady() const;
   bool Go() const;
@@ -80,6 +84,8 @@ class DosboxInstance {
   std::string Log() const { return process_ ? process_->Log() : std::string(); }
 
  private:
+  bool Run(const std::vector<std::string>& dosbox_argv, int limit_s);
+
   const DosboxSetup& setup_;
   std::filesystem::path folder_;
   std::optional<ScratchProcess> process_;

@@ -3,10 +3,17 @@
 
 #include <poll.h>
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <array>
+#include <thread>
 
 #include "integration/child_process.h"
+#include "ipx/dosbox_test_support.h"
+#include "ipx/ipx_capture.h"
 #include "platform/udp_socket.h"
 
 namespace vorn {
@@ -75,6 +82,63 @@ TEST_F(VorndProcess, ABusyPortFailsWithItsMessage) {
   ChildProcess vornd(Command({"--port", port, "--nick", "a", "--real-name", "A", "--email", "a@example.org"}));
   EXPECT_EQ(vornd.WaitForExit(), 2);
   EXPECT_NE(vornd.output().find("Error: Cannot bind local address!"), std::string::npos) << vornd.output();
+}
+
+// A host you can watch: a line per join and leave, the table on SIGUSR1,
+// the stats file, and the capture of what its DOSBox game sent.
+TEST_F(VorndProcess, AHostTellsWhoComesAndGoesAndWritesItsStatsAndCapture) {
+  const std::string port = std::to_string(FreeUdpPort());
+  const uint16_t dosbox_port = FreeUdpPort();
+  const std::string stats = dir_.filePath("stats.json").toStdString();
+  const std::string capture = dir_.filePath("games.pcap").toStdString();
+  ChildProcess host(Command({"--server", "--port", port, "--nick", "host", "--real-name", "Host", "--email",
+                             "h@example.org", "--dosbox-port", std::to_string(dosbox_port), "--stats-file", stats,
+                             "--pcap", capture}));
+  ASSERT_TRUE(host.WaitForOutput("vornd: player joined: host at 127.0.0.1:" + port)) << host.output();
+  const std::string bob_port = std::to_string(FreeUdpPort());
+  ChildProcess bob({VORND_PATH, "--config", dir_.filePath("bob.conf").toStdString(), "--my-ip", "127.0.0.1", "--port",
+                    bob_port, "--nick", "bob", "--real-name", "Bob", "--email", "b@example.org", "127.0.0.1:" + port});
+  ASSERT_TRUE(host.WaitForOutput("vornd: player joined: bob at 127.0.0.1:" + bob_port)) << host.output();
+
+  // The host's game broadcasts once through its DOSBox driver.
+  dosbox_test::FakeDosbox game;
+  const PeerAddress driver{dosbox_test::kLoopback, dosbox_port};
+  ASSERT_EQ(game.Connect(driver).size(), 30u);
+  const dosbox_test::Bytes packet = dosbox_test::GamePacket(dosbox_test::kBroadcastNode, {'h', 'i'});
+  game.Send(driver, packet);
+
+  ::kill(host.pid(), SIGUSR1);
+  ASSERT_TRUE(host.WaitForOutput("  bob ")) << host.output();
+  QJsonObject document;
+  for (int tries = 0; tries < 150 && document["frames_relayed"].toInt() < 1; ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    QFile file(QString::fromStdString(stats));
+    if (file.open(QIODevice::ReadOnly)) document = QJsonDocument::fromJson(file.readAll()).object();
+  }
+  const QJsonArray players = document["players"].toArray();
+  ASSERT_EQ(players.size(), 2) << host.output();
+  EXPECT_EQ(players[0].toObject()["nickname"].toString(), "host");
+  EXPECT_EQ(players[0].toObject()["frames_relayed"].toInt(), 1);
+  EXPECT_EQ(players[1].toObject()["address"].toString().toStdString(), "127.0.0.1:" + bob_port);
+
+  EXPECT_EQ(bob.Stop(SIGINT), 0);
+  EXPECT_TRUE(host.WaitForOutput("vornd: player left: bob at 127.0.0.1:" + bob_port + " (bye)")) << host.output();
+  EXPECT_EQ(host.Stop(SIGINT), 0);
+  // One record, read back as a packet analyser reads it: a pcap file of
+  // Ethernet frames (link type 1), the frame's type IPX, its addresses the
+  // IPX nodes, and the game's broadcast unchanged inside.
+  QFile file(QString::fromStdString(capture));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray bytes = file.readAll();
+  const QByteArray ipx(reinterpret_cast<const char*>(packet.data()), static_cast<qsizetype>(packet.size()));
+  ASSERT_EQ(static_cast<size_t>(bytes.size()), kPcapFileHeaderSize + kPcapRecordHeaderSize + 14 + packet.size());
+  EXPECT_EQ(bytes.left(4), QByteArray("\xD4\xC3\xB2\xA1", 4));
+  EXPECT_EQ(bytes.at(20), 1);
+  const QByteArray frame = bytes.mid(kPcapFileHeaderSize + kPcapRecordHeaderSize);
+  EXPECT_EQ(frame.left(6), ipx.mid(10, 6));
+  EXPECT_EQ(frame.mid(6, 6), ipx.mid(22, 6));
+  EXPECT_EQ(frame.mid(12, 2), QByteArray("\x81\x37", 2));
+  EXPECT_EQ(frame.mid(14), ipx);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <mutex>
 #include <vector>
 
 #include "support/server_harness.h"
@@ -104,6 +105,47 @@ TEST(LocalServer, ABroadcastReachesEveryPlayerAsAFrameNamingItsSender) {
   const auto before_sync = clients[2].Sync(h.address());
   ASSERT_TRUE(before_sync.has_value());
   EXPECT_TRUE(before_sync->empty());
+  // The sender's entry counts what was passed on for it.
+  EXPECT_EQ(h.Entry(2).frames_relayed, 2u);
+  EXPECT_EQ(h.Entry(2).bytes_relayed, expected.size() * 4 + no_echo.size() * 3);
+  EXPECT_EQ(h.Entry(1).frames_relayed, 0u);
+}
+
+// What a host sees: each join, each refusal with its reason, and each
+// leaving with bye or time-out, told before the player hears the answer.
+TEST(LocalServer, TellsTheHostWhoJoinsIsRefusedAndLeaves) {
+  struct Recorder final : ServerEvents {
+    void OnPlayerJoined(const PlayerNote& p) override { Add("joined " + std::string(p.Nickname())); }
+    void OnPlayerLeft(const PlayerNote& p, LeaveReason reason) override {
+      Add("left " + std::string(p.Nickname()) + (reason == LeaveReason::kBye ? " bye" : " timeout"));
+    }
+    void OnPlayerRefused(const PlayerNote& p, std::string_view why) override {
+      Add("refused " + std::string(p.Nickname()) + ": " + std::string(why));
+    }
+    void Add(std::string line) {
+      std::lock_guard lock(mutex);
+      lines.push_back(std::move(line));
+    }
+    std::mutex mutex;
+    std::vector<std::string> lines;
+  } events;
+  ServerHarness h([&events](ServerHarness& s) { s.server.SetEvents(&events); });
+  std::array<FakeClient, 6> clients;
+  for (size_t i = 0; i < 4; ++i) ASSERT_EQ(h.Greet(clients[i], "p" + std::to_string(i)), kTypeAccepted);
+  EXPECT_EQ(h.Greet(clients[4], "p4"), kTypeRejectedFull);
+  EXPECT_EQ(h.Greet(clients[5], "p5", "2.0"), kTypeRejectedVersion);
+  clients[1].SendFrameOnly(h.address(), kTypeBye);
+  ASSERT_EQ(clients[1].ReceiveType(), kTypeByeAcknowledged);
+  EXPECT_EQ(h.Greet(clients[4], "p0"), kTypeRejectedNickname);
+  h.clock.Advance((LocalServer::kSilenceLimitS + 1) * 1000);
+  h.server.SweepTimeouts();
+  std::lock_guard lock(events.mutex);
+  EXPECT_EQ(events.lines, (std::vector<std::string>{"joined p0", "joined p1", "joined p2", "joined p3",
+                                                    "refused p4: server full",
+                                                    "refused p5: version 2.0 differs from " +
+                                                        std::string(kProtocolVersion.substr(0, 3)),
+                                                    "left p1 bye", "refused p0: nickname in use", "left p2 timeout",
+                                                    "left p3 timeout"}));
 }
 
 TEST(LocalServer, StartingConnectsToItselfAndStoppingLeavesTheTable) {

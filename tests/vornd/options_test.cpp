@@ -25,6 +25,20 @@ TEST(VorndOptions, FlagsOverrideTheProfileWithoutWritingIt) {
   EXPECT_EQ(stored.GetString("Misc", "Port", "unset"), "unset");
 }
 
+// The flag wins; without it the profile's setting decides, and no setting
+// means no driver.
+TEST(VorndOptions, TheDosboxPortComesFromTheFlagOrTheProfile) {
+  std::string error;
+  MemoryProfile profile;
+  const VorndOptions none = *ParseVorndOptions({}, error);
+  EXPECT_FALSE(DosboxPort(none, profile).on);
+  profile.WriteString("Misc", "DOSBox Port", "10300");
+  EXPECT_EQ(DosboxPort(none, profile).port, 10300);
+  EXPECT_EQ(DosboxPort(*ParseVorndOptions({"--dosbox-port", "10400"}, error), profile).port, 10400);
+  const DosboxPortSetting zero = DosboxPort(*ParseVorndOptions({"--dosbox-port", "0"}, error), profile);
+  EXPECT_TRUE(zero.on && zero.port == 0);  // refused at start-up
+}
+
 TEST(VorndOptions, MistakesAndValuesThatBreakTheirRuleAreRefusedByName) {
   const struct {
     std::vector<std::string> args;

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -12,7 +13,9 @@
 #include "common/signal_watcher.h"
 #include "console_ports.h"
 #include "chat/headless_chat_windows.h"
+#include "host_watch.h"
 #include "ipx/dosbox_driver.h"
+#include "ipx/ipx_capture.h"
 #include "node/node.h"
 #include "options.h"
 #include "platform/event_loop.h"
@@ -28,9 +31,11 @@ namespace {
 // command does; the last channel joined is the window later lines belong to.
 class TypedLines {
  public:
-  TypedLines(Node& node, HeadlessChatWindows& windows) : node_(node), windows_(windows) {}
+  TypedLines(Node& node, HeadlessChatWindows& windows, std::function<void()> stats)
+      : node_(node), windows_(windows), stats_(std::move(stats)) {}
   void Handle(const std::string& line) {
     if (line.empty()) return;
+    if (line == "/stats") return stats_();
     std::string_view text(line);
     if (text.rfind("/join ", 0) == 0) {
       std::string key(text.substr(6));
@@ -53,6 +58,7 @@ class TypedLines {
   }
   Node& node_;
   HeadlessChatWindows& windows_;
+  std::function<void()> stats_;
   std::string channel_;
 };
 
@@ -94,6 +100,21 @@ void FirstActions(Node& node, const VorndOptions& options) {
     node.connection().queries().UpdateServerList();
 }
 
+// The capture records what passes the DOSBox driver: without one there is
+// nothing to record, which is said rather than leaving an empty file.
+bool OpenCapture(PcapWriter& capture, const std::string& path, DosboxDriver* dosbox) {
+  if (dosbox == nullptr) {
+    std::fprintf(stderr, "vornd: --pcap records the DOSBox driver's packets: give --dosbox-port too\n");
+    return false;
+  }
+  if (!capture.Open(path)) {
+    std::fprintf(stderr, "vornd: cannot write the capture file %s\n", path.c_str());
+    return false;
+  }
+  dosbox->SetTap(&capture);
+  return true;
+}
+
 int Run(const VorndOptions& options) {
   QtProfile stored = options.config_path.empty() ? QtProfile() : QtProfile(QString::fromStdString(options.config_path));
   if (!stored.ReadProblem().empty()) std::fprintf(stderr, "vornd: %s\n", stored.ReadProblem().c_str());
@@ -108,14 +129,17 @@ int Run(const VorndOptions& options) {
                  stored.FileName().toStdString().c_str());
     return 2;
   }
-  uint16_t dosbox_port = DosboxPort(options, profile);
-  if (options.dosbox_port && dosbox_port == 0) {
-    std::fprintf(stderr, "vornd: --dosbox-port needs a port from 1 to 65535\n");
+  const DosboxPortSetting dosbox_port = DosboxPort(options, profile);
+  if (dosbox_port.on && dosbox_port.port == 0) {
+    std::fprintf(stderr, "vornd: %s needs a port from 1 to 65535\n",
+                 options.dosbox_port ? "--dosbox-port" : "the profile's DOSBox Port");
     return 2;
   }
 
   SteadyClock clock;
   EventLoop loop(clock, EventLoop::Idle::Wait);
+  const int64_t started_s = clock.NowSeconds();
+  std::function<void()> print_stats;  // set once the node exists
   // Saying bye to a server that no longer answers takes seconds; a second
   // signal ends the wait as daemons do.
   SignalWatcher signal_watcher([&loop] { loop.Quit(); },
@@ -123,7 +147,8 @@ int Run(const VorndOptions& options) {
                                  static constexpr char kNote[] = "vornd: second signal, stopping at once\n";
                                  [[maybe_unused]] ssize_t written = ::write(2, kNote, sizeof kNote - 1);
                                  std::_Exit(128 + signal);
-                               });
+                               },
+                               [&loop, &print_stats] { loop.Post([&] { print_stats(); }); });
   StreamMessageWindow stdout_window(stdout);
   // The receive thread writes a line per hello or query: never onto stdout
   // itself, which may be a pipe nobody drains.
@@ -135,18 +160,28 @@ int Run(const VorndOptions& options) {
   });
   std::optional<DosboxDriver> dosbox;
   NodeOptions node_options;
-  if (options.dosbox_port) node_options.driver = &dosbox.emplace(messages, dosbox_port);
+  if (dosbox_port.on) node_options.driver = &dosbox.emplace(messages, dosbox_port.port);
   node_options.chat_windows = &chat_windows;
   // Without a window to show them, running downloads print their progress.
   node_options.chat.progress_lines = true;
+  PcapWriter capture;
+  if (options.pcap && !OpenCapture(capture, *options.pcap, dosbox ? &*dosbox : nullptr)) return 2;
+  HostLog host_log(stderr);
   Node node({clock, loop, messages, dialogs, profile, user_info}, std::move(node_options));
+  node.local_server().SetEvents(&host_log);
+  print_stats = [&node, &clock, started_s] {
+    const std::string table = PlayerTable(node.local_server().table().Snapshot(), clock.NowSeconds() - started_s);
+    std::fputs(table.c_str(), stderr);
+  };
   chat_windows.SetOnLastClosed([&node] { node.chat().LeaveChatMode(); });
   if (!node.Start()) return 2;  // its own message said why
   std::fprintf(stderr, "vornd: running as %s\n", FormatPeer(node.LocalAddress()).c_str());
   if (dosbox) std::fprintf(stderr, "vornd: DOSBox driver on 127.0.0.1:%u\n", dosbox->BoundPort());
-  TypedLines lines(node, chat_windows);
+  TypedLines lines(node, chat_windows, print_stats);
   StdinReader reader(loop, lines);
   loop.Post([&node, &options] { FirstActions(node, options); });
+  std::optional<StatsFile> stats_file;
+  if (options.stats_file) stats_file.emplace(loop, clock, node.local_server().table(), *options.stats_file);
   loop.Run();
   node.Shutdown();
   return 0;

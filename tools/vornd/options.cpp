@@ -4,6 +4,7 @@
 #include <array>
 
 #include "common/flags.h"
+#include "settings/dosbox_game.h"
 #include "platform/text.h"
 #include "settings/setting_rules.h"
 
@@ -16,8 +17,10 @@ struct ValueFlag {
   std::optional<std::string> VorndOptions::*field;
 };
 
-constexpr std::array<ValueFlag, 9> kValueFlags = {{
+constexpr std::array<ValueFlag, 11> kValueFlags = {{
     {"--dosbox-port", &VorndOptions::dosbox_port},
+    {"--stats-file", &VorndOptions::stats_file},
+    {"--pcap", &VorndOptions::pcap},
     {"--port", &VorndOptions::port},
     {"--my-ip", &VorndOptions::my_ip},
     {"--nick", &VorndOptions::nick},
@@ -76,10 +79,9 @@ void ApplyOverrides(const VorndOptions& o, OverlayProfile& profile) {
   put(o.email, "User Info", "email");
 }
 
-uint16_t DosboxPort(const VorndOptions& options, Profile& profile) {
-  std::string text = options.dosbox_port ? *options.dosbox_port : profile.GetString("Misc", "DOSBox Port", "10213");
-  int32_t port = ParseDecimal(text);
-  return port > 0 && port <= 65535 ? static_cast<uint16_t>(port) : 0;
+DosboxPortSetting DosboxPort(const VorndOptions& options, Profile& profile) {
+  if (!options.dosbox_port) return ReadDosboxPort(profile, "");
+  return {true, ParseDosboxPort(*options.dosbox_port).port};
 }
 
 std::string MissingIdentityFlag(Profile& profile) {
@@ -104,7 +106,13 @@ SERVER                 a server address (A.B.C.D or A.B.C.D:PORT) to connect
   --dosbox-port N      run the DOSBox driver on 127.0.0.1 port N, so that DOS
                        games in DOSBox ("ipxnet connect 127.0.0.1 N") play
                        through this node; start DOSBox after vornd has
-                       connected (profile "Misc"/"DOSBox Port", default 10213)
+                       connected; without the flag the profile's
+                       "Misc"/"DOSBox Port" (empty or 0: no driver) decides
+  --stats-file PATH    with --server: rewrite PATH every 5 s with a JSON
+                       document of the players and their counters
+  --pcap PATH          write the IPX packets between the DOSBox driver and
+                       its game to PATH as a capture file (Ethernet frames
+                       carrying IPX, which packet analysers dissect)
 
 Settings come from the desktop program's profile (~/.config/Vorn/vorn95.conf)
 or from --config FILE. These flags override them for this run only; nothing

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/overlay_profile.h"
+#include "settings/dosbox_game.h"
 
 namespace vorn {
 
@@ -13,6 +14,8 @@ struct VorndOptions {
   std::optional<std::string> port, my_ip, nick, real_name, email, tracker, proxy;
   std::optional<std::string> windowed_transfers;  // "0" or "1"
   std::optional<std::string> dosbox_port;  // set: run the DOSBox driver on it
+  std::optional<std::string> stats_file;   // set: rewrite the host's statistics there
+  std::optional<std::string> pcap;         // set: capture the games' IPX packets there
   std::string server;  // the command line the GUI would get
   bool local_server = false;  // --server: serve a virtual sub-net
   bool help = false;
@@ -25,9 +28,10 @@ std::optional<VorndOptions> ParseVorndOptions(const std::vector<std::string>& ar
 // Puts the flags that name settings over the profile, for this run only.
 void ApplyOverrides(const VorndOptions& options, OverlayProfile& profile);
 
-// The DOSBox driver's port: the flag's, else the profile's "Misc"/"DOSBox
-// Port", else 10213. 0 when the text is not a port.
-uint16_t DosboxPort(const VorndOptions& options, Profile& profile);
+// The DOSBox driver: on with the flag's port, else as the profile's
+// "Misc"/"DOSBox Port" says; off when neither is set. Port 0 when the text
+// is not a port.
+DosboxPortSetting DosboxPort(const VorndOptions& options, Profile& profile);
 
 // The first flag whose setting the profile still lacks ("--nick", ...), or
 // an empty text when nickname, real name and e-mail are all there.
