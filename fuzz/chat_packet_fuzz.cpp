@@ -45,6 +45,7 @@ class NullWindows final : public ChatWindows {
   }
   void PrintToInputWindow(ChatInputId, std::string_view text, uint32_t) override { fuzz::Check(text.size() < 4096); }
   void RefreshChatList() override {}
+  std::vector<std::string> ChatWindowKeys() const override { return {}; }
 };
 
 struct Environment {

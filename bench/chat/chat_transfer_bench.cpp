@@ -69,6 +69,7 @@ class BenchWindows final : public ChatWindows {
   void PrintToChannel(std::string_view, std::string_view text, uint32_t) override { Note(text); }
   void PrintToInputWindow(ChatInputId, std::string_view text, uint32_t) override { Note(text); }
   void RefreshChatList() override {}
+  std::vector<std::string> ChatWindowKeys() const override { return {"#chat"}; }
 
   // every_tick runs as often as the chat timer would.
   bool WaitComplete(const std::function<void()>& every_tick) {
