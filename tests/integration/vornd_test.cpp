@@ -100,7 +100,9 @@ TEST_F(VorndProcess, AHostTellsWhoComesAndGoesAndWritesItsStatsAndCapture) {
                     bob_port, "--nick", "bob", "--real-name", "Bob", "--email", "b@example.org", "127.0.0.1:" + port});
   ASSERT_TRUE(host.WaitForOutput("vornd: player joined: bob at 127.0.0.1:" + bob_port)) << host.output();
 
-  // The host's game broadcasts once through its DOSBox driver.
+  // The host's game broadcasts once through its DOSBox driver, once the
+  // host's own player is connected to its server.
+  ASSERT_TRUE(host.WaitForOutput("Connected to server.")) << host.output();
   dosbox_test::FakeDosbox game;
   const PeerAddress driver{dosbox_test::kLoopback, dosbox_port};
   ASSERT_EQ(game.Connect(driver).size(), 30u);
