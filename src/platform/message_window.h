@@ -1,14 +1,17 @@
 #pragma once
 #include <string_view>
 
+#include "platform/joining_workers.h"
+
 namespace vorn {
 
 // The four colours of the message window's text.
 enum class MessageClass { Server, Private, Action, Chat };
 
 // The message window. Append may be called from any thread; the text is
-// dropped while there is no window.
-class MessageWindow {
+// dropped while there is no window. A worker thread that appends is joined
+// only under a JoiningWorkers on this window.
+class MessageWindow : public WorkerJoins {
  public:
   virtual ~MessageWindow() = default;
   virtual void Append(std::string_view text, MessageClass cls) = 0;
