@@ -114,16 +114,10 @@ void CMainFrame::ShowAndOpen() {
 
 // ---- commands and private messages ------------------------------------------
 
-// Commands that may wait for a worker thread to end (leaving a server stops
-// the DirectPlay bridge; a new own address restarts the driver link).
-bool CMainFrame::MayJoinWorkers(CommandId id) {
-  return id == CommandId::ConnectDefault || id == CommandId::Connect || id == CommandId::Disconnect ||
-         id == CommandId::ServerMode || id == CommandId::DirectPlay || id == CommandId::Exit;
-}
-
+// A command that joins a worker thread (leaving a server stops the
+// DirectPlay bridge) needs nothing here: the join itself holds a
+// JoiningWorkers, which the UI loop answers by releasing waiting workers.
 bool CMainFrame::Dispatch(CommandId id) {
-  std::optional<QtUiLoop::WorkerJoinScope> joining;
-  if (MayJoinWorkers(id)) joining.emplace(services_.ui);
   const bool ran = router_.Execute(id);
   if (ran && !closed_) UpdateCommandUi();
   return ran;
@@ -152,7 +146,6 @@ bool CMainFrame::event(QEvent* event) {
 void CMainFrame::OnMessageWindowReady() {
   if (first_actions_done_ || closed_) return;
   first_actions_done_ = true;
-  QtUiLoop::WorkerJoinScope joining(services_.ui);
   Connection& connection = services_.node.connection();
   if (services_.node.addresses().proxy.Load().IsSet()) connection.ConnectToProxy();
   if (!command_line_.empty()) connection.ConnectByName(std::nullopt, command_line_);
@@ -285,11 +278,8 @@ bool CMainFrame::ShutdownCore() {
     services_.ui.StopDelivering();
     return false;
   }
-  {
-    QtUiLoop::WorkerJoinScope joining(services_.ui);
-    services_.node.chat().LeaveChatMode();
-    services_.node.connection().DisconnectFromServer();
-  }
+  services_.node.chat().LeaveChatMode();
+  services_.node.connection().DisconnectFromServer();
   // A worker thread blocked in a synchronous append must not wait for a UI
   // thread that is about to join it.
   services_.ui.StopDelivering();

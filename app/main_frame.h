@@ -102,7 +102,6 @@ class CMainFrame final : public QMainWindow {
   void UpdateGameItem(CommandId id, QAction* action, const CommandState& state);
   void FillWindowMenu();
 
-  static bool MayJoinWorkers(CommandId id);
   void RegisterCommands();
   void RegisterFileAndViewCommands();
   void RegisterServerCommands();

@@ -80,19 +80,17 @@ void QtUiLoop::RunPosted(const std::shared_ptr<SyncCall>& call) {
   CheckModalWait();
 }
 
-void QtUiLoop::ReleaseWaitingWorkers() { released_.notify_all(); }
-
-QtUiLoop::WorkerJoinScope::WorkerJoinScope(QtUiLoop& ui) : ui_(ui) {
+void QtUiLoop::BeginJoiningWorkers() {
   {
-    std::lock_guard lock(ui_.mutex_);
-    ++ui_.join_scopes_;
+    std::lock_guard lock(mutex_);
+    ++join_scopes_;
   }
-  ui_.ReleaseWaitingWorkers();
+  released_.notify_all();
 }
 
-QtUiLoop::WorkerJoinScope::~WorkerJoinScope() {
-  std::lock_guard lock(ui_.mutex_);
-  --ui_.join_scopes_;
+void QtUiLoop::EndJoiningWorkers() {
+  std::lock_guard lock(mutex_);
+  --join_scopes_;
 }
 
 void QtUiLoop::StopDelivering() {
@@ -100,7 +98,7 @@ void QtUiLoop::StopDelivering() {
     std::lock_guard lock(mutex_);
     stopped_.store(true, std::memory_order_release);
   }
-  ReleaseWaitingWorkers();
+  released_.notify_all();
   // The core's ticks end with it, and so do its modal waits.
   for (auto& [id, timer] : timers_) {
     if (timer) timer->stop();

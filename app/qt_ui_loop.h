@@ -4,11 +4,11 @@
 //
 // Synchronous calls from worker threads (text appended by the receive
 // thread) wait for the UI thread. When the UI thread itself waits for a
-// worker thread to end (stopping the DirectPlay bridge, leaving a server,
-// closing), a worker waiting for it would never return: inside a
-// WorkerJoinScope, and for good after StopDelivering, waiting workers are
-// released and new calls are refused, so the caller can post a copy of
-// its text instead (or drop it once delivery has stopped).
+// worker thread to end, a worker waiting for it would never return: while
+// the core holds a JoiningWorkers (every join of a worker takes one), and
+// for good after StopDelivering, waiting workers are released and new calls
+// are refused, so the caller can post a copy of its text instead (or drop
+// it once delivery has stopped).
 #include <QEventLoop>
 #include <QObject>
 #include <QPointer>
@@ -48,17 +48,9 @@ class QtUiLoop final : public QObject, public UiLoop {
   bool IsUiThread() const;
   size_t ActiveTimerCount() const { return timers_.size(); }
 
-  // UI thread: while one exists, worker threads do not wait for this one.
-  class WorkerJoinScope {
-   public:
-    explicit WorkerJoinScope(QtUiLoop& ui);
-    ~WorkerJoinScope();
-    WorkerJoinScope(const WorkerJoinScope&) = delete;
-    WorkerJoinScope& operator=(const WorkerJoinScope&) = delete;
-
-   private:
-    QtUiLoop& ui_;
-  };
+  // Any thread: between the two, worker threads do not wait for this one.
+  void BeginJoiningWorkers() override;
+  void EndJoiningWorkers() override;
 
  private:
   struct SyncCall;
@@ -69,7 +61,6 @@ class QtUiLoop final : public QObject, public UiLoop {
 
   void RunPosted(const std::shared_ptr<SyncCall>& call);
   bool Refusing() const { return IsStopped() || join_scopes_ > 0; }
-  void ReleaseWaitingWorkers();
   // After each task and tick: ends the innermost modal wait once it is done.
   void CheckModalWait();
 

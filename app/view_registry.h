@@ -35,6 +35,9 @@ class ViewRegistry final : public MessageWindow {
   // UI thread: into the view activated last (after what other threads have
   // queued); dropped when there is none.
   void AppendToActiveView(std::string_view text, MessageClass cls) override;
+  // The synchronous appends are the UI loop's: it releases them.
+  void BeginJoiningWorkers() override { ui_.BeginJoiningWorkers(); }
+  void EndJoiningWorkers() override { ui_.EndJoiningWorkers(); }
 
   // ---- UI thread ----
   // While set, a new view becomes the message window; otherwise a chat window.

@@ -28,24 +28,12 @@ class NullLoop final : public UiLoop {
 };
 
 // Every channel has a window; printed text is checked and dropped.
-class NullWindows final : public ChatWindows {
+class NullWindows final : public SilentChatWindows {
  public:
-  void OpenChatWindow(std::string_view) override {}
-  bool FindChatWindow(std::string_view) const override { return true; }
-  void BringToTop(std::string_view) override {}
-  std::string InputWindowTitle(ChatInputId) const override { return "#chat"; }
-  void CloseInputWindow(ChatInputId) override {}
-  void OpenChatList() override {}
-  void CloseChatList() override {}
-  void CloseAllChatWindows() override {}
-  bool HasChatWindows() const override { return true; }
-  bool IsChatListOpen() const override { return false; }
   void PrintToChannel(std::string_view key, std::string_view text, uint32_t) override {
     fuzz::Check(key.size() <= kChatNameMax && text.size() < 4096);
   }
   void PrintToInputWindow(ChatInputId, std::string_view text, uint32_t) override { fuzz::Check(text.size() < 4096); }
-  void RefreshChatList() override {}
-  std::vector<std::string> ChatWindowKeys() const override { return {}; }
 };
 
 struct Environment {

@@ -54,22 +54,11 @@ class BenchLoop final : public UiLoop {
 };
 
 // One "#chat" window; remembers when a download completed.
-class BenchWindows final : public ChatWindows {
+class BenchWindows final : public SilentChatWindows {
  public:
-  void OpenChatWindow(std::string_view) override {}
-  bool FindChatWindow(std::string_view) const override { return false; }
-  void BringToTop(std::string_view) override {}
-  std::string InputWindowTitle(ChatInputId) const override { return "#chat"; }
-  void CloseInputWindow(ChatInputId) override {}
-  void OpenChatList() override {}
-  void CloseChatList() override {}
-  void CloseAllChatWindows() override {}
-  bool HasChatWindows() const override { return true; }
   bool IsChatListOpen() const override { return true; }  // no join notices
   void PrintToChannel(std::string_view, std::string_view text, uint32_t) override { Note(text); }
   void PrintToInputWindow(ChatInputId, std::string_view text, uint32_t) override { Note(text); }
-  void RefreshChatList() override {}
-  std::vector<std::string> ChatWindowKeys() const override { return {"#chat"}; }
 
   // every_tick runs as often as the chat timer would.
   bool WaitComplete(const std::function<void()>& every_tick) {

@@ -22,8 +22,6 @@ constexpr std::string_view kNoSendSocket = "VornDPlay: Cannot open sendfd socket
 constexpr std::string_view kNoSendBind = "VornDPlay: Cannot bind sendfd address.\n";
 
 constexpr int kSocketBufferBytes = 4096;
-// Only a safety net: stopping raises the wake signal.
-constexpr int kWaitMs = 10'000;
 // Bounds one burst of reading, so a flood cannot delay a stop.
 constexpr int kReadsPerWake = 64;
 
@@ -62,15 +60,15 @@ bool DirectPlayBridge::StartDirectPlayBridge() {
   Append(kBanner);
   // Bound before the thread starts, so that a running bridge is one that
   // listens and its caller learns of a port that is taken.
-  UdpSocket listen;
-  if (!OpenListenSocket(listen)) return false;
+  if (!OpenListenSocket(listen_)) return false;
   // Set before the thread exists, so that a thread failing at once cannot
   // have its cleared flag overwritten.
   running_.store(true, std::memory_order_release);
   dispatcher_.SetProbeSink(this);
   try {
-    thread_ = std::jthread([this, socket = std::move(listen)](std::stop_token stop) { BridgeLoop(stop, socket); });
+    reader_.Start(listen_, [this] { ReceiveWaiting(); }, [this] { Abort(); });
   } catch (const std::system_error&) {
+    listen_.Close();
     dispatcher_.SetProbeSink(nullptr);
     running_.store(false, std::memory_order_release);
     Append(kNoThread);
@@ -90,11 +88,10 @@ void DirectPlayBridge::StopDirectPlayBridge() {
 }
 
 void DirectPlayBridge::JoinThread() {
-  if (!thread_.joinable()) return;
-  thread_.request_stop();
-  wake_.Raise();
-  thread_.join();
-  wake_.Clear();
+  if (!reader_.Started()) return;
+  reader_.Stop(window_);
+  listen_.Close();
+  ForgetKeptDatagram();
 }
 
 bool DirectPlayBridge::SendKeptDatagram(PeerAddress to) const {
@@ -119,26 +116,6 @@ void DirectPlayBridge::OnProbe(std::span<const uint8_t> datagram, PeerAddress so
   endpoint_.SendPacket(source, std::span<const uint8_t>(answer.data(), datagram.size()));
 }
 
-void DirectPlayBridge::BridgeLoop(std::stop_token stop, const UdpSocket& listen) {
-  while (!stop.stop_requested()) {
-    switch (WaitReadable(listen, wake_, kWaitMs)) {
-      case WaitResult::Readable:
-        ReceiveWaiting(listen);
-        break;
-      case WaitResult::Woken:
-        wake_.Clear();  // a stop request is seen by the loop condition
-        break;
-      case WaitResult::TimedOut:
-      case WaitResult::Interrupted:
-        break;
-      case WaitResult::Failed:  // would only fail again, at full speed
-        Abort({});
-        return;
-    }
-  }
-  ForgetKeptDatagram();
-}
-
 bool DirectPlayBridge::OpenListenSocket(UdpSocket& listen) const {
   if (!listen.Open()) {
     Append(kNoListenSocket);
@@ -157,11 +134,11 @@ bool DirectPlayBridge::OpenListenSocket(UdpSocket& listen) const {
   return true;
 }
 
-void DirectPlayBridge::ReceiveWaiting(const UdpSocket& listen) {
+void DirectPlayBridge::ReceiveWaiting() {
   for (int read = 0; read < kReadsPerWake; ++read) {
     PeerAddress from;  // stays unset when nothing waits
     bool truncated = false;
-    int got = listen.RecvFrom(receive_buffer_, from, truncated);
+    int got = listen_.RecvFrom(receive_buffer_, from, truncated);
     if (got < 0 || !from.IsSet()) return;
     // Only what the local game sends; a cut datagram is not that datagram.
     if (got == 0 || truncated || from.ip != addresses_.local.Load().ip) continue;
@@ -218,8 +195,8 @@ void DirectPlayBridge::Announce() const {
   endpoint_.SendPacket(server, frame);
 }
 
-void DirectPlayBridge::Abort(std::string_view text) {
-  if (!text.empty()) Append(text);
+// The wait would only fail again, at full speed.
+void DirectPlayBridge::Abort() {
   Append(kAbnormal);
   ForgetKeptDatagram();
   dispatcher_.SetProbeSink(nullptr);

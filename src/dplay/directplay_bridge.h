@@ -12,9 +12,7 @@
 #include <cstdint>
 #include <mutex>
 #include <span>
-#include <stop_token>
 #include <string_view>
-#include <thread>
 
 #include "net/dispatch.h"
 #include "net/messages.h"
@@ -22,6 +20,7 @@
 #include "net/udp_endpoint.h"
 #include "platform/message_window.h"
 #include "platform/peer_address.h"
+#include "platform/socket_reader.h"
 #include "platform/udp_socket.h"
 
 namespace vorn {
@@ -80,15 +79,14 @@ class DirectPlayBridge final : public ProbeSink {
 
  private:
   void JoinThread();
-  void BridgeLoop(std::stop_token stop, const UdpSocket& listen);
   bool OpenListenSocket(UdpSocket& listen) const;
-  void ReceiveWaiting(const UdpSocket& listen);
+  void ReceiveWaiting();
   void TakeLocalDatagram(std::span<const uint8_t> datagram, uint16_t source_port);
   // A socket to send the kept datagram from; not valid after its message.
   UdpSocket OpenSendSocket(uint16_t game_port) const;
   void Announce() const;
-  // Ends the thread's run after a failure: its text, then the common one.
-  void Abort(std::string_view text);
+  // Ends the thread's run after its wait failed.
+  void Abort();
   void ForgetKeptDatagram();
   void Append(std::string_view text) const;
 
@@ -99,7 +97,8 @@ class DirectPlayBridge final : public ProbeSink {
   const DirectPlayBridgeOptions options_;
 
   std::atomic<bool> running_{false};
-  WakeSignal wake_;
+  // Opened before the thread starts, closed after it has been joined.
+  UdpSocket listen_;
   // The bridge thread's alone.
   std::array<uint8_t, kMaxKeptDatagram> receive_buffer_{};
   uint16_t send_port_ = 0;  // the port send_socket_ is bound to; 0 = none
@@ -112,7 +111,7 @@ class DirectPlayBridge final : public ProbeSink {
   size_t kept_size_ = 0;  // 0 = none
   UdpSocket send_socket_;
 
-  std::jthread thread_;  // last: it ends before the state it uses goes
+  SocketReader reader_;  // last: it ends before the state it uses goes
 };
 
 }  // namespace vorn

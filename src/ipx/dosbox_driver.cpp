@@ -14,14 +14,13 @@ namespace vorn {
 namespace {
 
 constexpr uint32_t kLoopback = 0x7F000001;
-// The wait is only a safety net: the destructor raises the wake signal.
-constexpr int kReceiveWaitMs = 10'000;
 // Bounds one burst of reading, so a flood cannot delay a shutdown.
 constexpr int kReadsPerWake = 64;
 // DOSBox sends bursts of up to about a thousand packets a second.
 constexpr int kSocketBufferBytes = 256 * 1024;
 
 constexpr std::string_view kUnknownGameName = "DOSBox";
+constexpr std::string_view kWaitFailedText = "The DOSBox driver stopped: waiting for DOSBox's packets failed.\r\n";
 
 struct KnownGame {
   uint16_t socket;
@@ -49,17 +48,13 @@ uint32_t LastError() { return static_cast<uint32_t>(errno); }
 DosboxDriver::DosboxDriver(MessageWindow& window, uint16_t port) : window_(window), port_(port) {}
 
 DosboxDriver::~DosboxDriver() {
-  if (receive_thread_.joinable()) {
-    receive_thread_.request_stop();
-    wake_.Raise();
-    receive_thread_.join();
-  }
+  reader_.Stop(window_);
   socket_.Close();
 }
 
 bool DosboxDriver::Open(uint32_t& error_code) {
   error_code = 0;
-  if (receive_thread_.joinable()) return true;
+  if (reader_.Started()) return true;
   if (!socket_.Open() || !socket_.Bind(kLoopback, port_) || !socket_.SetNonBlocking()) {
     error_code = LastError();
     socket_.Close();
@@ -76,7 +71,7 @@ std::string DosboxDriver::DescribeOpenError(uint32_t error_code) const {
 
 bool DosboxDriver::StartReceiving(uint32_t& error_code) {
   try {
-    receive_thread_ = std::jthread([this](std::stop_token stop) { ReceiveLoop(stop); });
+    reader_.Start(socket_, [this] { ReceiveWaiting(); }, [this] { window_.Append(kWaitFailedText, MessageClass::Server); });
   } catch (const std::system_error& error) {
     error_code = static_cast<uint32_t>(error.code().value());
     socket_.Close();
@@ -185,23 +180,6 @@ uint32_t DosboxDriver::Count(DosboxCounter counter) const {
 
 void DosboxDriver::Bump(DosboxCounter counter) {
   counters_[static_cast<size_t>(counter)].fetch_add(1, std::memory_order_relaxed);
-}
-
-void DosboxDriver::ReceiveLoop(std::stop_token stop) {
-  while (!stop.stop_requested()) {
-    switch (WaitReadable(socket_, wake_, kReceiveWaitMs)) {
-      case WaitResult::Woken:
-        wake_.Clear();  // a stop request is seen by the loop condition
-        break;
-      case WaitResult::TimedOut:
-      case WaitResult::Interrupted:
-        break;
-      case WaitResult::Readable:
-      case WaitResult::Failed:
-        ReceiveWaiting();
-        break;
-    }
-  }
 }
 
 void DosboxDriver::ReceiveWaiting() {

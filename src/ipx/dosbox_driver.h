@@ -16,14 +16,13 @@
 #include <cstdint>
 #include <mutex>
 #include <span>
-#include <stop_token>
-#include <thread>
 
 #include "ipx/dosbox_packet.h"
 #include "ipx/ipx_capture.h"
 #include "platform/driver.h"
 #include "platform/message_window.h"
 #include "platform/peer_address.h"
+#include "platform/socket_reader.h"
 #include "platform/udp_socket.h"
 
 namespace vorn {
@@ -86,7 +85,6 @@ class DosboxDriver final : public Driver {
   static constexpr size_t kReceiveBufferSize = 2048;
 
   bool StartReceiving(uint32_t& error_code);
-  void ReceiveLoop(std::stop_token stop);
   void ReceiveWaiting();
   void HandleDatagram(std::span<const uint8_t> datagram, PeerAddress from);
   void HandleClientPacket(const IpxPacket& packet);
@@ -98,7 +96,6 @@ class DosboxDriver final : public Driver {
   MessageWindow& window_;
   const uint16_t port_;
   UdpSocket socket_;
-  WakeSignal wake_;
   std::atomic<uint16_t> bound_port_{0};
 
   mutable std::mutex client_mutex_;
@@ -124,7 +121,7 @@ class DosboxDriver final : public Driver {
   std::array<uint8_t, kReceiveBufferSize> receive_buffer_{};
   // Shared with the program from Register on; a slot's first word hands it over.
   alignas(64) std::array<uint8_t, kRingBytes> ring_{};
-  std::jthread receive_thread_;  // last: it stops before the rest goes
+  SocketReader reader_;  // last: it stops before the rest goes
 };
 
 }  // namespace vorn

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "net/address_io.h"
 #include "platform/byte_io.h"
 
 namespace vorn {
@@ -15,23 +16,6 @@ constexpr uint32_t kServerNetwork = 1;
 // packets, type 4, so that is what they see arrive.
 constexpr uint8_t kIpxPacketType = 4;
 
-PeerAddress ReadNode(ByteReader& r) {
-  PeerAddress node;
-  node.ip = r.U32Be();
-  node.port = r.U16Be();
-  return node;
-}
-
-void WriteNode(ByteWriter& w, PeerAddress node) {
-  w.U32Be(node.ip);
-  w.U16Be(node.port);
-}
-
-IpxSocket ReadSocket(ByteReader& r) {
-  std::span<const uint8_t> bytes = r.Bytes(2);
-  return bytes.empty() ? IpxSocket{} : IpxSocket{bytes[0], bytes[1]};
-}
-
 }  // namespace
 
 std::optional<IpxPacket> ParseIpxPacket(std::span<const uint8_t> datagram) {
@@ -43,10 +27,10 @@ std::optional<IpxPacket> ParseIpxPacket(std::span<const uint8_t> datagram) {
   h.transport_control = r.U8();
   h.packet_type = r.U8();
   h.destination_network = r.U32Be();
-  h.destination_node = ReadNode(r);
+  h.destination_node = ReadAddress(r);
   h.destination_socket = ReadSocket(r);
   h.source_network = r.U32Be();
-  h.source_node = ReadNode(r);
+  h.source_node = ReadAddress(r);
   h.source_socket = ReadSocket(r);
   if (!r.ok() || h.length != datagram.size()) return std::nullopt;
   packet.data = r.Bytes(r.remaining());
@@ -62,10 +46,10 @@ size_t BuildIpxPacket(std::span<uint8_t> out, const IpxHeader& header, std::span
   w.U8(header.transport_control);
   w.U8(header.packet_type);
   w.U32Be(header.destination_network);
-  WriteNode(w, header.destination_node);
+  WriteAddress(w, header.destination_node);
   w.Bytes(header.destination_socket);
   w.U32Be(header.source_network);
-  WriteNode(w, header.source_node);
+  WriteAddress(w, header.source_node);
   w.Bytes(header.source_socket);
   w.Bytes(data);
   return w.ok() ? w.size() : 0;

@@ -128,6 +128,7 @@ void DriverLink::DriverSendLoop(std::stop_token stop) {
 void DriverLink::CloseDriverLink() {
   if (!open_.exchange(false, std::memory_order_acq_rel)) return;
   if (send_thread_.joinable()) {
+    JoiningWorkers joining(ports_.window);
     send_thread_.request_stop();
     ports_.driver.Wake();
     send_thread_.join();

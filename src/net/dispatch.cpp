@@ -7,47 +7,10 @@
 namespace vorn {
 namespace {
 
-struct CatalogueEntry {
-  char type;
-  uint16_t minimum_length;
-};
-
-// The player information request is laid out in 21 bytes, but peers have
-// always admitted it from 20 on; its parser asks for the full layout.
-constexpr uint16_t kPlayerInfoRequestMinimum = 20;
-
-// Every type the system accepts and the fixed length below which it is
-// dropped.
-constexpr std::array<CatalogueEntry, 23> kCatalogue = {{
-    {kTypeProxyWrap, kMinWrapSize},
-    {kTypeProxyHello, kFrameSize},
-    {kTypeProxyWelcome, kAddressMessageSize},
-    {kTypeHello, kHelloSize},
-    {kTypeAccepted, kFrameSize},
-    {kTypeRejectedFull, kFrameSize},
-    {kTypeRejectedVersion, kFrameSize},
-    {kTypeRejectedNickname, kFrameSize},
-    {kTypeBye, kFrameSize},
-    {kTypeByeAcknowledged, kFrameSize},
-    {kTypePingRequest, kPingSize},
-    {kTypePingReply, kPingSize},
-    {kTypeGameFrame, kGameFrameHeaderSize},
-    {kTypeBroadcastFrame, kGameFrameHeaderSize},
-    {kTypePlayerListRequest, kFrameSize},
-    {kTypeNamesRequest, kFrameSize},
-    {kTypeMotdRequest, kFrameSize},
-    {kTypePlayerInfoRequest, kPlayerInfoRequestMinimum},
-    {kTypeServerListRequest, kFrameSize},
-    {kTypeServerListUpdateRequest, kFrameSize},
-    {kTypeServerList, kFrameSize},
-    {kTypeText, kFrameSize},
-    {kTypeTextLine, kFrameSize},
-}};
-
-// The catalogue indexed by type byte, so the receive path looks it up once.
+// The table indexed by type byte, so the receive path looks it up once.
 constexpr std::array<uint16_t, 256> MakeMinimumLengths() {
   std::array<uint16_t, 256> lengths{};
-  for (const CatalogueEntry& entry : kCatalogue) lengths[static_cast<uint8_t>(entry.type)] = entry.minimum_length;
+  for (const MessageType& entry : kMessageTypes) lengths[static_cast<uint8_t>(entry.type)] = entry.minimum_length;
   return lengths;
 }
 

@@ -54,7 +54,7 @@ class Dispatcher {
   void DispatchProxied(std::span<const uint8_t> datagram, PeerAddress client, PeerAddress via) const;
 
   // The fixed length below which a datagram of this type is dropped; 0 for
-  // a type that is not in the catalogue.
+  // a type that is not in kMessageTypes.
   static size_t MinimumLength(char type);
 
  private:

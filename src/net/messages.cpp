@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "net/address_io.h"
 #include "platform/byte_io.h"
 
 namespace vorn {
@@ -28,23 +29,6 @@ char ReadFrame(ByteReader& r) {
 }
 
 size_t Finish(const ByteWriter& w) { return w.ok() ? w.size() : 0; }
-
-PeerAddress ReadAddress(ByteReader& r) {
-  PeerAddress address;
-  address.ip = r.U32Be();
-  address.port = r.U16Be();
-  return address;
-}
-
-void WriteAddress(ByteWriter& w, PeerAddress address) {
-  w.U32Be(address.ip);
-  w.U16Be(address.port);
-}
-
-IpxSocket ReadSocket(ByteReader& r) {
-  std::span<const uint8_t> bytes = r.Bytes(2);
-  return bytes.empty() ? IpxSocket{} : IpxSocket{bytes[0], bytes[1]};
-}
 
 }  // namespace
 

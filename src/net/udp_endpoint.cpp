@@ -16,8 +16,7 @@ namespace {
 
 constexpr std::string_view kErrorCaption = "Error";
 constexpr std::string_view kNoThreadText = "Error Creating Listen Thread\n";
-// The wait is only a safety net: closing raises the wake signal.
-constexpr int kReceiveWaitMs = 10'000;
+constexpr std::string_view kWaitFailedText = "Error in Listen Thread: waiting for datagrams failed\n";
 // Bounds one burst of reading, so a flood cannot delay a shutdown.
 constexpr int kBatchesPerWake = 4;
 // Targets sorted per call of SendToEach: more than a relay ever has.
@@ -81,12 +80,7 @@ bool UdpEndpoint::Fail(std::string_view text) {
 }
 
 void UdpEndpoint::CloseUdpEndpoint() {
-  if (receive_thread_.joinable()) {
-    receive_thread_.request_stop();
-    wake_.Raise();
-    receive_thread_.join();
-  }
-  wake_.Clear();
+  reader_.Stop(window_);
   socket_.Close();
   bound_port_ = 0;
 }
@@ -152,33 +146,16 @@ int UdpEndpoint::Observed(PeerAddress to, int sent) const {
 
 bool UdpEndpoint::StartReceiveThread() {
   if (!socket_.valid()) return false;
-  if (receive_thread_.joinable()) return true;  // there is only ever one reader
+  if (reader_.Started()) return true;  // there is only ever one reader
   // Normal priority: real-time scheduling needs privileges that a desktop
   // user does not have, and the reader does little work per datagram.
   try {
-    receive_thread_ = std::jthread([this](std::stop_token stop) { ReceiveLoop(stop); });
+    reader_.Start(socket_, [this] { ReceiveWaiting(); }, [this] { window_.Append(kWaitFailedText, MessageClass::Server); });
   } catch (const std::system_error&) {
     window_.Append(kNoThreadText, MessageClass::Server);
     return false;
   }
   return true;
-}
-
-void UdpEndpoint::ReceiveLoop(std::stop_token stop) {
-  while (!stop.stop_requested()) {
-    switch (WaitReadable(socket_, wake_, kReceiveWaitMs)) {
-      case WaitResult::Woken:
-        wake_.Clear();  // a stop request is seen by the loop condition
-        break;
-      case WaitResult::TimedOut:
-      case WaitResult::Interrupted:  // a stray signal must not leave the node deaf
-        break;
-      case WaitResult::Readable:
-      case WaitResult::Failed:
-        ReceiveWaiting();
-        break;
-    }
-  }
 }
 
 void UdpEndpoint::ReceiveWaiting() {

@@ -6,9 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
-#include <stop_token>
 #include <string>
-#include <thread>
 
 #include "net/dispatch.h"
 #include "net/messages.h"
@@ -17,6 +15,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/message_window.h"
+#include "platform/socket_reader.h"
 #include "platform/udp_socket.h"
 
 namespace vorn {
@@ -87,7 +86,6 @@ class UdpEndpoint {
 
  private:
   bool Fail(std::string_view text);
-  void ReceiveLoop(std::stop_token stop);
   void ReceiveWaiting();
   void HandleDatagram(std::span<const uint8_t> received, PeerAddress from) const;
   size_t SendEachThroughProxy(std::span<const PeerAddress> targets, std::span<const uint8_t> head,
@@ -105,14 +103,13 @@ class UdpEndpoint {
   OwnAddressSources sources_;
 
   UdpSocket socket_;
-  WakeSignal wake_;
   uint16_t bound_port_ = 0;
   // The receive thread's alone; a datagram larger than one of its buffers
   // is dropped.
   ReceiveBatch received_;
   static_assert(ReceiveBatch::kBufferBytes == kMaxDatagram);
   TrafficObserver* traffic_observer_ = nullptr;
-  std::jthread receive_thread_;
+  SocketReader reader_;  // last: it stops before the rest goes
 };
 
 }  // namespace vorn

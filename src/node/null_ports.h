@@ -3,8 +3,11 @@
 // screen (benchmarks, fuzz targets): they show nothing, and every question
 // is answered no.
 #include <memory>
+#include <string>
+#include <vector>
 #include <string_view>
 
+#include "chat/chat_windows.h"
 #include "platform/dialogs.h"
 #include "platform/message_window.h"
 #include "settings/user_info.h"
@@ -22,6 +25,26 @@ class NullDialogs final : public Dialogs {
 class NullWindow final : public MessageWindow {
  public:
   void Append(std::string_view, MessageClass) override {}
+};
+
+// One "#chat" window for every channel, the chat list closed, and printed
+// text dropped; a benchmark or fuzz target overrides what it watches.
+class SilentChatWindows : public ChatWindows {
+ public:
+  void OpenChatWindow(std::string_view) override {}
+  bool FindChatWindow(std::string_view) const override { return true; }
+  void BringToTop(std::string_view) override {}
+  std::string InputWindowTitle(ChatInputId) const override { return "#chat"; }
+  void CloseInputWindow(ChatInputId) override {}
+  void OpenChatList() override {}
+  void CloseChatList() override {}
+  void CloseAllChatWindows() override {}
+  bool HasChatWindows() const override { return true; }
+  bool IsChatListOpen() const override { return false; }
+  void PrintToChannel(std::string_view, std::string_view, uint32_t) override {}
+  void PrintToInputWindow(ChatInputId, std::string_view, uint32_t) override {}
+  void RefreshChatList() override {}
+  std::vector<std::string> ChatWindowKeys() const override { return {}; }
 };
 
 class NullUserInfo final : public UserInfoDialog {

@@ -1,6 +1,8 @@
 #pragma once
 #include <string_view>
 
+#include "platform/joining_workers.h"
+
 namespace vorn {
 
 // The four colours of the message window's text.
@@ -10,7 +12,9 @@ enum class MessageClass { Server, Private, Action, Chat };
 // receive thread, so it must not wait for a slow output: the programs put
 // their outputs behind a bounded queue (QueuedMessageWindow, or the desktop
 // program's view registry). The text is dropped while there is no window.
-class MessageWindow {
+// A worker thread that appends is joined only under a JoiningWorkers on
+// this window.
+class MessageWindow : public WorkerJoins {
  public:
   virtual ~MessageWindow() = default;
   virtual void Append(std::string_view text, MessageClass cls) = 0;

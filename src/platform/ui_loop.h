@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <functional>
 
+#include "platform/joining_workers.h"
+
 namespace vorn {
 
-class UiLoop {
+class UiLoop : public WorkerJoins {
  public:
   using Task = std::function<void()>;
   using TimerId = int;
@@ -15,7 +17,8 @@ class UiLoop {
   // Any thread: run the task on the UI thread later.
   virtual void Post(Task task) = 0;
   // Any thread: run the task on the UI thread and wait until it has run. On
-  // the UI thread itself the task runs at once.
+  // the UI thread itself the task runs at once. While the UI thread joins
+  // workers (a JoiningWorkers is held) it may return without running it.
   virtual void RunSync(const Task& task) = 0;
   // UI thread: call tick every period_ms until KillTimer.
   virtual TimerId StartTimer(int32_t period_ms, Task tick) = 0;

@@ -191,7 +191,7 @@ TEST_F(TextViewTest, RegistryDeliversFromWorkersAndForgetsClosedViews) {
 
   // Text that cannot wait for the UI thread arrives later, whole.
   {
-    QtUiLoop::WorkerJoinScope joining(ui);
+    JoiningWorkers joining(views);
     std::thread blocked([&] { views.Append("while joining\r\n", MessageClass::Server); });
     blocked.join();
   }

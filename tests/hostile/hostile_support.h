@@ -23,8 +23,6 @@ namespace hostile {
 
 using Bytes = std::vector<uint8_t>;
 
-// Every type byte of the catalogue.
-inline constexpr std::string_view kCatalogueTypes = "P<>12784n36A0BQUMWq=-vw";
 // A loopback address nobody listens on: a node that believed a forged
 // sender answers there, never off this machine.
 inline constexpr PeerAddress kClaimedAddress{0x7F000009, 4444};

@@ -13,7 +13,6 @@ namespace {
 
 using hostile::Capture;
 using hostile::ExpectUnchanged;
-using hostile::kCatalogueTypes;
 using hostile::NodeState;
 using hostile::Padded;
 using hostile::Rows;
@@ -23,10 +22,9 @@ using hostile::WellFormed;
 // Each type's full layout, and its catalogue minimum, cut at every length.
 std::vector<Bytes> EveryShortCut() {
   std::vector<Bytes> cuts;
-  for (char type : kCatalogueTypes) {
+  for (const auto& [type, name, minimum] : kMessageTypes) {
     const Bytes whole = WellFormed(type);
-    const size_t minimum = Dispatcher::MinimumLength(type);
-    EXPECT_GE(whole.size(), minimum) << type;
+    EXPECT_GE(whole.size(), minimum) << name;
     for (size_t size = 0; size < minimum; ++size) cuts.push_back(Truncated(whole, size));
   }
   return cuts;
@@ -99,7 +97,7 @@ TEST_F(ServerUnderShortAndLongDatagrams, NeitherIsAnsweredNorRelayed) {
   // One byte over the largest datagram, and far over it: the receive buffer
   // must not hand the handlers a clipped copy that looks whole.
   for (size_t size : {kMaxDatagram + 1, size_t{4096}}) {
-    for (char type : kCatalogueTypes) attacker.Send(h.address(), Padded(WellFormed(type), size));
+    for (const MessageType& known : kMessageTypes) attacker.Send(h.address(), Padded(WellFormed(known.type), size));
   }
   // Near the largest UDP datagram; few of them, so the socket keeps them all.
   attacker.Send(h.address(), Padded(WellFormed(kTypeBroadcastFrame), 65000));

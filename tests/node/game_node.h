@@ -22,40 +22,13 @@ namespace vorn {
 inline constexpr IpxSocket kGameSocket = {0x45, 0x60};
 
 // What one node's "#chat" window showed.
-class ChatLog {
+class ChatLog : public TextLog {
  public:
   HeadlessChatWindows::Sink Sink() {
     return [this](std::string_view key, std::string_view text, uint32_t) {
-      if (key != "#chat") return;
-      {
-        std::lock_guard lock(mutex_);
-        text_ += text;
-      }
-      changed_.notify_all();
+      if (key == "#chat") Add(text);
     };
   }
-  std::string Text() const {
-    std::lock_guard lock(mutex_);
-    return text_;
-  }
-  void Clear() {
-    std::lock_guard lock(mutex_);
-    text_.clear();
-  }
-  // Waits (bounded: the text comes from the receive threads) for every needle.
-  bool WaitForAll(const std::vector<std::string>& needles, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, limit, [&] {
-      for (const std::string& needle : needles)
-        if (text_.find(needle) == std::string::npos) return false;
-      return true;
-    });
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  std::string text_;
 };
 
 // Passes everything on to the shared count, and can act on the sending

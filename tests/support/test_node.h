@@ -15,52 +15,29 @@
 #include "platform/memory_profile.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_identity.h"
+#include "support/text_log.h"
 #include "support/traffic.h"
 
 namespace vorn {
 
+// The message window's text, and apart from it the query output.
 class RecordingWindow final : public MessageWindow {
  public:
-  void Append(std::string_view text, MessageClass cls) override {
-    {
-      std::lock_guard lock(mutex_);
-      text_ += text;
-      lines_.emplace_back(cls, std::string(text));
-    }
-    changed_.notify_all();
-  }
-  // Query output: recorded apart from the message window's own text.
-  void AppendToActiveView(std::string_view text, MessageClass) override {
-    std::lock_guard lock(mutex_);
-    view_text_ += text;
-  }
-  std::string Text() const {
-    std::lock_guard lock(mutex_);
-    return text_;
-  }
-  std::string ViewText() const {
-    std::lock_guard lock(mutex_);
-    return view_text_;
-  }
+  void Append(std::string_view text, MessageClass) override { text_.Add(text); }
+  void AppendToActiveView(std::string_view text, MessageClass) override { view_text_.Add(text); }
+  std::string Text() const { return text_.Text(); }
+  std::string ViewText() const { return view_text_.Text(); }
   void Clear() {
-    std::lock_guard lock(mutex_);
-    text_.clear();
-    view_text_.clear();
-    lines_.clear();
+    text_.Clear();
+    view_text_.Clear();
   }
-  // Waits (bounded, in real time: the text comes from another thread) until
-  // the recorded text holds needle.
   bool WaitFor(std::string_view needle, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, limit, [&] { return text_.find(needle) != std::string::npos; });
+    return text_.WaitFor(needle, limit);
   }
 
  private:
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  std::string text_;
-  std::string view_text_;
-  std::vector<std::pair<MessageClass, std::string>> lines_;
+  TextLog text_;
+  TextLog view_text_;
 };
 
 struct TestNode {

@@ -4,12 +4,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/drain.h"
+
 namespace vorn {
 namespace {
 
-// After this many datagrams from one socket the loop moves on, so that one
-// busy sender cannot starve the others or keep Stop waiting.
-constexpr int kMaxDatagramsPerWake = 64;
 constexpr auto kRunSlice = std::chrono::milliseconds(500);
 constexpr size_t kFirstUpstreamEntry = 2;  // after the listener and the wake-up
 constexpr size_t kNoClient = static_cast<size_t>(-1);
@@ -23,12 +22,6 @@ size_t Index(RelayDirection direction) { return static_cast<size_t>(direction); 
 // Seeds the two directions apart, so they do not make the same decisions.
 uint64_t DirectionSeed(uint64_t seed, RelayDirection direction) {
   return seed ^ (direction == RelayDirection::ToTarget ? 0x5A17A2C3E1F0B4D6ULL : 0xC3B2A1908F7E6D5CULL);
-}
-
-// Receive errors that report an earlier send (nobody listening) are no
-// reason to stop reading.
-bool IsTransient(int error) {
-  return error == ECONNREFUSED || error == EHOSTUNREACH || error == ENETUNREACH || error == EINTR;
 }
 
 }  // namespace
@@ -153,38 +146,28 @@ void ImpairingRelay::BuildPollSet() {
 }
 
 void ImpairingRelay::DrainListener() {
-  for (int i = 0; i < kMaxDatagramsPerWake; ++i) {
-    PeerAddress from;
-    bool truncated = false;
-    int got = listener_.RecvFrom(receive_buffer_, from, truncated);
-    if (got == 0 || (got < 0 && IsTransient(errno))) break;
-    if (got < 0) return;
-    if (truncated) {
+  DrainSocket(listener_, receive_buffer_, [this](auto datagram, PeerAddress from, bool cut) {
+    if (cut) {
       std::lock_guard lock(shared_mutex_);
       ++counters_.oversize;
-      continue;
+      return;
     }
     size_t client = FindOrAdmit(from);
-    if (client == kNoClient) continue;
+    if (client == kNoClient) return;
     clients_[client].last_active_ms = clock_.NowMs();
-    Impair(client, RelayDirection::ToTarget, std::span(receive_buffer_).first(static_cast<size_t>(got)));
-  }
+    Impair(client, RelayDirection::ToTarget, datagram);
+  });
 }
 
 void ImpairingRelay::DrainUpstream(size_t client) {
-  for (int i = 0; i < kMaxDatagramsPerWake; ++i) {
-    PeerAddress from;
-    bool truncated = false;
-    int got = clients_[client].upstream.RecvFrom(receive_buffer_, from, truncated);
-    if (got == 0 || (got < 0 && IsTransient(errno))) break;
-    if (got < 0) return;
-    if (truncated || from != config_.target) {
+  DrainSocket(clients_[client].upstream, receive_buffer_, [&](auto datagram, PeerAddress from, bool cut) {
+    if (cut || from != config_.target) {
       std::lock_guard lock(shared_mutex_);
-      ++(truncated ? counters_.oversize : counters_.foreign);
-      continue;
+      ++(cut ? counters_.oversize : counters_.foreign);
+      return;
     }
-    Impair(client, RelayDirection::ToClient, std::span(receive_buffer_).first(static_cast<size_t>(got)));
-  }
+    Impair(client, RelayDirection::ToClient, datagram);
+  });
 }
 
 size_t ImpairingRelay::FindOrAdmit(PeerAddress from) {

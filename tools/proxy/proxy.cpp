@@ -5,15 +5,13 @@
 #include <ctime>
 #include <optional>
 
+#include "common/drain.h"
 #include "net/own_address.h"
 #include "platform/text.h"
 
 namespace vorn {
 namespace {
 
-// After this many datagrams from one socket the loop moves on, so that one
-// busy sender cannot starve the others or keep Stop waiting.
-constexpr int kMaxDatagramsPerWake = 64;
 constexpr auto kRunSlice = std::chrono::milliseconds(1000);
 constexpr size_t kFirstUpstreamEntry = 2;  // after the client socket and the wake-up
 
@@ -122,36 +120,24 @@ void Proxy::BuildPollSet() {
 }
 
 bool Proxy::DrainClientSocket() {
-  for (int i = 0; i < kMaxDatagramsPerWake; ++i) {
-    PeerAddress from;
-    bool truncated = false;
-    int got = socket_.RecvFrom(receive_buffer_, from, truncated);
-    if (got == 0) break;
-    if (got < 0) {
-      // A late error report about an earlier send is no reason to stop.
-      if (errno == ECONNREFUSED || errno == EHOSTUNREACH || errno == ENETUNREACH || errno == EINTR) break;
-      errors_ << "receiving from clients failed: " << std::strerror(errno) << "\n" << std::flush;
-      return false;
-    }
-    if (!truncated) HandleClientDatagram(std::span(receive_buffer_).first(static_cast<size_t>(got)), from);
-  }
-  return true;
+  const bool read = DrainSocket(socket_, receive_buffer_, [this](auto datagram, PeerAddress from, bool cut) {
+    if (!cut) HandleClientDatagram(datagram, from);
+  });
+  if (!read) errors_ << "receiving from clients failed: " << std::strerror(errno) << "\n" << std::flush;
+  return read;
 }
 
 void Proxy::DrainUpstream(ProxyClient& client) {
   // Room for the wrap in front, so the wrapped answer still fits the buffer.
   std::span<uint8_t> inner = std::span(receive_buffer_).first(kLargestClientDatagram - kWrapHeaderSize);
-  for (int i = 0; i < kMaxDatagramsPerWake; ++i) {
-    PeerAddress from;
-    bool truncated = false;
-    int got = client.upstream.RecvFrom(inner, from, truncated);
-    if (got <= 0) break;
-    if (truncated) continue;
+  // A failing upstream socket only ends this burst; the client's expires.
+  DrainSocket(client.upstream, inner, [&](auto datagram, PeerAddress from, bool cut) {
+    if (cut) return;
     // A player who only listens is still playing.
     client.last_active_ms = clock_.NowMs();
-    size_t size = BuildProxyWrap(send_buffer_, {from, inner.first(static_cast<size_t>(got))});
+    size_t size = BuildProxyWrap(send_buffer_, {from, datagram});
     socket_.SendTo(client.address, std::span(send_buffer_).first(size));
-  }
+  });
 }
 
 void Proxy::HandleClientDatagram(std::span<const uint8_t> datagram, PeerAddress from) {

@@ -4,14 +4,12 @@
 #include <cstring>
 #include <ctime>
 
+#include "common/drain.h"
 #include "platform/text.h"
 
 namespace vorn {
 namespace {
 
-// After this many datagrams in a row the loop looks at Stop again, so a
-// flood cannot keep it from ending.
-constexpr int kMaxDatagramsPerWake = 64;
 constexpr auto kRunSlice = std::chrono::milliseconds(1000);
 
 std::string FormatLogTime(int64_t calendar_seconds) {
@@ -80,18 +78,12 @@ void Tracker::Stop() {
 }
 
 bool Tracker::DrainSocket() {
-  for (int i = 0; i < kMaxDatagramsPerWake; ++i) {
-    PeerAddress from;
-    bool truncated = false;
-    int got = socket_.RecvFrom(receive_buffer_, from, truncated);
-    if (got == 0) break;
-    if (got < 0) {
-      // A late error report about an earlier answer is no reason to stop.
-      if (errno == ECONNREFUSED || errno == EHOSTUNREACH || errno == ENETUNREACH || errno == EINTR) break;
-      errors_ << "receiving failed: " << std::strerror(errno) << "\n" << std::flush;
-      return false;
-    }
-    if (!truncated) HandleDatagram(std::span(receive_buffer_).first(static_cast<size_t>(got)), from);
+  const bool read = vorn::DrainSocket(socket_, receive_buffer_, [this](auto datagram, PeerAddress from, bool cut) {
+    if (!cut) HandleDatagram(datagram, from);
+  });
+  if (!read) {
+    errors_ << "receiving failed: " << std::strerror(errno) << "\n" << std::flush;
+    return false;
   }
   return !stopped_.load(std::memory_order_acquire);
 }
