@@ -67,8 +67,7 @@ void HostLog::Line(std::string_view what, const PlayerNote& player, std::string_
                      FormatPeer(player.address);
   if (!reason.empty()) line += " (" + PrintableName(reason) + ")";
   line += '\n';
-  std::fwrite(line.data(), 1, line.size(), out_);
-  std::fflush(out_);
+  out_.Append(line, MessageClass::Server);
 }
 
 std::string PlayerTable(const ClientEntries& entries, int64_t uptime_s) {

@@ -9,23 +9,26 @@
 #include <string_view>
 
 #include "platform/clock.h"
+#include "platform/message_window.h"
 #include "platform/ui_loop.h"
 #include "server/client_table.h"
 #include "server/server_events.h"
 
 namespace vorn {
 
-// The lines go to out, whole, from whichever thread the server calls on.
+// The lines go to out, whole, from whichever thread the server calls on:
+// a window that never waits (a QueuedMessageWindow), since the server calls
+// from the receive thread and a flood of refusals must not stall it.
 class HostLog final : public ServerEvents {
  public:
-  explicit HostLog(std::FILE* out) : out_(out) {}
+  explicit HostLog(MessageWindow& out) : out_(out) {}
   void OnPlayerJoined(const PlayerNote& player) override;
   void OnPlayerLeft(const PlayerNote& player, LeaveReason reason) override;
   void OnPlayerRefused(const PlayerNote& player, std::string_view why) override;
 
  private:
   void Line(std::string_view what, const PlayerNote& player, std::string_view reason);
-  std::FILE* out_;
+  MessageWindow& out_;
 };
 
 // Nicknames come from strangers: control characters, which could forge log

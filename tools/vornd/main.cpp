@@ -166,7 +166,9 @@ int Run(const VorndOptions& options) {
   node_options.chat.progress_lines = true;
   PcapWriter capture;
   if (options.pcap && !OpenCapture(capture, *options.pcap, dosbox ? &*dosbox : nullptr)) return 2;
-  HostLog host_log(stderr);
+  StreamMessageWindow stderr_window(stderr);
+  QueuedMessageWindow host_lines(stderr_window, clock);
+  HostLog host_log(host_lines);
   Node node({clock, loop, messages, dialogs, profile, user_info}, std::move(node_options));
   node.local_server().SetEvents(&host_log);
   print_stats = [&node, &clock, started_s] {
