@@ -2,6 +2,8 @@
 // texts from anyone but the one asked change nothing.
 #include <gtest/gtest.h>
 
+#include <mutex>
+
 #include "connection/client_fixture.h"
 #include "hostile/hostile_support.h"
 
@@ -20,10 +22,18 @@ class StrangerAnswers : public ClientTest {
 
   FakePeer tracker{traffic};
   FakePeer stranger{traffic};
-  // The server stays silent; the stranger answers each greeting in its place.
+  void Forge(const Bytes& answer) {
+    std::lock_guard lock(forged_mutex);
+    forged_answer = answer;
+  }
+  // The server stays silent; the stranger answers each greeting in its place
+  // (also a late greeting of the previous try, hence the lock).
+  std::mutex forged_mutex;
   Bytes forged_answer;
   FakePeer server{traffic, [this](FakePeer&, std::span<const uint8_t> d, PeerAddress from) {
-                    if (InnerType(d) == kTypeHello) stranger.Send(from, forged_answer);
+                    if (InnerType(d) != kTypeHello) return;
+                    std::lock_guard lock(forged_mutex);
+                    stranger.Send(from, forged_answer);
                   }};
 };
 
@@ -31,7 +41,7 @@ TEST_F(StrangerAnswers, OnlyTheGreetedServerAcceptsOrRefuses) {
   const PeerAddress own = client.node->LocalAddress();
   for (const Bytes& answer : {AddressDatagram(kTypeAccepted, kClaimedAddress), Frame(kTypeAccepted),
                               Frame(kTypeRejectedNickname), Frame(kTypeRejectedFull), Frame(kTypeRejectedVersion)}) {
-    forged_answer = answer;
+    Forge(answer);
     EXPECT_FALSE(connection().ConnectToServer(EntryFor("Fake", server.address()))) << InnerType(answer);
     EXPECT_EQ(client.node->LocalAddress(), own);
     EXPECT_EQ(client.window.Text().find("Error: N"), std::string::npos);
