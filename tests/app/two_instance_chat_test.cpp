@@ -81,14 +81,16 @@ class TwoInstanceChat : public ::testing::Test {
     return "LSAN_OPTIONS=suppressions=" + file.fileName().toStdString() + ":print_suppressions=0";
   }
 
-  // The program under its own X server, home and profile.
+  // The program under its own X server, home, profile and DOSBox port: two
+  // programs started at once would otherwise race for the default one.
   std::unique_ptr<ChildProcess> StartInstance(const QString& user, uint16_t server_port) {
     const std::string home = Path(user);
     return std::make_unique<ChildProcess>(std::vector<std::string>{
         "/usr/bin/env", "-u", "QT_QPA_PLATFORM", SystemLeakSuppressions(), "HOME=" + home,
         "XDG_CONFIG_HOME=" + home + "/config",
         xvfb_run_.toStdString(), "-a", VORN95_PATH, "--config", Path(user + ".ini"), "--my-ip", "127.0.0.1",
-        "--chat-script", Path(user + ".script"), "127.0.0.1:" + std::to_string(server_port)});
+        "--chat-script", Path(user + ".script"), "--dosbox-port", std::to_string(FreePort()),
+        "127.0.0.1:" + std::to_string(server_port)});
   }
 
   std::unique_ptr<ChildProcess> StartServer(uint16_t port) {

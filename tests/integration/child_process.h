@@ -1,7 +1,9 @@
 #pragma once
 // Runs one of our programs as a child process for a test: its standard
 // output and error are read through a pipe with bounded waits, and it is
-// stopped by its PID only.
+// stopped by its PID only. The child leads a process group of its own, so
+// whatever it started (an X server, the program under xvfb-run) ends with
+// it when a test gives up early.
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -28,17 +30,24 @@ class ChildProcess {
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-    if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
+    if (posix_spawn(&pid_, args[0], &actions, &attributes, args.data(), environ) != 0) pid_ = -1;
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
     out_ = fds[0];
   }
   ~ChildProcess() {
     if (pid_ > 0 && !exit_code_) {
-      ::kill(pid_, SIGKILL);
+      // The group is named by our child's PID, which stays ours until it is
+      // reaped: only what the child started is in it.
+      ::kill(-pid_, SIGKILL);
       ::waitpid(pid_, nullptr, 0);
     }
     if (out_ >= 0) ::close(out_);
