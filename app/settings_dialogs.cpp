@@ -2,12 +2,17 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "dialog_buttons.h"
+#include "download_folder.h"
 #include "settings/app_settings.h"
 #include "text_convert.h"
 
@@ -75,6 +80,7 @@ UserInfoDlg::UserInfoDlg(const UserInfoForm& form, Dialogs& dialogs, std::functi
       tracker_(Field(this, form.tracker, SettingsLimits::kTracker)),
       beep_(new QCheckBox(tr("&Beep on private messages"), this)),
       timestamps_(new QCheckBox(tr("Time &stamps on chat lines"), this)),
+      download_folder_(new QLineEdit(this)),
       advanced_button_(new QPushButton(tr("&Advanced..."), this)) {
   setWindowTitle(tr("User Information"));
   beep_->setChecked(form.beepOnPrivate);
@@ -85,6 +91,7 @@ UserInfoDlg::UserInfoDlg(const UserInfoForm& form, Dialogs& dialogs, std::functi
   fields->addRow(tr("&E-mail:"), email_);
   fields->addRow(tr("O&ther:"), other_);
   fields->addRow(tr("&Tracker:"), tracker_);
+  AddDownloadFolderRow(*fields);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(fields);
   layout->addWidget(beep_);
@@ -98,6 +105,30 @@ UserInfoDlg::UserInfoDlg(const UserInfoForm& form, Dialogs& dialogs, std::functi
   });
 }
 
+// The folder's field and a button to pick it.
+void UserInfoDlg::AddDownloadFolderRow(QFormLayout& fields) {
+  download_folder_->setPlaceholderText(DefaultDownloadFolder());
+  download_folder_->setMinimumWidth(fontMetrics().horizontalAdvance(QLatin1Char('x')) * 36);
+  auto* browse = new QPushButton(tr("Bro&wse..."), this);
+  connect(browse, &QPushButton::clicked, this, [this] {
+    const QString chosen = QFileDialog::getExistingDirectory(this, tr("Download Folder"), downloadFolder());
+    if (!chosen.isEmpty()) SetDownloadFolder(chosen);
+  });
+  auto* row = new QHBoxLayout;
+  row->addWidget(download_folder_, 1);
+  row->addWidget(browse);
+  fields.addRow(tr("&Downloads:"), row);
+  // A row of a layout has no buddy of its own.
+  if (auto* label = qobject_cast<QLabel*>(fields.labelForField(row))) label->setBuddy(download_folder_);
+}
+
+void UserInfoDlg::SetDownloadFolder(const QString& folder) { download_folder_->setText(QDir::toNativeSeparators(folder)); }
+
+QString UserInfoDlg::downloadFolder() const {
+  const QString typed = download_folder_->text().trimmed();
+  return typed.isEmpty() ? DefaultDownloadFolder() : QDir::fromNativeSeparators(typed);
+}
+
 UserInfoForm UserInfoDlg::form() const {
   return {Text(real_name_), Text(nickname_), Text(email_), Text(other_), Text(tracker_), beep_->isChecked(),
           timestamps_->isChecked()};
@@ -106,6 +137,10 @@ UserInfoForm UserInfoDlg::form() const {
 void UserInfoDlg::accept() {
   if (std::optional<FormError> error = CheckUserInfo(form())) {
     dialogs_.ShowMessage(error->title, error->text);
+    return;
+  }
+  if (const QString problem = CheckDownloadFolder(download_folder_->text()); !problem.isEmpty()) {
+    dialogs_.ShowMessage("Download Folder", problem.toStdString());
     return;
   }
   QDialog::accept();
@@ -117,8 +152,11 @@ bool QtUserInfoDialog::Run(UserInfoForm& form, bool) {
   std::function<void(QWidget*)> advanced;
   if (store_ != nullptr) advanced = [this](QWidget* parent) { RunAdvancedOptions(parent); };
   UserInfoDlg dialog(form, dialogs_, std::move(advanced), parent_.data());
+  if (store_ != nullptr) dialog.SetDownloadFolder(DownloadFolder(store_->profile()));
   if (dialog.exec() != QDialog::Accepted) return false;
   form = dialog.form();
+  // Used from the next download on: no restart.
+  if (store_ != nullptr) SaveDownloadFolder(store_->profile(), dialog.downloadFolder());
   return true;
 }
 

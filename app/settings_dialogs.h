@@ -11,6 +11,7 @@
 #include "settings/user_info.h"
 
 class QCheckBox;
+class QFormLayout;
 class QLineEdit;
 class QPushButton;
 
@@ -46,6 +47,9 @@ class UserInfoDlg final : public QDialog {
   // advanced runs dialog 140 over this one; without it the button is off.
   UserInfoDlg(const UserInfoForm& form, Dialogs& dialogs, std::function<void(QWidget*)> advanced, QWidget* parent);
   UserInfoForm form() const;
+  // The folder downloads go to; not part of the form, the program keeps it.
+  void SetDownloadFolder(const QString& folder);
+  QString downloadFolder() const;
 
   QLineEdit* realNameEdit() const { return real_name_; }            // 1010
   QLineEdit* nicknameEdit() const { return nickname_; }             // 1007
@@ -54,12 +58,15 @@ class UserInfoDlg final : public QDialog {
   QLineEdit* trackerEdit() const { return tracker_; }               // 1013
   QCheckBox* beepBox() const { return beep_; }                      // 1012
   QCheckBox* timestampsBox() const { return timestamps_; }
+  QLineEdit* downloadFolderEdit() const { return download_folder_; }
   QPushButton* advancedButton() const { return advanced_button_; }  // 1028
 
  public slots:
   void accept() override;
 
  private:
+  void AddDownloadFolderRow(QFormLayout& fields);
+
   Dialogs& dialogs_;
   std::function<void(QWidget*)> advanced_;
   QLineEdit* real_name_;
@@ -69,6 +76,7 @@ class UserInfoDlg final : public QDialog {
   QLineEdit* tracker_;
   QCheckBox* beep_;
   QCheckBox* timestamps_;
+  QLineEdit* download_folder_;
   QPushButton* advanced_button_;
 };
 

@@ -1,5 +1,7 @@
 #include "vorn95_app.h"
 
+#include "download_folder.h"
+
 namespace vorn {
 
 CVorn95App::CVorn95App(Profile& profile, AppOptions options, Dialogs* dialogs, AppPrompts* prompts)
@@ -12,6 +14,7 @@ CVorn95App::CVorn95App(Profile& profile, AppOptions options, Dialogs* dialogs, A
       chat_windows_(ui_, views_) {
   NodeOptions node_options = options_.node;
   node_options.chat_windows = &chat_windows_;
+  node_options.chat.download_directory = [&profile] { return PrepareDownloadFolder(profile); };
   if (options_.dosbox_port) node_options.driver = &dosbox_.emplace(views_, *options_.dosbox_port);
   node_ = std::make_unique<Node>(NodePorts{clock_, ui_, views_, dialogs_, profile, user_info_}, node_options);
   user_info_.SetStore(&node_->settings());

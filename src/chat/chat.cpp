@@ -17,6 +17,7 @@ Chat::Chat(const ChatPorts& ports, ChatSendFunction send, ChatOptions options)
       queries_(std::move(options.queries)),
       capabilities_(options.capabilities != nullptr ? *options.capabilities : own_capabilities_),
       progress_lines_(options.progress_lines),
+      download_directory_(std::move(options.download_directory)),
       offers_(options.file_directory),
       download_(options.file_directory) {}
 

@@ -29,6 +29,7 @@
 #include "chat/chat_peers.h"
 #include "chat/chat_windows.h"
 #include "chat/duplicate_history.h"
+#include "chat/offered_names.h"
 #include "chat/serial_history.h"
 #include "chat/pending_packets.h"
 #include "net/peer_capabilities.h"
@@ -71,6 +72,9 @@ struct ChatOptions {
   PeerCapabilities* capabilities = nullptr;
   // A running download prints how far it is every 2 s.
   bool progress_lines = false;
+  // UI thread, before a download starts: the folder its relative name is
+  // taken from; none: file_directory.
+  std::function<std::filesystem::path()> download_directory;
 };
 
 // One running transfer, for a window that shows them.
@@ -263,6 +267,7 @@ class Chat {
   PeerCapabilities& capabilities_;
   std::optional<UiLoop::TimerId> timer_;  // UI thread only
   const bool progress_lines_;
+  const std::function<std::filesystem::path()> download_directory_;
 
   mutable std::mutex mutex_;  // guards everything below
   bool chat_mode_on_ = false;
@@ -274,6 +279,7 @@ class Chat {
   SerialHistory serials_;
   OfferTable offers_;
   Download download_;
+  OfferedNames offered_names_;
   int32_t progress_line_ms_ = 0;  // when the download last printed how far it is
   bool away_ = false;
   std::string away_text_;

@@ -43,6 +43,7 @@ void Chat::HandleEvent(const Inbound& in, ChatOutput& out) {
       return ShowInChannel(in, Format("%s is on channel %s.\r\n", nick.c_str(), Text(in.packet.channel).c_str()),
                            MessageClass::Server, out);
     case ChatSubtype::Action:
+      offered_names_.Note(in.sender, in.text);
       return ShowInChannel(in, "* " + PadColumn(nick, 16) + "   " + Text(in.text) + "\r\n", MessageClass::Action, out);
     case ChatSubtype::PingRequest:
       SendLocked(in.who.index, ChatSubtype::PingReply, in.packet.payload, out);

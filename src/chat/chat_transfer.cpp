@@ -24,10 +24,10 @@ std::optional<GetArguments> SplitGetArguments(std::string_view argument) {
   parts.nickname = argument.substr(0, std::min(blank, kChatNameMax));
   std::string_view rest = TrimLeadingBlanks(argument.substr(blank + 1));
   blank = rest.find(' ');
-  if (blank == std::string_view::npos) return std::nullopt;
   parts.number = rest.substr(0, blank);
-  parts.file_name = TrimLeadingBlanks(rest.substr(blank + 1));
-  if (parts.file_name.empty()) return std::nullopt;
+  // Without a name the file keeps the one it was offered under.
+  if (blank != std::string_view::npos) parts.file_name = TrimLeadingBlanks(rest.substr(blank + 1));
+  if (parts.number.empty()) return std::nullopt;
   return parts;
 }
 
@@ -85,6 +85,7 @@ void Chat::CmdXget(const CommandCall& call) { StartDownload(call, 5, true); }
 
 void Chat::StartDownload(const CommandCall& call, size_t argument_at, bool overwrite) {
   std::string_view argument = ArgumentAt(call.line, argument_at);
+  const std::filesystem::path directory = download_directory_ ? download_directory_() : std::filesystem::path();
   WithState([&](ChatOutput& out) {
     auto print = [&](std::string_view text) { out.ToInput(call.input, std::string(text), Colour(MessageClass::Server)); };
     if (download_.running()) return print("*** Already getting another file.\r\n");
@@ -95,12 +96,15 @@ void Chat::StartDownload(const CommandCall& call, size_t argument_at, bool overw
     if (!index) return;
     std::optional<GetArguments> parts = SplitGetArguments(argument);
     if (!parts) return print(kCommandError);
-    switch (download_.Start(parts->file_name, overwrite, peers_[*index].address, NowMs())) {
+    int32_t number = ParseDecimal(parts->number);
+    const std::string target =
+        DownloadTarget(directory, parts->file_name, offered_names_.NameOf(peers_[*index].address, number));
+    if (target.empty()) return print(Format("*** No name known for file #%d: give one after the number.\r\n", number));
+    switch (download_.Start(target, overwrite, peers_[*index].address, NowMs())) {
       case Download::StartResult::kExists: return print("*** File already exists; /xget overwrites it.\r\n");
       case Download::StartResult::kCannotWrite: return print("*** File cannot be opened for writing.\r\n");
       case Download::StartResult::kStarted: break;
     }
-    int32_t number = ParseDecimal(parts->number);
     print(Format("*** Getting file #%d from %s as \"%s\".\r\n", number,
                  std::string(peers_[*index].nickname.view()).c_str(), download_.fileName().c_str()));
     SendText(*index, ChatSubtype::FileRequest, Format("%d", number), out);

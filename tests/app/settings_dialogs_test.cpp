@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 
+#include "download_folder.h"
+
 #include "app_harness.h"
 
 namespace vorn {
@@ -69,11 +71,18 @@ TEST(AdvancedOptionsDlg, EveryCheckKeepsTheDialogOpen) {
 }
 
 // The advanced button of the running identity dialog writes the network
-// options through the store at once; OK then writes the identity.
+// options through the store at once; OK then writes the identity and the
+// download folder, which must be a full path.
 TEST(QtUserInfoDialog, OptionsCommandRunsBothDialogsAndWrites) {
   AppHarness harness;
   ASSERT_TRUE(harness.StartAndSettle());
-  OnNextDialog<UserInfoDlg>([](UserInfoDlg& info) {
+  const QString folder = harness.store.Path("downloads");
+  OnNextDialog<UserInfoDlg>([folder](UserInfoDlg& info) {
+    EXPECT_EQ(info.downloadFolder(), DefaultDownloadFolder());
+    info.downloadFolderEdit()->setText(QStringLiteral("relative/downloads"));
+    info.accept();
+    EXPECT_TRUE(info.isVisible());
+    info.downloadFolderEdit()->setText(folder);
     OnNextDialog<AdvancedOptionsDlg>([](AdvancedOptionsDlg& options) {
       options.portEdit()->setText(QStringLiteral("2300"));
       options.redirectBox()->setChecked(true);
@@ -89,7 +98,22 @@ TEST(QtUserInfoDialog, OptionsCommandRunsBothDialogsAndWrites) {
   EXPECT_EQ(profile.GetInt("Misc", "Redirect Queries", 0), 1);
   EXPECT_EQ(profile.GetString("User Info", "other", ""), "plays at night");
   EXPECT_TRUE(harness.node().settings().settings().redirectQueries);
-  EXPECT_EQ(harness.dialogs.Captions(), std::vector<std::string>{"Configuration Changed!"});
+  EXPECT_EQ(profile.GetString("Misc", "Download Folder", ""), folder.toStdString());
+  EXPECT_EQ(harness.dialogs.Captions(), (std::vector<std::string>{"Download Folder", "Configuration Changed!"}));
+}
+
+// Not a check: with VORN_OPTIONS_SCREENSHOT set, a picture of the dialog
+// goes there.
+TEST(UserInfoDlg, Screenshot) {
+  const QString file = qEnvironmentVariable("VORN_OPTIONS_SCREENSHOT");
+  if (file.isEmpty()) GTEST_SKIP() << "VORN_OPTIONS_SCREENSHOT not set";
+  ScriptedDialogs dialogs;
+  UserInfoForm form{"Ann Example", "Ann", "ann@example.org", "plays at night", "127.0.0.2", true, true};
+  UserInfoDlg dialog(form, dialogs, [](QWidget*) {}, nullptr);
+  dialog.SetDownloadFolder(QStringLiteral("/home/ann/Downloads"));
+  dialog.show();
+  ProcessUntil([&] { return dialog.isVisible(); });
+  EXPECT_TRUE(dialog.grab().save(file));
 }
 
 TEST(FirstRun, RefusingTheIdentityDialogEndsTheProgram) {

@@ -147,7 +147,10 @@ TEST_F(ChatTransfer, GetAndOfferErrorLines) {
     EXPECT_EQ(trio.a.windows.Text("#chat"), printed) << line;
   };
   expect("/get", "*** Command error.  Type /help for a list of commands.\r\n");
-  expect("/get bob 0", "*** Command error.  Type /help for a list of commands.\r\n");
+  expect("/get bob", "*** Command error.  Type /help for a list of commands.\r\n");
+  // Without a name: the one the file was announced under, or none.
+  expect("/get bob 0", "*** File already exists; /xget overwrites it.\r\n");
+  expect("/get bob 5", "*** No name known for file #5: give one after the number.\r\n");
   expect("/get zed 0 x.bin", "*** Unknown user.\r\n");
   expect("/get #9 0 x.bin", "*** User doesn't exist\n\r");
   expect("/get bob 0 mine.bin", "*** File already exists; /xget overwrites it.\r\n");
@@ -162,6 +165,31 @@ TEST_F(ChatTransfer, GetAndOfferErrorLines) {
   expect("/xget bob 0 mine.bin", "*** Getting file #0 from Bob as \"mine.bin\".\r\n"
                                  "*** The transfer from Bob is complete (10000 bytes/sec, 10 bytes in 0.0 s).\r\n");
   EXPECT_EQ(ReadFile(dir.path() / "mine.bin"), ReadFile(dir.path() / "offered.bin"));
+  // An announced name keeps only its last part.
+  trio.clock.Advance(5000);  // beyond the duplicate filter
+  trio.b.Type("/me [1] ../escape.bin");
+  trio.network.Deliver();
+  expect("/get bob 1", "*** Getting file #1 from Bob as \"escape.bin\".\r\n*** No file offered!\r\n");
+}
+
+// Names announced by other machines keep only their last part.
+TEST(OfferedNames, KeepOnlyASafeLastPartPerSenderAndSlot) {
+  const std::pair<std::string_view, std::string_view> names[] = {
+      {"[0] map.zip", "map.zip"},         {"[1] ../../.profile", ".profile"}, {"[2] C:\\games\\x.sav", "x.sav"},
+      {"[3] /etc/passwd", "passwd"},      {"[4] ..", ""},                     {"[5] a\x01z", ""},
+      {"[6] dir/", ""},                   {"[x] no.bin", ""},                 {"offers the following", ""},
+  };
+  OfferedNames offered;
+  const PeerAddress bob{0x7F000001, 2214};
+  for (const auto& [action, kept] : names) {
+    offered.Note(bob, action);
+    const int slot = action[1] - '0';
+    EXPECT_EQ(offered.NameOf(bob, slot), kept) << action;
+  }
+  EXPECT_EQ(offered.NameOf(PeerAddress{0x7F000001, 2215}, 0), "");
+  EXPECT_EQ(DownloadTarget("/dl", "", "map.zip"), "/dl/map.zip");
+  EXPECT_EQ(DownloadTarget("/dl", "/tmp/mine.zip", "map.zip"), "/tmp/mine.zip");
+  EXPECT_EQ(DownloadTarget({}, "", ""), "");
 }
 
 TEST_F(ChatTransfer, OfferSlotsAreNotReusedUntilAllAreWithdrawn) {
