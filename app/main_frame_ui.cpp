@@ -17,6 +17,8 @@
 #include "main_frame.h"
 #include "platform/peer_address.h"
 #include "text_convert.h"
+#include "view_registry.h"
+#include "vorn95_view.h"
 
 namespace vorn {
 namespace {
@@ -122,7 +124,7 @@ void CMainFrame::BuildMenus() {
   AddMenu(tr("&Game"),
           Items{C::DirectPlay, C::ConfigureGames, std::nullopt, C::Game1, C::Game2, C::Game3, C::Game4, C::Game5});
   AddMenu(tr("&View"), Items{C::Toolbar, C::StatusBar, std::nullopt, C::MessageWindow, C::ChatWindow, C::ChatList,
-                             std::nullopt, C::BackgroundColor, C::Colors, C::CutText});
+                             C::Transfers, std::nullopt, C::BackgroundColor, C::Colors, C::CutText});
   QMenu* window = AddMenu(tr("&Window"), Items{C::Cascade, C::Tile, C::ArrangeIcons, std::nullopt, C::Freeze,
                                                C::CloseWindow, std::nullopt});
   window_list_ = window;
@@ -191,6 +193,9 @@ void CMainFrame::ShowConnectionState() {
 
 void CMainFrame::UpdateCommandUi() {
   ShowConnectionState();
+  // Chat windows that a connection's end left open wait, greyed, for the next.
+  const bool offline = !Connected().enabled;
+  for (CVorn95View* view : services_.views.chatViews()) view->SetOffline(offline);
   UpdateMenuSet();
   for (const auto& [id, action] : actions_) {
     const CommandState state = router_.Query(id);

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QGraphicsEffect>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -60,6 +61,7 @@ CVorn95View::~CVorn95View() { services_.views.Unregister(this); }
 QString CVorn95View::caption() const {
   QString text = is_message_window_ ? DecodeText(doc_.title())
                                     : QStringLiteral("Chat Window: %1").arg(DecodeText(doc_.title()));
+  if (offline_) text += QStringLiteral(" (offline)");
   // The window itself says that its text goes to a file.
   if (isLogging()) text += QStringLiteral(" - logging to %1").arg(QFileInfo(log_path_).fileName());
   return text;
@@ -68,6 +70,22 @@ QString CVorn95View::caption() const {
 void CVorn95View::ShowCaption() {
   setWindowTitle(caption());
   if (parentWidget() != nullptr) parentWidget()->setWindowTitle(caption());
+}
+
+void CVorn95View::SetOffline(bool offline) {
+  if (offline == offline_ || is_message_window_) return;
+  offline_ = offline;
+  input_->setEnabled(!offline);
+  input_->setPlaceholderText(offline ? tr("Offline: connect to a server to chat again") : QString());
+  if (offline) {
+    // Every colour of the text fades to grey; it can still be read and copied.
+    auto* grey = new QGraphicsColorizeEffect(output_);
+    grey->setColor(Qt::gray);
+    output_->setGraphicsEffect(grey);
+  } else {
+    output_->setGraphicsEffect(nullptr);
+  }
+  ShowCaption();
 }
 
 void CVorn95View::BuildWidgets() {

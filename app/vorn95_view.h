@@ -82,6 +82,10 @@ class CVorn95View final : public QWidget {
   void ToggleWrap();
   // The frame's title again, after logging started or stopped.
   void ShowCaption();
+  // A chat window whose connection ended keeps its text, greyed, with its
+  // input line off and "(offline)" in its title, until the next connection.
+  void SetOffline(bool offline);
+  bool isOffline() const { return offline_; }
   // The keyboard focus moves between the text and the input line.
   void SwitchPane();
   void ChooseBackgroundColor();
@@ -123,6 +127,7 @@ class CVorn95View final : public QWidget {
   CChatView* input_ = nullptr;
   QString log_path_;
   bool frozen_ = false;
+  bool offline_ = false;
   bool wrap_ = true;
   bool at_line_start_ = true;
   int indent_chars_ = 0;  // where a wrapped line of a chat window continues

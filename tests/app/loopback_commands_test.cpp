@@ -1,5 +1,8 @@
 // The server commands of the menu against a second node on loopback, and
 // the command line.
+#include <QFileInfo>
+#include <QGraphicsEffect>
+
 #include "app_options.h"
 #include "app_harness.h"
 
@@ -78,6 +81,61 @@ TEST_F(LoopbackCommands, LocalServerModeFromTheMenuServesAnotherNode) {
   EXPECT_TRUE(frame.Dispatch(CommandId::ServerMode));
   EXPECT_FALSE(harness.node().local_server().IsLocalServerMode());
   EXPECT_FALSE(Connected());
+}
+
+// A chat window outlives the connection, greyed and marked, and comes back
+// with the next one, where a typed line joins its channel again.
+TEST_F(LoopbackCommands, ChatWindowsWaitGreyedForTheNextConnection) {
+  CMainFrame& frame = harness.frame();
+  ASSERT_TRUE(frame.Dispatch(CommandId::ConnectDefault));
+  ASSERT_TRUE(frame.Dispatch(CommandId::ChatWindow));
+  CVorn95View* chat = harness.app->views().FindChatView("#chat");
+  ASSERT_NE(chat, nullptr);
+  const auto looks_offline = [&](bool offline) {
+    frame.UpdateCommandUi();
+    EXPECT_EQ(chat->parentWidget()->windowTitle(),
+              offline ? QStringLiteral("Chat Window: #chat (offline)") : QStringLiteral("Chat Window: #chat"));
+    EXPECT_EQ(chat->inputLine()->isEnabled(), !offline);
+    EXPECT_EQ(chat->outputPane()->graphicsEffect() != nullptr, offline);
+  };
+  ASSERT_TRUE(frame.Dispatch(CommandId::Disconnect));
+  looks_offline(true);
+  EXPECT_TRUE(chat->outputPane()->toPlainText().contains(QStringLiteral("this window is offline")));
+  ASSERT_TRUE(frame.Dispatch(CommandId::ConnectDefault));
+  looks_offline(false);
+  chat->inputLine()->setText(QStringLiteral("back again"));
+  emit chat->inputLine()->returnPressed();
+  EXPECT_TRUE(ProcessUntil([&] { return chat->outputPane()->toPlainText().contains(QStringLiteral("back again")); }));
+  EXPECT_TRUE(harness.node().chat().IsChatModeOn());
+}
+
+// /get without a name saves under the offered name in the download folder
+// and says where.
+TEST_F(LoopbackCommands, GetSavesUnderTheOfferedNameInTheDownloadFolder) {
+  const QString folder = harness.store.Path("downloads");
+  harness.store.profile.WriteString("Misc", "Download Folder", folder.toStdString());
+  QFile offered(harness.store.Path("map.zip"));
+  ASSERT_TRUE(offered.open(QIODevice::WriteOnly));
+  offered.write(QByteArray(20000, 'm'));
+  offered.close();
+  CMainFrame& frame = harness.frame();
+  ASSERT_TRUE(frame.Dispatch(CommandId::ConnectDefault));
+  ASSERT_TRUE(frame.Dispatch(CommandId::ChatWindow));
+  CVorn95View* chat = harness.app->views().FindChatView("#chat");
+  ASSERT_NE(chat, nullptr);
+  host.node->chat().JoinChannel("#chat");
+  ASSERT_TRUE(ProcessUntil([&] { return host.node->chat().ChatListPeers().size() == 2; }));
+  const ChatInputId host_input = static_cast<HeadlessChatWindows&>(host.node->chat_windows()).InputOf("#chat");
+  host.node->chat().ExecuteChatLine("/offer " + offered.fileName().toStdString(), host_input);
+  const QString announced = QStringLiteral("[0] ") + offered.fileName();
+  ASSERT_TRUE(ProcessUntil([&] { return chat->outputPane()->toPlainText().contains(announced); }));
+  chat->inputLine()->setText(QStringLiteral("/get Host 0"));
+  emit chat->inputLine()->returnPressed();
+  const QString target = folder + QStringLiteral("/map.zip");
+  EXPECT_TRUE(chat->outputPane()->toPlainText().contains(QStringLiteral("as \"%1\".").arg(target)))
+      << chat->outputPane()->toPlainText().toStdString();
+  EXPECT_TRUE(ProcessUntil([&] { return QFileInfo(target).size() == 20000; }));
+  EXPECT_TRUE(ProcessUntil([&] { return chat->outputPane()->toPlainText().contains(QStringLiteral("is complete")); }));
 }
 
 TEST(CommandLine, ServerFlagsAndTheirMistakes) {
