@@ -49,6 +49,7 @@ constexpr std::array<CommandInfo, kCommandCount> kCommands{{
     {C::NextPane, "Next Pane", "F6", "Move between the text and the input line", ""},
     {C::PreviousPane, "Previous Pane", "Shift+F6", "Move between the text and the input line", ""},
     {C::CloseWindow, "&Close Window", "Alt+X", "Close the active window", ""},
+    {C::Transfers, "T&ransfers", "", "Show the files being sent and received", ""},
 }};
 
 constexpr std::array<ToolBarItem, kToolBarItemCount> kToolBar{{

@@ -51,6 +51,7 @@ enum class CommandId : int {
   NextPane = 57680,
   PreviousPane = 57681,
   CloseWindow = 57602,
+  Transfers = 32808,
 };
 
 struct CommandInfo {
@@ -61,7 +62,7 @@ struct CommandInfo {
   std::string_view tooltip;  // tool bar; empty for commands not on it
 };
 
-inline constexpr int kCommandCount = 42;
+inline constexpr int kCommandCount = 43;
 
 const std::array<CommandInfo, kCommandCount>& CommandTable();
 const CommandInfo* FindCommand(CommandId id);

@@ -235,6 +235,17 @@ ChatListWindow* CMainFrame::CreateChatList(std::function<void()> closed) {
   return window;
 }
 
+void CMainFrame::OpenTransfers() {
+  if (!transfers_.isNull()) return BringToTop(transfers_);
+  Node& node = services_.node;
+  TransfersServices services{services_.profile};
+  services.transfers = [&node] { return node.chat().Transfers(); };
+  services.cancel_download = [&node] { node.chat().CancelDownload(); };
+  transfers_ = new TransfersWindow(std::move(services));
+  mdi_->addSubWindow(transfers_);
+  transfers_->ShowAtStoredPlacement();
+}
+
 CVorn95View* CMainFrame::ActiveView() const {
   auto* frame = qobject_cast<CChildFrame*>(mdi_->currentSubWindow());
   return frame != nullptr ? frame->view() : nullptr;

@@ -13,6 +13,7 @@
 #include "command_router.h"
 #include "node/node.h"
 #include "settings/window_placement.h"
+#include "transfers_window.h"
 
 class QLabel;
 class QMdiArea;
@@ -82,6 +83,10 @@ class CMainFrame final : public QMainWindow {
   CVorn95View* ActiveView() const;
   // The chat list in its place, filled; closed is called as it closes.
   ChatListWindow* CreateChatList(std::function<void()> closed);
+  // Opens the transfers window, or raises it when it is open.
+  void OpenTransfers();
+  // Null while it is closed.
+  TransfersWindow* transfersWindow() const { return transfers_; }
   QMdiArea* mdiArea() const { return mdi_; }
   QToolBar* toolBar() const { return tool_bar_; }
   QAction* action(CommandId id) const;
@@ -141,6 +146,7 @@ class CMainFrame final : public QMainWindow {
   QToolBar* tool_bar_ = nullptr;
   QMenu* window_list_ = nullptr;
   QLabel* connection_label_ = nullptr;
+  QPointer<TransfersWindow> transfers_;
   QTimer update_timer_;
   WindowPlacement stored_placement_;
   ChatInputId next_input_id_ = 1;

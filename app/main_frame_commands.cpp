@@ -54,6 +54,8 @@ void CMainFrame::RegisterFileAndViewCommands() {
   router_.Register(
       C::ChatList, [this] { services_.node.chat_windows().OpenChatList(); },
       [this] { return Enabled(!services_.views.chatViews().empty()); });
+  router_.Register(
+      C::Transfers, [this] { OpenTransfers(); }, [this] { return Enabled(started_); });
   router_.Register(C::Colors, [this] { services_.core.RunColorsSheet(this); });
   router_.Register(C::HelpContents, [this] { ShowHelp(); });
   router_.Register(C::About, [this] { services_.prompts.ShowAbout(); });
