@@ -39,11 +39,27 @@ void ScheduleScreenshot(CMainFrame& frame, const QString& file) {
   });
 }
 
+// Whether anybody can see a message box: not on the platforms without a screen.
+bool HasScreen() {
+  const QString platform = QGuiApplication::platformName();
+  return platform != QStringLiteral("offscreen") && platform != QStringLiteral("minimal");
+}
+
 // A problem with the profile, on standard error and in a message box.
 void Warn(const std::string& problem) {
   if (problem.empty()) return;
   std::fprintf(stderr, "vorn95: %s\n", problem.c_str());
-  QMessageBox::warning(nullptr, QStringLiteral("Vorn"), QString::fromStdString(problem));
+  if (HasScreen()) QMessageBox::warning(nullptr, QStringLiteral("Vorn"), QString::fromStdString(problem));
+}
+
+// A stored value that would be read as something else stops the program
+// as a wrong flag does: one line, exit status 2, and the box for a user who
+// started it from a menu.
+bool Refuse(const std::string& problem) {
+  if (problem.empty()) return false;
+  std::fprintf(stderr, "vorn95: %s\n", problem.c_str());
+  if (HasScreen()) QMessageBox::critical(nullptr, QStringLiteral("Vorn"), QString::fromStdString(problem));
+  return true;
 }
 
 // The flag's port, else the "DOSBox Port" setting, on by default. A port
@@ -77,12 +93,11 @@ int Run(const CommandLine& line) {
       return 2;
     }
   }
-  SingleInstance instance(stored.FileName());
-  if (!instance.Claim()) return 0;
   OverlayProfile profile(stored);
   if (!line.my_ip.isEmpty()) profile.Override("Misc", "my_ip", line.my_ip.toStdString());
-  // The settings dialogs can still mend a stored value, so the program runs on.
-  Warn(CheckProfileValues(profile, stored.FileName().toStdString()));
+  if (Refuse(CheckProfileValues(profile, stored.FileName().toStdString()))) return 2;
+  SingleInstance instance(stored.FileName());
+  if (!instance.Claim()) return 0;
 
   AppOptions options;
   options.command_line = line.server.toStdString();

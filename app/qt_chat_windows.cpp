@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "main_frame.h"
+#include "platform/text.h"
 #include "vorn95_view.h"
 
 namespace vorn {
@@ -77,21 +78,39 @@ void QtChatWindows::RefreshChatList() {
   });
 }
 
-void QtChatWindows::Show(std::string_view text, const std::function<void(std::string_view)>& show) {
-  if (ui_.Deliver([&] { show(text); }) || ui_.IsStopped()) return;
-  ui_.Post([show, copy = std::string(text)] { show(copy); });
+void QtChatWindows::Print(ChatLine text) {
+  if (ui_.IsUiThread()) {
+    ShowQueued();
+    Show(text);
+    return;
+  }
+  if (ui_.IsStopped()) return;
+  queued_.Push(std::move(text));
+  // Even a text that did not fit has its loss told by the next showing.
+  if (!show_posted_.exchange(true, std::memory_order_acq_rel)) ui_.Post([this] { ShowQueued(); });
+}
+
+void QtChatWindows::ShowQueued() {
+  show_posted_.store(false, std::memory_order_release);
+  const ChatTextQueue::Taken taken = queued_.Take();
+  for (const ChatLine& text : taken.texts) Show(text);
+  if (taken.dropped == 0) return;
+  views_.Append(
+      Format("*** Chat lines not shown, as they came faster than the windows could take them: %zu\r\n", taken.dropped),
+      MessageClass::Server);
+}
+
+void QtChatWindows::Show(const ChatLine& text) {
+  CVorn95View* view = text.toInput ? views_.FindByInput(text.input) : views_.FindChatView(text.channel);
+  if (view != nullptr) view->Append(text.text, text.colour);
 }
 
 void QtChatWindows::PrintToChannel(std::string_view key, std::string_view text, uint32_t colour) {
-  Show(text, [this, channel = std::string(key), colour](std::string_view shown) {
-    if (CVorn95View* view = views_.FindChatView(channel)) view->Append(shown, colour);
-  });
+  Print({false, 0, std::string(key), std::string(text), colour});
 }
 
 void QtChatWindows::PrintToInputWindow(ChatInputId input, std::string_view text, uint32_t colour) {
-  Show(text, [this, input, colour](std::string_view shown) {
-    if (CVorn95View* view = views_.FindByInput(input)) view->Append(shown, colour);
-  });
+  Print({true, input, {}, std::string(text), colour});
 }
 
 }  // namespace vorn

@@ -8,6 +8,7 @@
 
 #include "chat/chat_windows.h"
 #include "chat_list_window.h"
+#include "chat_text_queue.h"
 #include "qt_ui_loop.h"
 #include "view_registry.h"
 
@@ -41,9 +42,12 @@ class QtChatWindows final : public ChatWindows {
   ChatListWindow* chatList() const { return chat_list_; }
 
  private:
-  // Runs show on the UI thread, waiting for it; while the UI thread cannot
-  // be waited for, a copy of the text is shown later.
-  void Show(std::string_view text, const std::function<void(std::string_view)>& show);
+  // On the UI thread the text is shown at once, after what other threads
+  // queued; from any other thread it is queued for a posted task.
+  void Print(ChatLine text);
+  // UI thread.
+  void ShowQueued();
+  void Show(const ChatLine& text);
   void CloseView(CVorn95View* view);
 
   QtUiLoop& ui_;
@@ -53,6 +57,8 @@ class QtChatWindows final : public ChatWindows {
   // Read by the receive thread, which leaves join and leave notices to the
   // list while it is open.
   std::atomic<bool> chat_list_open_{false};
+  ChatTextQueue queued_;
+  std::atomic<bool> show_posted_{false};
 };
 
 }  // namespace vorn

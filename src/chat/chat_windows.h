@@ -44,7 +44,8 @@ class ChatWindows {
   virtual bool HasChatWindows() const = 0;
   virtual bool IsChatListOpen() const = 0;
   // Appends text in colour (0x00BBGGRR) to the chat window of key (ignoring
-  // case) and returns once it is shown; dropped when there is none.
+  // case); dropped when there is none. It never waits for the UI thread: from
+  // another thread it may be shown later, in order.
   virtual void PrintToChannel(std::string_view key, std::string_view text, uint32_t colour) = 0;
   // The same for the window holding the input line.
   virtual void PrintToInputWindow(ChatInputId input, std::string_view text, uint32_t colour) = 0;

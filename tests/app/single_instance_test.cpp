@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QUdpSocket>
 
 #include "app_harness.h"
@@ -83,6 +84,18 @@ TEST_F(ProgramRun, ShowsItsWindowAndLeavesThroughFileExit) {
   EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
   const QImage image(shot);
   EXPECT_GT(image.width(), 400);
+}
+
+// A stored value that would be read as another is refused as a flag is.
+TEST_F(ProgramRun, AnInvalidProfileValueIsOneLineAndExitStatusTwo) {
+  store.profile.WriteString("Misc", "Port", "70000");
+  first.start(QStringLiteral(VORN95_PATH), Arguments());
+  ASSERT_TRUE(first.waitForFinished(30000));
+  EXPECT_EQ(first.exitCode(), 2);
+  const QString error = QString::fromLocal8Bit(first.readAllStandardError());
+  const QStringList own = error.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^vorn95: ")));
+  ASSERT_EQ(own.size(), 1) << error.toStdString();
+  EXPECT_TRUE(own[0].startsWith(QStringLiteral("vorn95: %1: [Misc] Port=70000: ").arg(store.profile.FileName())));
 }
 
 TEST_F(ProgramRun, SecondStartWithTheSameProfileEndsAtOnce) {

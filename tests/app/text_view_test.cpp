@@ -9,6 +9,7 @@
 #include "app_harness.h"
 #include "line_feeds.h"
 #include "platform/text.h"
+#include "qt_chat_windows.h"
 #include "settings/window_placement.h"
 #include "view_registry.h"
 
@@ -202,6 +203,17 @@ TEST_F(TextViewTest, RegistryDeliversFromWorkersAndForgetsClosedViews) {
   views.SetLastActive(chat.get());
   views.AppendToActiveView("query output\r\n", MessageClass::Server);
   EXPECT_EQ(Pane(*chat), "query output\n");
+  // Chat text from a worker is queued as well, in order; what overflows the
+  // bound is counted in the message window.
+  QtChatWindows windows(ui, views);
+  std::thread receiver([&] {
+    for (int i = 0; i < 2; ++i) windows.PrintToChannel("#GAMES", Format("line %d\r\n", i), kRed);
+    windows.PrintToChannel("#games", std::string(ChatTextQueue::kMaxBytes, 'x'), kRed);
+  });
+  receiver.join();
+  windows.PrintToChannel("#games", "typed here\r\n", kBlue);
+  EXPECT_EQ(Pane(*chat), "query output\nline 0\nline 1\ntyped here\n");
+  EXPECT_TRUE(Pane(*view).endsWith(QStringLiteral("faster than the windows could take them: 1\n")));
   chat.reset();
   EXPECT_TRUE(views.chatViews().empty());
   EXPECT_EQ(views.lastActive(), nullptr);
