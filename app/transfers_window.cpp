@@ -48,8 +48,12 @@ TransfersWindow::TransfersWindow(TransfersServices services, QWidget* parent)
   table_->verticalHeader()->hide();
   table_->setSelectionMode(QAbstractItemView::NoSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table_->horizontalHeader()->setSectionResizeMode(kFile, QHeaderView::Stretch);
-  table_->horizontalHeader()->setSectionResizeMode(kProgress, QHeaderView::Stretch);
+  table_->setWordWrap(false);
+  QHeaderView* header = table_->horizontalHeader();
+  header->setSectionResizeMode(QHeaderView::ResizeToContents);
+  header->setSectionResizeMode(kFile, QHeaderView::Stretch);
+  header->setSectionResizeMode(kProgress, QHeaderView::Fixed);
+  header->resizeSection(kProgress, fontMetrics().horizontalAdvance(QLatin1Char('x')) * 18);
   empty_note_ = new QLabel(tr("No file is being sent or received."), pane);
   auto* layout = new QVBoxLayout(pane);
   layout->setContentsMargins(4, 4, 4, 4);

@@ -9,6 +9,7 @@
 #include <QTableWidget>
 
 #include "app_harness.h"
+#include "artwork.h"
 
 namespace vorn {
 namespace {
@@ -74,11 +75,15 @@ TEST(TransfersWindow, Screenshot) {
     return std::vector<TransferStatus>{{true, "/home/ann/Downloads/dune2-maps.zip", "Bob", 734003, 0, 245000},
                                        {false, "/home/ann/games/warcraft-save.w2s", "Cy", 1310720, 2097152, 412000}};
   };
-  TransfersWindow window(std::move(services));
-  window.resize(640, 160);
-  window.show();
-  ProcessUntil([&] { return window.isVisible(); });
-  EXPECT_TRUE(window.grab().save(file));
+  QMdiArea area;
+  area.resize(680, 190);
+  auto* window = new TransfersWindow(std::move(services));
+  window->setWindowIcon(AppIcon());
+  area.addSubWindow(window);
+  area.show();
+  window->setGeometry(0, 0, 680, 190);
+  ProcessUntil([&] { return window->isVisible(); });
+  EXPECT_TRUE(area.grab().save(file));
 }
 
 }  // namespace
