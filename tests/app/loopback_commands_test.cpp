@@ -5,6 +5,7 @@
 
 #include "app_options.h"
 #include "app_harness.h"
+#include "artwork.h"
 
 namespace vorn {
 namespace {
@@ -101,6 +102,11 @@ TEST_F(LoopbackCommands, ChatWindowsWaitGreyedForTheNextConnection) {
   ASSERT_TRUE(frame.Dispatch(CommandId::Disconnect));
   looks_offline(true);
   EXPECT_TRUE(chat->outputPane()->toPlainText().contains(QStringLiteral("this window is offline")));
+  // Not a check: with VORN_OFFLINE_SCREENSHOT set, the window's picture goes there.
+  if (const QString shot = qEnvironmentVariable("VORN_OFFLINE_SCREENSHOT"); !shot.isEmpty()) {
+    chat->parentWidget()->setWindowIcon(AppIcon());
+    EXPECT_TRUE(chat->parentWidget()->grab().save(shot));
+  }
   ASSERT_TRUE(frame.Dispatch(CommandId::ConnectDefault));
   looks_offline(false);
   chat->inputLine()->setText(QStringLiteral("back again"));
