@@ -2,6 +2,7 @@
 // the command line.
 #include <QFileInfo>
 #include <QGraphicsEffect>
+#include <QMdiArea>
 
 #include "app_options.h"
 #include "app_harness.h"
@@ -116,7 +117,7 @@ TEST_F(LoopbackCommands, ChatWindowsWaitGreyedForTheNextConnection) {
 }
 
 // /get without a name saves under the offered name in the download folder
-// and says where.
+// and says where; View > Transfers opens one window.
 TEST_F(LoopbackCommands, GetSavesUnderTheOfferedNameInTheDownloadFolder) {
   const QString folder = harness.store.Path("downloads");
   harness.store.profile.WriteString("Misc", "Download Folder", folder.toStdString());
@@ -142,6 +143,9 @@ TEST_F(LoopbackCommands, GetSavesUnderTheOfferedNameInTheDownloadFolder) {
       << chat->outputPane()->toPlainText().toStdString();
   EXPECT_TRUE(ProcessUntil([&] { return QFileInfo(target).size() == 20000; }));
   EXPECT_TRUE(ProcessUntil([&] { return chat->outputPane()->toPlainText().contains(QStringLiteral("is complete")); }));
+  for (int twice = 0; twice < 2; ++twice) ASSERT_TRUE(frame.Dispatch(CommandId::Transfers));
+  EXPECT_NE(frame.transfersWindow(), nullptr);
+  EXPECT_EQ(frame.mdiArea()->subWindowList().size(), 3);
 }
 
 TEST(CommandLine, ServerFlagsAndTheirMistakes) {

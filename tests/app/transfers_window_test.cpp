@@ -52,18 +52,6 @@ TEST(TransfersWindow, RowsFollowTheTransfersAndCancelEndsTheDownload) {
   EXPECT_EQ(row(0)[0], "save.dat");
 }
 
-TEST(TransfersWindow, TheCommandOpensOneWindow) {
-  AppHarness harness;
-  ASSERT_TRUE(harness.StartAndSettle());
-  CMainFrame& frame = harness.frame();
-  ASSERT_TRUE(frame.Dispatch(CommandId::Transfers));
-  ASSERT_NE(frame.transfersWindow(), nullptr);
-  ASSERT_TRUE(frame.Dispatch(CommandId::Transfers));
-  EXPECT_EQ(frame.mdiArea()->subWindowList().size(), 2);
-  frame.transfersWindow()->close();
-  EXPECT_TRUE(ProcessUntil([&] { return frame.transfersWindow() == nullptr; }));
-}
-
 // Not a check: with VORN_TRANSFERS_SCREENSHOT set, a picture of the window
 // with a download and an upload goes there.
 TEST(TransfersWindow, Screenshot) {
