@@ -9,6 +9,7 @@
 #include <set>
 
 #include "integration/child_process.h"
+#include "ipx/dosbox_test_support.h"
 #include "net/messages.h"
 #include "platform/udp_socket.h"
 
@@ -43,34 +44,15 @@ std::optional<Bytes> Receive(const UdpSocket& socket, int timeout_ms) {
   return buffer;
 }
 
-// A stand-in for one DOSBox: it registers with a node's DOSBox driver and
-// speaks the IPX tunnel protocol.
+// A stand-in for one DOSBox on the IPX tunnel, which collects what arrives.
 struct FakeDosbox {
   bool Register(uint16_t driver_port) {
-    if (!socket.Open() || !socket.Bind(kLoopback, 0)) return false;
     driver = {kLoopback, driver_port};
-    Bytes request(30, 0);
-    request[0] = request[1] = 0xFF;
-    request[3] = 30;
-    request[17] = request[29] = 0x02;
-    socket.SendTo(driver, request);
-    auto reply = Receive(socket, 5000);
-    if (!reply || reply->size() < 30) return false;
-    node.assign(reply->begin() + 10, reply->begin() + 16);
-    return true;
+    return socket.Open() && socket.Bind(kLoopback, 0) && socket.SendTo(driver, dosbox_test::kRegistrationRequest) > 0 &&
+           Receive(socket, 5000).has_value();
   }
   void Broadcast(std::string_view text) {
-    Bytes packet(30, 0);
-    packet[0] = packet[1] = 0xFF;
-    packet[2] = static_cast<uint8_t>((30 + text.size()) >> 8);
-    packet[3] = static_cast<uint8_t>(30 + text.size());
-    packet[5] = 4;
-    std::fill(packet.begin() + 10, packet.begin() + 16, 0xFF);
-    packet[16] = packet[28] = 0x5A;
-    packet[17] = packet[29] = 0x17;
-    std::copy(node.begin(), node.end(), packet.begin() + 22);
-    packet.insert(packet.end(), text.begin(), text.end());
-    socket.SendTo(driver, packet);
+    socket.SendTo(driver, dosbox_test::GamePacket(dosbox_test::kBroadcastNode, Bytes(text.begin(), text.end())));
   }
   // Every data text that arrives within the time.
   std::multiset<std::string> Collect(int quiet_ms) {
@@ -81,7 +63,6 @@ struct FakeDosbox {
   }
   UdpSocket socket;
   PeerAddress driver;
-  Bytes node;
 };
 
 TEST_F(Programs, FourPlayersOnAHostEachReceiveEveryOtherPlayersBroadcastOnce) {

@@ -1,7 +1,6 @@
 #pragma once
-// What the soak tests share: their length, whole programs run as child
-// processes (stopped by PID only), the memory a process holds, and a
-// stand-in for DOSBox that plays a game over a node's DOSBox driver.
+// What the soak tests share: their length, the memory a process holds, the
+// command line of a vornd, and a stand-in for DOSBox that plays a game over a node's DOSBox driver.
 #include <sys/types.h>
 
 #include <chrono>
@@ -16,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "integration/child_process.h"
 #include "platform/peer_address.h"
 #include "platform/udp_socket.h"
 #include "support/temp_dir.h"
@@ -28,48 +28,11 @@ inline constexpr uint32_t kLoopback = 0x7F000001;
 // else the short form's length.
 int SoakSeconds(int short_form_seconds);
 
-// A UDP port on 127.0.0.1 that was free a moment ago.
-uint16_t FreeUdpPort();
-
 // Resident memory of a process in KiB from /proc/PID/status; -1 when unknown.
 int64_t ResidentKiB(pid_t pid);
 
-// One of our programs as a child: its standard input is a pipe the test
-// writes lines to, its output (both streams) is collected by a thread, so
-// that a talkative program never blocks on a full pipe.
-class Program {
- public:
-  explicit Program(const std::vector<std::string>& argv);
-  ~Program();  // kills the child by its PID if it still runs
-  Program(const Program&) = delete;
-  Program& operator=(const Program&) = delete;
-
-  bool started() const { return pid_ > 0; }
-  pid_t pid() const { return pid_; }
-  bool TypeLine(std::string_view line);
-  bool Signal(int signal);
-  // Waits until the output holds needle count times, or the limit passes.
-  bool WaitForOutput(std::string_view needle, std::chrono::milliseconds limit, size_t count = 1);
-  size_t CountInOutput(std::string_view needle) const;
-  std::string Output() const;
-  // The last lines of the output, for failure messages.
-  std::string Tail(size_t bytes = 3000) const;
-  // Signals the child and waits (bounded) for its exit; the exit code, or
-  // nullopt when it did not end in time or died of a signal.
-  std::optional<int> Stop(int signal, std::chrono::milliseconds limit = std::chrono::seconds(10));
-
- private:
-  void ReadLoop(std::stop_token stop);
-
-  pid_t pid_ = -1;
-  int in_ = -1;
-  int out_ = -1;
-  bool reaped_ = false;
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  std::string output_;
-  std::jthread reader_;
-};
+// The soak tests' whole programs.
+using Program = ChildProcess;
 
 // The command line of a vornd on loopback with its own profile file.
 std::vector<std::string> VorndCommand(const TempDir& dir, const std::string& nick, uint16_t port,
