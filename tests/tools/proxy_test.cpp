@@ -6,7 +6,6 @@
 #include <memory>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include "proxy/proxy_options.h"
 #include "tools/tool_test_support.h"
@@ -210,17 +209,8 @@ TEST_F(ProxyTest, IgnoresJunkAndShortWraps) {
   EXPECT_EQ(proxy_.ClientCount(), 1u);
 }
 
-TEST_F(ProxyTest, RunsOnAThreadUntilStopped) {
-  ASSERT_TRUE(Open());
-  std::thread loop([&] { proxy_.Run(); });
-  TestPeer client;
-  client.Send(Address(), "VORN<");
-  std::optional<Datagram> welcome = client.Receive();
-  proxy_.Stop();
-  loop.join();
-  ASSERT_TRUE(welcome);
-  EXPECT_EQ(welcome->bytes, WelcomeFor({kLoopback, proxy_.UpstreamPort(client.Address())}));
-}
+// The proxy's own loop on its thread carries the players of the integration
+// test APlayerBehindTheProxyConnectsAndAnswersTheHostsPings and of the chat soak.
 
 TEST(ProxyOptions, ParsesFlagsAndRefusesMistakes) {
   std::string error;
