@@ -152,21 +152,8 @@ TEST(UdpEndpoint, TakesTheOwnAddressFromMyIpWhenItParses) {
             (std::vector<ScriptedDialogs::Shown>{{"Error", "Cannot resolve my_ip from VORN95.INI!"}}));
 }
 
-TEST(UdpEndpoint, BindsTheConfiguredPortOnce) {
-  {
-    UdpSocket probe;
-    if (!probe.Open() || !probe.Bind(0, 3000)) GTEST_SKIP() << "port 3000 is taken on this machine";
-  }
-  Node first;
-  ASSERT_TRUE(first.endpoint.OpenUdpEndpoint({3000, "127.0.0.1"}));
-  EXPECT_EQ(first.endpoint.BoundPort(), 3000);
-  EXPECT_EQ(first.Address(), (PeerAddress{kLoopback, 3000}));
-
-  Node second;
-  EXPECT_FALSE(second.endpoint.OpenUdpEndpoint({3000, "127.0.0.1"}));
-  ASSERT_EQ(second.dialogs.shown.size(), 1u);
-  EXPECT_EQ(second.dialogs.shown[0].text, "Cannot bind local address!");
-}
+// A configured port bound, and a busy one refused with its message: vornd's
+// process tests (RunsOnItsPort..., ABusyPortFailsWithItsMessage).
 
 TEST(UdpEndpoint, GivesUpWhenNoProbeAnswerArrivesWithinThreeSeconds) {
   std::vector<PeerAddress> probed;
