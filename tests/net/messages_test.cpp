@@ -143,17 +143,8 @@ TEST_F(MessagesTest, AddressMessagesRoundTripAndShortAcceptanceHasNoAddress) {
   EXPECT_FALSE(ParseAddressMessage(Text("VORN>abcde")));
 }
 
-TEST_F(MessagesTest, PingAndPlayerInfoRequestsRoundTrip) {
-  ASSERT_EQ(BuildPingRequest(buffer_, {.game_name = "LONGNAME", .time_stamp_ms = 4000000000u}), kPingSize);
-  EXPECT_EQ(buffer_[13], 0);
-  auto parsed = ParsePingRequest(Built(kPingSize));
-  ASSERT_TRUE(parsed);
-  EXPECT_EQ(parsed->game_name, "LONGNAME");
-  EXPECT_EQ(parsed->time_stamp_ms, 4000000000u);
-
-  ASSERT_EQ(BuildPlayerInfoRequest(buffer_, {.nickname = "Bob"}), kPlayerInfoRequestSize);
-  EXPECT_EQ(ParsePlayerInfoRequest(Built(kPlayerInfoRequestSize))->nickname, "Bob");
-}
+// Ping and player information requests go through real nodes and the
+// tracker, which answer with the fields they parsed (connection and tools tests).
 
 TEST_F(MessagesTest, GameFramesRoundTripInBothForms) {
   const Bytes payload = {1, 2, 3, 4, 5};

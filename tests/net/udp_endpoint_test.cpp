@@ -153,7 +153,7 @@ TEST(UdpEndpoint, TakesTheOwnAddressFromMyIpWhenItParses) {
 }
 
 // A configured port bound, and a busy one refused with its message: vornd's
-// process tests (RunsOnItsPort..., ABusyPortFailsWithItsMessage).
+// process tests (RunsOnItsPort..., ExitsWithItsCodeAndMessage).
 
 TEST(UdpEndpoint, GivesUpWhenNoProbeAnswerArrivesWithinThreeSeconds) {
   std::vector<PeerAddress> probed;
