@@ -182,27 +182,41 @@ class DirectPlayBridgeTest : public testing::Test {
   TestSocket game{a.ip, 0, true};
 };
 
-TEST_F(DirectPlayBridgeTest, KeepsTheNewestLocalDatagramAndAnnouncesEach) {
-  TestSocket b_listener(b_ip, kDirectPlayPort);
+// Foreign, oversized and empty datagrams are skipped; each other one is
+// announced through the node's one socket and kept, the newest, to be sent
+// from its game's port. Probes are answered whole; the bridge's own answer
+// sends nothing.
+TEST_F(DirectPlayBridgeTest, KeepsTheNewestGoodLocalDatagramAnnouncesEachAndAnswersProbes) {
+  TestSocket peer(b_ip), stranger(b_ip), b_listener(b_ip, kDirectPlayPort);
+  EXPECT_FALSE(a.bridge.SendKeptDatagram(peer.Address()));  // nothing kept yet
+  peer.Send(a.Address(), ProbeFrame("VMECH"));
+  std::optional<Received> answer = peer.Receive();
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->bytes, ProbeFrame("vmech"));  // the whole datagram, marker replaced
+
   const std::vector<uint8_t> announcement = {'V', 'O', 'R', 'N', 'B',  // a broadcast frame
                                              0, 0, 0, 0,               // sequence 0
                                              0x53, 0x22, 0x53, 0x22,   // both sockets 0x5322
                                              'V', 'M', 'E', 'C', 'H'};
+  stranger.Send(a.Listener(), Bytes("foreign"));
+  game.Send(a.Listener(), std::vector<uint8_t>(kMaxKeptDatagram + 1, 0xAA));
+  game.Send(a.Listener(), {});
   game.Send(a.Listener(), Bytes("first"));
   std::optional<Received> sent = server.Receive();
   ASSERT_TRUE(sent);
   EXPECT_EQ(sent->bytes, announcement);
-  EXPECT_EQ(sent->from.port, a.endpoint.BoundPort());  // through the node's one socket
-
-  game.Send(a.Listener(), Bytes("second"));
+  EXPECT_EQ(sent->from.port, a.endpoint.BoundPort());
+  game.Send(a.Listener(), std::vector<uint8_t>(kMaxKeptDatagram, 0x55));
   ASSERT_TRUE(server.Receive());
-  EXPECT_EQ(Count(a.window.Text(), kBindingLine), 1u);
-  EXPECT_NE(a.window.Text().find(BindingLine(game.Address().port)), std::string::npos);
   ASSERT_TRUE(a.bridge.SendKeptDatagram(b_listener.Address()));
   std::optional<Received> kept = b_listener.Receive();
   ASSERT_TRUE(kept);
-  EXPECT_EQ(kept->bytes, Bytes("second"));
+  EXPECT_EQ(kept->bytes, std::vector<uint8_t>(kMaxKeptDatagram, 0x55));
   EXPECT_EQ(kept->from, game.Address());  // so that the answer reaches the game
+  AwaitHandled();
+  EXPECT_FALSE(server.HasWaiting());  // two announcements in all
+  EXPECT_EQ(Count(a.window.Text(), kBindingLine), 1u);
+  EXPECT_NE(a.window.Text().find(BindingLine(game.Address().port)), std::string::npos);
 
   TestSocket other_game(a.ip, 0, true);
   other_game.Send(a.Listener(), Bytes("third"));
@@ -214,41 +228,7 @@ TEST_F(DirectPlayBridgeTest, KeepsTheNewestLocalDatagramAndAnnouncesEach) {
   ASSERT_TRUE(kept);
   EXPECT_EQ(kept->bytes, Bytes("third"));
   EXPECT_EQ(kept->from, other_game.Address());
-}
-
-TEST_F(DirectPlayBridgeTest, SkipsForeignEmptyAndOversizedDatagrams) {
-  TestSocket stranger(b_ip);
-  TestSocket b_listener(b_ip, kDirectPlayPort);
-  stranger.Send(a.Listener(), Bytes("foreign"));
-  game.Send(a.Listener(), std::vector<uint8_t>(kMaxKeptDatagram + 1, 0xAA));
-  game.Send(a.Listener(), {});
-  game.Send(a.Listener(), std::vector<uint8_t>(kMaxKeptDatagram, 0x55));
-
-  ASSERT_TRUE(server.Receive());
-  ASSERT_TRUE(a.bridge.SendKeptDatagram(b_listener.Address()));
-  std::optional<Received> kept = b_listener.Receive();
-  ASSERT_TRUE(kept);
-  EXPECT_EQ(kept->bytes, std::vector<uint8_t>(kMaxKeptDatagram, 0x55));
-
-  AwaitHandled();
-  EXPECT_FALSE(server.HasWaiting());  // one announcement in all
-  EXPECT_EQ(Count(a.window.Text(), kBindingLine), 1u);
-  EXPECT_NE(a.window.Text().find(BindingLine(game.Address().port)), std::string::npos);
-}
-
-TEST_F(DirectPlayBridgeTest, AnswersProbesButNotItsOwnAnswers) {
-  TestSocket peer(b_ip);
-  EXPECT_FALSE(a.bridge.SendKeptDatagram(peer.Address()));  // nothing kept yet
-
-  peer.Send(a.Address(), ProbeFrame("VMECH"));
-  std::optional<Received> answer = peer.Receive();
-  ASSERT_TRUE(answer);
-  EXPECT_EQ(answer->bytes, ProbeFrame("vmech"));  // the whole datagram, marker replaced
-
-  // (An answer from another player is carried end to end below.) The
-  // announcer's own answer, from any of its ports, sends nothing.
-  game.Send(a.Listener(), Bytes("session?"));
-  ASSERT_TRUE(server.Receive());
+  // (An answer from another player is carried end to end below.)
   EXPECT_FALSE(a.bridge.SendKeptDatagram(a.Address()));
   EXPECT_FALSE(a.bridge.SendKeptDatagram({a.ip, kDirectPlayPort}));
 }
