@@ -8,7 +8,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include "platform/text.h"
 #include "tools/tool_test_support.h"
@@ -205,18 +204,8 @@ TEST_F(TrackerTest, IgnoresEverythingElse) {
   EXPECT_TRUE(client.Quiet());
 }
 
-TEST_F(TrackerTest, RunsOnAThreadUntilStopped) {
-  ASSERT_TRUE(tracker_.Open({kLoopback, 0, ""}));
-  std::thread loop([&] { tracker_.Run(); });
-  TestPeer client;
-  client.Send(tracker_.LocalAddress(), "VORNq");
-  std::optional<Datagram> answer = client.Receive();
-  tracker_.Stop();
-  loop.join();
-  ASSERT_TRUE(answer);
-  EXPECT_EQ(answer->bytes, Bytes("VORN-\0"s));  // no list file: an empty list
-  EXPECT_FALSE(tracker_.RunOnce(std::chrono::milliseconds(0)));
-}
+// The tracker's own loop on its thread serves a real node in
+// TrackerWithNode.AServerListFromTheTrackerIsMergedAndSavedSkippingKnownAddresses.
 
 TEST(TrackerOptions, ParsesFlagsAndRefusesMistakes) {
   std::string error;
