@@ -11,7 +11,7 @@
 #include "integration/child_process.h"
 #include "ipx/dosbox_test_support.h"
 #include "net/messages.h"
-#include "platform/udp_socket.h"
+#include "support/fake_client.h"
 
 namespace vorn {
 namespace {
@@ -32,36 +32,24 @@ class Programs : public ::testing::Test {
   QTemporaryDir dir_;
 };
 
-std::optional<Bytes> Receive(const UdpSocket& socket, int timeout_ms) {
-  WakeSignal never;
-  if (WaitReadable(socket, never, timeout_ms) != WaitResult::Readable) return std::nullopt;
-  Bytes buffer(2048);
-  PeerAddress from;
-  bool cut = false;
-  int n = socket.RecvFrom(buffer, from, cut);
-  if (n <= 0) return std::nullopt;
-  buffer.resize(static_cast<size_t>(n));
-  return buffer;
-}
-
 // A stand-in for one DOSBox on the IPX tunnel, which collects what arrives.
 struct FakeDosbox {
   bool Register(uint16_t driver_port) {
     driver = {kLoopback, driver_port};
-    return socket.Open() && socket.Bind(kLoopback, 0) && socket.SendTo(driver, dosbox_test::kRegistrationRequest) > 0 &&
-           Receive(socket, 5000).has_value();
+    socket.Send(driver, dosbox_test::kRegistrationRequest);
+    return socket.ReceiveFrom().has_value();
   }
   void Broadcast(std::string_view text) {
-    socket.SendTo(driver, dosbox_test::GamePacket(dosbox_test::kBroadcastNode, Bytes(text.begin(), text.end())));
+    socket.Send(driver, dosbox_test::GamePacket(dosbox_test::kBroadcastNode, Bytes(text.begin(), text.end())));
   }
   // Every data text that arrives within the time.
   std::multiset<std::string> Collect(int quiet_ms) {
     std::multiset<std::string> texts;
-    while (auto packet = Receive(socket, quiet_ms))
-      if (packet->size() > 30) texts.emplace(packet->begin() + 30, packet->end());
+    while (auto packet = socket.ReceiveFrom(quiet_ms))
+      if (packet->bytes.size() > 30) texts.emplace(packet->bytes.begin() + 30, packet->bytes.end());
     return texts;
   }
-  UdpSocket socket;
+  FakeClient socket;
   PeerAddress driver;
 };
 
@@ -101,15 +89,12 @@ TEST_F(Programs, APlayerBehindTheProxyConnectsAndAnswersTheHostsPings) {
 
   // The host pings each player every ten seconds; a reply fills in the
   // player's game in the host's player list.
-  UdpSocket asker;
-  ASSERT_TRUE(asker.Open() && asker.Bind(kLoopback, 0));
-  std::array<uint8_t, 5> request{};
-  BuildFrameOnly(request, kTypePlayerListRequest);
+  FakeClient asker;
   bool answered = false;
   for (int attempt = 0; attempt < 50 && !answered; ++attempt) {
-    asker.SendTo({kLoopback, host_port}, request);
-    if (auto reply = Receive(asker, 500)) {
-      std::string text(reply->begin() + 5, reply->end());
+    asker.SendFrameOnly({kLoopback, host_port}, kTypePlayerListRequest);
+    if (auto reply = asker.ReceiveFrom(500)) {
+      std::string text(reply->bytes.begin() + 5, reply->bytes.end());
       size_t row = text.find("alice");
       answered = row != std::string::npos && text.find("Vorn95", row) != std::string::npos;
     }

@@ -71,7 +71,7 @@ class TrackerTest : public ::testing::Test {
   std::optional<Datagram> Answer(const TestPeer& peer) {
     for (int pass = 0; pass < 3; ++pass) {
       EXPECT_TRUE(tracker_.RunOnce(std::chrono::milliseconds(kWaitMs)));
-      if (std::optional<Datagram> answer = peer.Receive(kQuietMs)) return answer;
+      if (std::optional<Datagram> answer = peer.ReceiveFrom(kQuietMs)) return answer;
     }
     return std::nullopt;
   }
@@ -108,7 +108,7 @@ TEST_F(TrackerTest, AnswersBothListRequestsWithTheList) {
   for (int batch = 0; batch < 20; ++batch) {
     for (int i = 0; i < 50; ++i) client.Send(tracker_.LocalAddress(), Bytes("VORNq"));
     EXPECT_TRUE(tracker_.RunOnce(std::chrono::milliseconds(kWaitMs)));
-    while (client.Receive(0)) answered += expected.size();
+    while (client.ReceiveFrom(0)) answered += expected.size();
   }
   EXPECT_LE(answered, 8192 + 1000 * 5u);
   EXPECT_GT(answered, 0u);
@@ -165,11 +165,11 @@ TEST_F(TrackerTest, KeepsAHugeListWithinOneDatagram) {
 // answer at any address.
 TEST_F(TrackerTest, TellsTheAskingPlayerOfAListedServerThatItKeepsNoPlayerInformation) {
   TestPeer server, stranger, player;
-  ASSERT_TRUE(Open("Alpha " + FormatPeer(server.Address()) + "\n"));
+  ASSERT_TRUE(Open("Alpha " + FormatPeer(server.address()) + "\n"));
   std::array<uint8_t, kPlayerInfoRequestSize> request{};
   ASSERT_EQ(BuildPlayerInfoRequest(request, {"Zed"}), request.size());
   std::array<uint8_t, kForwardedPlayerInfoSize> forwarded{};
-  ASSERT_EQ(BuildForwardedPlayerInfo(forwarded, request, player.Address()), forwarded.size());
+  ASSERT_EQ(BuildForwardedPlayerInfo(forwarded, request, player.address()), forwarded.size());
 
   stranger.Send(tracker_.LocalAddress(), forwarded);
   server.Send(tracker_.LocalAddress(), forwarded);
