@@ -7,8 +7,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -18,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/text.h"
 #include "support/fake_client.h"
+#include "support/inbox.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_node.h"
 
@@ -27,7 +26,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr uint32_t kLoopback = 0x7F000001;
-constexpr int kWaitMs = 5000;
 constexpr std::string_view kBindingLine = "VornDPlay: Binding a new socket: ";
 
 // Each test process takes its own two addresses of 127/8 for the two
@@ -73,27 +71,6 @@ void ConnectTo(const FakeClient& client, PeerAddress peer) {
   EXPECT_EQ(::connect(client.socket().fd(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa), 0);
 }
 
-// Counts the frames that reach the type switch.
-class FrameCounter {
- public:
-  DatagramHandler Handler() {
-    return [this](std::span<const uint8_t>, PeerAddress) {
-      std::lock_guard lock(mutex_);
-      ++count_;
-      changed_.notify_all();
-    };
-  }
-  bool WaitFor(size_t count) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] { return count_ >= count; });
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  size_t count_ = 0;
-};
-
 // One player's endpoint (own address: its player address) and bridge.
 struct Player {
   explicit Player(uint32_t address)
@@ -117,7 +94,7 @@ struct Player {
   RecordingWindow window;
   SharedAddresses addresses;
   Dispatcher dispatcher;
-  FrameCounter frames;
+  Inbox frames;  // what reaches the type switch
   UdpEndpoint endpoint;
   DirectPlayBridge bridge;
 };
@@ -213,7 +190,7 @@ TEST_F(DirectPlayBridgeTest, StopsPromptlyEndsWhenItCannotListenAndStartsAgain) 
   // Stopped, a probe is an ordinary frame of the type switch.
   FakeClient peer(0, b_ip);
   peer.Send(a.Address(), ProbeFrame("VMECH"));
-  EXPECT_TRUE(a.frames.WaitFor(1));
+  EXPECT_EQ(a.frames.WaitFor(1).size(), 1u);
   {
     FakeClient squatter(kDirectPlayPort, a.ip);  // exclusive: binds only because the bridge let go
     ASSERT_TRUE(squatter.bound());

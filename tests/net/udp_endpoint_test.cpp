@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +10,7 @@
 #include "net/messages.h"
 #include "node/null_ports.h"
 #include "support/fake_client.h"
+#include "support/inbox.h"
 #include "support/scripted_dialogs.h"
 
 namespace vorn {
@@ -20,35 +19,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr uint32_t kLoopback = 0x7F000001;
-constexpr int kWaitMs = 5000;
-
-struct Received {
-  std::vector<uint8_t> bytes;
-  PeerAddress source;
-};
-
-// What a dispatcher's handlers saw, filled on the receive thread.
-class Inbox {
- public:
-  DatagramHandler Handler() {
-    return [this](std::span<const uint8_t> datagram, PeerAddress source) {
-      std::lock_guard lock(mutex_);
-      items_.push_back({{datagram.begin(), datagram.end()}, source});
-      changed_.notify_all();
-    };
-  }
-  // Waits until count items arrived and returns them all.
-  std::vector<Received> WaitFor(size_t count) {
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] { return items_.size() >= count; });
-    return items_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<Received> items_;
-};
 
 // One node's endpoint on 127.0.0.1 with an ephemeral port. Game frames of
 // either type reach its inbox unless a test registers other handlers.
@@ -201,10 +171,10 @@ TEST(UdpEndpoint, SendCopiesSendsEachCopyWholeAndHandsTheOwnOneStraightToTheDisp
   }
   EXPECT_EQ(observer.sent, (std::vector<PeerAddress>{first.address(), second.address()}));
   // The own copy is read by the frame rules: unwrapped, from the named sender.
-  std::vector<Received> own = node.inbox.WaitFor(1);
+  std::vector<Datagram> own = node.inbox.WaitFor(1);
   ASSERT_EQ(own.size(), 1u);
   EXPECT_EQ(own[0].bytes, GameFrameOf(40));
-  EXPECT_EQ(own[0].source, (PeerAddress{0x0A000009, 8080}));
+  EXPECT_EQ(own[0].from, (PeerAddress{0x0A000009, 8080}));
 
   // Its own relay is compared with no address: also when the connection
   // knows the server under another one (dialled as peers see it).
