@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "platform/udp_socket.h"
+#include "support/temp_dir.h"
 
 extern char** environ;
 
@@ -196,5 +197,17 @@ inline uint16_t FreeUdpPort() {
   if (!probe.Open() || !probe.Bind(0x7F000001, 0)) return 0;
   return probe.LocalPort();
 }
+
+#ifdef VORND_PATH
+// The command line of a vornd on loopback with its own profile file.
+inline std::vector<std::string> VorndCommand(const TempDir& dir, const std::string& nick, uint16_t port,
+                                             const std::vector<std::string>& extra) {
+  std::vector<std::string> argv = {VORND_PATH, "--config", dir.File(nick + ".conf"), "--my-ip", "127.0.0.1",
+                                   "--port", std::to_string(port), "--nick", nick, "--real-name", nick + " Player",
+                                   "--email", nick + "@example.org"};
+  argv.insert(argv.end(), extra.begin(), extra.end());
+  return argv;
+}
+#endif
 
 }  // namespace vorn

@@ -2,16 +2,14 @@
 // proxy. Each test starts its processes on free ports and stops them by PID.
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
-
 #include <array>
 #include <memory>
 #include <set>
 
 #include "integration/child_process.h"
-#include "ipx/dosbox_test_support.h"
 #include "net/messages.h"
 #include "support/fake_client.h"
+#include "support/fake_dosbox.h"
 
 namespace vorn {
 namespace {
@@ -21,37 +19,19 @@ using Bytes = std::vector<uint8_t>;
 
 class Programs : public ::testing::Test {
  protected:
-  // vornd with its own profile file and port.
   std::unique_ptr<ChildProcess> StartVornd(const std::string& nick, uint16_t port, std::vector<std::string> extra) {
-    std::vector<std::string> argv = {VORND_PATH, "--config", dir_.filePath(QString::fromStdString(nick + ".conf")).toStdString(),
-                                     "--my-ip", "127.0.0.1", "--port", std::to_string(port), "--nick", nick,
-                                     "--real-name", nick + " Player", "--email", nick + "@example.org"};
-    argv.insert(argv.end(), extra.begin(), extra.end());
-    return std::make_unique<ChildProcess>(argv);
+    return std::make_unique<ChildProcess>(VorndCommand(dir_, nick, port, extra));
   }
-  QTemporaryDir dir_;
+  TempDir dir_;
 };
 
-// A stand-in for one DOSBox on the IPX tunnel, which collects what arrives.
-struct FakeDosbox {
-  bool Register(uint16_t driver_port) {
-    driver = {kLoopback, driver_port};
-    socket.Send(driver, dosbox_test::kRegistrationRequest);
-    return socket.ReceiveFrom().has_value();
-  }
-  void Broadcast(std::string_view text) {
-    socket.Send(driver, dosbox_test::GamePacket(dosbox_test::kBroadcastNode, Bytes(text.begin(), text.end())));
-  }
-  // Every data text that arrives within the time.
-  std::multiset<std::string> Collect(int quiet_ms) {
-    std::multiset<std::string> texts;
-    while (auto packet = socket.ReceiveFrom(quiet_ms))
-      if (packet->bytes.size() > 30) texts.emplace(packet->bytes.begin() + 30, packet->bytes.end());
-    return texts;
-  }
-  FakeClient socket;
-  PeerAddress driver;
-};
+// Every data text that arrives at a DOSBox within the time.
+std::multiset<std::string> Collect(FakeDosbox& dosbox, int quiet_ms) {
+  std::multiset<std::string> texts;
+  for (std::span<const uint8_t> data = dosbox.Receive(quiet_ms); !data.empty(); data = dosbox.Receive(quiet_ms))
+    texts.emplace(data.begin(), data.end());
+  return texts;
+}
 
 TEST_F(Programs, FourPlayersOnAHostEachReceiveEveryOtherPlayersBroadcastOnce) {
   uint16_t host_port = FreeUdpPort();
@@ -67,12 +47,12 @@ TEST_F(Programs, FourPlayersOnAHostEachReceiveEveryOtherPlayersBroadcastOnce) {
   }
   std::array<FakeDosbox, 4> dosboxes;
   for (size_t i = 0; i < 4; ++i) ASSERT_TRUE(dosboxes[i].Register(dosbox_ports[i])) << i;
-  for (size_t i = 0; i < 4; ++i) dosboxes[i].Broadcast("B" + std::to_string(i));
+  for (size_t i = 0; i < 4; ++i) dosboxes[i].Broadcast(Bytes{'B', static_cast<uint8_t>('0' + i)});
   for (size_t i = 0; i < 4; ++i) {
     std::multiset<std::string> expected;
     for (size_t j = 0; j < 4; ++j)
       if (j != i) expected.insert("B" + std::to_string(j));
-    EXPECT_EQ(dosboxes[i].Collect(1500), expected) << "player " << i;
+    EXPECT_EQ(Collect(dosboxes[i], 1500), expected) << "player " << i;
   }
   for (auto& node : nodes) EXPECT_EQ(node->Stop(), 0) << node->output();
 }

@@ -18,6 +18,7 @@
 #include "integration/child_process.h"
 #include "platform/peer_address.h"
 #include "platform/udp_socket.h"
+#include "support/fake_dosbox.h"
 #include "support/temp_dir.h"
 
 namespace vorn::soak {
@@ -33,33 +34,5 @@ int64_t ResidentKiB(pid_t pid);
 
 // The soak tests' whole programs.
 using Program = ChildProcess;
-
-// The command line of a vornd on loopback with its own profile file.
-std::vector<std::string> VorndCommand(const TempDir& dir, const std::string& nick, uint16_t port,
-                                      const std::vector<std::string>& extra);
-
-// A stand-in for one DOSBox: it registers with a node's DOSBox driver and
-// speaks the IPX tunnel protocol.
-class FakeDosbox {
- public:
-  bool Register(uint16_t driver_port);
-  // An IPX packet to every node, or to one node.
-  void Broadcast(std::span<const uint8_t> data) const;
-  void SendTo(std::span<const uint8_t> node, std::span<const uint8_t> data) const;
-  // The data of the next IPX packet, waiting up to wait_ms; empty when none.
-  // Packets too short to carry data are skipped.
-  std::span<const uint8_t> Receive(int wait_ms);
-  const UdpSocket& socket() const { return socket_; }
-  std::span<const uint8_t> node() const { return node_; }
-
- private:
-  void Send(std::span<const uint8_t> destination_node, std::span<const uint8_t> data) const;
-
-  UdpSocket socket_;
-  WakeSignal never_;
-  PeerAddress driver_;
-  std::array<uint8_t, 6> node_{};
-  std::array<uint8_t, 2048> buffer_{};
-};
 
 }  // namespace vorn::soak
