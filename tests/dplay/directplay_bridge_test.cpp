@@ -7,8 +7,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -17,6 +15,8 @@
 #include "net/messages.h"
 #include "platform/clock.h"
 #include "platform/text.h"
+#include "support/fake_client.h"
+#include "support/inbox.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_node.h"
 
@@ -26,7 +26,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr uint32_t kLoopback = 0x7F000001;
-constexpr int kWaitMs = 5000;
 constexpr std::string_view kBindingLine = "VornDPlay: Binding a new socket: ";
 
 // Each test process takes its own two addresses of 127/8 for the two
@@ -63,70 +62,14 @@ std::vector<uint8_t> Wrap(PeerAddress address, std::span<const uint8_t> inner) {
   return wrap;
 }
 
-struct Received {
-  std::vector<uint8_t> bytes;
-  PeerAddress from;
-};
-
-// A bare socket standing in for a game, a server or another player.
-struct TestSocket {
-  // shared: SO_REUSEADDR, as a game must set it for the bridge to send from
-  // its port.
-  explicit TestSocket(uint32_t address, uint16_t port = 0, bool shared = false) : ip(address) {
-    EXPECT_TRUE(socket.Open());
-    int one = 1;
-    if (shared) ::setsockopt(socket.fd(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    bound = socket.Bind(ip, port);
-  }
-  PeerAddress Address() const { return {ip, socket.LocalPort()}; }
-  void Send(PeerAddress to, std::span<const uint8_t> data) const {
-    EXPECT_EQ(socket.SendTo(to, data), static_cast<int>(data.size()));
-  }
-  // Datagrams from anyone but peer then go to other sockets of the port.
-  void ConnectTo(PeerAddress peer) const {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(peer.ip);
-    sa.sin_port = htons(peer.port);
-    EXPECT_EQ(::connect(socket.fd(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa), 0);
-  }
-  std::optional<Received> Receive(int wait_ms = kWaitMs) const {
-    if (WaitReadable(socket, wake, wait_ms) != WaitResult::Readable) return std::nullopt;
-    Received got{std::vector<uint8_t>(4096), {}};
-    bool truncated = false;
-    int size = socket.RecvFrom(got.bytes, got.from, truncated);
-    if (size < 0) return std::nullopt;
-    got.bytes.resize(static_cast<size_t>(size));
-    return got;
-  }
-  bool HasWaiting() const { return WaitReadable(socket, wake, 0) == WaitResult::Readable; }
-
-  uint32_t ip;
-  bool bound = false;
-  UdpSocket socket;
-  WakeSignal wake;
-};
-
-// Counts the frames that reach the type switch.
-class FrameCounter {
- public:
-  DatagramHandler Handler() {
-    return [this](std::span<const uint8_t>, PeerAddress) {
-      std::lock_guard lock(mutex_);
-      ++count_;
-      changed_.notify_all();
-    };
-  }
-  bool WaitFor(size_t count) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] { return count_ >= count; });
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  size_t count_ = 0;
-};
+// Datagrams from anyone but peer then go to other sockets of the port.
+void ConnectTo(const FakeClient& client, PeerAddress peer) {
+  sockaddr_in sa{};
+  sa.sin_family = AF_INET;
+  sa.sin_addr.s_addr = htonl(peer.ip);
+  sa.sin_port = htons(peer.port);
+  EXPECT_EQ(::connect(client.socket().fd(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa), 0);
+}
 
 // One player's endpoint (own address: its player address) and bridge.
 struct Player {
@@ -151,7 +94,7 @@ struct Player {
   RecordingWindow window;
   SharedAddresses addresses;
   Dispatcher dispatcher;
-  FrameCounter frames;
+  Inbox frames;  // what reaches the type switch
   UdpEndpoint endpoint;
   DirectPlayBridge bridge;
 };
@@ -159,9 +102,9 @@ struct Player {
 class DirectPlayBridgeTest : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(server.bound && game.bound);
+    ASSERT_TRUE(server.bound() && game.bound());
     ASSERT_TRUE(a.Open());
-    a.addresses.server.Store(server.Address());
+    a.addresses.server.Store(server.address());
     ASSERT_TRUE(a.bridge.StartDirectPlayBridge());
     ASSERT_TRUE(a.bridge.IsDirectPlayBridgeRunning());
   }
@@ -169,93 +112,73 @@ class DirectPlayBridgeTest : public testing::Test {
   // Every datagram sent to the bridge so far has been handled once a last
   // one has been announced to another server.
   void AwaitHandled() {
-    TestSocket marker_server(kLoopback);
-    a.addresses.server.Store(marker_server.Address());
+    FakeClient marker_server;
+    a.addresses.server.Store(marker_server.address());
     game.Send(a.Listener(), Bytes("marker"));
-    ASSERT_TRUE(marker_server.Receive());
-    a.addresses.server.Store(server.Address());
+    ASSERT_TRUE(marker_server.ReceiveFrom());
+    a.addresses.server.Store(server.address());
   }
 
   const uint32_t b_ip = PlayerAddress(3);
   Player a{PlayerAddress(2)};
-  TestSocket server{kLoopback};
-  TestSocket game{a.ip, 0, true};
+  FakeClient server;
+  FakeClient game{0, a.ip, true};
 };
 
-TEST_F(DirectPlayBridgeTest, KeepsTheNewestLocalDatagramAndAnnouncesEach) {
-  TestSocket b_listener(b_ip, kDirectPlayPort);
+// Foreign, oversized and empty datagrams are skipped; each other one is
+// announced through the node's one socket and kept, the newest, to be sent
+// from its game's port. Probes are answered whole; the bridge's own answer
+// sends nothing.
+TEST_F(DirectPlayBridgeTest, KeepsTheNewestGoodLocalDatagramAnnouncesEachAndAnswersProbes) {
+  FakeClient peer(0, b_ip), stranger(0, b_ip), b_listener(kDirectPlayPort, b_ip);
+  EXPECT_FALSE(a.bridge.SendKeptDatagram(peer.address()));  // nothing kept yet
+  peer.Send(a.Address(), ProbeFrame("VMECH"));
+  std::optional<Datagram> answer = peer.ReceiveFrom();
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->bytes, ProbeFrame("vmech"));  // the whole datagram, marker replaced
+
   const std::vector<uint8_t> announcement = {'V', 'O', 'R', 'N', 'B',  // a broadcast frame
                                              0, 0, 0, 0,               // sequence 0
                                              0x53, 0x22, 0x53, 0x22,   // both sockets 0x5322
                                              'V', 'M', 'E', 'C', 'H'};
-  game.Send(a.Listener(), Bytes("first"));
-  std::optional<Received> sent = server.Receive();
-  ASSERT_TRUE(sent);
-  EXPECT_EQ(sent->bytes, announcement);
-  EXPECT_EQ(sent->from.port, a.endpoint.BoundPort());  // through the node's one socket
-
-  game.Send(a.Listener(), Bytes("second"));
-  ASSERT_TRUE(server.Receive());
-  EXPECT_EQ(Count(a.window.Text(), kBindingLine), 1u);
-  EXPECT_NE(a.window.Text().find(BindingLine(game.Address().port)), std::string::npos);
-  ASSERT_TRUE(a.bridge.SendKeptDatagram(b_listener.Address()));
-  std::optional<Received> kept = b_listener.Receive();
-  ASSERT_TRUE(kept);
-  EXPECT_EQ(kept->bytes, Bytes("second"));
-  EXPECT_EQ(kept->from, game.Address());  // so that the answer reaches the game
-
-  TestSocket other_game(a.ip, 0, true);
-  other_game.Send(a.Listener(), Bytes("third"));
-  ASSERT_TRUE(server.Receive());
-  EXPECT_EQ(Count(a.window.Text(), kBindingLine), 2u);
-  EXPECT_NE(a.window.Text().find(BindingLine(other_game.Address().port)), std::string::npos);
-  ASSERT_TRUE(a.bridge.SendKeptDatagram(b_listener.Address()));
-  kept = b_listener.Receive();
-  ASSERT_TRUE(kept);
-  EXPECT_EQ(kept->bytes, Bytes("third"));
-  EXPECT_EQ(kept->from, other_game.Address());
-}
-
-TEST_F(DirectPlayBridgeTest, SkipsForeignEmptyAndOversizedDatagrams) {
-  TestSocket stranger(b_ip);
-  TestSocket b_listener(b_ip, kDirectPlayPort);
   stranger.Send(a.Listener(), Bytes("foreign"));
   game.Send(a.Listener(), std::vector<uint8_t>(kMaxKeptDatagram + 1, 0xAA));
-  game.Send(a.Listener(), {});
+  game.Send(a.Listener(), std::vector<uint8_t>{});
+  game.Send(a.Listener(), Bytes("first"));
+  std::optional<Datagram> sent = server.ReceiveFrom();
+  ASSERT_TRUE(sent);
+  EXPECT_EQ(sent->bytes, announcement);
+  EXPECT_EQ(sent->from.port, a.endpoint.BoundPort());
   game.Send(a.Listener(), std::vector<uint8_t>(kMaxKeptDatagram, 0x55));
-
-  ASSERT_TRUE(server.Receive());
-  ASSERT_TRUE(a.bridge.SendKeptDatagram(b_listener.Address()));
-  std::optional<Received> kept = b_listener.Receive();
+  ASSERT_TRUE(server.ReceiveFrom());
+  ASSERT_TRUE(a.bridge.SendKeptDatagram(b_listener.address()));
+  std::optional<Datagram> kept = b_listener.ReceiveFrom();
   ASSERT_TRUE(kept);
   EXPECT_EQ(kept->bytes, std::vector<uint8_t>(kMaxKeptDatagram, 0x55));
-
+  EXPECT_EQ(kept->from, game.address());  // so that the answer reaches the game
   AwaitHandled();
-  EXPECT_FALSE(server.HasWaiting());  // one announcement in all
+  EXPECT_FALSE(server.ReceiveFrom(0).has_value());  // two announcements in all
   EXPECT_EQ(Count(a.window.Text(), kBindingLine), 1u);
-  EXPECT_NE(a.window.Text().find(BindingLine(game.Address().port)), std::string::npos);
-}
+  EXPECT_NE(a.window.Text().find(BindingLine(game.address().port)), std::string::npos);
 
-TEST_F(DirectPlayBridgeTest, AnswersProbesButNotItsOwnAnswers) {
-  TestSocket peer(b_ip);
-  EXPECT_FALSE(a.bridge.SendKeptDatagram(peer.Address()));  // nothing kept yet
-
-  peer.Send(a.Address(), ProbeFrame("VMECH"));
-  std::optional<Received> answer = peer.Receive();
-  ASSERT_TRUE(answer);
-  EXPECT_EQ(answer->bytes, ProbeFrame("vmech"));  // the whole datagram, marker replaced
-
-  // (An answer from another player is carried end to end below.) The
-  // announcer's own answer, from any of its ports, sends nothing.
-  game.Send(a.Listener(), Bytes("session?"));
-  ASSERT_TRUE(server.Receive());
+  FakeClient other_game(0, a.ip, true);
+  other_game.Send(a.Listener(), Bytes("third"));
+  ASSERT_TRUE(server.ReceiveFrom());
+  EXPECT_EQ(Count(a.window.Text(), kBindingLine), 2u);
+  EXPECT_NE(a.window.Text().find(BindingLine(other_game.address().port)), std::string::npos);
+  ASSERT_TRUE(a.bridge.SendKeptDatagram(b_listener.address()));
+  kept = b_listener.ReceiveFrom();
+  ASSERT_TRUE(kept);
+  EXPECT_EQ(kept->bytes, Bytes("third"));
+  EXPECT_EQ(kept->from, other_game.address());
+  // (An answer from another player is carried end to end below.)
   EXPECT_FALSE(a.bridge.SendKeptDatagram(a.Address()));
   EXPECT_FALSE(a.bridge.SendKeptDatagram({a.ip, kDirectPlayPort}));
 }
 
 TEST_F(DirectPlayBridgeTest, StopsPromptlyEndsWhenItCannotListenAndStartsAgain) {
   game.Send(a.Listener(), Bytes("one"));
-  ASSERT_TRUE(server.Receive());
+  ASSERT_TRUE(server.ReceiveFrom());
 
   const auto before = std::chrono::steady_clock::now();
   a.bridge.StopDirectPlayBridge();
@@ -265,12 +188,12 @@ TEST_F(DirectPlayBridgeTest, StopsPromptlyEndsWhenItCannotListenAndStartsAgain) 
   EXPECT_EQ(Count(a.window.Text(), "VornDPlay: User shutdown. Normal termination.\r\n"), 1u);
   EXPECT_FALSE(a.bridge.SendKeptDatagram({b_ip, 1}));  // forgotten
   // Stopped, a probe is an ordinary frame of the type switch.
-  TestSocket peer(b_ip);
+  FakeClient peer(0, b_ip);
   peer.Send(a.Address(), ProbeFrame("VMECH"));
-  EXPECT_TRUE(a.frames.WaitFor(1));
+  EXPECT_EQ(a.frames.WaitFor(1).size(), 1u);
   {
-    TestSocket squatter(a.ip, kDirectPlayPort);  // exclusive: binds only because the bridge let go
-    ASSERT_TRUE(squatter.bound);
+    FakeClient squatter(kDirectPlayPort, a.ip);  // exclusive: binds only because the bridge let go
+    ASSERT_TRUE(squatter.bound());
     EXPECT_FALSE(a.bridge.StartDirectPlayBridge());
     EXPECT_FALSE(a.bridge.IsDirectPlayBridgeRunning());
     EXPECT_TRUE(a.window.Text().ends_with(
@@ -280,8 +203,8 @@ TEST_F(DirectPlayBridgeTest, StopsPromptlyEndsWhenItCannotListenAndStartsAgain) 
   ASSERT_TRUE(a.bridge.StartDirectPlayBridge());
   EXPECT_EQ(Count(a.window.Text(), "\r\nDirect Play support for Vorn95 (version 1.0)\r\n"), 3u);
   game.Send(a.Listener(), Bytes("two"));
-  ASSERT_TRUE(server.Receive());
-  EXPECT_EQ(Count(a.window.Text(), BindingLine(game.Address().port)), 2u);  // a new send socket
+  ASSERT_TRUE(server.ReceiveFrom());
+  EXPECT_EQ(Count(a.window.Text(), BindingLine(game.address().port)), 2u);  // a new send socket
 }
 
 // The port of A's game whose kept datagram A's window says it sends from a
@@ -302,30 +225,30 @@ TEST_P(DirectPlayBridgeEndToEnd, CarriesTheKeptDatagramToTheAnsweringPlayer) {
   const bool shared = GetParam();
   Player a(PlayerAddress(2));
   Player b(PlayerAddress(3));
-  TestSocket relay(kLoopback);  // both players' server, and B's proxy
+  FakeClient relay;  // both players' server, and B's proxy
   ASSERT_TRUE(a.Open() && b.Open());
-  a.addresses.server.Store(relay.Address());
-  b.addresses.server.Store(relay.Address());
+  a.addresses.server.Store(relay.address());
+  b.addresses.server.Store(relay.address());
   // The players' sockets all send from 127.0.0.1; through its proxy B's
   // answer arrives named by B's own address, as it would between machines.
-  b.addresses.proxy.Store(relay.Address());
+  b.addresses.proxy.Store(relay.address());
   ASSERT_TRUE(a.bridge.StartDirectPlayBridge() && b.bridge.StartDirectPlayBridge());
 
-  TestSocket a_game(a.ip, 0, shared);
+  FakeClient a_game(0, a.ip, shared);
   // B's game shares port 8787 with B's bridge and takes what A's game sends.
-  TestSocket b_game(b.ip, kDirectPlayPort, true);
-  ASSERT_TRUE(b_game.bound);
+  FakeClient b_game(kDirectPlayPort, b.ip, true);
+  ASSERT_TRUE(b_game.bound());
 
   a_game.Send(a.Listener(), Bytes("session?"));
-  std::optional<Received> announcement = relay.Receive();
+  std::optional<Datagram> announcement = relay.ReceiveFrom();
   ASSERT_TRUE(announcement);
-  const PeerAddress a_sender = shared ? a_game.Address() : PeerAddress{a.ip, OwnSendingPort(a.window.Text())};
+  const PeerAddress a_sender = shared ? a_game.address() : PeerAddress{a.ip, OwnSendingPort(a.window.Text())};
   ASSERT_NE(a_sender.port, 0) << a.window.Text();
-  b_game.ConnectTo(a_sender);
+  ConnectTo(b_game, a_sender);
   announcement->bytes[kTypeOffset] = kTypeGameFrame;  // relayed as a server does
   relay.Send(b.Address(), Wrap(a.Address(), announcement->bytes));
 
-  std::optional<Received> proxied = relay.Receive();
+  std::optional<Datagram> proxied = relay.ReceiveFrom();
   ASSERT_TRUE(proxied);
   std::optional<ProxyWrap> answer = ParseProxyWrap(proxied->bytes);
   ASSERT_TRUE(answer);
@@ -333,7 +256,7 @@ TEST_P(DirectPlayBridgeEndToEnd, CarriesTheKeptDatagramToTheAnsweringPlayer) {
   EXPECT_EQ(FindProbe(answer->inner), ProbeForm::kAnswer);
   relay.Send(a.Address(), Wrap(b.Address(), answer->inner));
 
-  std::optional<Received> kept = b_game.Receive();
+  std::optional<Datagram> kept = b_game.ReceiveFrom();
   ASSERT_TRUE(kept);
   EXPECT_EQ(kept->bytes, Bytes("session?"));
   EXPECT_EQ(kept->from, a_sender);

@@ -50,27 +50,6 @@ class DosboxFlood : public DosboxFixture {
   }
 };
 
-TEST_F(DosboxFlood, AFullRingKeepsTheFirstPacketsAndCountsEveryOtherOne) {
-  constexpr size_t kSent = kBatch * kBatches;
-  Flood(0, kSent);
-  EXPECT_EQ(driver.Count(DosboxCounter::kForwarded), kRingSlotCount);
-  EXPECT_EQ(driver.Count(DosboxCounter::kRingFull), kSent - kRingSlotCount);
-  for (size_t i = 0; i < kRingSlotCount; ++i) {
-    const GameFrame frame = SlotFrame(i);
-    EXPECT_EQ(NumberOf(frame.payload), i);  // the first packets, in order
-    EXPECT_EQ(frame.payload.size(), 16u);
-    EXPECT_EQ(frame.sequence, static_cast<int32_t>(i + 1));  // drops leave no gaps
-  }
-  // Drained, the ring takes the next packets into the same slots.
-  DrainRing(ring, [](PacketSlot slot) { slot.Free(); });
-  Flood(1000, 100);
-  EXPECT_EQ(driver.Count(DosboxCounter::kForwarded), 2 * kRingSlotCount);
-  for (size_t i = 0; i < kRingSlotCount; ++i) {
-    EXPECT_EQ(NumberOf(SlotFrame(i).payload), 1000 + i);
-    EXPECT_EQ(SlotFrame(i).sequence, static_cast<int32_t>(kRingSlotCount + i + 1));
-  }
-}
-
 // The stranger registers too: DOSBox takes its place back before each batch,
 // so the stranger is also the client that is no longer heard.
 TEST_F(DosboxFlood, StrangersBrokenAndOversizedPacketsNeverReachTheRing) {
@@ -107,6 +86,8 @@ TEST_F(DosboxFlood, StrangersBrokenAndOversizedPacketsNeverReachTheRing) {
   EXPECT_EQ(NumberOf(SlotFrame(0).payload), 7u);
 }
 
+// A full ring counts the rest and takes none of them; which slots fill in
+// which order is the driver test's (PacketsFillTheFirstFreeSlots).
 TEST_F(DosboxFlood, ADrainerRacingTheFloodSeesEveryForwardedPacketOnce) {
   std::mutex mutex;
   std::vector<uint32_t> numbers;

@@ -40,32 +40,7 @@ bool Printable(std::string_view text) {
   return true;
 }
 
-TEST(ServerListText, EndlessEntriesTakeNothingAndDoNotHideTheNextOne) {
-  ServerList list;
-  // An address that never meets a gap, then a name field that never ends.
-  std::string endless = Entry("Endless", "127.0.0.1" + std::string(3000, '9'), " ") + Entry("Fine", "127.0.0.5");
-  endless += std::string(15, 'N');
-  EXPECT_EQ(MergeServerListText(endless, list), 1u);
-  ASSERT_EQ(list.size(), 1u);
-  EXPECT_EQ(list[0], (ServerEntry{"Fine", "127.0.0.5"}));
-  // Nothing but filler: no entry at all.
-  EXPECT_EQ(MergeServerListText(std::string(2000, 'A'), list), 0u);
-  EXPECT_EQ(MergeServerListText(std::string(2000, ' '), list), 0u);
-}
-
-TEST(ServerListText, BinaryNamesAndAddressesAreSkipped) {
-  ServerList list;
-  const std::string text = Entry("Bell\aRinger", "127.0.0.20") +           // a control byte in the name
-                           Entry("\x1b[2JClear", "127.0.0.21") +           // a terminal escape
-                           Entry("Del\x7f", "127.0.0.22") +
-                           Entry("Escape", "127.0.0.23\x1b[31m") +        // ...or in the address
-                           Entry("HighBit", "127.0.0.24\xff") +
-                           Entry("Tab", "127.0.0.25\t") +
-                           Entry("Caf\xe9", "127.0.0.26");                // 8-bit text is a name
-  EXPECT_EQ(MergeServerListText(text, list), 1u);
-  ASSERT_EQ(list.size(), 1u);
-  EXPECT_EQ(list[0], (ServerEntry{"Caf\xe9", "127.0.0.26"}));
-}
+// Endless and binary entries, one at a time: connection/server_list_text_test.
 
 // The tracker itself turns hostile: it answers each request with a flood.
 class ServerListFromAHostileTracker : public ClientTest {

@@ -1,9 +1,11 @@
 #pragma once
-// Runs one of our programs as a child process for a test: its standard
-// output and error are read through a pipe with bounded waits, and it is
-// stopped by its PID only. The child leads a process group of its own, so
-// whatever it started (an X server, the program under xvfb-run) ends with
-// it when a test gives up early.
+// Runs a program as a child process for a test: its standard input is a
+// pipe the test may write lines to, its output (both streams) is collected
+// by a thread so that a talkative program never blocks on a full pipe, and
+// every wait is bounded. The child leads a process group of its own, so
+// whatever it started (an X server, an emulator under timeout) ends with it
+// when a test gives up early; it is stopped by its PID only.
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -11,45 +13,68 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
+
+#include "platform/udp_socket.h"
+#include "support/temp_dir.h"
 
 extern char** environ;
 
 namespace vorn {
 
+struct ChildOptions {
+  std::vector<std::string> env;  // "NAME=VALUE": replaces or adds to the test's environment
+  std::filesystem::path cwd;     // empty: the test's own
+};
+
 class ChildProcess {
  public:
-  explicit ChildProcess(const std::vector<std::string>& argv) {
-    int fds[2];
-    if (::pipe(fds) != 0) return;
+  explicit ChildProcess(const std::vector<std::string>& argv, const ChildOptions& options = {}) {
+    int in[2], out[2];
+    if (::pipe2(in, O_CLOEXEC) != 0) return;
+    if (::pipe2(out, O_CLOEXEC) != 0) {
+      ::close(in[0]);
+      ::close(in[1]);
+      return;
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 2);
+    if (!options.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, options.cwd.c_str());
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attributes, 0);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    if (posix_spawn(&pid_, args[0], &actions, &attributes, args.data(), environ) != 0) pid_ = -1;
+    std::vector<std::string> args = argv, env = EnvironmentWith(options.env);
+    if (posix_spawn(&pid_, args[0].c_str(), &actions, &attributes, Pointers(args).data(), Pointers(env).data()) != 0)
+      pid_ = -1;
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    out_ = fds[0];
+    ::close(in[0]);
+    ::close(out[1]);
+    in_ = in[1];
+    out_ = out[0];
+    reader_ = std::jthread([this](std::stop_token stop) { ReadLoop(stop); });
   }
   ~ChildProcess() {
-    if (pid_ > 0 && !exit_code_) {
-      // The group is named by our child's PID, which stays ours until it is
-      // reaped: only what the child started is in it.
+    // The group is named by our child's PID, which stays ours until it is
+    // reaped: only what the child started is in it.
+    if (Running()) {
       ::kill(-pid_, SIGKILL);
       ::waitpid(pid_, nullptr, 0);
     }
+    reader_.request_stop();
+    if (reader_.joinable()) reader_.join();
+    if (in_ >= 0) ::close(in_);
     if (out_ >= 0) ::close(out_);
   }
   ChildProcess(const ChildProcess&) = delete;
@@ -57,63 +82,132 @@ class ChildProcess {
 
   bool started() const { return pid_ > 0; }
   pid_t pid() const { return pid_; }
+  bool TypeLine(std::string_view line) {
+    const std::string text = std::string(line) + '\n';
+    return in_ >= 0 && ::write(in_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  }
+  bool Signal(int signal) { return Running() && ::kill(pid_, signal) == 0; }
 
-  // Reads output until it holds needle or the limit passes.
-  bool WaitForOutput(const std::string& needle, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (output_.find(needle) == std::string::npos) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-      if (left.count() <= 0 || !ReadSome(static_cast<int>(left.count()))) return false;
-    }
-    return true;
+  // Until the output holds needle count times; false when the limit passes
+  // or the child closed its output first.
+  bool WaitForOutput(std::string_view needle, std::chrono::milliseconds limit = std::chrono::seconds(10),
+                     size_t count = 1) {
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, limit, [&] { return closed_ || CountOf(needle) >= count; });
+    return CountOf(needle) >= count;
+  }
+  size_t CountInOutput(std::string_view needle) const {
+    std::lock_guard lock(mutex_);
+    return CountOf(needle);
+  }
+  std::string output() const {
+    std::lock_guard lock(mutex_);
+    return output_;
+  }
+  // The last lines of the output, for failure messages.
+  std::string Tail(size_t bytes = 3000) const {
+    std::lock_guard lock(mutex_);
+    return output_.size() <= bytes ? output_ : output_.substr(output_.size() - bytes);
   }
 
-  // Sends a signal and waits (bounded) for the exit; the exit code, or
-  // nullopt when the child did not end in time or died of a signal.
-  std::optional<int> Stop(int signal = SIGINT, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    if (pid_ > 0 && !exit_code_) ::kill(pid_, signal);
-    return WaitForExit(limit);
+  // Reaps the child when it has ended.
+  bool Running() {
+    if (pid_ <= 0 || exit_code_) return false;
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) == pid_) exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+    return !exit_code_;
   }
-
+  // Whether the child has ended, also by a signal.
+  bool ended() { return pid_ > 0 && !Running(); }
+  // The exit code, or nullopt when the child did not end in time or died of
+  // a signal. Its remaining output is read first.
   std::optional<int> WaitForExit(std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!exit_code_ && std::chrono::steady_clock::now() < deadline) {
-      int status = 0;
-      pid_t done = ::waitpid(pid_, &status, WNOHANG);
-      if (done == pid_) {
-        exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        break;
-      }
-      ReadSome(20);
-    }
-    while (ReadSome(0)) {
-    }
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (Running() && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));  // polling a child's exit
     if (!exit_code_ || *exit_code_ >= 128) return std::nullopt;
+    std::unique_lock lock(mutex_);
+    changed_.wait_for(lock, std::chrono::seconds(1), [&] { return closed_; });
     return exit_code_;
   }
-
-  const std::string& output() const { return output_; }
-  // Whether the child has ended, also by a signal or with a code of 128 or more.
-  bool ended() const { return exit_code_.has_value(); }
+  // Sends a signal and waits (bounded) for the exit; a child still running
+  // then is killed with its group.
+  std::optional<int> Stop(int signal = SIGINT, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    Signal(signal);
+    std::optional<int> code = WaitForExit(limit);
+    if (Running()) {
+      ::kill(-pid_, SIGKILL);
+      if (::waitpid(pid_, nullptr, 0) == pid_) exit_code_ = 128;
+    }
+    return code;
+  }
 
  private:
-  bool ReadSome(int timeout_ms) {
-    pollfd p{out_, POLLIN, 0};
-    if (::poll(&p, 1, timeout_ms) <= 0) return false;
+  static std::vector<std::string> EnvironmentWith(const std::vector<std::string>& extra) {
+    std::vector<std::string> entries;
+    for (char** e = environ; *e != nullptr; ++e) {
+      const std::string_view entry(*e);
+      bool replaced = false;
+      for (const std::string& x : extra) replaced |= entry.substr(0, x.find('=') + 1) == x.substr(0, x.find('=') + 1);
+      if (!replaced) entries.emplace_back(entry);
+    }
+    entries.insert(entries.end(), extra.begin(), extra.end());
+    return entries;
+  }
+  static std::vector<char*> Pointers(std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (std::string& t : texts) pointers.push_back(t.data());
+    pointers.push_back(nullptr);
+    return pointers;
+  }
+  size_t CountOf(std::string_view needle) const {
+    size_t count = 0;
+    for (size_t at = output_.find(needle); at != std::string::npos; at = output_.find(needle, at + needle.size()))
+      ++count;
+    return count;
+  }
+  void ReadLoop(std::stop_token stop) {
     char buffer[4096];
-    ssize_t n = ::read(out_, buffer, sizeof buffer);
-    if (n <= 0) return false;
-    output_.append(buffer, static_cast<size_t>(n));
-    return true;
+    while (!stop.stop_requested()) {
+      pollfd p{out_, POLLIN, 0};
+      if (::poll(&p, 1, 100) <= 0) continue;
+      const ssize_t n = ::read(out_, buffer, sizeof buffer);
+      std::lock_guard lock(mutex_);
+      if (n > 0) output_.append(buffer, static_cast<size_t>(n));
+      closed_ = n <= 0;  // the child and all it started closed their output
+      changed_.notify_all();
+      if (closed_) return;
+    }
   }
 
   pid_t pid_ = -1;
+  int in_ = -1;
   int out_ = -1;
-  std::string output_;
   std::optional<int> exit_code_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::string output_;
+  bool closed_ = false;
+  std::jthread reader_;
 };
 
 // A UDP port on 127.0.0.1 that was free a moment ago.
-uint16_t FreeUdpPort();
+inline uint16_t FreeUdpPort() {
+  UdpSocket probe;
+  if (!probe.Open() || !probe.Bind(0x7F000001, 0)) return 0;
+  return probe.LocalPort();
+}
+
+#ifdef VORND_PATH
+// The command line of a vornd on loopback with its own profile file.
+inline std::vector<std::string> VorndCommand(const TempDir& dir, const std::string& nick, uint16_t port,
+                                             const std::vector<std::string>& extra) {
+  std::vector<std::string> argv = {VORND_PATH, "--config", dir.File(nick + ".conf"), "--my-ip", "127.0.0.1",
+                                   "--port", std::to_string(port), "--nick", nick, "--real-name", nick + " Player",
+                                   "--email", nick + "@example.org"};
+  argv.insert(argv.end(), extra.begin(), extra.end());
+  return argv;
+}
+#endif
 
 }  // namespace vorn

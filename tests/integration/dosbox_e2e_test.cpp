@@ -32,14 +32,17 @@ constexpr int kBroadcasts = 5;
 constexpr int kIpxtSeconds = 8;
 constexpr int kEmulatorLimitS = 70;
 
-Deadline In(std::chrono::milliseconds span, Deadline end) {
-  return std::min(std::chrono::steady_clock::now() + span, end);
+using Deadline = std::chrono::steady_clock::time_point;
+
+// The span, or what is left until end when that is shorter.
+std::chrono::milliseconds In(std::chrono::milliseconds span, Deadline end) {
+  return std::min(span, std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()));
 }
 
 struct VorndNode {
   uint16_t port = 0;
   uint16_t dosbox_port = 0;
-  std::unique_ptr<ScratchProcess> process;
+  std::unique_ptr<ChildProcess> process;
 };
 
 class DosboxEndToEnd : public ::testing::Test {
@@ -71,10 +74,9 @@ class DosboxEndToEnd : public ::testing::Test {
       argv.insert(argv.end(), {"--dosbox-port", std::to_string(node.dosbox_port)});
     argv.insert(argv.end(), {"--nick", nick, "--real-name", nick + " Player", "--email", nick + "@example.org"});
     argv.push_back(index == 0 ? "--server" : "127.0.0.1:" + std::to_string(nodes_[0].port));
-    node.process = std::make_unique<ScratchProcess>(
-        argv, std::vector<std::string>{"HOME=" + (folder / "home").string()}, folder / "vornd.log");
+    node.process = std::make_unique<ChildProcess>(argv, ChildOptions{{"HOME=" + (folder / "home").string()}, folder});
     ASSERT_TRUE(node.process->started());
-    ASSERT_TRUE(node.process->WaitForLog("Connected to server.", In(15s, end_))) << node.process->Log();
+    ASSERT_TRUE(node.process->WaitForOutput("Connected to server.", In(15s, end_))) << node.process->output();
   }
 
   void StartDosboxes(bool as_games) {
@@ -97,12 +99,12 @@ class DosboxEndToEnd : public ::testing::Test {
       EXPECT_EQ(*code, 0) << dosboxes_[i]->Log();
     }
     for (size_t i = 0; i < kNodes; ++i) CheckOutput(i);
-    for (size_t i = kNodes; i-- > 0;) EXPECT_EQ(nodes_[i].process->Stop(SIGINT, 10s), 0) << nodes_[i].process->Log();
+    for (size_t i = kNodes; i-- > 0;) EXPECT_EQ(nodes_[i].process->Stop(SIGINT, 10s), 0) << nodes_[i].process->output();
   }
 
   // Every ipxt.com is connected and listening before any of them sends.
   void WaitUntilAllReadyThenGo() {
-    const Deadline ready_by = In(30s, end_);
+    const Deadline ready_by = std::chrono::steady_clock::now() + In(30s, end_);
     for (size_t i = 0; i < kNodes; ++i) {
       while (!dosboxes_[i]->IsReady() && dosboxes_[i]->process().Running() &&
              std::chrono::steady_clock::now() < ready_by)

@@ -1,30 +1,20 @@
 #include "integration/dosbox_support.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <charconv>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <sstream>
-#include <thread>
 
 #include "platform/text.h"
-
-extern char** environ;
 
 namespace vorn::dosbox_e2e {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-constexpr auto kPollInterval = std::chrono::milliseconds(20);
 
 bool HoldsHarnessFiles(const fs::path& folder) {
   std::error_code error;
@@ -60,29 +50,6 @@ std::optional<fs::path> FindProgram(std::string_view name, const fs::path& fallb
   }
   if (fs::is_regular_file(fallback, error) && ::access(fallback.c_str(), X_OK) == 0) return fallback;
   return std::nullopt;
-}
-
-// The test's environment with the given entries replacing or added.
-std::vector<std::string> EnvironmentWith(const std::vector<std::string>& extra) {
-  std::vector<std::string> entries;
-  for (char** e = environ; *e != nullptr; ++e) {
-    std::string_view entry(*e);
-    bool replaced = false;
-    for (const std::string& x : extra) {
-      const size_t name_end = x.find('=');
-      if (entry.substr(0, name_end + 1) == std::string_view(x).substr(0, name_end + 1)) replaced = true;
-    }
-    if (!replaced) entries.emplace_back(entry);
-  }
-  entries.insert(entries.end(), extra.begin(), extra.end());
-  return entries;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& texts) {
-  std::vector<char*> pointers;
-  for (std::string& t : texts) pointers.push_back(t.data());
-  pointers.push_back(nullptr);
-  return pointers;
 }
 
 std::string ReadFile(const fs::path& path) {
@@ -149,67 +116,6 @@ std::optional<DosboxSetup> FindDosboxSetup(std::string& why) {
   return DosboxSetup{*dosbox, *timeout, *files};
 }
 
-ScratchProcess::ScratchProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extra_env,
-                               fs::path log)
-    : log_(std::move(log)) {
-  std::vector<std::string> args = argv;
-  std::vector<std::string> env = EnvironmentWith(extra_env);
-  std::vector<char*> arg_pointers = Pointers(args);
-  std::vector<char*> env_pointers = Pointers(env);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  posix_spawn_file_actions_addchdir_np(&actions, log_.parent_path().c_str());
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  if (posix_spawn(&pid_, arg_pointers[0], &actions, &attributes, arg_pointers.data(), env_pointers.data()) != 0)
-    pid_ = -1;
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-}
-
-ScratchProcess::~ScratchProcess() {
-  if (Running()) Stop(SIGTERM, std::chrono::seconds(5));
-}
-
-bool ScratchProcess::Running() {
-  if (pid_ <= 0 || exited_) return false;
-  if (::waitpid(pid_, &status_, WNOHANG) == pid_) exited_ = true;
-  return !exited_;
-}
-
-bool ScratchProcess::WaitForLog(std::string_view needle, Deadline deadline) {
-  for (;;) {
-    if (Log().find(needle) != std::string::npos) return true;
-    if (!Running()) return Log().find(needle) != std::string::npos;
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(kPollInterval);
-  }
-}
-
-std::optional<int> ScratchProcess::WaitForExit(Deadline deadline) {
-  while (Running() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(kPollInterval);
-  if (!exited_ || !WIFEXITED(status_)) return std::nullopt;
-  return WEXITSTATUS(status_);
-}
-
-std::optional<int> ScratchProcess::Stop(int signal, std::chrono::milliseconds grace) {
-  if (Running()) ::kill(pid_, signal);
-  std::optional<int> code = WaitForExit(std::chrono::steady_clock::now() + grace);
-  if (Running()) {
-    // Its group is its own: the child and what it started, nothing else.
-    ::kill(-pid_, SIGKILL);
-    if (::waitpid(pid_, &status_, 0) == pid_) exited_ = true;
-  }
-  return code;
-}
-
-std::string ScratchProcess::Log() const { return ReadFile(log_); }
-
 DosboxInstance::DosboxInstance(const DosboxSetup& setup, fs::path folder) : setup_(setup), folder_(std::move(folder)) {
   std::error_code error;
   fs::create_directories(folder_ / "home", error);
@@ -245,7 +151,7 @@ bool DosboxInstance::Run(const std::vector<std::string>& dosbox_argv, int limit_
   // it writes its own settings under HOME on a first start.
   std::vector<std::string> env = {"HOME=" + (folder_ / "home").string(), "SDL_VIDEODRIVER=dummy",
                                   "SDL_AUDIODRIVER=dummy"};
-  process_.emplace(argv, env, folder_ / "dosbox.log");
+  process_.emplace(argv, ChildOptions{env, folder_});
   return process_->started();
 }
 

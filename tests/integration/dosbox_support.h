@@ -1,9 +1,7 @@
 #pragma once
 // Support for running real DOSBox instances against vornd nodes: finding
-// the emulator and the harness files, child processes with their own
-// environment and log file, and reading what ipxt.com printed.
-#include <sys/types.h>
-
+// the emulator and the harness files, running it, and reading what ipxt.com
+// printed.
 #include <chrono>
 #include <filesystem>
 #include <optional>
@@ -12,13 +10,12 @@
 #include <string_view>
 #include <vector>
 
+#include "integration/child_process.h"
 #include "platform/peer_address.h"
 #include "settings/dosbox_game.h"
 #include "support/temp_dir.h"
 
 namespace vorn::dosbox_e2e {
-
-using Deadline = std::chrono::steady_clock::time_point;
 
 // What a run needs from the machine. `files` holds dosbox-ipx.conf and
 // ipxt.com.
@@ -31,37 +28,6 @@ struct DosboxSetup {
 // Looks in $VORN_DOSBOX_DIR, then beside every folder above the test
 // binary, then in the usual places; nullopt with the reason in why.
 std::optional<DosboxSetup> FindDosboxSetup(std::string& why);
-
-// A child process in a process group of its own, with standard input from
-// /dev/null and its output in a log file. extra_env entries "NAME=VALUE"
-// replace or add to the test's environment. It is stopped by its PID when
-// it is still running as this goes.
-class ScratchProcess {
- public:
-  ScratchProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extra_env,
-                 std::filesystem::path log);
-  ~ScratchProcess();
-  ScratchProcess(const ScratchProcess&) = delete;
-  ScratchProcess& operator=(const ScratchProcess&) = delete;
-
-  bool started() const { return pid_ > 0; }
-  // Reaps the child when it has ended.
-  bool Running();
-  // Until the log holds needle; false when the child ended first or time ran out.
-  bool WaitForLog(std::string_view needle, Deadline deadline);
-  // The exit code; nullopt when it is still running at the deadline or died of a signal.
-  std::optional<int> WaitForExit(Deadline deadline);
-  // Sends signal to the child; when it has not ended within grace, kills
-  // its process group (only what it started itself belongs to it).
-  std::optional<int> Stop(int signal, std::chrono::milliseconds grace);
-  std::string Log() const;
-
- private:
-  pid_t pid_ = -1;
-  bool exited_ = false;
-  int status_ = 0;
-  std::filesystem::path log_;
-};
 
 // One DOSBox that runs ipxt.com on a C: drive of its own, connected to a
 // node's DOSBox driver.
@@ -78,17 +44,17 @@ class DosboxInstance {
   // ipxt.com has posted its listeners and waits for GO.FLG.
   bool IsReady() const;
   bool Go() const;
-  ScratchProcess& process() { return *process_; }
+  ChildProcess& process() { return *process_; }
   // What ipxt.com printed; complete only once the emulator has ended.
   std::string Output() const;
-  std::string Log() const { return process_ ? process_->Log() : std::string(); }
+  std::string Log() const { return process_ ? process_->output() : std::string(); }
 
  private:
   bool Run(const std::vector<std::string>& dosbox_argv, int limit_s);
 
   const DosboxSetup& setup_;
   std::filesystem::path folder_;
-  std::optional<ScratchProcess> process_;
+  std::optional<ChildProcess> process_;
 };
 
 // ---- what ipxt.com prints ----

@@ -2,15 +2,14 @@
 // proxy. Each test starts its processes on free ports and stops them by PID.
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
-
 #include <array>
 #include <memory>
 #include <set>
 
 #include "integration/child_process.h"
 #include "net/messages.h"
-#include "platform/udp_socket.h"
+#include "support/fake_client.h"
+#include "support/fake_dosbox.h"
 
 namespace vorn {
 namespace {
@@ -20,69 +19,19 @@ using Bytes = std::vector<uint8_t>;
 
 class Programs : public ::testing::Test {
  protected:
-  // vornd with its own profile file and port.
   std::unique_ptr<ChildProcess> StartVornd(const std::string& nick, uint16_t port, std::vector<std::string> extra) {
-    std::vector<std::string> argv = {VORND_PATH, "--config", dir_.filePath(QString::fromStdString(nick + ".conf")).toStdString(),
-                                     "--my-ip", "127.0.0.1", "--port", std::to_string(port), "--nick", nick,
-                                     "--real-name", nick + " Player", "--email", nick + "@example.org"};
-    argv.insert(argv.end(), extra.begin(), extra.end());
-    return std::make_unique<ChildProcess>(argv);
+    return std::make_unique<ChildProcess>(VorndCommand(dir_, nick, port, extra));
   }
-  QTemporaryDir dir_;
+  TempDir dir_;
 };
 
-std::optional<Bytes> Receive(const UdpSocket& socket, int timeout_ms) {
-  WakeSignal never;
-  if (WaitReadable(socket, never, timeout_ms) != WaitResult::Readable) return std::nullopt;
-  Bytes buffer(2048);
-  PeerAddress from;
-  bool cut = false;
-  int n = socket.RecvFrom(buffer, from, cut);
-  if (n <= 0) return std::nullopt;
-  buffer.resize(static_cast<size_t>(n));
-  return buffer;
+// Every data text that arrives at a DOSBox within the time.
+std::multiset<std::string> Collect(FakeDosbox& dosbox, int quiet_ms) {
+  std::multiset<std::string> texts;
+  for (std::span<const uint8_t> data = dosbox.Receive(quiet_ms); !data.empty(); data = dosbox.Receive(quiet_ms))
+    texts.emplace(data.begin(), data.end());
+  return texts;
 }
-
-// A stand-in for one DOSBox: it registers with a node's DOSBox driver and
-// speaks the IPX tunnel protocol.
-struct FakeDosbox {
-  bool Register(uint16_t driver_port) {
-    if (!socket.Open() || !socket.Bind(kLoopback, 0)) return false;
-    driver = {kLoopback, driver_port};
-    Bytes request(30, 0);
-    request[0] = request[1] = 0xFF;
-    request[3] = 30;
-    request[17] = request[29] = 0x02;
-    socket.SendTo(driver, request);
-    auto reply = Receive(socket, 5000);
-    if (!reply || reply->size() < 30) return false;
-    node.assign(reply->begin() + 10, reply->begin() + 16);
-    return true;
-  }
-  void Broadcast(std::string_view text) {
-    Bytes packet(30, 0);
-    packet[0] = packet[1] = 0xFF;
-    packet[2] = static_cast<uint8_t>((30 + text.size()) >> 8);
-    packet[3] = static_cast<uint8_t>(30 + text.size());
-    packet[5] = 4;
-    std::fill(packet.begin() + 10, packet.begin() + 16, 0xFF);
-    packet[16] = packet[28] = 0x5A;
-    packet[17] = packet[29] = 0x17;
-    std::copy(node.begin(), node.end(), packet.begin() + 22);
-    packet.insert(packet.end(), text.begin(), text.end());
-    socket.SendTo(driver, packet);
-  }
-  // Every data text that arrives within the time.
-  std::multiset<std::string> Collect(int quiet_ms) {
-    std::multiset<std::string> texts;
-    while (auto packet = Receive(socket, quiet_ms))
-      if (packet->size() > 30) texts.emplace(packet->begin() + 30, packet->end());
-    return texts;
-  }
-  UdpSocket socket;
-  PeerAddress driver;
-  Bytes node;
-};
 
 TEST_F(Programs, FourPlayersOnAHostEachReceiveEveryOtherPlayersBroadcastOnce) {
   uint16_t host_port = FreeUdpPort();
@@ -98,12 +47,12 @@ TEST_F(Programs, FourPlayersOnAHostEachReceiveEveryOtherPlayersBroadcastOnce) {
   }
   std::array<FakeDosbox, 4> dosboxes;
   for (size_t i = 0; i < 4; ++i) ASSERT_TRUE(dosboxes[i].Register(dosbox_ports[i])) << i;
-  for (size_t i = 0; i < 4; ++i) dosboxes[i].Broadcast("B" + std::to_string(i));
+  for (size_t i = 0; i < 4; ++i) dosboxes[i].Broadcast(Bytes{'B', static_cast<uint8_t>('0' + i)});
   for (size_t i = 0; i < 4; ++i) {
     std::multiset<std::string> expected;
     for (size_t j = 0; j < 4; ++j)
       if (j != i) expected.insert("B" + std::to_string(j));
-    EXPECT_EQ(dosboxes[i].Collect(1500), expected) << "player " << i;
+    EXPECT_EQ(Collect(dosboxes[i], 1500), expected) << "player " << i;
   }
   for (auto& node : nodes) EXPECT_EQ(node->Stop(), 0) << node->output();
 }
@@ -120,15 +69,12 @@ TEST_F(Programs, APlayerBehindTheProxyConnectsAndAnswersTheHostsPings) {
 
   // The host pings each player every ten seconds; a reply fills in the
   // player's game in the host's player list.
-  UdpSocket asker;
-  ASSERT_TRUE(asker.Open() && asker.Bind(kLoopback, 0));
-  std::array<uint8_t, 5> request{};
-  BuildFrameOnly(request, kTypePlayerListRequest);
+  FakeClient asker;
   bool answered = false;
   for (int attempt = 0; attempt < 50 && !answered; ++attempt) {
-    asker.SendTo({kLoopback, host_port}, request);
-    if (auto reply = Receive(asker, 500)) {
-      std::string text(reply->begin() + 5, reply->end());
+    asker.SendFrameOnly({kLoopback, host_port}, kTypePlayerListRequest);
+    if (auto reply = asker.ReceiveFrom(500)) {
+      std::string text(reply->bytes.begin() + 5, reply->bytes.end());
       size_t row = text.find("alice");
       answered = row != std::string::npos && text.find("Vorn95", row) != std::string::npos;
     }

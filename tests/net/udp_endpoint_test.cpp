@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "net/messages.h"
 #include "node/null_ports.h"
+#include "support/fake_client.h"
+#include "support/inbox.h"
 #include "support/scripted_dialogs.h"
 
 namespace vorn {
@@ -19,35 +19,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr uint32_t kLoopback = 0x7F000001;
-constexpr int kWaitMs = 5000;
-
-struct Received {
-  std::vector<uint8_t> bytes;
-  PeerAddress source;
-};
-
-// What a dispatcher's handlers saw, filled on the receive thread.
-class Inbox {
- public:
-  DatagramHandler Handler() {
-    return [this](std::span<const uint8_t> datagram, PeerAddress source) {
-      std::lock_guard lock(mutex_);
-      items_.push_back({{datagram.begin(), datagram.end()}, source});
-      changed_.notify_all();
-    };
-  }
-  // Waits until count items arrived and returns them all.
-  std::vector<Received> WaitFor(size_t count) {
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, std::chrono::milliseconds(kWaitMs), [&] { return items_.size() >= count; });
-    return items_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<Received> items_;
-};
 
 // One node's endpoint on 127.0.0.1 with an ephemeral port. Game frames of
 // either type reach its inbox unless a test registers other handlers.
@@ -68,25 +39,6 @@ struct Node {
   UdpEndpoint endpoint;  // last: its receive thread ends before the rest goes
 };
 
-// A bare socket on 127.0.0.1 standing in for a proxy or a foreign peer.
-struct PlainPeer {
-  PlainPeer() {
-    EXPECT_TRUE(socket.Open() && socket.Bind(kLoopback, 0));
-  }
-  PeerAddress Address() const { return {kLoopback, socket.LocalPort()}; }
-  bool Receive(std::vector<uint8_t>& bytes, PeerAddress& from) {
-    if (WaitReadable(socket, wake, kWaitMs) != WaitResult::Readable) return false;
-    bytes.assign(4096, 0);
-    bool truncated = false;
-    int got = socket.RecvFrom(bytes, from, truncated);
-    bytes.resize(got > 0 ? static_cast<size_t>(got) : 0);
-    return got > 0;
-  }
-
-  UdpSocket socket;
-  WakeSignal wake;
-};
-
 std::vector<uint8_t> GameFrameOf(size_t size, char type = kTypeGameFrame, uint8_t fill = 0x11) {
   std::vector<uint8_t> payload(size - kGameFrameHeaderSize, fill);
   std::vector<uint8_t> frame(size);
@@ -100,41 +52,37 @@ std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.e
 TEST(UdpEndpoint, SendPacketWrapsEveryDatagramForTheProxy) {
   Node node;
   ASSERT_TRUE(node.Open());
-  PlainPeer proxy;
-  node.addresses.proxy.Store(proxy.Address());
+  FakeClient proxy;
+  node.addresses.proxy.Store(proxy.address());
 
   EXPECT_EQ(node.endpoint.SendPacket(0x0A010203, 2213, Bytes("VORN3")), 16);
-  std::vector<uint8_t> got;
-  PeerAddress from;
-  ASSERT_TRUE(proxy.Receive(got, from));
+  std::optional<Datagram> got = proxy.ReceiveFrom();
+  ASSERT_TRUE(got);
   std::vector<uint8_t> expected = {'V', 'O', 'R', 'N', 'P',  // the wrap
                                    10,  1,   2,   3,         // destination address
                                    0x08, 0xA5,               // destination port 2213
                                    'V', 'O', 'R', 'N', '3'};
-  EXPECT_EQ(got, expected);
-  EXPECT_EQ(from, node.Address());
+  EXPECT_EQ(got->bytes, expected);
+  EXPECT_EQ(got->from, node.Address());
 
   // Also what is meant for the proxy itself, and up to the largest relay.
-  EXPECT_EQ(node.endpoint.SendPacket(proxy.Address(), Bytes("VORN<")), 16);
-  ASSERT_TRUE(proxy.Receive(got, from));
-  EXPECT_EQ(got.size(), 16u);
-  EXPECT_EQ(node.endpoint.SendPacket(proxy.Address(), GameFrameOf(UdpEndpoint::kMaxSendSize)), 2070);
-  ASSERT_TRUE(proxy.Receive(got, from));
-  EXPECT_EQ(got.size(), 2070u);
-  EXPECT_EQ(node.endpoint.SendPacket(proxy.Address(), GameFrameOf(UdpEndpoint::kMaxSendSize + 1)), -1);
+  EXPECT_EQ(node.endpoint.SendPacket(proxy.address(), Bytes("VORN<")), 16);
+  EXPECT_EQ(proxy.Receive().size(), 16u);
+  EXPECT_EQ(node.endpoint.SendPacket(proxy.address(), GameFrameOf(UdpEndpoint::kMaxSendSize)), 2070);
+  EXPECT_EQ(proxy.Receive().size(), 2070u);
+  EXPECT_EQ(node.endpoint.SendPacket(proxy.address(), GameFrameOf(UdpEndpoint::kMaxSendSize + 1)), -1);
 
   node.addresses.proxy.Clear();
-  EXPECT_EQ(node.endpoint.SendPacket(proxy.Address(), Bytes("VORN3")), 5);
-  ASSERT_TRUE(proxy.Receive(got, from));
-  EXPECT_EQ(got, Bytes("VORN3"));
+  EXPECT_EQ(node.endpoint.SendPacket(proxy.address(), Bytes("VORN3")), 5);
+  EXPECT_EQ(proxy.Receive(), Bytes("VORN3"));
 }
 
 TEST(UdpEndpoint, KeepsABurstThatArrivesBeforeTheReaderRuns) {
   Node node;
   ASSERT_TRUE(node.Open());
-  PlainPeer peer;
+  FakeClient peer;
   constexpr size_t kBurst = 32;
-  for (size_t i = 0; i < kBurst; ++i) peer.socket.SendTo(node.Address(), GameFrameOf(1000));
+  for (size_t i = 0; i < kBurst; ++i) peer.Send(node.Address(), GameFrameOf(1000));
   ASSERT_TRUE(node.endpoint.StartReceiveThread());
   EXPECT_EQ(node.inbox.WaitFor(kBurst).size(), kBurst);
 }
@@ -152,21 +100,8 @@ TEST(UdpEndpoint, TakesTheOwnAddressFromMyIpWhenItParses) {
             (std::vector<ScriptedDialogs::Shown>{{"Error", "Cannot resolve my_ip from VORN95.INI!"}}));
 }
 
-TEST(UdpEndpoint, BindsTheConfiguredPortOnce) {
-  {
-    UdpSocket probe;
-    if (!probe.Open() || !probe.Bind(0, 3000)) GTEST_SKIP() << "port 3000 is taken on this machine";
-  }
-  Node first;
-  ASSERT_TRUE(first.endpoint.OpenUdpEndpoint({3000, "127.0.0.1"}));
-  EXPECT_EQ(first.endpoint.BoundPort(), 3000);
-  EXPECT_EQ(first.Address(), (PeerAddress{kLoopback, 3000}));
-
-  Node second;
-  EXPECT_FALSE(second.endpoint.OpenUdpEndpoint({3000, "127.0.0.1"}));
-  ASSERT_EQ(second.dialogs.shown.size(), 1u);
-  EXPECT_EQ(second.dialogs.shown[0].text, "Cannot bind local address!");
-}
+// A configured port bound, and a busy one refused with its message: vornd's
+// process tests (RunsOnItsPort..., ExitsWithItsCodeAndMessage).
 
 TEST(UdpEndpoint, GivesUpWhenNoProbeAnswerArrivesWithinThreeSeconds) {
   std::vector<PeerAddress> probed;
@@ -222,25 +157,24 @@ TEST(UdpEndpoint, SendCopiesSendsEachCopyWholeAndHandsTheOwnOneStraightToTheDisp
   SentTo observer;
   node.endpoint.SetTrafficObserver(&observer);
   node.addresses.server.Store(node.Address());  // its own server, as in local server mode
-  PlainPeer first, second;
+  FakeClient first, second;
   const PeerAddress unreachable{kLoopback, 0};  // refused by the kernel
   const Copy copy;
-  const std::vector<PeerAddress> targets = {first.Address(), node.Address(), unreachable, second.Address()};
+  const std::vector<PeerAddress> targets = {first.address(), node.Address(), unreachable, second.address()};
 
   EXPECT_EQ(node.endpoint.SendCopies(targets, copy.head, copy.body), 3u);
-  for (PlainPeer* peer : {&first, &second}) {
-    std::vector<uint8_t> got;
-    PeerAddress from;
-    ASSERT_TRUE(peer->Receive(got, from));
-    EXPECT_EQ(got, copy.Whole());
-    EXPECT_EQ(from, node.Address());
+  for (FakeClient* peer : {&first, &second}) {
+    std::optional<Datagram> got = peer->ReceiveFrom();
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->bytes, copy.Whole());
+    EXPECT_EQ(got->from, node.Address());
   }
-  EXPECT_EQ(observer.sent, (std::vector<PeerAddress>{first.Address(), second.Address()}));
+  EXPECT_EQ(observer.sent, (std::vector<PeerAddress>{first.address(), second.address()}));
   // The own copy is read by the frame rules: unwrapped, from the named sender.
-  std::vector<Received> own = node.inbox.WaitFor(1);
+  std::vector<Datagram> own = node.inbox.WaitFor(1);
   ASSERT_EQ(own.size(), 1u);
   EXPECT_EQ(own[0].bytes, GameFrameOf(40));
-  EXPECT_EQ(own[0].source, (PeerAddress{0x0A000009, 8080}));
+  EXPECT_EQ(own[0].from, (PeerAddress{0x0A000009, 8080}));
 
   // Its own relay is compared with no address: also when the connection
   // knows the server under another one (dialled as peers see it).
@@ -252,19 +186,16 @@ TEST(UdpEndpoint, SendCopiesSendsEachCopyWholeAndHandsTheOwnOneStraightToTheDisp
 TEST(UdpEndpoint, SendCopiesWrapsEveryCopyForTheProxyTheOwnOneIncluded) {
   Node node;
   ASSERT_TRUE(node.Open());
-  PlainPeer proxy, player;
-  node.addresses.proxy.Store(proxy.Address());
+  FakeClient proxy, player;
+  node.addresses.proxy.Store(proxy.address());
   const Copy copy;
-  const std::vector<PeerAddress> targets = {player.Address(), node.Address()};
+  const std::vector<PeerAddress> targets = {player.address(), node.Address()};
 
   EXPECT_EQ(node.endpoint.SendCopies(targets, copy.head, copy.body), 2u);
   for (PeerAddress to : targets) {
-    std::vector<uint8_t> got;
-    PeerAddress from;
-    ASSERT_TRUE(proxy.Receive(got, from));
     std::array<uint8_t, 128> expected{};
     const size_t size = BuildProxyWrap(expected, ProxyWrap{to, copy.Whole()});
-    EXPECT_EQ(got, std::vector<uint8_t>(expected.begin(), expected.begin() + static_cast<std::ptrdiff_t>(size)));
+    EXPECT_EQ(proxy.Receive(), std::vector<uint8_t>(expected.begin(), expected.begin() + std::ptrdiff_t(size)));
   }
   EXPECT_TRUE(node.inbox.WaitFor(0).empty());
 
@@ -291,8 +222,8 @@ TEST(UdpEndpoint, CloseJoinsTheReaderPromptlyAndMayBeRepeated) {
   // Reopened, it reads again.
   ASSERT_TRUE(node.Open());
   ASSERT_TRUE(node.endpoint.StartReceiveThread());
-  PlainPeer peer;
-  peer.socket.SendTo(node.Address(), GameFrameOf(13));
+  FakeClient peer;
+  peer.Send(node.Address(), GameFrameOf(13));
   EXPECT_EQ(node.inbox.WaitFor(1).size(), 1u);
 }
 

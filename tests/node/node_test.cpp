@@ -2,11 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
-#include <condition_variable>
-#include <mutex>
-#include <vector>
 
 #include "connection/client_fixture.h"
 #include "net/messages.h"
@@ -16,60 +11,8 @@
 namespace vorn {
 namespace {
 
-// Collects "text from address" of what reaches one node's "w" handler.
-struct TextInbox {
-  void Attach(Node& node) {
-    node.dispatcher().SetHandler(kTypeTextLine, [this](std::span<const uint8_t> datagram, PeerAddress source) {
-      auto message = ParseText(datagram);
-      std::lock_guard lock(mutex);
-      received.push_back(std::string(message ? message->text : "") + " from " + FormatPeer(source));
-      arrived.notify_all();
-    });
-  }
-  std::vector<std::string> WaitForSorted(size_t count) {
-    std::unique_lock lock(mutex);
-    arrived.wait_for(lock, std::chrono::seconds(5), [&] { return received.size() >= count; });
-    std::ranges::sort(received);
-    return received;
-  }
-  std::mutex mutex;
-  std::condition_variable arrived;
-  std::vector<std::string> received;
-};
-
-TEST(Node, ThreeNodesInOneProcessTalkOverLoopback) {
-  const std::array<std::string, 3> names = {"alice", "bob", "carol"};
-  std::array<TestNode, 3> nodes{TestNode(names[0]), TestNode(names[1]), TestNode(names[2])};
-  std::array<TextInbox, 3> inboxes;
-  for (size_t i = 0; i < nodes.size(); ++i) {
-    inboxes[i].Attach(*nodes[i].node);
-    ASSERT_TRUE(nodes[i].node->Start());
-    EXPECT_EQ(nodes[i].address().ip, 0x7F000001u);
-  }
-  for (size_t to = 0; to < nodes.size(); ++to) {
-    std::vector<std::string> expected;
-    for (size_t from = 0; from < nodes.size(); ++from) {
-      if (from == to) continue;
-      std::array<uint8_t, 64> buffer{};
-      const size_t size = BuildText(buffer, {kTypeTextLine, names[from]});
-      ASSERT_GT(nodes[from].node->endpoint().SendPacket(nodes[to].address(), std::span(buffer).first(size)), 0);
-      expected.push_back(names[from] + " from " + FormatPeer(nodes[from].address()));
-    }
-    EXPECT_EQ(inboxes[to].WaitForSorted(expected.size()), expected);
-  }
-  for (TestNode& n : nodes) n.node->Shutdown();
-}
-
-TEST(Node, RefusedFirstRunStopsTheStart) {
-  TestNode blank("x");
-  blank.profile.DeleteSection("User Info");
-  blank.user_info.steps.push_back(ScriptedUserInfoDialog::Cancel());
-  EXPECT_FALSE(blank.node->Start());
-  EXPECT_FALSE(blank.node->endpoint().IsOpen());
-  ASSERT_FALSE(blank.dialogs.shown.empty());
-  EXPECT_EQ(blank.dialogs.shown.back().text, "Vorn cannot run without the required information.");
-}
-
+// Nodes talking over loopback are three_nodes_test's; a refused first run
+// is the program's (app tests).
 TEST(Node, TakesProxyAndTrackerFromTheSettings) {
   TestNode n("dave");
   n.profile.WriteString("Misc", "Proxy", "127.0.0.9:4000");

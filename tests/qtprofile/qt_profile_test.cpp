@@ -13,12 +13,13 @@ class QtProfileTest : public ::testing::Test {
   QTemporaryDir dir_;
 };
 
-TEST_F(QtProfileTest, KeepsValueTypesAcrossReopening) {
+TEST_F(QtProfileTest, KeepsValueTypesAcrossReopeningAndDeletes) {
   {
     QtProfile profile(Path());
     EXPECT_TRUE(profile.WriteString("Misc", "Port", "3000"));
     EXPECT_TRUE(profile.WriteInt("Colors", "Server", 0xC0));
     EXPECT_TRUE(profile.WriteString("Windows", "Vorn", "10,20,300,400,3"));
+    EXPECT_TRUE(profile.WriteString("Windows", "Chat", "1,2,3,4,1"));
   }
   QtProfile profile(Path());
   EXPECT_EQ(profile.GetString("Misc", "Port", ""), "3000");
@@ -26,6 +27,11 @@ TEST_F(QtProfileTest, KeepsValueTypesAcrossReopening) {
   EXPECT_EQ(profile.GetString("Windows", "Vorn", ""), "10,20,300,400,3");
   // A value of the other type reads as absent.
   EXPECT_EQ(profile.GetString("Colors", "Server", "none"), "none");
+  EXPECT_TRUE(profile.DeleteValue("Windows", "Vorn"));
+  EXPECT_FALSE(profile.DeleteValue("Windows", "Vorn"));
+  EXPECT_EQ(profile.Enumerate("Windows")->size(), 1u);
+  EXPECT_TRUE(profile.DeleteSection("Windows"));
+  EXPECT_TRUE(profile.Enumerate("Windows")->empty());
 }
 
 TEST_F(QtProfileTest, EnumeratesNamesWithReservedCharactersAndTypes) {
@@ -44,17 +50,6 @@ TEST_F(QtProfileTest, EnumeratesNamesWithReservedCharactersAndTypes) {
   ASSERT_EQ(colors->size(), 1u);
   EXPECT_EQ(colors->front().type, ProfileValueType::Integer);
   EXPECT_EQ(colors->front().number, 0xFFFFFFFFu);
-}
-
-TEST_F(QtProfileTest, DeletesValuesAndSections) {
-  QtProfile profile(Path());
-  profile.WriteString("Servers", "One", "127.0.0.2");
-  profile.WriteString("Servers", "Two", "127.0.0.3");
-  EXPECT_TRUE(profile.DeleteValue("Servers", "One"));
-  EXPECT_FALSE(profile.DeleteValue("Servers", "One"));
-  EXPECT_EQ(profile.Enumerate("Servers")->size(), 1u);
-  EXPECT_TRUE(profile.DeleteSection("Servers"));
-  EXPECT_TRUE(profile.Enumerate("Servers")->empty());
 }
 
 TEST_F(QtProfileTest, ReadsHandEditedValues) {

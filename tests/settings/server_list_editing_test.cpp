@@ -14,6 +14,8 @@ std::vector<std::string> Texts(const std::vector<ServerLine>& lines) {
   return texts;
 }
 
+// The dialog shows the marked default first (app tests); here the order of
+// names that differ only in letter case or length.
 TEST(ServerLines, DefaultIsMarkedInAnyCaseAndSortsBeforeLettersAndDigits) {
   ServerList list;
   list.Add({"beta", "127.0.0.6"});
@@ -31,17 +33,6 @@ TEST(ServerLines, DefaultIsMarkedInAnyCaseAndSortsBeforeLettersAndDigits) {
   list.Add({"Alph", "127.0.0.10"});
   EXPECT_EQ(SortedServerLines(list, "")[1].text, "Alph\t127.0.0.10");
   EXPECT_TRUE(SortedServerLines(ServerList{}, "x").empty());
-}
-
-TEST(ServerProps, NameAndAnAddressAreNeeded) {
-  const FormError incomplete{"Information not Complete", "You must enter a Name and an Address!"};
-  EXPECT_EQ(CheckServerProps({"", "127.0.0.5"}), incomplete);
-  EXPECT_EQ(CheckServerProps({"Home", ""}), incomplete);
-  const FormError invalid{"Invalid Address", "The address must read a.b.c.d or a.b.c.d:port."};
-  EXPECT_EQ(CheckServerProps({"Home", "not an address"}), invalid);
-  EXPECT_EQ(CheckServerProps({"Home", "127.0.0.5:x"}), invalid);
-  EXPECT_EQ(CheckServerProps({"Home", "127.0.0.5:3000"}), std::nullopt);
-  EXPECT_EQ(DeleteServerQuestion("Home"), "Do you really want to delete the entry for <Home>");
 }
 
 class ServerListSessionTest : public ::testing::Test {

@@ -23,29 +23,8 @@ class SettingsStoreTest : public ::testing::Test {
   SettingsStore store{profile, dialogs, user_info};
 };
 
-TEST_F(SettingsStoreTest, FirstStartCancelledEndsTheProgram) {
-  user_info.steps.push_back(ScriptedUserInfoDialog::Cancel());
-  EXPECT_EQ(store.LoadSettings(), SettingsStore::kRefused);
-  ASSERT_EQ(dialogs.shown.size(), 2u);
-  EXPECT_EQ(dialogs.shown[0], (ScriptedDialogs::Shown{"Vorn Configuration Not Correct",
-                                                      "Your Vorn information has not been entered yet!  "
-                                                      "We will do that right now..."}));
-  EXPECT_EQ(dialogs.shown[1],
-            (ScriptedDialogs::Shown{"Exiting Vorn", "Vorn cannot run without the required information."}));
-  EXPECT_EQ(user_info.first_runs, std::vector<bool>{true});
-}
-
-TEST_F(SettingsStoreTest, FirstStartFilledInContinuesQuietlyAndStoresTheIdentity) {
-  user_info.steps.push_back(ScriptedUserInfoDialog::Fill("ann", "Ann Example", "ann@example.invalid"));
-  EXPECT_EQ(store.LoadSettings(), SettingsStore::kLoaded);
-  EXPECT_EQ(dialogs.Captions(), std::vector<std::string>{"Vorn Configuration Not Correct"});
-  EXPECT_EQ(profile.GetString("User Info", "NickName", ""), "ann");
-  EXPECT_EQ(store.settings().email, "ann@example.invalid");
-  EXPECT_EQ(store.settings().udpPort, 2213);
-  // Loading twice must not list the built-in servers twice.
-  EXPECT_EQ(store.servers().size(), kBuiltInServerCount);
-}
-
+// A first start refused or filled in is the program's (app tests); here a
+// profile that cannot keep the answers.
 TEST_F(SettingsStoreTest, FirstRunGivesUpWhenTheProfileCannotKeepTheAnswers) {
   profile.SetBroken(true);
   for (int i = 0; i < 10; ++i) user_info.steps.push_back(ScriptedUserInfoDialog::Fill("ann", "Ann", "a@b"));
@@ -113,6 +92,7 @@ TEST_F(SettingsStoreTest, StoredValuesGetTheirDefaultsAndAreCutToTheirFields) {
 TEST_F(SettingsStoreTest, ServerListFromProfileOrBuiltInTable) {
   SeedIdentity();
   ASSERT_EQ(store.LoadSettings(), SettingsStore::kLoaded);
+  ASSERT_EQ(store.LoadSettings(), SettingsStore::kLoaded);  // twice lists the built-in servers once
   EXPECT_TRUE(store.settings().serverListFromBuiltIn);
   EXPECT_EQ(store.servers().size(), kBuiltInServerCount);
   EXPECT_TRUE(profile.Enumerate("Servers")->empty());  // not written back
@@ -145,6 +125,7 @@ TEST_F(SettingsStoreTest, DefaultServerIsListedAfterRestartAndSurvivesSaves) {
   EXPECT_EQ(restarted.FindServer("Default Server", std::nullopt)->address, "127.0.0.3");
 }
 
+// Deleting and replacing nickname colours is the colour sheet's (app tests).
 TEST_F(SettingsStoreTest, ColoursLoadOnceAndSaveOnlyOnceLoaded) {
   store.SaveColors();
   EXPECT_TRUE(profile.Enumerate("Colors")->empty());
@@ -165,20 +146,6 @@ TEST_F(SettingsStoreTest, ColoursLoadOnceAndSaveOnlyOnceLoaded) {
   store.SaveColors();
   EXPECT_EQ(profile.GetInt("Colors", "Chat", 0), 0x00ABCDEF);
   EXPECT_EQ(profile.GetInt("Chat Colors", "Bob", 0), 0x00FF00);
-}
-
-TEST_F(SettingsStoreTest, DeletingANicknameColourRemovesItsStoredValue) {
-  profile.WriteInt("Chat Colors", "Ann", 1);
-  profile.WriteInt("Chat Colors", "Bob", 2);
-  store.LoadColors();
-  EXPECT_FALSE(store.DeleteChatColor(""));
-  EXPECT_FALSE(store.DeleteChatColor("Carl"));
-  EXPECT_TRUE(store.DeleteChatColor("Ann"));
-  EXPECT_EQ(profile.GetInt("Chat Colors", "Ann", -1), -1);
-
-  store.ApplyChatColors({{"Carl", 3}});
-  EXPECT_EQ(profile.GetInt("Chat Colors", "Bob", -1), -1);
-  EXPECT_EQ(store.ChatColors(), (ChatColorMap{{"Carl", 3}}));
 }
 
 TEST_F(SettingsStoreTest, UserGamesRoundTripAndClearedSlotsStayEmpty) {

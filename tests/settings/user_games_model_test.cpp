@@ -19,25 +19,8 @@ void WriteScript(const fs::path& path, const std::string& body) {
   fs::permissions(path, fs::perms::owner_all);
 }
 
-TEST(FileFilters, KeepTheirTextsAndPatternsAsWritten) {
-  const std::vector<FileFilter> games = ParseFileFilter(kGameFileFilter);
-  ASSERT_EQ(games.size(), 2u);
-  EXPECT_EQ(games[0].description, " Game Files (*.exe;*.bat;*.com;*.PIF;*.lnk;*.btm) ");
-  EXPECT_EQ(games[0].patterns, (Words{"*.exe", "*.bat", "*.com", "*.lnk", "*.btm"}));
-  EXPECT_EQ(games[1].description, " All Files (*.*) ");
-  EXPECT_EQ(games[1].patterns, Words{"*.*"});
-
-  EXPECT_EQ(ParseFileFilter(kIconFileFilter).size(), 3u);
-  EXPECT_TRUE(ParseFileFilter("").empty());
-  EXPECT_EQ(ParseFileFilter("Text|*.txt|dangling").size(), 1u);
-}
-
-TEST(FileFilters, MatchAsWhereNamesIgnoreCase) {
-  EXPECT_EQ(CaseInsensitiveGlob("*.exe"), "*.[eE][xX][eE]");
-  EXPECT_EQ(CaseInsensitiveGlob("*.PIF"), "*.[pP][iI][fF]");
-  EXPECT_EQ(CaseInsensitiveGlob("*.*"), "*");
-}
-
+// The filters' texts and case-blind patterns, and when a game page may be
+// left, are the games sheet's (app tests).
 TEST(BrowseDirectory, TakesTheDirectoryOfAnAbsolutePathOrTheFallback) {
   EXPECT_EQ(BrowseDirectory("/games/duel/duel.exe", "/other"), "/games/duel");
   EXPECT_EQ(BrowseDirectory("/duel.exe", "/other"), "/");
@@ -65,16 +48,6 @@ TEST(UserGameCommand, KeepsAnExistingProgramPathWhole) {
   EXPECT_EQ(UserGameArgv(UserGame{"G", program, "-x 'y z'", "", ""}), (Words{program, "-x", "y z"}));
   EXPECT_EQ(UserGameArgv(UserGame{"G", "my games/run game", "", dir.path().string(), ""}), Words{"my games/run game"});
   EXPECT_EQ(UserGameArgv(UserGame{"G", "my games/none", "", dir.path().string(), ""}), (Words{"my", "games/none"}));
-}
-
-TEST(GamePage, MayBeLeftUnlessEditedIntoAnIncompleteSlot) {
-  const UserGame title_only{"Duel", "", "", "", ""};
-  EXPECT_TRUE(MayLeaveGamePage(title_only, false));
-  EXPECT_FALSE(MayLeaveGamePage(title_only, true));
-  EXPECT_FALSE(MayLeaveGamePage(UserGame{"", "/games/duel", "", "", ""}, true));
-  EXPECT_FALSE(MayLeaveGamePage(UserGame{"", "", "", "", "duel.ico"}, true));
-  EXPECT_TRUE(MayLeaveGamePage(UserGame{}, true));
-  EXPECT_TRUE(MayLeaveGamePage(UserGame{"Duel", "/games/duel", "", "", ""}, true));
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 #pragma once
-// A player, tracker or server played by the test itself: a plain UDP socket
-// on 127.0.0.1 that sends what the test builds and hands over what arrives,
-// waiting a bounded real time for it.
+// A player, tracker, server, proxy or game played by the test itself: a plain
+// UDP socket on a 127.x address that sends what the test builds and hands
+// over what arrives, waiting a bounded real time for it.
+#include <sys/socket.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -15,17 +18,37 @@
 
 namespace vorn {
 
+// One datagram and its sender.
+struct Datagram {
+  std::vector<uint8_t> bytes;
+  PeerAddress from;
+};
+
 class FakeClient {
  public:
   static constexpr uint32_t kLoopback = 0x7F000001;
 
-  explicit FakeClient(uint16_t port = 0) {
-    bound_ = socket_.Open() && socket_.Bind(kLoopback, port) && socket_.SetNonBlocking();
+  // shared: SO_REUSEADDR, as a game sets it to share its port.
+  explicit FakeClient(uint16_t port = 0, uint32_t ip = kLoopback, bool shared = false) : ip_(ip) {
+    int one = 1;
+    bound_ = socket_.Open() &&
+             (!shared || ::setsockopt(socket_.fd(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one) == 0) &&
+             socket_.Bind(ip, port) && socket_.SetNonBlocking();
   }
   bool bound() const { return bound_; }
-  PeerAddress address() const { return {kLoopback, socket_.LocalPort()}; }
+  PeerAddress address() const { return {ip_, socket_.LocalPort()}; }
+  const UdpSocket& socket() const { return socket_; }
 
   void Send(PeerAddress to, std::span<const uint8_t> datagram) const { socket_.SendTo(to, datagram); }
+  void Send(PeerAddress to, std::string_view text) const {
+    Send(to, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+  }
+  // Wraps data as a client with a proxy set sends it: "VORNP", destination, data.
+  void SendWrapped(PeerAddress proxy, PeerAddress destination, std::span<const uint8_t> data) const {
+    std::vector<uint8_t> wrap(kWrapHeaderSize + data.size());
+    wrap.resize(BuildProxyWrap(wrap, {destination, data}));
+    Send(proxy, wrap);
+  }
   void SendFrameOnly(PeerAddress to, char type) const {
     std::array<uint8_t, kFrameSize> frame{};
     Send(to, std::span(frame).first(BuildFrameOnly(frame, type)));
@@ -38,21 +61,32 @@ class FakeClient {
     Send(to, std::span(hello).first(BuildHello(hello, record)));
   }
 
-  // The next datagram; empty when none arrived within the limit.
-  std::vector<uint8_t> Receive(std::chrono::milliseconds limit = std::chrono::seconds(5)) const {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    std::array<uint8_t, 4096> buffer{};
+  // The next datagram and its sender, waiting up to wait_ms for it.
+  std::optional<Datagram> ReceiveFrom(int wait_ms = 5000) const {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+    Datagram got{std::vector<uint8_t>(4096), {}};
     for (;;) {
-      PeerAddress from;
       bool truncated = false;
-      const int got = socket_.RecvFrom(buffer, from, truncated);
-      if (got > 0) return {buffer.begin(), buffer.begin() + got};
+      const int size = socket_.RecvFrom(got.bytes, got.from, truncated);  // 0: nothing waits
+      if (size < 0) return std::nullopt;
+      if (size > 0) {
+        got.bytes.resize(std::min(static_cast<size_t>(size), got.bytes.size()));
+        return got;
+      }
       const auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
       if (left.count() <= 0 || WaitReadable(socket_, wake_, static_cast<int>(left.count())) == WaitResult::TimedOut)
-        return {};
+        return std::nullopt;
     }
   }
+  // The next datagram; empty when none arrived within the limit.
+  std::vector<uint8_t> Receive(std::chrono::milliseconds limit = std::chrono::seconds(5)) const {
+    std::optional<Datagram> got = ReceiveFrom(static_cast<int>(limit.count()));
+    return got ? std::move(got->bytes) : std::vector<uint8_t>{};
+  }
+  // Nothing arrives for a while: long enough for loopback, short enough to
+  // keep the suites quick.
+  bool Quiet() const { return !ReceiveFrom(200).has_value(); }
   // The type byte of the next datagram, 0 when none came.
   char ReceiveType() const {
     std::vector<uint8_t> datagram = Receive();
@@ -73,6 +107,7 @@ class FakeClient {
   }
 
  private:
+  uint32_t ip_;
   UdpSocket socket_;
   WakeSignal wake_;
   bool bound_ = false;

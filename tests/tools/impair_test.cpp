@@ -95,7 +95,7 @@ class RelayTest : public ::testing::Test {
  protected:
   void Open(ImpairmentRates to_target, ImpairmentRates to_client = {}, size_t max_clients = 4, size_t max_delayed = 0) {
     RelayConfig config;
-    config.target = target_.Address();
+    config.target = target_.address();
     config.rates = {to_target, to_client};
     config.seed = 99;
     config.max_clients = max_clients;
@@ -122,9 +122,9 @@ TEST_F(RelayTest, GivesEachClientItsOwnUpstreamPortAndSendsAnswersBackToIt) {
   Open({});
   TestPeer alice, bob;
   SendThrough(alice, "from alice");
-  auto at_target_a = target_.Receive();
+  auto at_target_a = target_.ReceiveFrom();
   SendThrough(bob, "from bob");
-  auto at_target_b = target_.Receive();
+  auto at_target_b = target_.ReceiveFrom();
   ASSERT_TRUE(at_target_a && at_target_b);
   EXPECT_EQ(Text(at_target_a), "from alice");
   EXPECT_EQ(Text(at_target_b), "from bob");
@@ -134,7 +134,7 @@ TEST_F(RelayTest, GivesEachClientItsOwnUpstreamPortAndSendsAnswersBackToIt) {
   target_.Send(at_target_b->from, "to bob");
   target_.Send(at_target_a->from, "to alice");
   Pass();
-  auto at_bob = bob.Receive(), at_alice = alice.Receive();
+  auto at_bob = bob.ReceiveFrom(), at_alice = alice.ReceiveFrom();
   EXPECT_EQ(Text(at_bob), "to bob");
   EXPECT_EQ(Text(at_alice), "to alice");
   ASSERT_TRUE(at_bob.has_value());
@@ -158,7 +158,7 @@ TEST_F(RelayTest, DropsAtTheConfiguredRateAndCountsWhatItDid) {
     SendThrough(client, "n" + std::to_string(i));
     // Drains now and then, before the target's receive buffer fills.
     if (i % 50 == 49)
-      while (target_.Receive(100)) ++arrived;
+      while (target_.ReceiveFrom(100)) ++arrived;
   }
   RelayCounters counters = relay_.Counters();
   const DirectionCounters& up = counters[RelayDirection::ToTarget];
@@ -176,19 +176,19 @@ TEST_F(RelayTest, DuplicatesAndReordersInTheDirectionConfigured) {
   // and 4 passes 3.
   for (std::string_view text : {"1", "2", "3", "4"}) SendThrough(client, text);
   std::string order;
-  while (auto d = target_.Receive(200)) order += Text(d);
+  while (auto d = target_.ReceiveFrom(200)) order += Text(d);
   EXPECT_EQ(order, "2143");
   EXPECT_EQ(relay_.Counters()[RelayDirection::ToTarget].reordered, 2u);
 
   SendThrough(client, "5");  // held; gives the target the client's upstream port
   clock_.Advance(1000);
   Pass(0);
-  auto five = target_.Receive();
+  auto five = target_.ReceiveFrom();
   ASSERT_TRUE(five.has_value()) << "a held datagram with no successor must still leave";
   target_.Send(five->from, "answer");
   Pass();
-  EXPECT_EQ(Text(client.Receive()), "answer");
-  EXPECT_EQ(Text(client.Receive()), "answer");
+  EXPECT_EQ(Text(client.ReceiveFrom()), "answer");
+  EXPECT_EQ(Text(client.ReceiveFrom()), "answer");
   EXPECT_TRUE(client.Quiet());
 }
 
@@ -202,8 +202,8 @@ TEST_F(RelayTest, DelaysByTheClockAndKeepsTheQueueBounded) {
   EXPECT_TRUE(target_.Quiet());
   clock_.Advance(1);
   Pass(0);
-  EXPECT_EQ(Text(target_.Receive()), "a");
-  EXPECT_EQ(Text(target_.Receive()), "b");
+  EXPECT_EQ(Text(target_.ReceiveFrom()), "a");
+  EXPECT_EQ(Text(target_.ReceiveFrom()), "b");
   EXPECT_TRUE(target_.Quiet());
   const DirectionCounters up = relay_.Counters()[RelayDirection::ToTarget];
   EXPECT_EQ(up.delayed, 2u);
@@ -215,13 +215,13 @@ TEST_F(RelayTest, RefusesClientsBeyondTheLimitAndRunsOnAThreadUntilStopped) {
   TestPeer first, second;
   SendThrough(first, "in");
   SendThrough(second, "out");
-  EXPECT_EQ(Text(target_.Receive()), "in");
+  EXPECT_EQ(Text(target_.ReceiveFrom()), "in");
   EXPECT_TRUE(target_.Quiet());
   EXPECT_EQ(relay_.Counters().clients_refused, 1u);
 
   std::thread loop([this] { relay_.Run(); });
   first.Send(relay_.LocalAddress(), "threaded");
-  EXPECT_EQ(Text(target_.Receive()), "threaded");
+  EXPECT_EQ(Text(target_.ReceiveFrom()), "threaded");
   relay_.Stop();
   loop.join();
 }

@@ -6,7 +6,6 @@
 #include <memory>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include "proxy/proxy_options.h"
 #include "tools/tool_test_support.h"
@@ -34,7 +33,7 @@ class ProxyTest : public ::testing::Test {
   std::optional<Datagram> Pump(const TestPeer& peer) {
     for (int pass = 0; pass < 3; ++pass) {
       EXPECT_TRUE(proxy_.RunOnce(std::chrono::milliseconds(kWaitMs)));
-      if (std::optional<Datagram> got = peer.Receive(kQuietMs)) return got;
+      if (std::optional<Datagram> got = peer.ReceiveFrom(kQuietMs)) return got;
     }
     return std::nullopt;
   }
@@ -65,7 +64,7 @@ TEST_F(ProxyTest, WelcomesTheWrappedAndTheBareHelloWithTheClientsUpstreamAddress
   wrapping.SendWrapped(Address(), Address(), Bytes("VORN<"));  // as a client with a proxy set sends it
   std::optional<Datagram> welcome = Pump(wrapping);
   ASSERT_TRUE(welcome);
-  uint16_t port = proxy_.UpstreamPort(wrapping.Address());
+  uint16_t port = proxy_.UpstreamPort(wrapping.address());
   EXPECT_EQ(welcome->bytes, (std::vector<uint8_t>{'V', 'O', 'R', 'N', '>',  //
                                                   127, 0, 0, 1,             // the client's upstream address
                                                   static_cast<uint8_t>(port >> 8), static_cast<uint8_t>(port)}));
@@ -74,31 +73,31 @@ TEST_F(ProxyTest, WelcomesTheWrappedAndTheBareHelloWithTheClientsUpstreamAddress
   bare.Send(Address(), "VORN<");
   welcome = Pump(bare);
   ASSERT_TRUE(welcome);
-  EXPECT_EQ(welcome->bytes, WelcomeFor({kLoopback, proxy_.UpstreamPort(bare.Address())}));
+  EXPECT_EQ(welcome->bytes, WelcomeFor({kLoopback, proxy_.UpstreamPort(bare.address())}));
   // Behind a relay the client knows the proxy by the relay's address.
   TestPeer relayed;
   relayed.SendWrapped(Address(), {kLoopback, 9}, Bytes("VORN<"));
   welcome = Pump(relayed);
   ASSERT_TRUE(welcome);
-  EXPECT_EQ(welcome->bytes, WelcomeFor({kLoopback, proxy_.UpstreamPort(relayed.Address())}));
+  EXPECT_EQ(welcome->bytes, WelcomeFor({kLoopback, proxy_.UpstreamPort(relayed.address())}));
   EXPECT_EQ(proxy_.ClientCount(), 3u);
 }
 
 TEST_F(ProxyTest, ForwardsFromAnUpstreamPortPerClientAndWrapsTheAnswers) {
   ASSERT_TRUE(Open());
   TestPeer alice, bob, server, stranger;
-  stranger.SendWrapped(Address(), server.Address(), Bytes("VORNM"));  // never greeted: not forwarded
+  stranger.SendWrapped(Address(), server.address(), Bytes("VORNM"));  // never greeted: not forwarded
   Greet(alice);
   Greet(bob);
-  alice.SendWrapped(Address(), server.Address(), Bytes("VORNQ"));
+  alice.SendWrapped(Address(), server.address(), Bytes("VORNQ"));
   std::optional<Datagram> from_alice = Pump(server);
-  bob.SendWrapped(Address(), server.Address(), Bytes("VORNU"));
+  bob.SendWrapped(Address(), server.address(), Bytes("VORNU"));
   std::optional<Datagram> from_bob = Pump(server);
   ASSERT_TRUE(from_alice && from_bob);
   EXPECT_EQ(from_alice->bytes, Bytes("VORNQ"));
   EXPECT_EQ(from_bob->bytes, Bytes("VORNU"));
-  EXPECT_EQ(from_alice->from, (PeerAddress{kLoopback, proxy_.UpstreamPort(alice.Address())}));
-  EXPECT_EQ(from_bob->from, (PeerAddress{kLoopback, proxy_.UpstreamPort(bob.Address())}));
+  EXPECT_EQ(from_alice->from, (PeerAddress{kLoopback, proxy_.UpstreamPort(alice.address())}));
+  EXPECT_EQ(from_bob->from, (PeerAddress{kLoopback, proxy_.UpstreamPort(bob.address())}));
   EXPECT_NE(from_alice->from.port, from_bob->from.port);
   EXPECT_NE(from_alice->from.port, Address().port);
 
@@ -108,14 +107,14 @@ TEST_F(ProxyTest, ForwardsFromAnUpstreamPortPerClientAndWrapsTheAnswers) {
   ASSERT_TRUE(back);
   EXPECT_EQ(back->from, Address());
   std::vector<uint8_t> expected(kWrapHeaderSize + 8);
-  BuildProxyWrap(expected, {server.Address(), Bytes("VORNwhi\0"s)});
+  BuildProxyWrap(expected, {server.address(), Bytes("VORNwhi\0"s)});
   EXPECT_EQ(back->bytes, expected);
 
   // The largest datagram a client sends passes whole, and so does the same
   // datagram coming back.
   std::vector<uint8_t> relay(kLargestClientDatagram - kWrapHeaderSize);  // a server's relay of a full frame
   ASSERT_EQ(BuildProxyWrap(relay, {{kLoopback, 2213}, std::vector<uint8_t>(kMaxDatagram, 'x')}), relay.size());
-  alice.SendWrapped(Address(), server.Address(), relay);
+  alice.SendWrapped(Address(), server.address(), relay);
   std::optional<Datagram> big = Pump(server);
   ASSERT_TRUE(big);
   EXPECT_EQ(big->bytes, relay);
@@ -129,12 +128,12 @@ TEST_F(ProxyTest, ForgetsAClientWithoutTrafficEitherWayForTheIdleTime) {
   ASSERT_TRUE(Open());
   TestPeer client, server;
   Greet(client);
-  client.SendWrapped(Address(), server.Address(), Bytes("VORN3"));
+  client.SendWrapped(Address(), server.address(), Bytes("VORN3"));
   std::optional<Datagram> first = Pump(server);
   ASSERT_TRUE(first);
 
   clock_.Advance(100'000);
-  client.SendWrapped(Address(), server.Address(), Bytes("VORN3"));
+  client.SendWrapped(Address(), server.address(), Bytes("VORN3"));
   ASSERT_TRUE(Pump(server));
   clock_.Advance(110'000);  // 210 s since the first, 110 s since the last datagram
   server.Send(first->from, "VORN6 ping");  // a player who only listens stays known
@@ -146,12 +145,12 @@ TEST_F(ProxyTest, ForgetsAClientWithoutTrafficEitherWayForTheIdleTime) {
   clock_.Advance(10'000);
   EXPECT_TRUE(proxy_.RunOnce(std::chrono::milliseconds(0)));
   EXPECT_EQ(proxy_.ClientCount(), 0u);
-  EXPECT_EQ(proxy_.UpstreamPort(client.Address()), 0);
+  EXPECT_EQ(proxy_.UpstreamPort(client.address()), 0);
   EXPECT_NE(log_.str().find("forgotten after 120 s"), std::string::npos) << log_.str();
 
   // Coming back (greeting again) makes it a new client.
   Greet(client);
-  client.SendWrapped(Address(), server.Address(), Bytes("VORN3"));
+  client.SendWrapped(Address(), server.address(), Bytes("VORN3"));
   ASSERT_TRUE(Pump(server));
   EXPECT_EQ(proxy_.ClientCount(), 1u);
 }
@@ -163,8 +162,8 @@ TEST_F(ProxyTest, IgnoresClientsBeyondTheLimit) {
   ASSERT_TRUE(Pump(first));
   second.Send(Address(), "VORN<");
   second.SendWrapped(Address(), Address(), Bytes("VORN<"));
-  second.SendWrapped(Address(), server.Address(), Bytes("VORNQ"));
-  first.SendWrapped(Address(), server.Address(), Bytes("VORNU"));
+  second.SendWrapped(Address(), server.address(), Bytes("VORNQ"));
+  first.SendWrapped(Address(), server.address(), Bytes("VORNU"));
   std::optional<Datagram> got = Pump(server);
   ASSERT_TRUE(got);
   EXPECT_EQ(got->bytes, Bytes("VORNU"));  // the second client's came first and went nowhere
@@ -195,7 +194,7 @@ TEST_F(ProxyTest, IgnoresJunkAndShortWraps) {
       std::vector<uint8_t>(kLargestClientDatagram + 1, 'V'),
   };
   for (const auto& datagram : junk) client.Send(Address(), datagram);
-  PeerAddress to = server.Address();
+  PeerAddress to = server.address();
   client.SendWrapped(Address(), to, Bytes("HELLO"));                    // not a frame
   client.SendWrapped(Address(), {0, to.port}, Bytes("VORNQ"));           // nobody
   client.SendWrapped(Address(), {0xFFFFFFFF, to.port}, Bytes("VORNQ"));  // broadcast
@@ -210,17 +209,8 @@ TEST_F(ProxyTest, IgnoresJunkAndShortWraps) {
   EXPECT_EQ(proxy_.ClientCount(), 1u);
 }
 
-TEST_F(ProxyTest, RunsOnAThreadUntilStopped) {
-  ASSERT_TRUE(Open());
-  std::thread loop([&] { proxy_.Run(); });
-  TestPeer client;
-  client.Send(Address(), "VORN<");
-  std::optional<Datagram> welcome = client.Receive();
-  proxy_.Stop();
-  loop.join();
-  ASSERT_TRUE(welcome);
-  EXPECT_EQ(welcome->bytes, WelcomeFor({kLoopback, proxy_.UpstreamPort(client.Address())}));
-}
+// The proxy's own loop on its thread carries the players of the integration
+// test APlayerBehindTheProxyConnectsAndAnswersTheHostsPings and of the chat soak.
 
 TEST(ProxyOptions, ParsesFlagsAndRefusesMistakes) {
   std::string error;

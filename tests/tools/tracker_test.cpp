@@ -8,7 +8,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include "platform/text.h"
 #include "tools/tool_test_support.h"
@@ -72,7 +71,7 @@ class TrackerTest : public ::testing::Test {
   std::optional<Datagram> Answer(const TestPeer& peer) {
     for (int pass = 0; pass < 3; ++pass) {
       EXPECT_TRUE(tracker_.RunOnce(std::chrono::milliseconds(kWaitMs)));
-      if (std::optional<Datagram> answer = peer.Receive(kQuietMs)) return answer;
+      if (std::optional<Datagram> answer = peer.ReceiveFrom(kQuietMs)) return answer;
     }
     return std::nullopt;
   }
@@ -109,7 +108,7 @@ TEST_F(TrackerTest, AnswersBothListRequestsWithTheList) {
   for (int batch = 0; batch < 20; ++batch) {
     for (int i = 0; i < 50; ++i) client.Send(tracker_.LocalAddress(), Bytes("VORNq"));
     EXPECT_TRUE(tracker_.RunOnce(std::chrono::milliseconds(kWaitMs)));
-    while (client.Receive(0)) answered += expected.size();
+    while (client.ReceiveFrom(0)) answered += expected.size();
   }
   EXPECT_LE(answered, 8192 + 1000 * 5u);
   EXPECT_GT(answered, 0u);
@@ -166,11 +165,11 @@ TEST_F(TrackerTest, KeepsAHugeListWithinOneDatagram) {
 // answer at any address.
 TEST_F(TrackerTest, TellsTheAskingPlayerOfAListedServerThatItKeepsNoPlayerInformation) {
   TestPeer server, stranger, player;
-  ASSERT_TRUE(Open("Alpha " + FormatPeer(server.Address()) + "\n"));
+  ASSERT_TRUE(Open("Alpha " + FormatPeer(server.address()) + "\n"));
   std::array<uint8_t, kPlayerInfoRequestSize> request{};
   ASSERT_EQ(BuildPlayerInfoRequest(request, {"Zed"}), request.size());
   std::array<uint8_t, kForwardedPlayerInfoSize> forwarded{};
-  ASSERT_EQ(BuildForwardedPlayerInfo(forwarded, request, player.Address()), forwarded.size());
+  ASSERT_EQ(BuildForwardedPlayerInfo(forwarded, request, player.address()), forwarded.size());
 
   stranger.Send(tracker_.LocalAddress(), forwarded);
   server.Send(tracker_.LocalAddress(), forwarded);
@@ -205,18 +204,8 @@ TEST_F(TrackerTest, IgnoresEverythingElse) {
   EXPECT_TRUE(client.Quiet());
 }
 
-TEST_F(TrackerTest, RunsOnAThreadUntilStopped) {
-  ASSERT_TRUE(tracker_.Open({kLoopback, 0, ""}));
-  std::thread loop([&] { tracker_.Run(); });
-  TestPeer client;
-  client.Send(tracker_.LocalAddress(), "VORNq");
-  std::optional<Datagram> answer = client.Receive();
-  tracker_.Stop();
-  loop.join();
-  ASSERT_TRUE(answer);
-  EXPECT_EQ(answer->bytes, Bytes("VORN-\0"s));  // no list file: an empty list
-  EXPECT_FALSE(tracker_.RunOnce(std::chrono::milliseconds(0)));
-}
+// The tracker's own loop on its thread serves a real node in
+// TrackerWithNode.AServerListFromTheTrackerIsMergedAndSavedSkippingKnownAddresses.
 
 TEST(TrackerOptions, ParsesFlagsAndRefusesMistakes) {
   std::string error;

@@ -74,16 +74,7 @@ TEST(VorndOptions, MistakesAndValuesThatBreakTheirRuleAreRefusedByName) {
             "vorn95.conf: [Misc] Proxy=abc: not an address A.B.C.D or A.B.C.D:PORT (port from 1 to 65535)");
 }
 
-TEST(VorndOptions, NamesTheFirstMissingIdentityFlag) {
-  MemoryProfile profile;
-  EXPECT_EQ(MissingIdentityFlag(profile), "--nick");
-  profile.WriteString("User Info", "NickName", "a");
-  EXPECT_EQ(MissingIdentityFlag(profile), "--real-name");
-  profile.WriteString("User Info", "RealName", "A");
-  EXPECT_EQ(MissingIdentityFlag(profile), "--email");
-  profile.WriteString("User Info", "email", "a@example.org");
-  EXPECT_EQ(MissingIdentityFlag(profile), "");
-}
+// A missing identity is named by vornd itself (VorndProcess tests).
 
 }  // namespace
 }  // namespace vorn
