@@ -43,8 +43,11 @@ void Chat::ReadSettings() {
   windowed_transfers_.store(settings_.settings().windowedTransfers, std::memory_order_relaxed);
 }
 
+// The node's own flags and the chat's: one announcement, the same wherever
+// it is carried.
 uint32_t Chat::OwnCapabilities() const {
-  return windowed_transfers_.load(std::memory_order_relaxed) ? capability::kWindowedTransfer : 0;
+  const uint32_t windowed = windowed_transfers_.load(std::memory_order_relaxed) ? capability::kWindowedTransfer : 0;
+  return (capabilities_.Own() & ~capability::kWindowedTransfer) | windowed;
 }
 
 void Chat::EnterChatMode(std::string_view channel) {

@@ -12,7 +12,6 @@ namespace vorn {
 
 namespace {
 
-constexpr size_t kSequenceOffset = 5;
 constexpr size_t kDestinationSocketOffset = 9;
 constexpr size_t kSourceSocketOffset = 11;  // its first byte names the game family
 constexpr size_t kFifthPayloadByte = kGameFrameHeaderSize + 4;  // 17
@@ -22,11 +21,6 @@ constexpr size_t kGameNameBytes = 8;
 
 bool IsChatFrame(std::span<const uint8_t> frame) {
   return frame[kDestinationSocketOffset] == kChatSocket[0] && frame[kDestinationSocketOffset + 1] == kChatSocket[1];
-}
-
-int32_t SequenceOf(std::span<const uint8_t> frame) {
-  ByteReader r(frame.subspan(kSequenceOffset, 4));
-  return static_cast<int32_t>(r.U32Le());
 }
 
 }  // namespace
@@ -74,7 +68,8 @@ void GameForwarder::SendFrame(std::span<uint8_t> frame, PeerAddress destination)
   } else {
     frame[kTypeOffset] = static_cast<uint8_t>(kTypeGameFrame);
   }
-  send_(to, frame);
+  const int copies = hooks_.links != nullptr ? hooks_.links->CopiesFor(to) : 1;
+  for (int copy = 0; copy < copies; ++copy) send_(to, frame);
 }
 
 // Chat frames skip the sequence filter: their numbers come from the chat
@@ -87,10 +82,13 @@ void GameForwarder::OnGameFrame(std::span<const uint8_t> frame, PeerAddress send
 }
 
 void GameForwarder::Deliver(std::span<const uint8_t> frame, PeerAddress sender, bool relayed) {
+  // The link is where the datagram came from: the server for its relays.
+  const PeerAddress link = relayed ? addresses_.server.Load() : sender;
+  const bool late_ok = hooks_.links != nullptr && hooks_.links->NoteReceived(link);
   if (!markers_.AcceptFrame(frame, sender.port)) return;
   const bool chat = IsChatFrame(frame);
   SenderHistory& history = relayed ? relayed_senders_ : senders_;
-  if (!chat && !history.AcceptFrame(sender, SequenceOf(frame), clock_.NowMs())) return;
+  if (!chat && !history.AcceptFrame(sender, GameFrameSequence(frame), clock_.NowMs(), late_ok)) return;
   // The server relays nothing but broadcasts.
   link_.DeliverToDriver(sender, frame, relayed);
   if (chat && hooks_.on_chat_packet) hooks_.on_chat_packet(sender, frame.subspan(kGameFrameHeaderSize));

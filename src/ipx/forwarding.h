@@ -16,6 +16,7 @@
 #include "ipx/packet_ring.h"
 #include "ipx/player_gate.h"
 #include "net/game_info.h"
+#include "net/link_monitor.h"
 #include "net/shared_addresses.h"
 #include "platform/clock.h"
 #include "platform/peer_address.h"
@@ -34,6 +35,9 @@ struct ForwarderHooks {
   // Receive thread: the running game's name for the local server's own
   // entry 0; the server copies it under its table lock.
   std::function<void(std::string_view name)> set_own_process_name;
+  // The links that count game datagrams and say which get a protected
+  // copy; null: every frame goes once. Must outlive the forwarder.
+  LinkMonitor* links = nullptr;
 };
 
 class GameForwarder {

@@ -71,19 +71,23 @@ size_t SenderHistory::Replaceable(int32_t now_ms) const {
   return chosen;
 }
 
-bool SenderHistory::AcceptFrame(PeerAddress sender, int32_t sequence, int32_t now_ms) {
+// An exact repeat is dropped from every sender: the network duplicates
+// datagrams, and a Vorn node sends protected copies. A late frame (below
+// the highest seen, not seen itself) is taken only where late is asked for.
+bool SenderHistory::AcceptFrame(PeerAddress sender, int32_t sequence, int32_t now_ms, bool accept_late) {
   size_t index = Find(sender);
-  if (index < kEntries) {
-    Entry& entry = entries_[index];
-    int32_t silence = static_cast<int32_t>(static_cast<uint32_t>(now_ms) - static_cast<uint32_t>(entry.last_time_ms));
-    if (silence > kSilenceMs) entry.last_sequence = 0;
-    if (entry.last_sequence > sequence) return false;
-  } else {
+  if (index == kEntries) {
     index = Replaceable(now_ms);
-    entries_[index].sender = sender;
+    entries_[index] = Entry{sender};
   }
-  entries_[index].last_time_ms = now_ms;
-  entries_[index].last_sequence = sequence;
+  Entry& entry = entries_[index];
+  const int32_t silence =
+      static_cast<int32_t>(static_cast<uint32_t>(now_ms) - static_cast<uint32_t>(entry.last_time_ms));
+  if (silence > kSilenceMs) entry.seen.Reset();  // a sender back after a pause starts afresh
+  const RecentSequences::Verdict verdict = entry.seen.Record(sequence);
+  if (verdict == RecentSequences::Verdict::kRepeat || verdict == RecentSequences::Verdict::kTooOld) return false;
+  if (verdict == RecentSequences::Verdict::kLate && !accept_late) return false;
+  entry.last_time_ms = now_ms;
   return true;
 }
 

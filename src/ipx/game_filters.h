@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 
+#include "net/recent_sequences.h"
 #include "platform/peer_address.h"
 
 namespace vorn {
@@ -36,22 +37,25 @@ class DestinationHistory {
   uint32_t use_counter_ = 0;
 };
 
-// Receive thread. Drops a game frame whose sequence number is below the last
-// one accepted from the same sender, unless that sender was silent for more
-// than ten seconds. Keeps the last ten senders.
+// Receive thread. Drops a game frame whose sequence number was already seen
+// from the same sender, and one below the highest seen unless late frames
+// are taken; a sender silent for more than ten seconds starts afresh. Keeps
+// the last ten senders.
 class SenderHistory {
  public:
   static constexpr size_t kEntries = 10;
   static constexpr int32_t kSilenceMs = 10'000;
 
   // True when the frame is accepted (and recorded); false to drop it.
-  bool AcceptFrame(PeerAddress sender, int32_t sequence, int32_t now_ms);
+  // accept_late: a frame overtaken by a later one of the same sender is
+  // still taken (once) while it is within the last 64 numbers.
+  bool AcceptFrame(PeerAddress sender, int32_t sequence, int32_t now_ms, bool accept_late = false);
 
  private:
   struct Entry {
     PeerAddress sender;  // unset: never used
     int32_t last_time_ms = 0;
-    int32_t last_sequence = 0;
+    RecentSequences seen;
   };
   size_t Find(PeerAddress sender) const;
   size_t Replaceable(int32_t now_ms) const;

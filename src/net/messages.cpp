@@ -44,6 +44,11 @@ bool IsVornFrame(std::span<const uint8_t> datagram) {
   return datagram.size() >= kFrameSize && std::equal(kMagic.begin(), kMagic.end(), datagram.begin());
 }
 
+int32_t GameFrameSequence(std::span<const uint8_t> frame) {
+  ByteReader reader(frame.subspan(kTypeOffset + 1, 4));
+  return static_cast<int32_t>(reader.U32Le());
+}
+
 bool IsFrameOnlyType(char type) { return type != 0 && kFrameOnlyTypes.find(type) != std::string_view::npos; }
 
 // ---- builders ---------------------------------------------------------------

@@ -17,6 +17,7 @@
 #include <span>
 #include <string_view>
 
+#include "net/link_probe.h"
 #include "platform/peer_address.h"
 
 namespace vorn {
@@ -83,7 +84,7 @@ inline constexpr uint16_t kPlayerInfoRequestMinimum = 20;
 // Every type the system accepts: the dispatcher drops any other, and the
 // tests walk it. A new message adds its row here, then its builder, parser
 // and handler.
-inline constexpr std::array<MessageType, 23> kMessageTypes = {{
+inline constexpr std::array<MessageType, 24> kMessageTypes = {{
     {kTypeProxyWrap, "proxy wrap", kMinWrapSize},
     {kTypeProxyHello, "proxy hello", kFrameSize},
     {kTypeProxyWelcome, "proxy welcome", kAddressMessageSize},
@@ -107,6 +108,7 @@ inline constexpr std::array<MessageType, 23> kMessageTypes = {{
     {kTypeServerList, "server list", kFrameSize},
     {kTypeText, "text", kFrameSize},
     {kTypeTextLine, "text line", kFrameSize},
+    {kTypeLinkProbe, "link probe", kLinkProbeSize},
 }};
 
 // An IPX socket number as the two bytes that travel (network order).
@@ -132,6 +134,8 @@ ProbeForm FindProbe(std::span<const uint8_t> datagram);
 bool IsVornFrame(std::span<const uint8_t> datagram);
 // The types that are the frame alone ("VORN<", "VORN3", "VORNQ", ...).
 bool IsFrameOnlyType(char type);
+// A game frame's sequence number; frame holds at least the frame header.
+int32_t GameFrameSequence(std::span<const uint8_t> frame);
 
 // ---- message views --------------------------------------------------------
 

@@ -14,6 +14,7 @@
 //   10  2  zeros
 // Anything else, zeros and random bytes alike, announces nothing.
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
@@ -27,6 +28,9 @@ namespace vorn {
 namespace capability {
 // Many file fragments in flight at once, received at their offsets.
 inline constexpr uint32_t kWindowedTransfer = 1u << 0;
+// Game frames: an exact repeat of a frame already delivered is dropped, so
+// this node may be sent protected copies.
+inline constexpr uint32_t kDropsRepeats = 1u << 1;
 }  // namespace capability
 
 inline constexpr size_t kCapabilityFieldSize = 12;
@@ -47,6 +51,9 @@ class PeerCapabilities {
   // (a peer that restarts with an extension off stops announcing it).
   void Record(PeerAddress peer, uint32_t flags, int32_t now_ms);
   bool Has(PeerAddress peer, uint32_t flag) const;
+  // What this node announces everywhere it announces anything. Any thread.
+  void SetOwn(uint32_t flags) { own_.store(flags, std::memory_order_relaxed); }
+  uint32_t Own() const { return own_.load(std::memory_order_relaxed); }
 
  private:
   struct Entry {
@@ -57,6 +64,7 @@ class PeerCapabilities {
   Entry* FindLocked(PeerAddress peer);
   Entry& TakeLocked();
 
+  std::atomic<uint32_t> own_{0};
   mutable std::mutex mutex_;
   std::array<Entry, kMaxPeers> entries_{};
 };

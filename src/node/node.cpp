@@ -32,6 +32,14 @@ Node::Node(const NodePorts& ports, NodeOptions options)
       options_(std::move(options)),
       settings_(ports.profile, ports.dialogs, ports.user_info),
       endpoint_(ports.clock, ports.dialogs, ports.messages, addresses_, dispatcher_, options_.own_address_sources),
+      links_(ports.clock, addresses_, peer_capabilities_,
+             [this](PeerAddress to, std::span<const uint8_t> d) { return SendThrough(endpoint_, to, d); },
+             [this] { return peer_capabilities_.Own(); },
+             [this, alive = std::weak_ptr<bool>(alive_)] {
+               ports_.ui.Post([this, alive] {
+                 if (alive.lock()) StartLinkTimer();
+               });
+             }),
       has_driver_(options_.driver != nullptr),
       silent_chat_windows_(ports.ui, [](std::string_view, std::string_view, uint32_t) {}),
       chat_windows_(options_.chat_windows ? *options_.chat_windows : silent_chat_windows_),
@@ -87,6 +95,7 @@ ForwarderHooks Node::MakeForwarderHooks() {
     chat_.OnChatPacket(sender, chat);
   };
   hooks.is_direct_play_bridge_running = [this] { return direct_play_.IsDirectPlayBridgeRunning(); };
+  hooks.links = &links_;
   return hooks;
 }
 
@@ -108,11 +117,19 @@ void Node::RegisterHandlers() {
   dispatcher_.SetRelayedHandler(kTypeGameFrame, [this](std::span<const uint8_t> frame, PeerAddress sender) {
     forwarder_.OnGameFrame(frame, sender, true);
   });
+  dispatcher_.SetHandler(kTypeLinkProbe, [this](std::span<const uint8_t> probe, PeerAddress sender) {
+    links_.OnLinkProbe(probe, sender);
+  });
+  local_server_.SetLinks(&links_);
 }
 
 void Node::ApplyJoinFlags() {
   forwarder_.SetFastJoin(settings_.settings().fastJoin);
   forwarder_.SetFastJoin2(settings_.settings().fastJoin2);
+  links_.SetMode(settings_.settings().lossProtection);
+  // Every node drops exact repeats of game frames, whatever it sends.
+  peer_capabilities_.SetOwn(capability::kDropsRepeats |
+                            (settings_.settings().windowedTransfers ? capability::kWindowedTransfer : 0));
 }
 
 bool Node::Start() {
@@ -140,9 +157,21 @@ bool Node::Start() {
   return true;
 }
 
+void Node::StartLinkTimer() {
+  if (started_ && !link_timer_) link_timer_ = ports_.ui.StartTimer(LinkMonitor::kProbePeriodMs, [this] { TickLinks(); });
+}
+
+void Node::TickLinks() {
+  if (links_.Tick() || !link_timer_) return;
+  ports_.ui.KillTimer(*link_timer_);
+  link_timer_.reset();
+}
+
 void Node::Shutdown() {
   if (!started_) return;
   started_ = false;
+  if (link_timer_) ports_.ui.KillTimer(*link_timer_);
+  link_timer_.reset();
   chat_.LeaveChatMode();
   connection_.DisconnectFromServer();
   direct_play_.StopDirectPlayBridge();

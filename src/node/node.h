@@ -3,6 +3,7 @@
 // globals belongs to a Node and the subsystems it owns, so several nodes can
 // run side by side in one process.
 #include <memory>
+#include <optional>
 
 #include "chat/chat.h"
 #include "chat/headless_chat_windows.h"
@@ -12,6 +13,7 @@
 #include "ipx/forwarding.h"
 #include "ipx/null_driver.h"
 #include "net/dispatch.h"
+#include "net/link_monitor.h"
 #include "net/peer_capabilities.h"
 #include "net/shared_addresses.h"
 #include "net/udp_endpoint.h"
@@ -67,7 +69,8 @@ class Node {
   // DirectPlay bridge and local server mode, release the settings, close the
   // driver link, then the endpoint. UI thread; safe to call twice.
   void Shutdown();
-  // After the advanced options changed the join flags.
+  // After the advanced options changed the join flags, the loss protection
+  // or the windowed transfers.
   void ApplyJoinFlags();
 
   SettingsStore& settings() { return settings_; }
@@ -87,6 +90,8 @@ class Node {
   DirectPlayBridge& direct_play() { return direct_play_; }
   Chat& chat() { return chat_; }
   PeerCapabilities& peer_capabilities() { return peer_capabilities_; }
+  // Round trip, jitter and loss toward each game peer, and its protection.
+  LinkMonitor& links() { return links_; }
   ChatWindows& chat_windows() { return chat_windows_; }
   bool HasDriver() const { return has_driver_; }
 
@@ -95,15 +100,21 @@ class Node {
   ConnectionHooks MakeConnectionHooks();
   ForwarderHooks MakeForwarderHooks();
   ChatQueryHooks MakeChatQueryHooks();
+  // UI thread: probes the links while any has traffic.
+  void StartLinkTimer();
+  void TickLinks();
 
   NodePorts ports_;
   NodeOptions options_;
+  // Tasks posted to the UI loop check it: the loop may outlive the node.
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
   SharedAddresses addresses_;
   // What each peer announced beyond the protocol; every extension reads it.
   PeerCapabilities peer_capabilities_;
   Dispatcher dispatcher_;
   SettingsStore settings_;
   UdpEndpoint endpoint_;
+  LinkMonitor links_;
   NullDriver null_driver_;
   bool has_driver_;
   HeadlessChatWindows silent_chat_windows_;
@@ -115,6 +126,7 @@ class Node {
   DirectPlayBridge direct_play_;
   Chat chat_;
   bool started_ = false;
+  std::optional<UiLoop::TimerId> link_timer_;  // UI thread
   // Chat packets that ask for an answer (who is there, a file, a ping):
   // answered within these limits per sender and in all. Receive thread only.
   static constexpr AnswerLimits kChatAnswerLimits{4096, 10'000, {32, 20}};

@@ -46,6 +46,7 @@ void ClientTable::Locked::ClearClient(int index) {
   entry.via = {};
   entry.frames_relayed = 0;
   entry.bytes_relayed = 0;
+  entry.broadcasts.Reset();
   entry.nickname.fill(0);
   entry.process_name.fill(0);
 }

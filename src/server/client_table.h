@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "net/messages.h"
+#include "net/recent_sequences.h"
 #include "platform/peer_address.h"
 
 namespace vorn {
@@ -37,6 +38,8 @@ struct ClientEntry {
   PeerAddress via;
   uint64_t frames_relayed = 0;  // broadcasts from this player passed on
   uint64_t bytes_relayed = 0;   // the datagrams sent for them, in all
+  // The broadcasts' sequence numbers: a protected copy is relayed once.
+  RecentSequences broadcasts;
 
   bool InUse() const { return address.ip != 0 || address.port != 0; }
   std::string_view Nickname() const { return FieldText(nickname); }

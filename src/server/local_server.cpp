@@ -197,11 +197,16 @@ void LocalServer::OnBroadcastFrame(std::span<const uint8_t> datagram, PeerAddres
   if (target_count == 0) return;
   // Every player gets the same wrap: the frame, now directed, naming its
   // sender. Only the two headers are written; the rest of the frame leaves
-  // straight from the receive buffer, and all copies leave together.
+  // straight from the receive buffer, and all copies leave together; the
+  // players whose links are protected get a second round.
   std::array<uint8_t, kWrapHeaderSize + kFrameSize> head;
   if (BuildProxyWrap(head, {sender, datagram.first(kFrameSize)}) != head.size()) return;
   head[kWrapHeaderSize + kTypeOffset] = static_cast<uint8_t>(kTypeGameFrame);
-  ports_.endpoint.SendCopies(std::span(targets).first(target_count), head, datagram.subspan(kFrameSize));
+  const std::span<const PeerAddress> all = std::span(targets).first(target_count);
+  std::array<PeerAddress, kClientCount> twice{};
+  const size_t twice_count = links_ != nullptr ? links_->CopiesFor(all, twice) : 0;
+  ports_.endpoint.SendCopies(all, head, datagram.subspan(kFrameSize));
+  if (twice_count > 0) ports_.endpoint.SendCopies(std::span(twice).first(twice_count), head, datagram.subspan(kFrameSize));
 }
 
 size_t LocalServer::RelayTargets(std::span<const uint8_t> datagram, PeerAddress sender,
@@ -209,6 +214,10 @@ size_t LocalServer::RelayTargets(std::span<const uint8_t> datagram, PeerAddress 
   ClientTable::Locked table = table_.Lock();
   const int from = table.FindClient(sender, ports_.clock.NowSeconds());
   if (from < 0) return 0;  // only players may broadcast
+  if (links_ != nullptr) links_->NoteReceived(sender);
+  // A repeat (a protected copy, a network duplicate) was relayed already; a
+  // frame merely late is relayed as any other.
+  if (table[from].broadcasts.Record(GameFrameSequence(datagram)) == RecentSequences::Verdict::kRepeat) return 0;
   const bool no_echo =
       datagram[kSourceSocketOffset] == kNoEchoSocket[0] && datagram[kSourceSocketOffset + 1] == kNoEchoSocket[1];
   size_t count = 0;

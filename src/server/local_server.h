@@ -14,6 +14,7 @@
 #include "connection/connector.h"
 #include "net/dispatch.h"
 #include "net/game_info.h"
+#include "net/link_monitor.h"
 #include "net/messages.h"
 #include "net/shared_addresses.h"
 #include "net/udp_endpoint.h"
@@ -97,6 +98,9 @@ class LocalServer final : public ProxiedClients {
   ClientTable& table() { return table_; }
   // Before the receive thread starts; null for none. Must outlive the server.
   void SetEvents(ServerEvents* events) { events_ = events; }
+  // Before the receive thread starts: the links whose protection decides
+  // which players get a relayed broadcast twice; null: nobody does.
+  void SetLinks(LinkMonitor* links) { links_ = links; }
 
  private:
   // Lines about dropped clients, held until the table's lock is released.
@@ -123,7 +127,8 @@ class LocalServer final : public ProxiedClients {
   void Refused(const HelloRecord& hello, PeerAddress sender, std::string_view why) const;
   static bool NicknameHeldElsewhere(const ClientTable::Locked& table, int taken, std::string_view nickname);
   // Under the table's one lock: the sender's last seen time, and where its
-  // broadcast goes. 0 when the sender is no player.
+  // broadcast goes. 0 when the sender is no player, or the frame is a
+  // repeat of one already relayed.
   size_t RelayTargets(std::span<const uint8_t> datagram, PeerAddress sender,
                       std::array<PeerAddress, kClientCount>& targets);
   // Receive thread: whether a query from sender may be answered now. The
@@ -135,6 +140,7 @@ class LocalServer final : public ProxiedClients {
   LocalServerPorts ports_;
   GameInfoQuery query_game_info_;
   ServerEvents* events_ = nullptr;
+  LinkMonitor* links_ = nullptr;
   ClientTable table_;
   std::atomic<bool> mode_{false};
   std::atomic<bool> serving_{false};

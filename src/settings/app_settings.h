@@ -23,6 +23,9 @@ struct SettingsLimits {
   static constexpr size_t kPort = 5;
 };
 
+// Stored as its number under "Misc"/"Loss Protection".
+enum class LossProtection : int32_t { kOff = 0, kAutomatic = 1, kAlways = 2 };
+
 struct AppSettings {
   static constexpr int32_t kDefaultUdpPort = 2213;
   static constexpr uint16_t kDefaultTrackerPort = 6666;
@@ -45,6 +48,9 @@ struct AppSettings {
   bool timestamps = false;  // the time before each line of the text views
   // Many file fragments in flight toward peers that announce it.
   bool windowedTransfers = true;
+  // Game frames sent twice toward peers that drop repeats: never, when the
+  // link loses frames, or always.
+  LossProtection lossProtection = LossProtection::kAutomatic;
   std::string defaultServer;  // display name of the default server
 
   // COLORREF values, 0x00BBGGRR.

@@ -35,6 +35,11 @@ bool NeedsRestart(const UserInfoForm& a, const UserInfoForm& b, const AdvancedOp
          a.tracker != b.tracker || x.myIp != y.myIp || x.proxy != y.proxy || x.port != y.port;
 }
 
+// An unknown number reads as the default.
+LossProtection ReadLossProtection(int32_t stored) {
+  return stored >= 0 && stored <= 2 ? static_cast<LossProtection>(stored) : LossProtection::kAutomatic;
+}
+
 }  // namespace
 
 SettingsStore::SettingsStore(Profile& profile, Dialogs& dialogs, UserInfoDialog& user_info_dialog)
@@ -67,6 +72,7 @@ void SettingsStore::LoadIdentity() {
   settings_.beepOnPrivate = profile_.GetInt(kMisc, "BeepOnPrivate", 1) != 0;
   settings_.timestamps = profile_.GetInt(kMisc, "Timestamps", 0) != 0;
   settings_.windowedTransfers = profile_.GetInt(kMisc, "Windowed Transfers", 1) != 0;
+  settings_.lossProtection = ReadLossProtection(profile_.GetInt(kMisc, "Loss Protection", 1));
   settings_.myIp = Cut(profile_.GetString(kMisc, "my_ip", ""), SettingsLimits::kMyIp);
   settings_.nickname = Cut(profile_.GetString(kUserInfo, "NickName", ""), SettingsLimits::kNickname);
   settings_.realName = Cut(profile_.GetString(kUserInfo, "RealName", ""), SettingsLimits::kRealName);

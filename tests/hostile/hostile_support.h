@@ -90,6 +90,7 @@ inline Bytes WellFormed(char type) {
     case kTypeServerList: return ServerListDatagram("Intruder       |10.0.0.9\r\n");
     case kTypeText:
     case kTypeTextLine: size = BuildText(out, {type, "injected"}); break;
+    case kTypeLinkProbe: size = BuildLinkProbe(out, {LinkProbeKind::kQuestion, 0, 1, 0}); break;
     default: size = BuildFrameOnly(out, type); break;
   }
   out.resize(size);

@@ -83,13 +83,16 @@ TEST(LocalServer, ABroadcastReachesEveryPlayerAsAFrameNamingItsSender) {
   std::array<FakeClient, 4> clients;
   for (size_t i = 0; i < clients.size(); ++i) ASSERT_EQ(h.Greet(clients[i], "p" + std::to_string(i)), kTypeAccepted);
 
+  int32_t sequence = 77;
   auto broadcast_from_2 = [&](IpxSocket source) {
     std::array<uint8_t, 64> frame{};
     const uint8_t payload[] = {1, 2, 3};
-    const size_t size = BuildGameFrame(frame, {kTypeBroadcastFrame, 77, {0x45, 0x00}, source, payload});
+    const size_t size = BuildGameFrame(frame, {kTypeBroadcastFrame, ++sequence, {0x45, 0x00}, source, payload});
+    clients[2].Send(h.address(), std::span(frame).first(size));
+    // A copy (same sequence number) is not relayed again.
     clients[2].Send(h.address(), std::span(frame).first(size));
     std::array<uint8_t, 64> relayed{};
-    const GameFrame directed{kTypeGameFrame, 77, {0x45, 0x00}, source, payload};
+    const GameFrame directed{kTypeGameFrame, sequence, {0x45, 0x00}, source, payload};
     const size_t inner = BuildGameFrame(relayed, directed);
     std::array<uint8_t, 80> wrap{};
     const size_t wrapped = BuildProxyWrap(wrap, {clients[2].address(), std::span(relayed).first(inner)});

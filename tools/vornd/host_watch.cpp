@@ -58,6 +58,10 @@ void HostLog::OnPlayerJoined(const PlayerNote& player) { Line("joined", player, 
 
 void HostLog::OnPlayerLeft(const PlayerNote& player, LeaveReason reason) {
   Line("left", player, reason == LeaveReason::kBye ? "bye" : "timeout");
+  LinkReport report;
+  if (links_ != nullptr && links_->Report(player.address, report))
+    out_.Append("vornd: link to " + PrintableName(player.Nickname()) + ": " + LinkSummary(report) + "\n",
+                MessageClass::Server);
 }
 
 void HostLog::OnPlayerRefused(const PlayerNote& player, std::string_view why) { Line("refused", player, why); }
@@ -68,6 +72,26 @@ void HostLog::Line(std::string_view what, const PlayerNote& player, std::string_
   if (!reason.empty()) line += " (" + PrintableName(reason) + ")";
   line += '\n';
   out_.Append(line, MessageClass::Server);
+}
+
+std::string LinkSummary(const LinkReport& report) {
+  if (!report.answers)
+    return Format("no answer to probes (not a Vorn node), %llu frames sent, %llu received",
+                  static_cast<unsigned long long>(report.sent), static_cast<unsigned long long>(report.received));
+  return Format("round trip %d ms, jitter %d ms, loss %.1f%%, %s", report.rtt_ms, report.jitter_ms,
+                report.loss_percent, report.protecting ? "protected" : "unprotected");
+}
+
+std::string LinkTable(const std::vector<LinkReport>& reports, const ClientEntries& entries) {
+  std::string text = "vornd: links\n";
+  for (const LinkReport& report : reports) {
+    std::string name = "-";
+    for (const ClientEntry& entry : entries)
+      if (entry.InUse() && entry.address == report.peer) name = PrintableName(entry.Nickname());
+    text += Format("  %-15s %-21s %s\n", name.c_str(), FormatPeer(report.peer).c_str(), LinkSummary(report).c_str());
+  }
+  if (reports.empty()) text += "  (no links)\n";
+  return text;
 }
 
 std::string PlayerTable(const ClientEntries& entries, int64_t uptime_s) {

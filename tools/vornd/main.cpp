@@ -36,6 +36,7 @@ class TypedLines {
   void Handle(const std::string& line) {
     if (line.empty()) return;
     if (line == "/stats") return stats_();
+    if (line == "/links") return PrintLinks();
     std::string_view text(line);
     if (text.rfind("/join ", 0) == 0) {
       std::string key(text.substr(6));
@@ -53,6 +54,10 @@ class TypedLines {
   }
 
  private:
+  void PrintLinks() const {
+    const std::string table = LinkTable(node_.links().Reports(), node_.local_server().table().Snapshot());
+    std::fputs(table.c_str(), stderr);
+  }
   ChatInputId InputLine() const {
     return channel_.empty() ? HeadlessChatWindows::kMessageWindowInput : windows_.InputOf(channel_);
   }
@@ -168,9 +173,10 @@ int Run(const VorndOptions& options) {
   if (options.pcap && !OpenCapture(capture, *options.pcap, dosbox ? &*dosbox : nullptr)) return 2;
   StreamMessageWindow stderr_window(stderr);
   QueuedMessageWindow host_lines(stderr_window, clock);
-  HostLog host_log(host_lines);
+  std::optional<HostLog> host_log;
   Node node({clock, loop, messages, dialogs, profile, user_info}, std::move(node_options));
-  node.local_server().SetEvents(&host_log);
+  host_log.emplace(host_lines, &node.links());
+  node.local_server().SetEvents(&*host_log);
   print_stats = [&node, &clock, started_s] {
     const std::string table = PlayerTable(node.local_server().table().Snapshot(), clock.NowSeconds() - started_s);
     std::fputs(table.c_str(), stderr);

@@ -17,7 +17,7 @@ struct ValueFlag {
   std::optional<std::string> VorndOptions::*field;
 };
 
-constexpr std::array<ValueFlag, 11> kValueFlags = {{
+constexpr std::array<ValueFlag, 12> kValueFlags = {{
     {"--dosbox-port", &VorndOptions::dosbox_port},
     {"--stats-file", &VorndOptions::stats_file},
     {"--pcap", &VorndOptions::pcap},
@@ -29,7 +29,23 @@ constexpr std::array<ValueFlag, 11> kValueFlags = {{
     {"--tracker", &VorndOptions::tracker},
     {"--proxy", &VorndOptions::proxy},
     {"--windowed-transfers", &VorndOptions::windowed_transfers},
+    {"--loss-protection", &VorndOptions::loss_protection},
 }};
+
+// The flag's words in the order of the stored numbers.
+constexpr std::array<std::string_view, 3> kLossProtectionWords = {"off", "automatic", "always"};
+
+std::optional<size_t> LossProtectionNumber(std::string_view word) {
+  auto it = std::find(kLossProtectionWords.begin(), kLossProtectionWords.end(), word);
+  if (it == kLossProtectionWords.end()) return std::nullopt;
+  return static_cast<size_t>(it - kLossProtectionWords.begin());
+}
+
+std::string CheckVorndFlag(std::string_view flag, const std::string& value) {
+  if (flag == "--loss-protection" && !LossProtectionNumber(value))
+    return "--loss-protection " + value + ": takes off, automatic or always";
+  return CheckFlagValue(flag, value);
+}
 
 }  // namespace
 
@@ -52,7 +68,7 @@ std::optional<VorndOptions> ParseVorndOptions(const std::vector<std::string>& ar
                                         [&](const ValueFlag& f) { return TakeValue(args, i, f.name, value, error); });
                flag != kValueFlags.end()) {
       options.*(flag->field) = value;
-      if (error.empty()) error = CheckFlagValue(flag->name, value);
+      if (error.empty()) error = CheckVorndFlag(flag->name, value);
     } else if (!arg.empty() && arg[0] == '-') {
       error = "unknown option " + arg;
     } else if (options.server.empty()) {
@@ -74,6 +90,8 @@ void ApplyOverrides(const VorndOptions& o, OverlayProfile& profile) {
   put(o.tracker, "Misc", "Tracker");
   put(o.proxy, "Misc", "Proxy");
   put(o.windowed_transfers, "Misc", "Windowed Transfers");
+  if (o.loss_protection)
+    profile.Override("Misc", "Loss Protection", std::to_string(LossProtectionNumber(*o.loss_protection).value_or(1)));
   put(o.nick, "User Info", "NickName");
   put(o.real_name, "User Info", "RealName");
   put(o.email, "User Info", "email");
@@ -130,6 +148,11 @@ is written back:
   --windowed-transfers 0|1  many file fragments in flight toward other Vorn
                        nodes that announce it (profile "Misc"/"Windowed
                        Transfers", default 1); 0 sends one at a time
+  --loss-protection off|automatic|always  send each game frame twice toward
+                       Vorn nodes that drop repeats: never, while the link
+                       loses more than 0.5% (until it stayed under 0.1% for
+                       a minute), or always (profile "Misc"/"Loss
+                       Protection", 0, 1 or 2, default 1)
   -h, --help           show this text
 
 Nickname, real name and e-mail must be set, in the profile or by flag.
@@ -137,7 +160,9 @@ Nickname, real name and e-mail must be set, in the profile or by flag.
 Lines typed on standard input are what the desktop program's input line
 takes: chat commands ("/join #chat", "/msg NICK text", "/help", ...) and chat
 lines. Chat text is printed with its window's channel key in front,
-"[#chat] ...". SIGINT or SIGTERM says bye to the server and stops.
+"[#chat] ...". "/stats" prints the players, "/links" the round trip, jitter,
+loss and protection of each link. SIGINT or SIGTERM says bye to the server
+and stops.
 )";
 }
 

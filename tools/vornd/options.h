@@ -13,6 +13,7 @@ struct VorndOptions {
   std::string config_path;  // empty: the program's own profile
   std::optional<std::string> port, my_ip, nick, real_name, email, tracker, proxy;
   std::optional<std::string> windowed_transfers;  // "0" or "1"
+  std::optional<std::string> loss_protection;     // "off", "automatic" or "always"
   std::optional<std::string> dosbox_port;  // set: run the DOSBox driver on it
   std::optional<std::string> stats_file;   // set: rewrite the host's statistics there
   std::optional<std::string> pcap;         // set: capture the games' IPX packets there

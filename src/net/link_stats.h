@@ -1,0 +1,62 @@
+#pragma once
+// What one link's probes taught: the round trip and its jitter, and how
+// many game datagrams were sent and arrived between answers, kept for the
+// last minute. From it, automatic loss protection decides.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace vorn {
+
+struct LinkSecond {
+  int32_t rtt_ms = 0;
+  int32_t jitter_ms = 0;
+  uint32_t sent = 0;  // datagrams sent in the interval
+  int32_t lost = 0;   // sent minus arrived; may be below 0 for one interval
+  bool protecting = false;
+};
+
+class LinkStats {
+ public:
+  static constexpr size_t kHistory = 60;  // about one answer a second
+  // Protection goes on over this many intervals with enough evidence...
+  static constexpr size_t kOnWindow = 30;
+  static constexpr uint32_t kOnMinimumSent = 200;
+  static constexpr int64_t kOnMinimumLost = 4;
+  // ... above 0.5% loss, and off once a minute stayed below 0.1%.
+  static constexpr int64_t kOnPerMille = 5;
+  static constexpr int64_t kOffPerMille = 1;
+  static constexpr int32_t kOffAfterMs = 60'000;
+
+  void OnRoundTrip(int32_t rtt_ms);
+  // The counts of one interval between two answers. protecting: whether
+  // copies went out in it.
+  void OnInterval(uint32_t sent, uint32_t arrived, bool protecting);
+  // Automatic's decision after the latest interval.
+  bool DecideAutomatic(bool on, int32_t now_ms);
+
+  int32_t rtt_ms() const { return rtt_ms_; }
+  int32_t jitter_ms() const { return jitter_ms_; }
+  bool measured() const { return round_trips_ > 0; }
+  // Loss over the last count intervals, in percent (0 when nothing was sent).
+  double LossPercent(size_t count = kOnWindow) const;
+  // The last count intervals, oldest first (fewer when fewer were seen).
+  size_t History(std::array<LinkSecond, kHistory>& out) const;
+
+ private:
+  struct Sums {
+    uint64_t sent = 0;
+    int64_t lost = 0;
+  };
+  Sums Last(size_t count) const;
+
+  int32_t rtt_ms_ = 0;
+  int32_t jitter_ms_ = 0;
+  uint32_t round_trips_ = 0;
+  std::array<LinkSecond, kHistory> ring_{};
+  size_t next_ = 0;
+  size_t count_ = 0;
+  int32_t on_since_ms_ = 0;
+};
+
+}  // namespace vorn
