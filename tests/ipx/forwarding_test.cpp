@@ -134,6 +134,7 @@ TEST_F(ForwardingTest, SlotWithImpossibleLengthIsDroppedAndFreed) {
 TEST_F(ForwardingTest, OlderSequenceFromOneSenderIsDroppedUntilTenSecondsOfSilence) {
   EXPECT_TRUE(Receive(FrameBytes(5, kJoinFamily, Bytes(4))));
   EXPECT_TRUE(Receive(FrameBytes(7, kJoinFamily, Bytes(4))));
+  EXPECT_FALSE(Receive(FrameBytes(7, kJoinFamily, Bytes(4))));  // an exact repeat, from any sender
   EXPECT_FALSE(Receive(FrameBytes(6, kJoinFamily, Bytes(4))));
   EXPECT_TRUE(Receive(FrameBytes(6, kJoinFamily, Bytes(4)), {kLoopback, 40002}));  // another sender
   h.clock.Advance(10'000);
@@ -145,6 +146,18 @@ TEST_F(ForwardingTest, OlderSequenceFromOneSenderIsDroppedUntilTenSecondsOfSilen
   ASSERT_EQ(delivered.size(), 4u);
   EXPECT_EQ(delivered[0].sender, kPeer);
   EXPECT_EQ(delivered[0].frame, FrameBytes(5, kJoinFamily, Bytes(4)));  // the whole frame
+}
+
+// Toward a Vorn node with loss protection on, a frame overtaken on the way
+// still counts, once, while it is within the last 64 numbers.
+TEST(SenderHistoryTest, LateFramesAreTakenOnceWhenAskedFor) {
+  SenderHistory history;
+  for (int32_t sequence : {100, 103, 102}) EXPECT_TRUE(history.AcceptFrame(kPeer, sequence, 0, true)) << sequence;
+  EXPECT_FALSE(history.AcceptFrame(kPeer, 102, 0, true));  // now a repeat
+  EXPECT_FALSE(history.AcceptFrame(kPeer, 101, 0, false));  // late, not asked for
+  EXPECT_TRUE(history.AcceptFrame(kPeer, 200, 0, true));
+  EXPECT_TRUE(history.AcceptFrame(kPeer, 136, 0, true));   // 64 below
+  EXPECT_FALSE(history.AcceptFrame(kPeer, 135, 0, true));  // too old to tell
 }
 
 TEST_F(ForwardingTest, EleventhSenderReplacesTheOneHeardFromLongestAgo) {

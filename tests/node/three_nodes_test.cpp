@@ -208,6 +208,61 @@ TEST_F(ThreeNodes, FramesPutIntoTheRingDuringADrainKeepTheirOrder) {
   EXPECT_EQ(bob().GameFrames(), (std::vector<std::string>{"frame 1", "frame 2", "frame 3", "frame 4"}));
 }
 
+// With protection always on, every game datagram between the Vorn nodes
+// goes twice once their probes were answered (the host relays the first of
+// a broadcast's copies and protects its own relay onward), and each frame
+// still reaches each game, the host's own included, exactly once.
+TEST_F(ThreeNodes, ProtectedCopiesReachEveryGameOnce) {
+  for (CountingNode& n : nodes_) n.node->links().SetMode(LossProtection::kAlways);
+  std::array<std::multiset<std::string>, 3> expected;
+  auto broadcast = [&](CountingNode& from, const std::string& text) {
+    from.Broadcast(text);
+    for (auto& e : expected) e.insert(Expect(from, text));
+  };
+  // Traffic makes the links; a round of probes tells each side the other drops repeats.
+  broadcast(alice(), "alice warm-up");
+  broadcast(host(), "host warm-up");
+  alice().Send(bob().address(), "alice to bob warm-up");
+  expected[2].insert(Expect(alice(), "alice to bob warm-up"));
+  ASSERT_NO_FATAL_FAILURE(WaitForDeliveries({2, 2, 3}));
+  for (CountingNode& n : nodes_) n.node->links().Tick();
+  traffic_.WaitSettled(2s);
+
+  const int bob_handled = bob().game_frames_handled.load();
+  alice().Send(bob().address(), "alice to bob");
+  expected[2].insert(Expect(alice(), "alice to bob"));
+  broadcast(alice(), "alice to all");
+  broadcast(host(), "host to all");
+  ASSERT_NO_FATAL_FAILURE(WaitForDeliveries({4, 4, 6}));
+  for (size_t i = 0; i < nodes_.size(); ++i) EXPECT_EQ(Delivered(nodes_[i]), expected[i]) << "node " << i;
+  // The relay's second round may still be on its way when the first landed.
+  for (int tries = 0; tries < 2000 && bob().game_frames_handled.load() - bob_handled < 6; ++tries)
+    std::this_thread::sleep_for(1ms);
+  traffic_.WaitSettled(2s);
+  EXPECT_EQ(bob().game_frames_handled.load() - bob_handled, 6);  // three frames, two copies each
+}
+
+// A player that follows the protocol never answers a probe, so it never
+// gets a copy, however the host and the other players are set.
+TEST_F(ThreeNodes, APlayerThatNeverAnnouncedGetsEveryFrameOnce) {
+  for (CountingNode& n : nodes_) n.node->links().SetMode(LossProtection::kAlways);
+  FakeClient plain;
+  plain.SendHello(host().address(), "plain");
+  ASSERT_EQ(plain.ReceiveType(), kTypeAccepted);
+  host().Broadcast("warm-up");
+  for (CountingNode& n : nodes_) n.node->links().Tick();
+  host().Broadcast("host to all");
+  alice().Send(plain.address(), "alice to plain");
+  std::multiset<std::string> frames;
+  for (std::vector<uint8_t> d = plain.Receive(500ms); !d.empty(); d = plain.Receive(500ms)) {
+    const std::span<const uint8_t> inner =
+        d[kTypeOffset] == kTypeProxyWrap ? std::span<const uint8_t>(d).subspan(kWrapHeaderSize) : std::span(d);
+    if (inner.size() > kGameFrameHeaderSize && inner[kTypeOffset] == kTypeGameFrame)
+      frames.emplace(inner.begin() + kGameFrameHeaderSize, inner.end());
+  }
+  EXPECT_EQ(frames, (std::multiset<std::string>{"warm-up", "host to all", "alice to plain"}));
+}
+
 // A host whose own address, the one its players dial, is not the one its
 // kernel sends from (1:1 NAT, several addresses): relayed broadcasts still
 // reach both games, addressed to everyone, and directed frames to the node.

@@ -32,7 +32,8 @@ class GameSoak : public ::testing::Test {
     uint16_t host_port = FreeUdpPort();
     for (size_t i = 0; i < kPlayers; ++i) {
       uint16_t dosbox_port = FreeUdpPort();
-      std::vector<std::string> extra = {"--dosbox-port", std::to_string(dosbox_port)};
+      // Protected copies on every link: still each frame exactly once.
+      std::vector<std::string> extra = {"--dosbox-port", std::to_string(dosbox_port), "--loss-protection", "always"};
       extra.push_back(i == 0 ? "--server" : "127.0.0.1:" + std::to_string(host_port));
       nodes_[i] = std::make_unique<Program>(
           VorndCommand(dir_, "player" + std::to_string(i), i == 0 ? host_port : FreeUdpPort(), extra));

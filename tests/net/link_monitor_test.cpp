@@ -1,0 +1,95 @@
+// One link driven second by second with a manual clock: the peer's answers
+// report how many game datagrams arrived, and automatic protection follows
+// the loss they show. Only the answer to the question asked counts.
+#include "net/link_monitor.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <optional>
+
+namespace vorn {
+namespace {
+
+constexpr PeerAddress kSelf{0x7F000001, 2213};
+constexpr PeerAddress kPeer{0x7F000001, 4000};
+constexpr int kFramesPerSecond = 35;
+
+class LinkMonitorTest : public ::testing::Test {
+ protected:
+  LinkMonitorTest() { addresses.local.Store(kSelf); }
+
+  // One second of game traffic toward the peer, of which lost_per_mille
+  // per thousand datagrams do not arrive; then the tick's question and
+  // the peer's answer. The copies each frame got, summed.
+  int PlaySecond(int lost_per_mille, uint32_t flags = capability::kDropsRepeats) {
+    int copies = 0;
+    for (int i = 0; i < kFramesPerSecond; ++i) copies += links.CopiesFor(kPeer);
+    sent_total += static_cast<uint64_t>(copies);
+    lost_milli += static_cast<uint64_t>(copies * lost_per_mille);
+    clock.Advance(1000);
+    question.reset();
+    links.Tick();
+    if (!question) return copies;
+    const auto arrived = static_cast<uint32_t>(sent_total - lost_milli / 1000);
+    Answer(kPeer, {LinkProbeKind::kAnswer, flags, question->number, arrived});
+    return copies;
+  }
+  void Answer(PeerAddress from, const LinkProbe& answer) {
+    std::array<uint8_t, kLinkProbeSize> datagram{};
+    BuildLinkProbe(datagram, answer);
+    links.OnLinkProbe(datagram, from);
+  }
+
+  ManualClock clock;
+  SharedAddresses addresses;
+  PeerCapabilities capabilities;
+  std::optional<LinkProbe> question;
+  uint64_t sent_total = 0;
+  uint64_t lost_milli = 0;  // datagrams lost so far, in thousandths
+  LinkMonitor links{clock, addresses, capabilities,
+                    [this](PeerAddress to, std::span<const uint8_t> datagram) {
+                      if (to == kPeer) question = ParseLinkProbe(datagram);
+                      return static_cast<int>(datagram.size());
+                    },
+                    [] { return capability::kDropsRepeats; }};
+};
+
+TEST_F(LinkMonitorTest, AutomaticProtectsALossyLinkAndLetsGoAfterAQuietMinute) {
+  for (int second = 0; second < 30; ++second) EXPECT_EQ(PlaySecond(2), kFramesPerSecond) << second;  // 0.2%
+  int seconds_to_protect = 0;
+  while (PlaySecond(50) == kFramesPerSecond && seconds_to_protect < 30) ++seconds_to_protect;  // 5%
+  EXPECT_LT(seconds_to_protect, 10);
+  EXPECT_EQ(PlaySecond(0), 2 * kFramesPerSecond);
+  int seconds_to_release = 0;
+  while (PlaySecond(0) == 2 * kFramesPerSecond && seconds_to_release < 120) ++seconds_to_release;
+  EXPECT_GE(seconds_to_release, 55);
+  EXPECT_LE(seconds_to_release, 62);
+
+  LinkReport report;
+  ASSERT_TRUE(links.Report(kPeer, report));
+  EXPECT_TRUE(report.answers);
+  EXPECT_FALSE(report.protecting);
+  EXPECT_EQ(report.history.size(), LinkStats::kHistory);
+}
+
+TEST_F(LinkMonitorTest, CopiesGoOnlyTowardAPeerThatAnsweredThatItDropsRepeats) {
+  links.SetMode(LossProtection::kAlways);
+  EXPECT_EQ(PlaySecond(0, 0), kFramesPerSecond);  // it answers, but keeps repeats
+  // Answers forged from elsewhere, or to a question never asked, count for nothing.
+  clock.Advance(1000);
+  links.Tick();
+  ASSERT_TRUE(question.has_value());
+  Answer({0x7F000001, 4001}, {LinkProbeKind::kAnswer, capability::kDropsRepeats, question->number, 0});
+  Answer(kPeer, {LinkProbeKind::kAnswer, capability::kDropsRepeats, question->number + 1, 0});
+  EXPECT_EQ(links.CopiesFor(kPeer), 1);
+  Answer(kPeer, {LinkProbeKind::kAnswer, capability::kDropsRepeats, question->number, 0});
+  EXPECT_EQ(links.CopiesFor(kPeer), 2);
+  EXPECT_TRUE(capabilities.Has(kPeer, capability::kDropsRepeats));
+  links.SetMode(LossProtection::kOff);
+  EXPECT_EQ(links.CopiesFor(kPeer), 1);
+  EXPECT_EQ(links.CopiesFor(kSelf), 1);  // never to itself
+}
+
+}  // namespace
+}  // namespace vorn
