@@ -113,6 +113,12 @@ std::vector<Seed> FramingSeeds() {
   return seeds;
 }
 
+Bytes LinkProbeSeed(LinkProbeKind kind, uint32_t capabilities) {
+  Bytes out(kLinkProbeSize);
+  out.resize(BuildLinkProbe(out, {kind, capabilities, 0x1234, 5678}));
+  return out;
+}
+
 std::vector<std::pair<std::string, std::vector<Seed>>> Targets() {
   return {
       {"proxy_wrap_fuzz", {{"frame", Wrap(Frame(kTypeGameFrame, kChatPayload, kChatSocket))},
@@ -130,6 +136,8 @@ std::vector<std::pair<std::string, std::vector<Seed>>> Targets() {
       {"forwarded_player_info_fuzz", {{"short", Forwarded("Bob")}, {"full", Forwarded("FifteenCharName")}}},
       {"text_fuzz", {{"motd", Text(kTypeTextLine, "Welcome!")}, {"text", Text(kTypeText, "a\nb\n")},
                      {"server-list", Text(kTypeServerList, "Home server    :127.0.0.1\r\n")}}},
+      {"link_probe_fuzz", {{"question", LinkProbeSeed(LinkProbeKind::kQuestion, 3)},
+                           {"answer", LinkProbeSeed(LinkProbeKind::kAnswer, 0)}}},
       {"frame_only_fuzz", FrameOnlySeeds()},
       {"dispatch_fuzz", DatagramSeeds()},
       {"framing_fuzz", FramingSeeds()},
