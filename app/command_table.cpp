@@ -50,6 +50,7 @@ constexpr std::array<CommandInfo, kCommandCount> kCommands{{
     {C::PreviousPane, "Previous Pane", "Shift+F6", "Move between the text and the input line", ""},
     {C::CloseWindow, "&Close Window", "Alt+X", "Close the active window", ""},
     {C::Transfers, "T&ransfers", "", "Show the files being sent and received", ""},
+    {C::LinkQuality, "Lin&k Quality", "", "Show round trip, jitter and loss toward each player", ""},
 }};
 
 constexpr std::array<ToolBarItem, kToolBarItemCount> kToolBar{{

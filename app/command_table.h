@@ -52,6 +52,7 @@ enum class CommandId : int {
   PreviousPane = 57681,
   CloseWindow = 57602,
   Transfers = 32808,
+  LinkQuality = 32809,
 };
 
 struct CommandInfo {
@@ -62,7 +63,7 @@ struct CommandInfo {
   std::string_view tooltip;  // tool bar; empty for commands not on it
 };
 
-inline constexpr int kCommandCount = 43;
+inline constexpr int kCommandCount = 44;
 
 const std::array<CommandInfo, kCommandCount>& CommandTable();
 const CommandInfo* FindCommand(CommandId id);

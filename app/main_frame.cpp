@@ -246,6 +246,26 @@ void CMainFrame::OpenTransfers() {
   transfers_->ShowAtStoredPlacement();
 }
 
+// A link is named by the player at its address: the host knows its table,
+// everyone knows the chat users.
+void CMainFrame::OpenLinkQuality() {
+  if (!link_quality_.isNull()) return BringToTop(link_quality_);
+  Node& node = services_.node;
+  LinkQualityServices services{services_.profile};
+  services.reports = [&node] { return node.links().Reports(); };
+  services.name = [&node](PeerAddress peer) {
+    for (const ClientEntry& entry : node.local_server().table().Snapshot())
+      if (entry.InUse() && entry.address == peer) return std::string(entry.Nickname());
+    for (const ChatListPeer& user : node.chat().ChatListPeers())
+      if (user.address == peer) return user.nickname;
+    return std::string();
+  };
+  link_quality_ = new LinkQualityWindow(std::move(services));
+  mdi_->addSubWindow(link_quality_);
+  link_quality_->ShowAtStoredPlacement();
+  link_quality_->Refresh();
+}
+
 CVorn95View* CMainFrame::ActiveView() const {
   auto* frame = qobject_cast<CChildFrame*>(mdi_->currentSubWindow());
   return frame != nullptr ? frame->view() : nullptr;

@@ -13,6 +13,7 @@
 #include "command_router.h"
 #include "node/node.h"
 #include "settings/window_placement.h"
+#include "link_quality_window.h"
 #include "transfers_window.h"
 
 class QLabel;
@@ -87,6 +88,9 @@ class CMainFrame final : public QMainWindow {
   void OpenTransfers();
   // Null while it is closed.
   TransfersWindow* transfersWindow() const { return transfers_; }
+  // Opens the link quality window, or raises it when it is open.
+  void OpenLinkQuality();
+  LinkQualityWindow* linkQualityWindow() const { return link_quality_; }
   QMdiArea* mdiArea() const { return mdi_; }
   QToolBar* toolBar() const { return tool_bar_; }
   QAction* action(CommandId id) const;
@@ -147,6 +151,7 @@ class CMainFrame final : public QMainWindow {
   QMenu* window_list_ = nullptr;
   QLabel* connection_label_ = nullptr;
   QPointer<TransfersWindow> transfers_;
+  QPointer<LinkQualityWindow> link_quality_;
   QTimer update_timer_;
   WindowPlacement stored_placement_;
   ChatInputId next_input_id_ = 1;

@@ -56,6 +56,8 @@ void CMainFrame::RegisterFileAndViewCommands() {
       [this] { return Enabled(!services_.views.chatViews().empty()); });
   router_.Register(
       C::Transfers, [this] { OpenTransfers(); }, [this] { return Enabled(started_); });
+  router_.Register(
+      C::LinkQuality, [this] { OpenLinkQuality(); }, [this] { return Enabled(started_); });
   router_.Register(C::Colors, [this] { services_.core.RunColorsSheet(this); });
   router_.Register(C::HelpContents, [this] { ShowHelp(); });
   router_.Register(C::About, [this] { services_.prompts.ShowAbout(); });

@@ -124,7 +124,7 @@ void CMainFrame::BuildMenus() {
   AddMenu(tr("&Game"),
           Items{C::DirectPlay, C::ConfigureGames, std::nullopt, C::Game1, C::Game2, C::Game3, C::Game4, C::Game5});
   AddMenu(tr("&View"), Items{C::Toolbar, C::StatusBar, std::nullopt, C::MessageWindow, C::ChatWindow, C::ChatList,
-                             C::Transfers, std::nullopt, C::BackgroundColor, C::Colors, C::CutText});
+                             C::Transfers, C::LinkQuality, std::nullopt, C::BackgroundColor, C::Colors, C::CutText});
   QMenu* window = AddMenu(tr("&Window"), Items{C::Cascade, C::Tile, C::ArrangeIcons, std::nullopt, C::Freeze,
                                                C::CloseWindow, std::nullopt});
   window_list_ = window;

@@ -1,6 +1,7 @@
 #include "settings_dialogs.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
@@ -38,8 +39,14 @@ AdvancedOptionsDlg::AdvancedOptionsDlg(const AdvancedOptionsForm& form, Dialogs&
       proxy_(Field(this, form.proxy, SettingsLimits::kProxy)),
       port_(Field(this, form.port, SettingsLimits::kPort)),
       fast_join_(new QCheckBox(tr("&Fast join"), this)),
-      redirect_(new QCheckBox(tr("&Redirect server messages to the message window"), this)) {
+      redirect_(new QCheckBox(tr("&Redirect server messages to the message window"), this)),
+      loss_protection_(new QComboBox(this)) {
   setWindowTitle(tr("Advanced Options"));
+  // In the order of the stored numbers.
+  loss_protection_->addItems({tr("Off"), tr("Automatic"), tr("Always")});
+  loss_protection_->setCurrentIndex(static_cast<int>(form.lossProtection));
+  loss_protection_->setToolTip(
+      tr("Send each game frame twice toward other Vorn players: never, while the link loses frames, or always"));
   fast_join_->setChecked(form.fastJoin);
   redirect_->setChecked(form.redirectQueries);
   my_ip_->setPlaceholderText(tr("found automatically"));
@@ -47,6 +54,7 @@ AdvancedOptionsDlg::AdvancedOptionsDlg(const AdvancedOptionsForm& form, Dialogs&
   fields->addRow(tr("My &IP address:"), my_ip_);
   fields->addRow(tr("&Proxy address:"), proxy_);
   fields->addRow(tr("P&ort:"), port_);
+  fields->addRow(tr("&Loss protection:"), loss_protection_);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(fields);
   layout->addWidget(fast_join_);
@@ -55,7 +63,8 @@ AdvancedOptionsDlg::AdvancedOptionsDlg(const AdvancedOptionsForm& form, Dialogs&
 }
 
 AdvancedOptionsForm AdvancedOptionsDlg::form() const {
-  return {Text(my_ip_), Text(proxy_), Text(port_), fast_join_->isChecked(), redirect_->isChecked()};
+  return {Text(my_ip_), Text(proxy_), Text(port_), fast_join_->isChecked(), redirect_->isChecked(),
+          static_cast<LossProtection>(loss_protection_->currentIndex())};
 }
 
 void AdvancedOptionsDlg::accept() {

@@ -11,6 +11,7 @@
 #include "settings/user_info.h"
 
 class QCheckBox;
+class QComboBox;
 class QFormLayout;
 class QLineEdit;
 class QPushButton;
@@ -28,6 +29,7 @@ class AdvancedOptionsDlg final : public QDialog {
   QLineEdit* portEdit() const { return port_; }          // 1007
   QCheckBox* fastJoinBox() const { return fast_join_; }  // 1029
   QCheckBox* redirectBox() const { return redirect_; }   // 1039
+  QComboBox* lossProtectionBox() const { return loss_protection_; }
 
  public slots:
   void accept() override;
@@ -39,6 +41,7 @@ class AdvancedOptionsDlg final : public QDialog {
   QLineEdit* port_;
   QCheckBox* fast_join_;
   QCheckBox* redirect_;
+  QComboBox* loss_protection_;
 };
 
 class UserInfoDlg final : public QDialog {

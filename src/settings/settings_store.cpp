@@ -165,6 +165,7 @@ AdvancedOptionsForm SettingsStore::CurrentAdvancedOptions() {
   form.port = profile_.GetString(kMisc, "Port", "");
   form.fastJoin = profile_.GetInt(kMisc, "FastJoin2", 1) != 0;
   form.redirectQueries = settings_.redirectQueries;
+  form.lossProtection = settings_.lossProtection;
   return form;
 }
 
@@ -180,6 +181,8 @@ bool SettingsStore::ApplyAdvancedOptions(AdvancedOptionsForm form) {
   settings_.redirectQueries = form.redirectQueries;
   settings_.fastJoin = form.fastJoin;
   settings_.fastJoin2 = form.fastJoin;
+  profile_.WriteInt(kMisc, "Loss Protection", static_cast<int32_t>(form.lossProtection));
+  settings_.lossProtection = form.lossProtection;
   return true;
 }
 

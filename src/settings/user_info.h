@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "settings/app_settings.h"
+
 namespace vorn {
 
 struct UserInfoForm {
@@ -24,6 +26,7 @@ struct AdvancedOptionsForm {
   std::string port;  // decimal text
   bool fastJoin = true;
   bool redirectQueries = false;
+  LossProtection lossProtection = LossProtection::kAutomatic;
 };
 
 // A message box to show while the dialog stays open.

@@ -1,5 +1,6 @@
 #include "settings_dialogs.h"
 
+#include <QComboBox>
 #include <QCheckBox>
 
 #include "download_folder.h"
@@ -66,8 +67,10 @@ TEST(AdvancedOptionsDlg, EveryCheckKeepsTheDialogOpen) {
                                {"Port Number Not Correct", "It must be in the form of 'xxxx'."},
                            }));
   dialog.portEdit()->setText(QStringLiteral("2300"));
+  dialog.lossProtectionBox()->setCurrentIndex(2);
   dialog.accept();
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(dialog.form().lossProtection, LossProtection::kAlways);
 }
 
 // The advanced button of the running identity dialog writes the network

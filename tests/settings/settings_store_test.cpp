@@ -37,7 +37,7 @@ TEST_F(SettingsStoreTest, OptionsDialogLaterPicksUpAdvancedChangesAndAsksForRest
   SeedIdentity();
   ASSERT_EQ(store.LoadSettings(), SettingsStore::kLoaded);
   user_info.steps.push_back([&](UserInfoForm& form) {
-    EXPECT_TRUE(store.ApplyAdvancedOptions({"127.0.0.1", "", "3000", false, true}));
+    EXPECT_TRUE(store.ApplyAdvancedOptions({"127.0.0.1", "", "3000", false, true, LossProtection::kOff}));
     form.nickname = "bob";
     form.tracker = "127.0.0.9:7000";
     return true;
@@ -50,6 +50,8 @@ TEST_F(SettingsStoreTest, OptionsDialogLaterPicksUpAdvancedChangesAndAsksForRest
   EXPECT_EQ(store.settings().myIp, "127.0.0.1");
   EXPECT_TRUE(store.settings().redirectQueries);
   EXPECT_FALSE(store.settings().fastJoin2);
+  EXPECT_EQ(store.settings().lossProtection, LossProtection::kOff);
+  EXPECT_EQ(profile.GetInt("Misc", "Loss Protection", -1), 0);
   EXPECT_EQ(profile.GetString("Misc", "Tracker", ""), "127.0.0.9:7000");
   // The tracker takes effect at the next start only.
   EXPECT_EQ(store.settings().tracker, AppSettings::kBuiltInTracker);
