@@ -34,6 +34,14 @@ TEST(HostWatch, TheTableAndTheDocumentShowEveryPlayerSafely) {
             std::string::npos)
       << table;
   EXPECT_NE(PlayerTable(ClientEntries{}, 0).find("  (no players)\n"), std::string::npos);
+  // The links, named by the player at each address.
+  LinkReport measured{{0x7F000001, 40000}, true, true, 52, 4, 4.75};
+  LinkReport silent{{0x7F000001, 40001}};
+  silent.sent = 9;
+  EXPECT_EQ(LinkTable({measured, silent}, entries),
+            "vornd: links\n"
+            "  b\"\xE9?            127.0.0.1:40000       round trip 52 ms, jitter 4 ms, loss 4.8%, protected\n"
+            "  -               127.0.0.1:40001       no answer to probes (not a Vorn node), 9 frames sent, 0 received\n");
   EXPECT_EQ(StatsJson(entries, 61),
             "{\"uptime_s\":61,\"players\":["
             "{\"nickname\":\"host\",\"address\":\"127.0.0.1:2213\",\"round_trip_ms\":0,\"loss_percent\":0,"
