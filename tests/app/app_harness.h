@@ -8,6 +8,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
 #include <QPointer>
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,6 +29,7 @@
 #include "platform/memory_profile.h"
 #include "qt_ui_loop.h"
 #include "qtprofile/qt_profile.h"
+#include "settings/settings_store.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_identity.h"
 #include "support/test_node.h"
@@ -52,6 +55,38 @@ inline bool ProcessUntil(const std::function<bool()>& pred,
 }
 // Serves the loop for a moment in which nothing should happen.
 inline void ProcessBriefly() { ProcessUntil([] { return false; }, std::chrono::milliseconds(50)); }
+
+// Waits (bounded) for what a started test program writes.
+inline QString AwaitFile(const QString& path) {
+  ProcessUntil([&] { return QFile::exists(path); });
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// A shell script that only its owner may run.
+inline void WriteExecutable(const QString& path, const QString& script) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(("#!/bin/sh\n" + script + "\n").toUtf8());
+  file.close();
+  file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+inline QStringList Lines(const QListWidget* list) {
+  QStringList lines;
+  for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
+  return lines;
+}
+
+// Not a check: with the variable set, the widget's picture goes to the file
+// it names (how the pictures in docs/ are made).
+inline void SaveScreenshot(const char* variable, QWidget& widget) {
+  const QString file = qEnvironmentVariable(variable);
+  if (file.isEmpty()) GTEST_SKIP() << variable << " not set";
+  widget.show();
+  ProcessUntil([&] { return widget.isVisible(); });
+  EXPECT_TRUE(widget.grab().save(file));
+}
 
 // Once a modal dialog is up, hands it to act, which must close it; one left
 // open fails the test and is closed, so that the test does not hang in it.
@@ -108,6 +143,15 @@ class ScriptedPrompts final : public AppPrompts {
   int log_choices_asked = 0;
   std::optional<QColor> colour;
   std::optional<std::string> who_is;
+};
+
+// A settings store over a profile in memory, for the dialogs that edit it.
+class StoreTest : public ::testing::Test {
+ protected:
+  MemoryProfile profile;
+  ScriptedDialogs dialogs;
+  ScriptedUserInfoDialog user_info;
+  SettingsStore store{profile, dialogs, user_info};
 };
 
 // A profile file in a temporary directory: an identity and 127.0.0.1.

