@@ -3,6 +3,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QTest>
 
 #include "app_harness.h"
 
@@ -24,6 +25,11 @@ TEST(MainFrame, StartsWithTheBannerAndTheMenusFollowTheOpenWindows) {
   EXPECT_EQ(banner.charFormat().foreground().color(), QColor(0xC0, 0, 0));
   // The list came from the built-in table: the tracker is asked once.
   EXPECT_EQ(text.count(QStringLiteral("server list")), 1) << text.toStdString();
+  // Its input line feeds the command interpreter.
+  QLineEdit* input = harness.app->views().messageView()->inputLine();
+  QTest::keyClicks(input, QStringLiteral("/HELP"));
+  QTest::keyClick(input, Qt::Key_Return);
+  EXPECT_TRUE(ProcessUntil([&] { return harness.MessageText().contains(QStringLiteral("*** /xget - same as /get")); }));
 
   harness.prompts.log_file = harness.store.Path("vorn.log");
   EXPECT_EQ(frame.QueryCommand(CommandId::LogToFile).text, "&Log to File...");
@@ -47,31 +53,15 @@ TEST(MainFrame, StartsWithTheBannerAndTheMenusFollowTheOpenWindows) {
   EXPECT_EQ(harness.MessageText().count(QStringLiteral("server list")), 0);
 }
 
-TEST(MainFrame, DisabledCommandsNeverRunAlsoWhenPosted) {
+// Private messages without the marker are not the program's own; disabled
+// commands never run, also when posted; an enabled one runs the same way.
+TEST(MainFrame, PrivateMessagesNeedTheMarkerAndDisabledCommandsNeverRun) {
   AppHarness harness;
-  ASSERT_TRUE(harness.StartAndSettle());
-  harness.prompts.who_is = "Somebody";
-  harness.frame().PostCommand(CommandId::WhoIs);           // needs a connection
-  harness.frame().PostCommand(CommandId::ConnectDefault);  // needs a default server
-  ProcessBriefly();
-  EXPECT_TRUE(harness.prompts.asked.empty());
-  EXPECT_FALSE(harness.frame().Dispatch(CommandId::Disconnect));
-  harness.frame().UpdateCommandUi();
-  EXPECT_FALSE(harness.frame().action(CommandId::WhoIs)->isEnabled());
-  EXPECT_FALSE(harness.frame().action(CommandId::ConnectDefault)->isEnabled());
-  // An enabled one runs the same way.
-  harness.frame().PostCommand(CommandId::About);
-  EXPECT_TRUE(ProcessUntil([&] { return !harness.prompts.asked.empty(); }));
-  EXPECT_EQ(harness.prompts.asked, std::vector<std::string>{"About"});
-}
-
-TEST(MainFrame, PrivateMessagesNeedTheMarker) {
-  AppHarness harness;
-  harness.frame().PostPrivateMessage(CMainFrame::kMessageWindowReady, 0);
-  ProcessBriefly();
-  EXPECT_FALSE(harness.frame().firstActionsDone());
-  ASSERT_TRUE(harness.StartAndSettle());
   CMainFrame& frame = harness.frame();
+  frame.PostPrivateMessage(CMainFrame::kMessageWindowReady, 0);
+  ProcessBriefly();
+  EXPECT_FALSE(frame.firstActionsDone());
+  ASSERT_TRUE(harness.StartAndSettle());
   QWidget* message_frame = harness.app->views().messageView()->parentWidget();
   frame.CreateTextView("#chat");
   ASSERT_NE(frame.mdiArea()->currentSubWindow(), message_frame);
@@ -80,18 +70,18 @@ TEST(MainFrame, PrivateMessagesNeedTheMarker) {
   EXPECT_NE(frame.mdiArea()->currentSubWindow(), message_frame);
   frame.PostPrivateMessage(CMainFrame::kBringToTop, CMainFrame::kMarker, message_frame);
   EXPECT_TRUE(ProcessUntil([&] { return frame.mdiArea()->currentSubWindow() == message_frame; }));
-}
 
-// With DOSBox as its driver the program opens the driver link at start-up
-// and closes it on the way out.
-TEST(MainFrame, DriverLinkOpensWithTheDosboxDriver) {
-  AppHarness harness(true, {}, /*dosbox_port=*/0);
-  ASSERT_TRUE(harness.app->Start());
-  EXPECT_TRUE(harness.node().driver_link().IsOpen());
-  ASSERT_NE(harness.app->dosbox(), nullptr);
-  EXPECT_NE(harness.app->dosbox()->BoundPort(), 0);
-  harness.frame().close();
-  EXPECT_FALSE(harness.node().driver_link().IsOpen());
+  harness.prompts.who_is = "Somebody";
+  frame.PostCommand(CommandId::WhoIs);           // needs a connection
+  frame.PostCommand(CommandId::ConnectDefault);  // needs a default server
+  ProcessBriefly();
+  EXPECT_TRUE(harness.prompts.asked.empty());
+  EXPECT_FALSE(frame.Dispatch(CommandId::Disconnect));
+  frame.UpdateCommandUi();
+  EXPECT_FALSE(frame.action(CommandId::WhoIs)->isEnabled());
+  frame.PostCommand(CommandId::About);
+  EXPECT_TRUE(ProcessUntil([&] { return !harness.prompts.asked.empty(); }));
+  EXPECT_EQ(harness.prompts.asked, std::vector<std::string>{"About"});
 }
 
 }  // namespace
