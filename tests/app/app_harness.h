@@ -235,6 +235,16 @@ class HostedApp : public ::testing::Test {
   }
   virtual void Configure(Profile&) {}
   bool Connected() { return harness.node().connection().IsConnected(); }
+  // The chat window the menu opens, #chat; null if it did not open.
+  CVorn95View* OpenChatWindow() {
+    if (!harness.frame().Dispatch(CommandId::ChatWindow)) return nullptr;
+    return harness.app->views().FindChatView("#chat");
+  }
+  // A line as the user types it into a chat window.
+  static void Say(CVorn95View& chat, const QString& line) {
+    chat.inputLine()->setText(line);
+    emit chat.inputLine()->returnPressed();
+  }
   QString MessageText() { return harness.MessageText(); }
 
   ServerNode host;

@@ -31,8 +31,7 @@ TEST_F(LoopbackCommands, ConnectDisconnectAndChatWindowsWaitGreyed) {
   EXPECT_EQ(harness.prompts.asked, std::vector<std::string>{"Already Connected"});
   EXPECT_FALSE(harness.node().local_server().IsLocalServerMode());
 
-  ASSERT_TRUE(frame.Dispatch(CommandId::ChatWindow));
-  CVorn95View* chat = harness.app->views().FindChatView("#chat");
+  CVorn95View* chat = OpenChatWindow();
   ASSERT_NE(chat, nullptr);
   const auto looks_offline = [&](bool offline) {
     frame.UpdateCommandUi();
@@ -52,8 +51,7 @@ TEST_F(LoopbackCommands, ConnectDisconnectAndChatWindowsWaitGreyed) {
   }
   ASSERT_TRUE(frame.Dispatch(CommandId::ConnectDefault));
   looks_offline(false);
-  chat->inputLine()->setText(QStringLiteral("back again"));
-  emit chat->inputLine()->returnPressed();
+  Say(*chat, QStringLiteral("back again"));
   EXPECT_TRUE(ProcessUntil([&] { return chat->outputPane()->toPlainText().contains(QStringLiteral("back again")); }));
   EXPECT_TRUE(harness.node().chat().IsChatModeOn());
 }
@@ -116,8 +114,7 @@ TEST_F(LoopbackCommands, GetSavesUnderTheOfferedNameInTheDownloadFolder) {
   offered.close();
   CMainFrame& frame = harness.frame();
   ASSERT_TRUE(frame.Dispatch(CommandId::ConnectDefault));
-  ASSERT_TRUE(frame.Dispatch(CommandId::ChatWindow));
-  CVorn95View* chat = harness.app->views().FindChatView("#chat");
+  CVorn95View* chat = OpenChatWindow();
   ASSERT_NE(chat, nullptr);
   host.node->chat().JoinChannel("#chat");
   ASSERT_TRUE(ProcessUntil([&] { return host.node->chat().ChatListPeers().size() == 2; }));
@@ -125,8 +122,7 @@ TEST_F(LoopbackCommands, GetSavesUnderTheOfferedNameInTheDownloadFolder) {
   host.node->chat().ExecuteChatLine("/offer " + offered.fileName().toStdString(), host_input);
   const QString announced = QStringLiteral("[0] ") + offered.fileName();
   ASSERT_TRUE(ProcessUntil([&] { return chat->outputPane()->toPlainText().contains(announced); }));
-  chat->inputLine()->setText(QStringLiteral("/get Host 0"));
-  emit chat->inputLine()->returnPressed();
+  Say(*chat, QStringLiteral("/get Host 0"));
   const QString target = folder + QStringLiteral("/map.zip");
   EXPECT_TRUE(chat->outputPane()->toPlainText().contains(QStringLiteral("as \"%1\".").arg(target)))
       << chat->outputPane()->toPlainText().toStdString();
