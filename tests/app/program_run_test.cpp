@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLocalSocket>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -18,7 +17,6 @@
 
 #include "app_harness.h"
 #include "integration/child_process.h"
-#include "platform/udp_socket.h"
 #include "qtprofile/qt_profile.h"
 #include "single_instance.h"
 #include "support/test_identity.h"
@@ -50,70 +48,47 @@ TEST(SingleInstance, ALaterStartAsksTheFirstToComeForward) {
   EXPECT_NE(elsewhere.serverName(), first.serverName());
 }
 
-// The program binds the port of its profile; a port that is free now keeps
-// parallel runs apart.
-uint16_t FreePort() {
-  UdpSocket socket;
-  if (!socket.Open() || !socket.Bind(0x7F000001, 0)) return 0;
-  return socket.LocalPort();
-}
-
-// The program itself, as a user starts it: isolated HOME and profile, own
-// address 127.0.0.1.
+// The program as a user starts it, offscreen: isolated HOME and profile,
+// own address 127.0.0.1, and a port that is free now, so that parallel
+// runs keep apart.
 class ProgramRun : public ::testing::Test {
  protected:
-  ProgramRun() {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), store.dir.path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), store.Path("config"));
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
-    store.profile.WriteString("Misc", "Port", std::to_string(FreePort()));
-    for (QProcess* process : {&first, &second}) process->setProcessEnvironment(env);
-  }
-  ~ProgramRun() override {
-    for (QProcess* process : {&first, &second}) {
-      if (process->state() == QProcess::NotRunning) continue;
-      process->terminate();
-      process->waitForFinished(5000);
-    }
-  }
-  QStringList Arguments(const QStringList& more = {}) {
-    return QStringList{QStringLiteral("--config"), store.profile.FileName(), QStringLiteral("--my-ip"),
-                       QStringLiteral("127.0.0.1")} +
-           more;
+  ProgramRun() { store.profile.WriteString("Misc", "Port", std::to_string(FreeUdpPort())); }
+  std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& more = {}) {
+    std::vector<std::string> argv{VORN95_PATH, "--config", store.profile.FileName().toStdString(), "--my-ip",
+                                  "127.0.0.1"};
+    argv.insert(argv.end(), more.begin(), more.end());
+    const std::string home = store.dir.path().toStdString();
+    return std::make_unique<ChildProcess>(
+        argv, ChildOptions{{"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/config", "QT_QPA_PLATFORM=offscreen",
+                            "ASAN_OPTIONS=detect_leaks=0"},
+                           {}});
   }
 
   TempProfile store;
-  QProcess first;
-  QProcess second;
 };
 
 TEST_F(ProgramRun, ShowsItsWindowAndLeavesThroughFileExit) {
   const QString shot = store.Path("shot.png");
-  first.start(QStringLiteral(VORN95_PATH), Arguments({QStringLiteral("--screenshot"), shot}));
-  ASSERT_TRUE(first.waitForFinished(30000));
-  EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(first.exitCode(), 0) << first.readAllStandardError().toStdString();
-  const QImage image(shot);
-  EXPECT_GT(image.width(), 400);
+  auto program = Start({"--screenshot", shot.toStdString()});
+  EXPECT_EQ(program->WaitForExit(std::chrono::seconds(30)), 0) << program->output();
+  EXPECT_GT(QImage(shot).width(), 400);
 }
 
 // A stored value that would be read as another is refused as a flag is.
 TEST_F(ProgramRun, AnInvalidProfileValueIsOneLineAndExitStatusTwo) {
   store.profile.WriteString("Misc", "Port", "70000");
-  first.start(QStringLiteral(VORN95_PATH), Arguments());
-  ASSERT_TRUE(first.waitForFinished(30000));
-  EXPECT_EQ(first.exitCode(), 2);
-  const QString error = QString::fromLocal8Bit(first.readAllStandardError());
-  const QStringList own = error.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^vorn95: ")));
-  ASSERT_EQ(own.size(), 1) << error.toStdString();
+  auto program = Start();
+  EXPECT_EQ(program->WaitForExit(std::chrono::seconds(30)), 2);
+  const QString output = QString::fromLocal8Bit(program->output());
+  const QStringList own = output.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^vorn95: ")));
+  ASSERT_EQ(own.size(), 1) << program->output();
   EXPECT_TRUE(own[0].startsWith(QStringLiteral("vorn95: %1: [Misc] Port=70000: ").arg(store.profile.FileName())));
 }
 
 TEST_F(ProgramRun, SecondStartWithTheSameProfileEndsAtOnce) {
-  first.start(QStringLiteral(VORN95_PATH), Arguments());
-  ASSERT_TRUE(first.waitForStarted(10000));
+  auto first = Start();
+  ASSERT_TRUE(first->started());
   // The first program listens from its start.
   const QString name = InstanceName(store.profile.FileName());
   ASSERT_TRUE(ProcessUntil(
@@ -123,10 +98,9 @@ TEST_F(ProgramRun, SecondStartWithTheSameProfileEndsAtOnce) {
         return probe.waitForConnected(100);
       },
       std::chrono::seconds(20)));
-  second.start(QStringLiteral(VORN95_PATH), Arguments());
-  ASSERT_TRUE(second.waitForFinished(10000));
-  EXPECT_EQ(second.exitCode(), 0);
-  EXPECT_EQ(first.state(), QProcess::Running);
+  auto second = Start();
+  EXPECT_EQ(second->WaitForExit(std::chrono::seconds(10)), 0) << second->output();
+  EXPECT_TRUE(first->Running());
 }
 
 // Alice's colour in Bob's nickname colours.
@@ -192,7 +166,7 @@ class TwoInstanceChat : public ::testing::Test {
         "/usr/bin/env", "-u", "QT_QPA_PLATFORM", SystemLeakSuppressions(), "HOME=" + home,
         "XDG_CONFIG_HOME=" + home + "/config",
         xvfb_run_.toStdString(), "-a", VORN95_PATH, "--config", Path(user + ".ini"), "--my-ip", "127.0.0.1",
-        "--chat-script", Path(user + ".script"), "--dosbox-port", std::to_string(FreePort()),
+        "--chat-script", Path(user + ".script"), "--dosbox-port", std::to_string(FreeUdpPort()),
         "127.0.0.1:" + std::to_string(server_port)});
   }
 
@@ -213,9 +187,9 @@ class TwoInstanceChat : public ::testing::Test {
 };
 
 TEST_F(TwoInstanceChat, ALineTypedInOneShowsInTheOtherInTheSendersColour) {
-  const uint16_t server_port = FreePort();
-  const uint16_t alice_port = FreePort();
-  const uint16_t bob_port = FreePort();
+  const uint16_t server_port = FreeUdpPort();
+  const uint16_t alice_port = FreeUdpPort();
+  const uint16_t bob_port = FreeUdpPort();
   ASSERT_NE(server_port, 0);
   auto server = StartServer(server_port);
   ASSERT_TRUE(server->started());
@@ -257,10 +231,10 @@ TEST_F(TwoInstanceChat, ALineTypedInOneShowsInTheOtherInTheSendersColour) {
 // A logout's SIGTERM ends the program as File > Exit would, without a
 // question: it says bye to the server, saves its window and exits with 0.
 TEST_F(TwoInstanceChat, SigtermSaysByeSavesTheWindowAndExitsWithZero) {
-  const uint16_t server_port = FreePort();
+  const uint16_t server_port = FreeUdpPort();
   auto server = StartServer(server_port);
   ASSERT_TRUE(server->started());
-  WriteProfile(QStringLiteral("Carol"), FreePort(), 0);
+  WriteProfile(QStringLiteral("Carol"), FreeUdpPort(), 0);
   WriteScript(QStringLiteral("Carol"), {"wait-connected", "pause 60000", "exit"});
   auto carol = StartInstance(QStringLiteral("Carol"), server_port);
   ASSERT_TRUE(carol->WaitForOutput("script: done wait-connected", std::chrono::seconds(30))) << carol->output();
