@@ -65,11 +65,13 @@ TEST(SettingsDialogs, EveryFieldRuleKeepsTheDialogOpen) {
   EXPECT_EQ(advanced.form().lossProtection, LossProtection::kAlways);
 }
 
-// The advanced button of the running identity dialog writes the network
-// options through the store at once; OK then writes the identity and the
-// download folder, which must be a full path.
-TEST(QtUserInfoDialog, OptionsCommandRunsBothDialogsAndWrites) {
+// Options: the advanced button of the running identity dialog writes the
+// network options through the store at once; OK then writes the identity
+// and the download folder, which must be a full path. Colors loads the
+// colours first and opens on the system page.
+TEST(SettingsCommands, OptionsAndColorsRunTheirDialogsAndWrite) {
   AppHarness harness;
+  harness.store.profile.WriteInt("Colors", "Server", 0x00010203);
   ASSERT_TRUE(harness.StartAndSettle());
   const QString folder = harness.store.Path("downloads");
   OnNextDialog<UserInfoDlg>([folder](UserInfoDlg& info) {
@@ -95,6 +97,19 @@ TEST(QtUserInfoDialog, OptionsCommandRunsBothDialogsAndWrites) {
   EXPECT_TRUE(harness.node().settings().settings().redirectQueries);
   EXPECT_EQ(profile.GetString("Misc", "Download Folder", ""), folder.toStdString());
   EXPECT_EQ(harness.dialogs.Captions(), (std::vector<std::string>{"Download Folder", "Configuration Changed!"}));
+
+  harness.prompts.colour = QColor(0x40, 0x50, 0x60);
+  int page = -1;
+  OnNextDialog<CColorsSheet>([&](CColorsSheet& sheet) {
+    page = sheet.tabs()->currentIndex();
+    EXPECT_EQ(sheet.systemPage()->swatch(MessageClass::Server)->color(), ColorFromRef(0x00010203));
+    sheet.systemPage()->chooseButton(MessageClass::Chat)->click();
+    sheet.accept();
+  });
+  EXPECT_TRUE(harness.frame().Dispatch(CommandId::Colors));
+  EXPECT_EQ(page, 0);
+  EXPECT_EQ(harness.node().settings().ColorOf(MessageClass::Chat), 0x00605040u);
+  EXPECT_EQ(profile.GetInt("Colors", "Chat", -1), 0x00605040);
 }
 
 // docs/screenshot-options.png
@@ -223,25 +238,6 @@ TEST_F(ColorSheetTest, AddAsksForANicknameAndResetsAListedOne) {
   OnNextDialog<CNicknameDlg>([](CNicknameDlg& dialog) { dialog.reject(); });
   page.addButton()->click();
   EXPECT_EQ(Listed(page), (QStringList{"Ann", "bob"}));
-}
-
-// The View menu's command loads the colours first and opens on page 0.
-TEST(ColorsCommand, OpensTheSheetOverTheFrame) {
-  AppHarness harness;
-  harness.store.profile.WriteInt("Colors", "Server", 0x00010203);
-  ASSERT_TRUE(harness.StartAndSettle());
-  harness.prompts.colour = QColor(0x40, 0x50, 0x60);
-  int page = -1;
-  OnNextDialog<CColorsSheet>([&](CColorsSheet& sheet) {
-    page = sheet.tabs()->currentIndex();
-    EXPECT_EQ(sheet.systemPage()->swatch(MessageClass::Server)->color(), ColorFromRef(0x00010203));
-    sheet.systemPage()->chooseButton(MessageClass::Chat)->click();
-    sheet.accept();
-  });
-  EXPECT_TRUE(harness.frame().Dispatch(CommandId::Colors));
-  EXPECT_EQ(page, 0);
-  EXPECT_EQ(harness.node().settings().ColorOf(MessageClass::Chat), 0x00605040u);
-  EXPECT_EQ(harness.store.profile.GetInt("Colors", "Chat", -1), 0x00605040);
 }
 
 // Not a check: with VORN_SCREENSHOT set, both pages' picture goes there.
