@@ -1,6 +1,7 @@
-// The chat list (its layout, lists and buttons, and the list in the program
-// against a second node on loopback) and the transfers window, whose rows
-// follow the chat's transfers while it is open.
+// The tool windows: the chat list (its layout, lists and buttons, and the
+// list in the program against a second node on loopback), the transfers
+// window, whose rows follow the chat's transfers while it is open, and the
+// link quality window.
 #include <QLabel>
 #include <QListWidget>
 #include <QMdiArea>
@@ -11,6 +12,7 @@
 #include "app_harness.h"
 #include "artwork.h"
 #include "chat_list_window.h"
+#include "link_quality_window.h"
 #include "transfers_window.h"
 
 namespace vorn {
@@ -215,6 +217,32 @@ TEST(TransfersWindow, Screenshot) {
   area.show();
   window->setGeometry(0, 0, 680, 190);
   SaveScreenshot("VORN_TRANSFERS_SCREENSHOT", area);
+}
+
+TEST(LinkQualityWindowTest, ShowsEachLinkWithItsFiguresAndSaysWhenThereIsNone) {
+  MemoryProfile profile;
+  std::vector<LinkReport> reports;
+  LinkQualityServices services{profile};
+  services.reports = [&] { return reports; };
+  services.name = [](PeerAddress peer) { return peer.port == 4000 ? std::string("alice") : std::string(); };
+  QMdiArea area;
+  auto* window = new LinkQualityWindow(std::move(services));
+  area.addSubWindow(window);
+  area.show();
+  window->ShowAtStoredPlacement();
+  window->Refresh();
+  EXPECT_TRUE(window->RowTexts().empty());
+
+  LinkReport alice{{0x7F000001, 4000}, true, true, 52, 4, 4.8};
+  alice.history.assign(60, LinkSecond{52, 4, 35, 2, true});
+  reports = {alice, LinkReport{{0x7F000001, 4001}}};
+  window->Refresh();
+  EXPECT_EQ(window->RowTexts(), (std::vector<std::string>{
+                                    "alice (127.0.0.1:4000): 52 ms, jitter 4 ms, loss 4.8%, protected",
+                                    "(127.0.0.1:4001): no answer to probes: an older program, nothing measured"}));
+  window->grab();  // the graphs paint a full minute without trouble
+  window->close();
+  EXPECT_FALSE(profile.GetString("Windows", "Link Quality", "").empty());
 }
 
 }  // namespace
