@@ -84,10 +84,10 @@ class TextViewTest : public ::testing::Test {
   ViewRegistry views;
   TempProfile store;
   ScriptedPrompts prompts;
+  std::unique_ptr<CVorn95View> view = MakeMessageWindow();
 };
 
 TEST_F(TextViewTest, PaneAndLogGetTheSameLinesEachAppendInItsColour) {
-  auto view = MakeMessageWindow();
   prompts.log_file = store.Path("session.log");
   view->ToggleLogging();
   view->Append("", kRed);
@@ -103,7 +103,6 @@ TEST_F(TextViewTest, PaneAndLogGetTheSameLinesEachAppendInItsColour) {
 }
 
 TEST_F(TextViewTest, NearTheLimitTheOldestHalfGoesAndNewTextStaysWhole) {
-  auto view = MakeMessageWindow();
   view->Append(std::string(16000, 'a') + std::string(16000, 'b'), kRed);
   view->Append(std::string(1000, 'n'), kBlue);
   const QString pane = Pane(*view);
@@ -120,7 +119,6 @@ TEST_F(TextViewTest, NearTheLimitTheOldestHalfGoesAndNewTextStaysWhole) {
 }
 
 TEST_F(TextViewTest, FrozenViewDoesNotScrollAndThawingGoesToTheEnd) {
-  auto view = MakeMessageWindow();
   QScrollBar* bar = view->outputPane()->verticalScrollBar();
   for (int i = 0; i < 100; ++i) view->Append("line\r\n", kRed);
   EXPECT_GT(bar->maximum(), 0);
@@ -136,7 +134,6 @@ TEST_F(TextViewTest, FrozenViewDoesNotScrollAndThawingGoesToTheEnd) {
 // An existing log file: each answer once, the first append after it shows
 // what became of the old text.
 TEST_F(TextViewTest, ExistingLogFileAppendOverwriteOrCancel) {
-  auto view = MakeMessageWindow();
   prompts.log_file = store.Path("old.log");
   const struct {
     LogFileChoice choice;
@@ -165,7 +162,6 @@ TEST_F(TextViewTest, ExistingLogFileAppendOverwriteOrCancel) {
 // key starts with it. Chat windows indent wrapped lines, the message window
 // does not.
 TEST_F(TextViewTest, BackgroundColourIsStoredUnderTheWindowKey) {
-  auto view = MakeMessageWindow();
   prompts.colour = QColor(10, 20, 30);
   view->ChooseBackgroundColor();
   EXPECT_EQ(LoadBackgroundColor(store.profile, "Server Messages"), 0x001E140Au);
@@ -181,8 +177,9 @@ TEST_F(TextViewTest, BackgroundColourIsStoredUnderTheWindowKey) {
 }
 
 TEST_F(TextViewTest, RegistryDeliversFromWorkersAndForgetsClosedViews) {
+  view.reset();
   views.Append("dropped: no window\r\n", MessageClass::Server);
-  auto view = MakeMessageWindow();
+  view = MakeMessageWindow();
   EXPECT_EQ(views.messageView(), view.get());
   // A worker never waits for the UI thread (which does not run here): its
   // flood is queued, bounded and summed up.
@@ -227,7 +224,6 @@ TEST_F(TextViewTest, RegistryDeliversFromWorkersAndForgetsClosedViews) {
 }
 
 TEST_F(TextViewTest, CopyTakesTheFocusedControlCutAndPasteTheInputLine) {
-  auto view = MakeMessageWindow();
   view->Append("pane text", kRed);
   view->outputPane()->selectAll();
   EXPECT_FALSE(view->CanCut());  // the input line has no focus
