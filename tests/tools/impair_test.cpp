@@ -190,6 +190,8 @@ TEST_F(RelayTest, DuplicatesAndReordersInTheDirectionConfigured) {
   EXPECT_EQ(Text(client.ReceiveFrom()), "answer");
   EXPECT_EQ(Text(client.ReceiveFrom()), "answer");
   EXPECT_TRUE(client.Quiet());
+  const DirectionCounters down = relay_.Counters()[RelayDirection::ToClient];
+  EXPECT_EQ(std::pair(down.bytes_received, down.bytes_sent), std::pair(uint64_t{6}, uint64_t{12}));
 }
 
 TEST_F(RelayTest, DelaysByTheClockAndKeepsTheQueueBounded) {

@@ -109,18 +109,21 @@ std::string ImpairUsage() {
          "  -h, --help      show this text and exit\n"
          "\n"
          "The target must lie in 127.0.0.0/8. SIGINT or SIGTERM ends the relay; it\n"
-         "then prints what it did on standard output.\n";
+         "then prints what it did on standard output. SIGUSR1 prints the same\n"
+         "counters so far and lets it run on.\n";
 }
 
 std::string FormatCounters(const RelayCounters& counters) {
   std::string text;
   for (RelayDirection d : {RelayDirection::ToTarget, RelayDirection::ToClient}) {
     const DirectionCounters& c = counters[d];
-    text += Format("%s: received %llu sent %llu dropped %llu duplicated %llu reordered %llu delayed %llu queue-full %llu\n",
+    text += Format("%s: received %llu sent %llu dropped %llu duplicated %llu reordered %llu delayed %llu queue-full %llu"
+                   " bytes received %llu sent %llu\n",
                    d == RelayDirection::ToTarget ? "to target" : "to client", static_cast<unsigned long long>(c.received),
                    static_cast<unsigned long long>(c.sent), static_cast<unsigned long long>(c.dropped),
                    static_cast<unsigned long long>(c.duplicated), static_cast<unsigned long long>(c.reordered),
-                   static_cast<unsigned long long>(c.delayed), static_cast<unsigned long long>(c.queue_full));
+                   static_cast<unsigned long long>(c.delayed), static_cast<unsigned long long>(c.queue_full),
+                   static_cast<unsigned long long>(c.bytes_received), static_cast<unsigned long long>(c.bytes_sent));
   }
   text += Format("clients admitted %llu refused %llu; foreign %llu; oversize %llu\n",
                  static_cast<unsigned long long>(counters.clients_admitted),

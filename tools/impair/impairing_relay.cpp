@@ -197,6 +197,7 @@ void ImpairingRelay::Impair(size_t client, RelayDirection direction, std::span<c
     std::lock_guard lock(shared_mutex_);
     DirectionCounters& counters = counters_[direction];
     ++counters.received;
+    counters.bytes_received += data.size();
     decision = impairers_[Index(direction)].Decide();
     if (decision.drop) ++counters.dropped;
     if (decision.copies > 1) ++counters.duplicated;
@@ -243,7 +244,9 @@ void ImpairingRelay::SendNow(size_t client, RelayDirection direction, std::span<
   int sent = direction == RelayDirection::ToTarget ? to.upstream.SendTo(config_.target, data)
                                                    : listener_.SendTo(to.address, data);
   std::lock_guard lock(shared_mutex_);
-  if (sent == static_cast<int>(data.size())) ++counters_[direction].sent;
+  if (sent != static_cast<int>(data.size())) return;
+  ++counters_[direction].sent;
+  counters_[direction].bytes_sent += data.size();
 }
 
 }  // namespace vorn

@@ -53,6 +53,8 @@ struct DirectionCounters {
   uint64_t reordered = 0;   // datagrams held back behind a later one
   uint64_t delayed = 0;     // copies that waited in the queue
   uint64_t queue_full = 0;  // copies lost because the queue was full
+  uint64_t bytes_received = 0;  // UDP payload bytes, as the nodes sent them
+  uint64_t bytes_sent = 0;      // and as they left the relay
 };
 
 struct RelayCounters {

@@ -16,7 +16,8 @@ namespace {
 int Run(const RelayConfig& config) {
   SteadyClock clock;
   ImpairingRelay relay(clock);
-  SignalWatcher signal_watcher([&relay] { relay.Stop(); });
+  SignalWatcher signal_watcher([&relay] { relay.Stop(); }, {},
+                               [&relay] { std::cout << FormatCounters(relay.Counters()) << std::flush; });
   std::string error;
   if (!relay.Open(config, error)) {
     std::cerr << "vorn-impair: " << error << std::endl;
