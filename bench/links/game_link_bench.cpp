@@ -6,6 +6,9 @@
 //
 // Usage: game_link_bench [--seconds N] [--warmup N] [--profiles LAN,broadband,Wi-Fi,bad]
 //                        [--modes off,automatic,always] [--seed S]
+//                        [--link DELAY_MS,JITTER_MS,LOSS,REORDER,DUP]...
+// --link runs a profile of one's own (e.g. 20,0,0.01,0,0: 20 ms, 1% loss);
+// with it, only the profiles named in --profiles run as well.
 #include <unistd.h>
 
 #include <algorithm>
@@ -37,6 +40,7 @@ struct BenchOptions {
   int warmup_seconds = 5;
   std::vector<std::string> profiles;  // empty: all
   std::vector<std::string> modes;     // empty: off and automatic where vornd has the flag
+  std::vector<LinkProfile> links;     // --link: profiles of one's own, run before the named ones
   uint64_t seed = 1;
 };
 
@@ -46,6 +50,18 @@ std::vector<std::string> SplitList(const std::string& text) {
   for (std::string item; std::getline(in, item, ',');)
     if (!item.empty()) items.push_back(item);
   return items;
+}
+
+// "DELAY,JITTER,LOSS,REORDER,DUP": milliseconds, then probabilities.
+std::optional<LinkProfile> ParseLink(const std::string& text) {
+  std::vector<std::string> parts = SplitList(text);
+  if (parts.size() != 5) return std::nullopt;
+  LinkProfile link{text, std::atoi(parts[0].c_str()), std::atoi(parts[1].c_str()), std::atof(parts[2].c_str()),
+                   std::atof(parts[3].c_str()), std::atof(parts[4].c_str())};
+  bool valid = link.delay_ms >= 0 && link.delay_ms <= 10'000 && link.jitter_ms >= 0 && link.jitter_ms <= 10'000;
+  for (double p : {link.drop, link.reorder, link.duplicate}) valid = valid && p >= 0 && p <= 1;
+  if (!valid) return std::nullopt;
+  return link;
 }
 
 std::optional<BenchOptions> ParseOptions(int argc, char** argv) {
@@ -59,6 +75,7 @@ std::optional<BenchOptions> ParseOptions(int argc, char** argv) {
     else if (flag == "--profiles") options.profiles = SplitList(value);
     else if (flag == "--modes") options.modes = SplitList(value);
     else if (flag == "--seed") options.seed = std::strtoull(value.c_str(), nullptr, 10);
+    else if (auto link = ParseLink(value); flag == "--link" && link) options.links.push_back(*link);
     else return std::nullopt;
   }
   if (options.seconds < 1 || options.seconds > 600 || options.warmup_seconds < 0 || options.warmup_seconds > 120)
@@ -158,13 +175,13 @@ std::optional<RunResult> RunOne(const ToolPaths& tools, const LinkProfile& profi
 double Percent(uint64_t part, uint64_t whole) { return whole == 0 ? 0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole); }
 
 std::string Header() {
-  return Format("%-10s %-10s %7s %7s %7s %6s %7s %8s %8s %8s %5s\n", "profile", "mode", "frames", "deliv%", "bcast%",
+  return Format("%-14s %-10s %7s %7s %7s %6s %7s %8s %8s %8s %5s\n", "profile", "mode", "frames", "deliv%", "bcast%",
                 "late%", "repeats", "add p50", "add p99", "B/frame", "load");
 }
 
 std::string Row(const LinkProfile& profile, const std::string& mode, const RunResult& run) {
   const TrafficFigures& f = run.figures;
-  return Format("%-10s %-10s %7llu %7.2f %7.2f %6.2f %7llu %6.1fms %6.1fms %8.1f %5.1f\n", profile.name.c_str(),
+  return Format("%-14s %-10s %7llu %7.2f %7.2f %6.2f %7llu %6.1fms %6.1fms %8.1f %5.1f\n", profile.name.c_str(),
                 mode.c_str(), static_cast<unsigned long long>(f.frames_sent), Percent(f.delivered, f.expected),
                 Percent(f.broadcasts_delivered, f.broadcasts_expected), Percent(f.late, f.delivered),
                 static_cast<unsigned long long>(f.repeats), f.added_p50_ms, f.added_p99_ms,
@@ -177,6 +194,15 @@ std::vector<std::string> ModesToRun(const BenchOptions& options, const std::stri
   if (VorndHasLossProtection(vornd)) return {"off", "automatic"};
   std::fputs("vornd has no --loss-protection: one mode, today's (each frame sent once)\n", stderr);
   return {""};
+}
+
+std::vector<LinkProfile> ProfilesToRun(const BenchOptions& options) {
+  std::vector<LinkProfile> profiles = options.links;
+  for (const LinkProfile& profile : kProfiles) {
+    bool named = std::ranges::find(options.profiles, profile.name) != options.profiles.end();
+    if (named || (options.profiles.empty() && options.links.empty())) profiles.push_back(profile);
+  }
+  return profiles;
 }
 
 // One run per profile and mode; progress on standard error, the table on
@@ -192,9 +218,7 @@ int Run(const BenchOptions& options) {
   const std::vector<std::string> modes = ModesToRun(options, tools.vornd);
   std::string table = Header();
   int failures = 0;
-  for (const LinkProfile& profile : kProfiles) {
-    if (!options.profiles.empty() && std::ranges::find(options.profiles, profile.name) == options.profiles.end())
-      continue;
+  for (const LinkProfile& profile : ProfilesToRun(options)) {
     for (const std::string& mode : modes) {
       const std::string shown = mode.empty() ? "(none)" : mode;
       std::fprintf(stderr, "[%s, %s] starting a host, a proxy, 3 relays and 3 players\n", profile.name.c_str(),
@@ -227,7 +251,7 @@ int main(int argc, char** argv) {
   if (!options) {
     std::fputs("Usage: game_link_bench [--seconds N (1-600, default 20)] [--warmup N (0-120, default 5)]\n"
                "                       [--profiles LAN,broadband,Wi-Fi,bad] [--modes off,automatic,always]\n"
-               "                       [--seed S]\n",
+               "                       [--link DELAY_MS,JITTER_MS,LOSS,REORDER,DUP]... [--seed S]\n",
                stderr);
     return 2;
   }
