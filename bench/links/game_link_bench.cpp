@@ -6,7 +6,7 @@
 //
 // Usage: game_link_bench [--seconds N] [--warmup N] [--profiles LAN,broadband,Wi-Fi,bad]
 //                        [--modes off,automatic,always] [--seed S]
-//                        [--link DELAY_MS,JITTER_MS,LOSS,REORDER,DUP]...
+//                        [--link DELAY_MS,JITTER_MS,LOSS,REORDER,DUP]... [--vornd PATH]
 // --link runs a profile of one's own (e.g. 20,0,0.01,0,0: 20 ms, 1% loss);
 // with it, only the profiles named in --profiles run as well.
 #include <unistd.h>
@@ -42,6 +42,7 @@ struct BenchOptions {
   std::vector<std::string> modes;     // empty: off and automatic where vornd has the flag
   std::vector<LinkProfile> links;     // --link: profiles of one's own, run before the named ones
   uint64_t seed = 1;
+  std::string vornd = VORND_PATH;  // another build's, to compare
 };
 
 std::vector<std::string> SplitList(const std::string& text) {
@@ -75,6 +76,7 @@ std::optional<BenchOptions> ParseOptions(int argc, char** argv) {
     else if (flag == "--profiles") options.profiles = SplitList(value);
     else if (flag == "--modes") options.modes = SplitList(value);
     else if (flag == "--seed") options.seed = std::strtoull(value.c_str(), nullptr, 10);
+    else if (flag == "--vornd") options.vornd = value;
     else if (auto link = ParseLink(value); flag == "--link" && link) options.links.push_back(*link);
     else return std::nullopt;
   }
@@ -208,7 +210,7 @@ std::vector<LinkProfile> ProfilesToRun(const BenchOptions& options) {
 // One run per profile and mode; progress on standard error, the table on
 // standard output at the end. The count of runs that failed to start.
 int Run(const BenchOptions& options) {
-  const ToolPaths tools{VORND_PATH, VORN_PROXY_PATH, VORN_IMPAIR_PATH};
+  const ToolPaths tools{options.vornd, VORN_PROXY_PATH, VORN_IMPAIR_PATH};
   RunningGroups groups;
   SignalWatcher interrupt([&groups] {
     std::fputs("interrupted: stopping every process\n", stderr);
@@ -251,7 +253,8 @@ int main(int argc, char** argv) {
   if (!options) {
     std::fputs("Usage: game_link_bench [--seconds N (1-600, default 20)] [--warmup N (0-120, default 5)]\n"
                "                       [--profiles LAN,broadband,Wi-Fi,bad] [--modes off,automatic,always]\n"
-               "                       [--link DELAY_MS,JITTER_MS,LOSS,REORDER,DUP]... [--seed S]\n",
+               "                       [--link DELAY_MS,JITTER_MS,LOSS,REORDER,DUP]... [--seed S]\n"
+               "                       [--vornd PATH (another build's vornd)]\n",
                stderr);
     return 2;
   }
