@@ -207,6 +207,28 @@ std::vector<LinkProfile> ProfilesToRun(const BenchOptions& options) {
   return profiles;
 }
 
+// One run, its progress on standard error and its row added to table;
+// false when it could not be made.
+bool RunRow(const ToolPaths& tools, const LinkProfile& profile, const std::string& mode, const BenchOptions& options,
+            RunningGroups& groups, std::string& table) {
+  const std::string shown = mode.empty() ? "(none)" : mode;
+  std::fprintf(stderr, "[%s, %s] starting a host, a proxy, 3 relays and 3 players\n", profile.name.c_str(),
+               shown.c_str());
+  std::string error;
+  auto result = RunOne(tools, profile, mode, options, groups, error);
+  if (!result) {
+    std::fprintf(stderr, "  failed: %s\n", error.c_str());
+    return false;
+  }
+  if (!result->note.empty()) std::fprintf(stderr, "  note: %s\n", result->note.c_str());
+  if (result->figures.misdirected > 0)
+    std::fprintf(stderr, "  note: %llu directed frames reached a game they were not for\n",
+                 static_cast<unsigned long long>(result->figures.misdirected));
+  table += Row(profile, shown, *result);
+  std::fprintf(stderr, "  %s", Row(profile, shown, *result).c_str());
+  return true;
+}
+
 // One run per profile and mode; progress on standard error, the table on
 // standard output at the end. The count of runs that failed to start.
 int Run(const BenchOptions& options) {
@@ -220,26 +242,8 @@ int Run(const BenchOptions& options) {
   const std::vector<std::string> modes = ModesToRun(options, tools.vornd);
   std::string table = Header();
   int failures = 0;
-  for (const LinkProfile& profile : ProfilesToRun(options)) {
-    for (const std::string& mode : modes) {
-      const std::string shown = mode.empty() ? "(none)" : mode;
-      std::fprintf(stderr, "[%s, %s] starting a host, a proxy, 3 relays and 3 players\n", profile.name.c_str(),
-                   shown.c_str());
-      std::string error;
-      auto result = RunOne(tools, profile, mode, options, groups, error);
-      if (!result) {
-        ++failures;
-        std::fprintf(stderr, "  failed: %s\n", error.c_str());
-        continue;
-      }
-      if (!result->note.empty()) std::fprintf(stderr, "  note: %s\n", result->note.c_str());
-      if (result->figures.misdirected > 0)
-        std::fprintf(stderr, "  note: %llu directed frames reached a game they were not for\n",
-                     static_cast<unsigned long long>(result->figures.misdirected));
-      table += Row(profile, shown, *result);
-      std::fprintf(stderr, "  %s", Row(profile, shown, *result).c_str());
-    }
-  }
+  for (const LinkProfile& profile : ProfilesToRun(options))
+    for (const std::string& mode : modes) failures += RunRow(tools, profile, mode, options, groups, table) ? 0 : 1;
   std::printf("4 players, %d ticks/s, %d s counted after %d s warm-up, seed %llu\n%s", TrafficPlan{}.ticks_per_second,
               options.seconds, options.warmup_seconds, static_cast<unsigned long long>(options.seed), table.c_str());
   return failures;
