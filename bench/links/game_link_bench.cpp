@@ -12,13 +12,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <sstream>
-#include <thread>
 
 #include "common/signal_watcher.h"
 #include "links/game_traffic.h"
@@ -121,23 +119,12 @@ double LoadAverage() {
   return load;
 }
 
-// The traffic runs on a thread of its own while this one keeps reading what
-// the processes print.
 std::optional<RunResult> PlayOnce(LinkNetwork& network, const TrafficPlan& plan, std::string& error) {
   GameTraffic traffic;
   if (!traffic.Register(network.dosbox_ports(), error)) return std::nullopt;
   RunResult result;
-  std::atomic<bool> done{false};
-  std::jthread player([&] {
-    result.figures = traffic.Play(plan, [&network] { network.RequestRelayReports(); });
-    network.RequestRelayReports();
-    done.store(true);
-  });
-  while (!done.load()) {
-    network.Pump();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  }
-  player.join();
+  result.figures = traffic.Play(plan, [&network] { network.RequestRelayReports(); });
+  network.RequestRelayReports();
   uint64_t before = 0, after = 0;
   if (!network.RelayBytes(1, before, error) || !network.RelayBytes(2, after, error)) return std::nullopt;
   result.wire_bytes = after - before;
@@ -147,13 +134,12 @@ std::optional<RunResult> PlayOnce(LinkNetwork& network, const TrafficPlan& plan,
 
 std::optional<RunResult> RunOne(const ToolPaths& tools, const LinkProfile& profile, const std::string& mode,
                                 const BenchOptions& options, RunningGroups& groups, std::string& error) {
-  char pattern[] = "/tmp/game_link_bench.XXXXXX";
-  if (::mkdtemp(pattern) == nullptr) {
-    error = "cannot make a scratch folder in /tmp";
+  TempDir folder;
+  if (folder.path().empty()) {
+    error = "cannot make a scratch folder";
     return std::nullopt;
   }
-  std::filesystem::path folder = pattern;
-  groups.SetFolder(folder);
+  groups.SetFolder(folder.path());
   std::optional<RunResult> result;
   // A port that was free when picked may be taken by the time a process
   // binds it (other programs run on this machine too): then start afresh.
@@ -169,8 +155,6 @@ std::optional<RunResult> RunOne(const ToolPaths& tools, const LinkProfile& profi
     if (started || error.find("in use") == std::string::npos) break;
     std::fprintf(stderr, "  a port was taken meanwhile; starting afresh\n");
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(folder, ignored);
   return result;
 }
 
@@ -262,7 +246,5 @@ int main(int argc, char** argv) {
                stderr);
     return 2;
   }
-  // The nodes read typed commands from standard input: give them none.
-  if (std::freopen("/dev/null", "r", stdin) == nullptr) return 2;
   return vorn::gamebench::Run(*options) == 0 ? 0 : 1;
 }

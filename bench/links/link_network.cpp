@@ -12,17 +12,9 @@ constexpr auto kConnectLimit = std::chrono::seconds(40);
 constexpr auto kReportLimit = std::chrono::seconds(5);
 constexpr auto kStopLimit = std::chrono::seconds(10);
 constexpr std::string_view kReportEnd = "clients admitted";
-const std::string kNever = "\x01";  // never printed: reading for a while
+constexpr size_t kTailBytes = 800;
 
 std::string Loopback(uint16_t port) { return "127.0.0.1:" + std::to_string(port); }
-
-std::string Tail(const std::string& text) { return text.size() > 800 ? text.substr(text.size() - 800) : text; }
-
-size_t CountOf(const std::string& text, std::string_view needle) {
-  size_t count = 0;
-  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++count;
-  return count;
-}
 
 // "bytes received N" on the line that follows `from`.
 uint64_t BytesReceivedAfter(const std::string& text, size_t from) {
@@ -75,13 +67,11 @@ std::unique_ptr<ChildProcess> LinkNetwork::Launch(const std::vector<std::string>
 }
 
 std::unique_ptr<ChildProcess> LinkNetwork::StartVornd(size_t player, uint16_t port, std::vector<std::string> extra) {
-  std::string nick = player == 0 ? "host" : "player" + std::to_string(player);
-  std::vector<std::string> argv = {tools_.vornd, "--config", (folder_ / (nick + ".conf")).string(),
-                                   "--my-ip", "127.0.0.1", "--port", std::to_string(port), "--nick", nick,
-                                   "--real-name", nick, "--email", nick + "@example.org",
-                                   "--dosbox-port", std::to_string(dosbox_ports_[player])};
-  if (!protection_.empty()) argv.insert(argv.end(), {"--loss-protection", protection_});
-  argv.insert(argv.end(), extra.begin(), extra.end());
+  extra.insert(extra.begin(), {"--dosbox-port", std::to_string(dosbox_ports_[player])});
+  if (!protection_.empty()) extra.insert(extra.end(), {"--loss-protection", protection_});
+  const std::string nick = player == 0 ? "host" : "player" + std::to_string(player);
+  std::vector<std::string> argv = VorndCommand(folder_, nick, port, extra);
+  argv[0] = tools_.vornd;
   return Launch(argv);
 }
 
@@ -97,7 +87,7 @@ std::unique_ptr<ChildProcess> LinkNetwork::StartRelay(size_t player, const LinkP
 bool LinkNetwork::AwaitConnected(ChildProcess& node, const std::string& who, std::string& error) {
   if (node.started() && node.WaitForOutput("Connected to server.", kConnectLimit)) return true;
   error = who + " did not connect to the host within " + std::to_string(kConnectLimit.count()) + " s; it printed:\n" +
-          Tail(node.output());
+          node.Tail(kTailBytes);
   return false;
 }
 
@@ -106,7 +96,7 @@ bool LinkNetwork::Start(const LinkProfile& profile, std::string& error) {
   const uint16_t host_port = NewPort(), proxy_port = NewPort();
   proxy_ = Launch({tools_.proxy, "--port", std::to_string(proxy_port)});
   if (!proxy_->WaitForOutput("listening on")) {
-    error = "vorn-proxy did not start:\n" + Tail(proxy_->output());
+    error = "vorn-proxy did not start:\n" + proxy_->Tail(kTailBytes);
     return false;
   }
   nodes_.push_back(StartVornd(0, host_port, {"--server"}));
@@ -115,7 +105,7 @@ bool LinkNetwork::Start(const LinkProfile& profile, std::string& error) {
     const uint16_t relay_port = NewPort();
     relays_.push_back(StartRelay(player, profile, relay_port, proxy_port));
     if (!relays_.back()->WaitForOutput("listening on")) {
-      error = "vorn-impair did not start:\n" + Tail(relays_.back()->output());
+      error = "vorn-impair did not start:\n" + relays_.back()->Tail(kTailBytes);
       return false;
     }
     nodes_.push_back(StartVornd(player, NewPort(), {"--proxy", Loopback(relay_port), Loopback(host_port)}));
@@ -125,29 +115,19 @@ bool LinkNetwork::Start(const LinkProfile& profile, std::string& error) {
   return true;
 }
 
-void LinkNetwork::Pump() {
-  constexpr auto kGlance = std::chrono::milliseconds(2);
-  for (auto* group : {&nodes_, &relays_})
-    for (auto& child : *group) child->WaitForOutput(kNever, kGlance);
-  if (proxy_) proxy_->WaitForOutput(kNever, kGlance);
-}
-
 void LinkNetwork::RequestRelayReports() const {
   for (const auto& relay : relays_) ::kill(relay->pid(), SIGUSR1);
 }
 
 bool LinkNetwork::RelayBytes(int report, uint64_t& bytes, std::string& error) {
   bytes = 0;
-  const auto deadline = std::chrono::steady_clock::now() + kReportLimit;
   for (auto& relay : relays_) {
-    while (CountOf(relay->output(), kReportEnd) < static_cast<size_t>(report) &&
-           std::chrono::steady_clock::now() < deadline)
-      relay->WaitForOutput(kNever, std::chrono::milliseconds(50));
-    const std::string& text = relay->output();
+    const bool reported = relay->WaitForOutput(kReportEnd, kReportLimit, static_cast<size_t>(report));
+    const std::string text = relay->output();
     size_t at = 0;
     for (int i = 0; i < report && at != std::string::npos; ++i) at = text.find("to target:", i == 0 ? 0 : at + 1);
-    if (CountOf(text, kReportEnd) < static_cast<size_t>(report) || at == std::string::npos) {
-      error = "a relay did not report its counters:\n" + Tail(text);
+    if (!reported || at == std::string::npos) {
+      error = "a relay did not report its counters:\n" + relay->Tail(kTailBytes);
       return false;
     }
     bytes += BytesReceivedAfter(text, at) + BytesReceivedAfter(text, text.find("to client:", at));

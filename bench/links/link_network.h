@@ -53,12 +53,11 @@ class RunningGroups {
 
 class LinkNetwork {
  public:
-  // protection: the value for vornd's --loss-protection, empty to leave the
-  // flag out. The relays take seed, seed + 1 and seed + 2.
-  LinkNetwork(ToolPaths tools, std::filesystem::path folder, std::string protection, uint64_t seed,
-              RunningGroups& groups)
+  // folder: where the nodes keep their profiles. protection: the value for
+  // vornd's --loss-protection, empty to leave the flag out. The relays take seed, seed + 1 and seed + 2.
+  LinkNetwork(ToolPaths tools, const TempDir& folder, std::string protection, uint64_t seed, RunningGroups& groups)
       : tools_(std::move(tools)),
-        folder_(std::move(folder)),
+        folder_(folder),
         protection_(std::move(protection)),
         seed_(seed),
         groups_(groups) {}
@@ -70,8 +69,6 @@ class LinkNetwork {
   bool Start(const LinkProfile& profile, std::string& error);
   const std::array<uint16_t, kPlayers>& dosbox_ports() const { return dosbox_ports_; }
 
-  // Reads what the processes printed, so that no pipe fills and blocks one.
-  void Pump();
   // Asks each relay for its counters (SIGUSR1); callable from any thread.
   void RequestRelayReports() const;
   // The bytes the nodes handed to the relays, summed over the relays and
@@ -91,7 +88,7 @@ class LinkNetwork {
   bool AwaitConnected(ChildProcess& node, const std::string& who, std::string& error);
 
   ToolPaths tools_;
-  std::filesystem::path folder_;
+  const TempDir& folder_;
   std::string protection_;
   uint64_t seed_ = 1;
   RunningGroups& groups_;
