@@ -158,7 +158,9 @@ std::optional<RunResult> RunOne(const ToolPaths& tools, const LinkProfile& profi
   return result;
 }
 
-double Percent(uint64_t part, uint64_t whole) { return whole == 0 ? 0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole); }
+double Percent(uint64_t part, uint64_t whole) {
+  return whole == 0 ? 0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole);
+}
 
 std::string Header() {
   return Format("%-14s %-10s %7s %7s %7s %6s %7s %8s %8s %8s %5s\n", "profile", "mode", "frames", "deliv%", "bcast%",

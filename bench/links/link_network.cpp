@@ -55,7 +55,8 @@ void RunningGroups::KillAll() {
 
 uint16_t LinkNetwork::NewPort() {
   uint16_t port = FreeUdpPort();
-  for (int attempt = 0; attempt < 20 && std::ranges::find(ports_, port) != ports_.end(); ++attempt) port = FreeUdpPort();
+  for (int attempt = 0; attempt < 20 && std::ranges::find(ports_, port) != ports_.end(); ++attempt)
+    port = FreeUdpPort();
   ports_.push_back(port);
   return port;
 }

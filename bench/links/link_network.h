@@ -84,7 +84,8 @@ class LinkNetwork {
   uint16_t NewPort();
   std::unique_ptr<ChildProcess> Launch(const std::vector<std::string>& argv);
   std::unique_ptr<ChildProcess> StartVornd(size_t player, uint16_t port, std::vector<std::string> extra);
-  std::unique_ptr<ChildProcess> StartRelay(size_t player, const LinkProfile& profile, uint16_t port, uint16_t proxy_port);
+  std::unique_ptr<ChildProcess> StartRelay(size_t player, const LinkProfile& profile, uint16_t port,
+                                           uint16_t proxy_port);
   bool AwaitConnected(ChildProcess& node, const std::string& who, std::string& error);
 
   ToolPaths tools_;

@@ -117,8 +117,8 @@ std::string FormatCounters(const RelayCounters& counters) {
   std::string text;
   for (RelayDirection d : {RelayDirection::ToTarget, RelayDirection::ToClient}) {
     const DirectionCounters& c = counters[d];
-    text += Format("%s: received %llu sent %llu dropped %llu duplicated %llu reordered %llu delayed %llu queue-full %llu"
-                   " bytes received %llu sent %llu\n",
+    text += Format("%s: received %llu sent %llu dropped %llu duplicated %llu reordered %llu delayed %llu"
+                   " queue-full %llu bytes received %llu sent %llu\n",
                    d == RelayDirection::ToTarget ? "to target" : "to client", static_cast<unsigned long long>(c.received),
                    static_cast<unsigned long long>(c.sent), static_cast<unsigned long long>(c.dropped),
                    static_cast<unsigned long long>(c.duplicated), static_cast<unsigned long long>(c.reordered),
