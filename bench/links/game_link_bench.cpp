@@ -163,16 +163,18 @@ double Percent(uint64_t part, uint64_t whole) {
 }
 
 std::string Header() {
-  return Format("%-14s %-10s %7s %7s %7s %6s %7s %8s %8s %8s %5s\n", "profile", "mode", "frames", "deliv%", "bcast%",
-                "late%", "repeats", "add p50", "add p99", "B/frame", "load");
+  return Format("%-14s %-10s %7s %7s %7s %7s %6s %7s %8s %8s %8s %5s\n", "profile", "mode", "frames", "deliv%",
+                "bcast%", "dir%", "late%", "repeats", "add p50", "add p99", "B/frame", "load");
 }
 
 std::string Row(const LinkProfile& profile, const std::string& mode, const RunResult& run) {
   const TrafficFigures& f = run.figures;
-  return Format("%-14s %-10s %7llu %7.2f %7.2f %6.2f %7llu %6.1fms %6.1fms %8.1f %5.1f\n", profile.name.c_str(),
+  return Format("%-14s %-10s %7llu %7.2f %7.2f %7.2f %6.2f %7llu %6.1fms %6.1fms %8.1f %5.1f\n", profile.name.c_str(),
                 mode.c_str(), static_cast<unsigned long long>(f.frames_sent), Percent(f.delivered, f.expected),
-                Percent(f.broadcasts_delivered, f.broadcasts_expected), Percent(f.late, f.delivered),
-                static_cast<unsigned long long>(f.repeats), f.added_p50_ms, f.added_p99_ms,
+                Percent(f.broadcasts_delivered, f.broadcasts_expected),
+                Percent(f.delivered - f.broadcasts_delivered, f.expected - f.broadcasts_expected),
+                Percent(f.late, f.delivered), static_cast<unsigned long long>(f.repeats), f.added_p50_ms,
+                f.added_p99_ms,
                 f.frames_sent == 0 ? 0.0 : static_cast<double>(run.wire_bytes) / static_cast<double>(f.frames_sent),
                 run.load);
 }
