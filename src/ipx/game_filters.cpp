@@ -78,7 +78,8 @@ bool SenderHistory::AcceptFrame(PeerAddress sender, int32_t sequence, int32_t no
   size_t index = Find(sender);
   if (index == kEntries) {
     index = Replaceable(now_ms);
-    entries_[index] = Entry{sender};
+    entries_[index] = Entry{};
+    entries_[index].sender = sender;
   }
   Entry& entry = entries_[index];
   const int32_t silence =

@@ -16,7 +16,7 @@ bool Matches(PeerAddress from, PeerAddress configured) { return configured.IsSet
 std::optional<Framed> Unwrap(std::span<const uint8_t> wrap) {
   std::optional<ProxyWrap> parsed = ParseProxyWrap(wrap);
   if (!parsed || !IsVornFrame(parsed->inner)) return std::nullopt;
-  return Framed{parsed->inner, parsed->address};
+  return Framed{parsed->inner, parsed->address, false, {}};
 }
 
 }  // namespace
@@ -24,7 +24,7 @@ std::optional<Framed> Unwrap(std::span<const uint8_t> wrap) {
 std::optional<Framed> FrameDatagram(std::span<const uint8_t> received, PeerAddress from, PeerAddress proxy,
                                     PeerAddress server) {
   if (!IsVornFrame(received)) return std::nullopt;
-  if (!IsWrap(received)) return Framed{received, from};
+  if (!IsWrap(received)) return Framed{received, from, false, {}};
   bool from_proxy = Matches(from, proxy);
   std::optional<Framed> framed = Unwrap(received);
   if (!framed || !from.IsSet()) return std::nullopt;

@@ -45,8 +45,8 @@ double LinkStats::LossPercent(size_t count) const {
 
 bool LinkStats::DecideAutomatic(bool on, int32_t now_ms) {
   if (!on) {
-    const Sums sums = Last(kOnWindow);
-    if (sums.sent < kOnMinimumSent || sums.lost < kOnMinimumLost) return false;
+    const Sums sums = Last(kHistory);
+    if (sums.lost < kOnMinimumLost) return false;
     if (sums.lost * 1000 <= static_cast<int64_t>(sums.sent) * kOnPerMille) return false;
     on_since_ms_ = now_ms;
     return true;

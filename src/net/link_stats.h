@@ -19,11 +19,13 @@ struct LinkSecond {
 class LinkStats {
  public:
   static constexpr size_t kHistory = 60;  // about one answer a second
-  // Protection goes on over this many intervals with enough evidence...
-  static constexpr size_t kOnWindow = 30;
-  static constexpr uint32_t kOnMinimumSent = 200;
+  // The loss shown: over the last half minute.
+  static constexpr size_t kShownWindow = 30;
+  // Protection goes on once the last minute lost at least this many
+  // datagrams and more than 0.5% of what was sent (a link that carries a
+  // few frames a second gathers that evidence as surely as a busy one,
+  // only later), and off once a minute since then stayed below 0.1%.
   static constexpr int64_t kOnMinimumLost = 4;
-  // ... above 0.5% loss, and off once a minute stayed below 0.1%.
   static constexpr int64_t kOnPerMille = 5;
   static constexpr int64_t kOffPerMille = 1;
   static constexpr int32_t kOffAfterMs = 60'000;
@@ -39,7 +41,7 @@ class LinkStats {
   int32_t jitter_ms() const { return jitter_ms_; }
   bool measured() const { return round_trips_ > 0; }
   // Loss over the last count intervals, in percent (0 when nothing was sent).
-  double LossPercent(size_t count = kOnWindow) const;
+  double LossPercent(size_t count = kShownWindow) const;
   // The last count intervals, oldest first (fewer when fewer were seen).
   size_t History(std::array<LinkSecond, kHistory>& out) const;
 

@@ -57,11 +57,11 @@ class TextViewTest : public ::testing::Test {
   // The message window, created as the main frame creates it.
   std::unique_ptr<CVorn95View> MakeMessageWindow() {
     views.SetCreatingMessageWindow(true);
-    auto view = std::make_unique<CVorn95View>(Services(), "", 1);
+    auto window = std::make_unique<CVorn95View>(Services(), "", 1);
     views.SetCreatingMessageWindow(false);
-    view->resize(400, 300);
-    view->show();
-    return view;
+    window->resize(400, 300);
+    window->show();
+    return window;
   }
   ViewServices Services() {
     ViewServices services{views, store.profile, prompts};

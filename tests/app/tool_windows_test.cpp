@@ -233,9 +233,9 @@ TEST(LinkQualityWindowTest, ShowsEachLinkWithItsFiguresAndSaysWhenThereIsNone) {
   window->Refresh();
   EXPECT_TRUE(window->RowTexts().empty());
 
-  LinkReport alice{{0x7F000001, 4000}, true, true, 52, 4, 4.8};
+  LinkReport alice{{0x7F000001, 4000}, true, true, 52, 4, 4.8, 0, 0, {}};
   alice.history.assign(60, LinkSecond{52, 4, 35, 2, true});
-  reports = {alice, LinkReport{{0x7F000001, 4001}}};
+  reports = {alice, LinkReport{{0x7F000001, 4001}, false, false, 0, 0, 0, 0, 0, {}}};
   window->Refresh();
   EXPECT_EQ(window->RowTexts(), (std::vector<std::string>{
                                     "alice (127.0.0.1:4000): 52 ms, jitter 4 ms, loss 4.8%, protected",

@@ -35,9 +35,8 @@ TEST(HostWatch, TheTableAndTheDocumentShowEveryPlayerSafely) {
       << table;
   EXPECT_NE(PlayerTable(ClientEntries{}, 0).find("  (no players)\n"), std::string::npos);
   // The links, named by the player at each address.
-  LinkReport measured{{0x7F000001, 40000}, true, true, 52, 4, 4.75};
-  LinkReport silent{{0x7F000001, 40001}};
-  silent.sent = 9;
+  LinkReport measured{{0x7F000001, 40000}, true, true, 52, 4, 4.75, 0, 0, {}};
+  LinkReport silent{{0x7F000001, 40001}, false, false, 0, 0, 0, 9, 0, {}};
   EXPECT_EQ(LinkTable({measured, silent}, entries),
             "vornd: links\n"
             "  b\"\xE9?            127.0.0.1:40000       round trip 52 ms, jitter 4 ms, loss 4.8%, protected\n"
