@@ -39,11 +39,15 @@ void LinkMonitor::SetMode(LossProtection mode) {
 }
 
 // Copies only toward a peer that drops repeats: anyone else would hand the
-// same frame to its game twice.
+// same frame to its game twice. A link that carries a few frames a second
+// would take most of a minute to show its loss; until it can, it follows
+// this node's busier links, which share this node's own connection.
 void LinkMonitor::UpdateProtectionLocked(Link& link) const {
   switch (mode_.load(std::memory_order_relaxed)) {
     case LossProtection::kOff: link.protecting = false; break;
-    case LossProtection::kAutomatic: link.protecting = link.drops_repeats && link.automatic_on; break;
+    case LossProtection::kAutomatic:
+      link.protecting = link.drops_repeats && (link.automatic_on || (lossy_ && !link.stats.HasEvidence()));
+      break;
     case LossProtection::kAlways: link.protecting = link.drops_repeats; break;
   }
 }
@@ -143,6 +147,9 @@ bool LinkMonitor::Tick() {
   size_t count = 0;
   {
     std::lock_guard lock(mutex_);
+    lossy_ = std::any_of(links_.begin(), links_.end(),
+                         [](const Link& l) { return l.peer.IsSet() && l.automatic_on && l.stats.HasEvidence(); });
+    for (Link& link : links_) UpdateProtectionLocked(link);
     for (Link& link : links_) {
       if (!link.peer.IsSet() || Age(now, link.last_traffic_ms) > kIdleMs) continue;
       link.waiting = true;

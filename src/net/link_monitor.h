@@ -128,6 +128,8 @@ class LinkMonitor {
   std::atomic<LossProtection> mode_{LossProtection::kAutomatic};
   mutable std::mutex mutex_;
   std::array<Link, kMaxLinks> links_{};
+  // Some busy link of this node is protected by Automatic.
+  bool lossy_ = false;
   uint32_t next_question_;
   SourceLimiter answers_{kAnswerLimits};  // receive thread only
 };

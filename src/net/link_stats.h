@@ -29,6 +29,8 @@ class LinkStats {
   static constexpr int64_t kOnPerMille = 5;
   static constexpr int64_t kOffPerMille = 1;
   static constexpr int32_t kOffAfterMs = 60'000;
+  // Below this many datagrams a minute a link is too thin to judge alone.
+  static constexpr uint64_t kEvidenceSent = 200;
 
   void OnRoundTrip(int32_t rtt_ms);
   // The counts of one interval between two answers. protecting: whether
@@ -40,6 +42,8 @@ class LinkStats {
   int32_t rtt_ms() const { return rtt_ms_; }
   int32_t jitter_ms() const { return jitter_ms_; }
   bool measured() const { return round_trips_ > 0; }
+  // Whether the last minute carried enough to judge the link by itself.
+  bool HasEvidence() const { return Last(kHistory).sent >= kEvidenceSent; }
   // Loss over the last count intervals, in percent (0 when nothing was sent).
   double LossPercent(size_t count = kShownWindow) const;
   // The last count intervals, oldest first (fewer when fewer were seen).

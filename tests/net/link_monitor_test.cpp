@@ -13,6 +13,7 @@ namespace {
 
 constexpr PeerAddress kSelf{0x7F000001, 2213};
 constexpr PeerAddress kPeer{0x7F000001, 4000};
+constexpr PeerAddress kThin{0x7F000001, 4002};
 constexpr int kFramesPerSecond = 35;
 
 class LinkMonitorTest : public ::testing::Test {
@@ -25,6 +26,8 @@ class LinkMonitorTest : public ::testing::Test {
   int PlaySecond(int lost_per_mille, uint32_t flags = capability::kDropsRepeats) {
     int copies = 0;
     for (int i = 0; i < kFramesPerSecond; ++i) copies += links.CopiesFor(kPeer);
+    thin_copies = links.CopiesFor(kThin);
+    thin_sent += static_cast<uint32_t>(thin_copies);
     sent_total += static_cast<uint64_t>(copies);
     lost_milli += static_cast<uint64_t>(copies * lost_per_mille);
     clock.Advance(1000);
@@ -33,6 +36,7 @@ class LinkMonitorTest : public ::testing::Test {
     if (!question) return copies;
     const auto arrived = static_cast<uint32_t>(sent_total - lost_milli / 1000);
     Answer(kPeer, {LinkProbeKind::kAnswer, flags, question->number, arrived});
+    if (thin_question) Answer(kThin, {LinkProbeKind::kAnswer, flags, thin_question->number, thin_sent});
     return copies;
   }
   void Answer(PeerAddress from, const LinkProbe& answer) {
@@ -45,11 +49,15 @@ class LinkMonitorTest : public ::testing::Test {
   SharedAddresses addresses;
   PeerCapabilities capabilities;
   std::optional<LinkProbe> question;
+  std::optional<LinkProbe> thin_question;
+  int thin_copies = 0;  // what a link of one frame a second got last
+  uint32_t thin_sent = 0;  // all of which arrive
   uint64_t sent_total = 0;
   uint64_t lost_milli = 0;  // datagrams lost so far, in thousandths
   LinkMonitor links{clock, addresses, capabilities,
                     [this](PeerAddress to, std::span<const uint8_t> datagram) {
                       if (to == kPeer) question = ParseLinkProbe(datagram);
+                      if (to == kThin) thin_question = ParseLinkProbe(datagram);
                       return static_cast<int>(datagram.size());
                     },
                     [] { return capability::kDropsRepeats; }};
@@ -57,10 +65,13 @@ class LinkMonitorTest : public ::testing::Test {
 
 TEST_F(LinkMonitorTest, AutomaticProtectsALossyLinkAndLetsGoAfterAQuietMinute) {
   for (int second = 0; second < 30; ++second) EXPECT_EQ(PlaySecond(2), kFramesPerSecond) << second;  // 0.2%
+  EXPECT_EQ(thin_copies, 1);
   int seconds_to_protect = 0;
   while (PlaySecond(50) == kFramesPerSecond && seconds_to_protect < 30) ++seconds_to_protect;  // 5%
   EXPECT_LT(seconds_to_protect, 10);
   EXPECT_EQ(PlaySecond(0), 2 * kFramesPerSecond);
+  // A link too thin to judge alone follows the node's busy one.
+  EXPECT_EQ(thin_copies, 2);
   int seconds_to_release = 0;
   while (PlaySecond(0) == 2 * kFramesPerSecond && seconds_to_release < 120) ++seconds_to_release;
   EXPECT_GE(seconds_to_release, 55);
