@@ -97,8 +97,17 @@ void ChatDelivery::Tick(ChatLocked& s, ChatOutput& out) {
   int32_t now = context_.NowMs();
   s->pending.ForEachInUse([&](PendingChatPacket& record) {
     if (ElapsedMs(now, record.firstSent) > kDropPeerAfterMs) return GiveUp(s, record, out);
-    if (ElapsedMs(now, record.deadline) >= 0) Resend(s, record, now, out);
+    if (ElapsedMs(now, record.deadline) < 0) return;
+    if (MaySendAgain(s, record)) return Resend(s, record, now, out);
+    // Given up as quietly as after 30 s; the entry stays, in case it is a
+    // real user on a bad line who speaks again.
+    record.inUse = false;
   });
+}
+
+bool ChatDelivery::MaySendAgain(ChatLocked& s, const PendingChatPacket& record) {
+  if (record.resends < kResendsToStrangers) return true;
+  return record.peer == s->peers.local().address || s->peers.HasAcknowledged(record.peer);
 }
 
 // Silence for this long means the user is gone; no line says so.
@@ -143,6 +152,7 @@ std::optional<AcknowledgedPacket> ChatDelivery::OnAcknowledgement(ChatLocked& s,
   std::optional<AcknowledgedPacket> acked = s->pending.Acknowledge(serial, in.sender);
   if (in.who.index < 0 || !acked) return acked;
   ChatPeer& peer = s->peers[in.who.index];
+  peer.acknowledged = true;
   if (acked->wasInUse && !acked->resent) peer.roundTrip.Sample(ElapsedMs(context_.NowMs(), acked->firstSent));
   return acked;
 }

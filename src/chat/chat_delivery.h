@@ -2,7 +2,9 @@
 // Chat packets that arrive: every packet but an acknowledgement is
 // acknowledged and shown once, however many copies of it come; and packets
 // that leave: each one kept until it is acknowledged and sent again on the
-// resend timer, for at most 30 s.
+// resend timer, for at most 30 s, or once only to a peer that has never
+// acknowledged anything (it may not be there at all, or its address was
+// forged to make us send to it).
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -28,6 +30,8 @@ struct ChatInbound {
 class ChatDelivery {
  public:
   static constexpr int32_t kDropPeerAfterMs = 30000;
+  // Copies beyond the first to a peer that has never acknowledged anything.
+  static constexpr uint16_t kResendsToStrangers = 1;
 
   explicit ChatDelivery(ChatContext& context) : context_(context) {}
 
@@ -51,11 +55,12 @@ class ChatDelivery {
   // once it has taken it); false for a copy already shown.
   bool Admit(ChatLocked& s, const ChatInbound& in, ChatOutput& out);
   void Acknowledge(ChatLocked& s, const ChatInbound& in, ChatOutput& out);
-  // An acknowledgement: frees the packet's record and measures the round
-  // trip.
+  // An acknowledgement: frees the packet's record, measures the round trip
+  // and marks the sender as a peer that answers.
   std::optional<AcknowledgedPacket> OnAcknowledgement(ChatLocked& s, const ChatInbound& in, uint32_t serial);
 
  private:
+  bool MaySendAgain(ChatLocked& s, const PendingChatPacket& record);
   void GiveUp(ChatLocked& s, PendingChatPacket& record, ChatOutput& out);
 
   ChatContext& context_;
