@@ -40,7 +40,7 @@ void Chat::EnterChatMode(std::string_view channel) {
     s->chatModeOn = true;
     s->peers.Reset(local, nickname, channel);
   }
-  timer_ = context_.ui.StartTimer(kTimerPeriodMs, [this] { ChatTimerTick(); });
+  StartTimer(kLongestTimerSleepMs);
   if (LoadChatListOpen(context_.settings.profile())) context_.windows.OpenChatList();
 }
 
@@ -53,8 +53,7 @@ void Chat::EndChatMode(ChatLocked& s, ChatOutput& out) {
 void Chat::LeaveChatMode() {
   if (!IsChatModeOn()) return;
   SaveChatListOpen(context_.settings.profile(), context_.windows.IsChatListOpen());
-  if (timer_) context_.ui.KillTimer(*timer_);
-  timer_.reset();
+  StopTimer();
   WithState([&](ChatLocked& s, ChatOutput& out) {
     // Nothing would end it later: no timer runs outside chat mode.
     transfer_.CancelDownload(s, out);
@@ -67,8 +66,7 @@ void Chat::LeaveChatMode() {
 
 void Chat::GoOffline() {
   if (!IsChatModeOn()) return;
-  if (timer_) context_.ui.KillTimer(*timer_);
-  timer_.reset();
+  StopTimer();
   const std::vector<std::string> keys = context_.windows.ChatWindowKeys();
   WithState([&](ChatLocked& s, ChatOutput& out) {
     EndChatMode(s, out);
@@ -82,11 +80,25 @@ void Chat::GoOffline() {
 
 void Chat::ChatTimerTick() {
   context_.ReadSettings();
+  int32_t sleep_ms = kLongestTimerSleepMs;
   WithState([&](ChatLocked& s, ChatOutput& out) {
     if (!s->chatModeOn) return;
     delivery_.Tick(s, out);
     transfer_.Tick(s, out);
+    sleep_ms = transfer_.UntilDueMs(s, delivery_.UntilDueMs(s, sleep_ms));
   });
+  if (timer_ && sleep_ms != timer_sleep_ms_) StartTimer(sleep_ms);
+}
+
+void Chat::StartTimer(int32_t sleep_ms) {
+  StopTimer();
+  timer_ = context_.ui.StartTimer(sleep_ms, [this] { ChatTimerTick(); });
+  timer_sleep_ms_ = sleep_ms;
+}
+
+void Chat::StopTimer() {
+  if (timer_) context_.ui.KillTimer(*timer_);
+  timer_.reset();
 }
 
 void Chat::JoinChannel(std::string_view key) {

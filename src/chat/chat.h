@@ -49,8 +49,11 @@ struct ChatOptions {
 
 class Chat {
  public:
-  // Often enough to resend a packet close to its own deadline.
-  static constexpr int32_t kTimerPeriodMs = 50;
+  // The chat timer wakes when the next kept packet or the download is due,
+  // and at least this often: a packet kept since the last tick is due no
+  // sooner than this after it left, so the thread that sent it need not
+  // wake the timer.
+  static constexpr int32_t kLongestTimerSleepMs = RoundTripEstimator::kMinIntervalMs;
   static constexpr int32_t kDropPeerAfterMs = ChatDelivery::kDropPeerAfterMs;
   static constexpr size_t kMaxCorrespondents = ChatData::kMaxCorrespondents;
 
@@ -108,6 +111,9 @@ class Chat {
   }
   // Chat mode ends: what leaving and going offline share.
   void EndChatMode(ChatLocked& s, ChatOutput& out);
+  // UI thread: the timer fires sleep_ms from now, then every sleep_ms.
+  void StartTimer(int32_t sleep_ms);
+  void StopTimer();
 
   ChatContext context_;
   mutable ChatState state_;
@@ -116,6 +122,7 @@ class Chat {
   ChatEvents events_;
   ChatCommands commands_;
   std::optional<UiLoop::TimerId> timer_;  // UI thread only
+  int32_t timer_sleep_ms_ = 0;
 };
 
 }  // namespace vorn

@@ -105,6 +105,15 @@ void ChatDelivery::Tick(ChatLocked& s, ChatOutput& out) {
   });
 }
 
+int32_t ChatDelivery::UntilDueMs(ChatLocked& s, int32_t limit_ms) {
+  int32_t now = context_.NowMs();
+  int32_t until = limit_ms;
+  s->pending.ForEachInUse([&](const PendingChatPacket& record) {
+    until = std::min({until, -ElapsedMs(now, record.deadline), kDropPeerAfterMs + 1 - ElapsedMs(now, record.firstSent)});
+  });
+  return std::max(until, 1);
+}
+
 bool ChatDelivery::MaySendAgain(ChatLocked& s, const PendingChatPacket& record) {
   if (record.resends < kResendsToStrangers) return true;
   return record.peer == s->peers.local().address || s->peers.HasAcknowledged(record.peer);

@@ -48,6 +48,9 @@ class ChatDelivery {
   // The resend timer: sends again what is due and gives up what has waited
   // too long.
   void Tick(ChatLocked& s, ChatOutput& out);
+  // How long the timer may sleep before a kept packet is due: at most
+  // limit_ms, at least 1.
+  int32_t UntilDueMs(ChatLocked& s, int32_t limit_ms);
   // Sends a kept packet again now.
   void Resend(ChatLocked& s, PendingChatPacket& record, int32_t now_ms, ChatOutput& out);
 

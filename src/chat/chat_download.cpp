@@ -10,9 +10,13 @@
 namespace vorn {
 namespace {
 
-int32_t ElapsedSince(int32_t now_ms, int32_t since_ms) {
-  return std::max(1, static_cast<int32_t>(static_cast<uint32_t>(now_ms) - static_cast<uint32_t>(since_ms)));
+constexpr int32_t kProgressLineMs = 2000;
+
+int32_t Elapsed(int32_t now_ms, int32_t since_ms) {
+  return static_cast<int32_t>(static_cast<uint32_t>(now_ms) - static_cast<uint32_t>(since_ms));
 }
+
+int32_t ElapsedSince(int32_t now_ms, int32_t since_ms) { return std::max(1, Elapsed(now_ms, since_ms)); }
 
 }  // namespace
 
@@ -120,10 +124,21 @@ void ChatTransfer::Tick(ChatLocked& s, ChatOutput& out) {
               true, out);
 }
 
+int32_t ChatTransfer::UntilDueMs(ChatLocked& s, int32_t limit_ms) const {
+  const Download& download = s->download;
+  if (!download.running()) return limit_ms;
+  int32_t now = context_.NowMs();
+  int32_t until = std::min(limit_ms, ChatDelivery::kDropPeerAfterMs + 1 - Elapsed(now, download.lastProgressMs()));
+  if (context_.progressLines) {
+    until = std::min(until, kProgressLineMs - Elapsed(now, std::max(s->progressLineMs, download.startMs())));
+  }
+  return std::max(until, 1);
+}
+
 void ChatTransfer::PrintProgress(ChatLocked& s, int32_t now_ms, ChatOutput& out) {
   const Download& download = s->download;
-  if (ElapsedSince(now_ms, std::max(s->progressLineMs, download.startMs())) < 2000 ||
-      ElapsedSince(now_ms, download.startMs()) < 2000) {
+  if (ElapsedSince(now_ms, std::max(s->progressLineMs, download.startMs())) < kProgressLineMs ||
+      ElapsedSince(now_ms, download.startMs()) < kProgressLineMs) {
     return;
   }
   s->progressLineMs = now_ms;

@@ -42,6 +42,9 @@ class ChatTransfer {
   // A download that made no progress for 30 s ends; with progress lines
   // on, it says every 2 s how far it is.
   void Tick(ChatLocked& s, ChatOutput& out);
+  // How long the timer may sleep before the download is due a check: at
+  // most limit_ms, at least 1.
+  int32_t UntilDueMs(ChatLocked& s, int32_t limit_ms) const;
   void CancelDownload(ChatLocked& s, ChatOutput& out);
   std::vector<TransferStatus> Transfers(ChatLocked& s) const;
 

@@ -138,6 +138,24 @@ TEST(ChatDelivery, APeerSilentForThirtySecondsDisappearsWithoutALineAndAStranger
             2);
 }
 
+// Carol's copy is due 200 ms after it left: the timer that fires 120 ms
+// after wakes again 80 ms later, and once it has sent the copy sleeps its
+// longest (the next one is due 400 ms later).
+TEST(ChatDelivery, TheTimerWakesWhenTheNextCopyIsDue) {
+  ChatTrio trio;
+  trio.network.Detach(trio.c.address);
+  trio.a.Type("anyone?");
+  trio.network.Deliver();
+  trio.clock.Advance(120);
+  trio.a.ui.FireTimers();
+  EXPECT_EQ(trio.a.ui.last_period_ms, 80);
+  trio.network.log.clear();
+  trio.clock.Advance(80);
+  trio.a.ui.FireTimers();
+  EXPECT_EQ(CountSubtype(trio.network.log, ChatSubtype::Text), 1);
+  EXPECT_EQ(trio.a.ui.last_period_ms, Chat::kLongestTimerSleepMs);
+}
+
 TEST(ChatDelivery, QuitSendsTwoQuitsAndOthersShowTheFirst) {
   ChatTrio trio;
   trio.b.Type("/quit lunch time");
