@@ -16,8 +16,6 @@
 
 namespace vorn {
 
-using ChatLocked = ChatState::Locked;
-
 // An inbound packet once its sender was looked up.
 struct ChatInbound {
   PeerAddress sender;

@@ -68,4 +68,6 @@ class ChatState {
   ChatData data_;
 };
 
+using ChatLocked = ChatState::Locked;
+
 }  // namespace vorn
