@@ -2,128 +2,139 @@
 
 #include <utility>
 
+#include "platform/text.h"
 #include "settings/window_placement.h"
 
 namespace vorn {
 
 Chat::Chat(const ChatPorts& ports, ChatSendFunction send, ChatOptions options)
-    : clock_(ports.clock),
-      ui_(ports.ui),
-      dialogs_(ports.dialogs),
-      settings_(ports.settings),
-      addresses_(ports.addresses),
-      windows_(ports.windows),
-      send_(std::move(send)),
-      queries_(std::move(options.queries)),
-      capabilities_(options.capabilities != nullptr ? *options.capabilities : own_capabilities_),
-      progress_lines_(options.progress_lines),
-      download_directory_(std::move(options.download_directory)),
-      offers_(options.file_directory),
-      download_(options.file_directory) {}
+    : context_(ports, std::move(send), std::move(options.queries), options.capabilities, options.progress_lines),
+      state_(options.file_directory),
+      delivery_(context_),
+      transfer_(context_, delivery_),
+      events_(context_, state_, delivery_, transfer_),
+      commands_(*this, context_, state_, delivery_, transfer_, std::move(options.download_directory)) {}
 
 Chat::~Chat() {
-  if (timer_) ui_.KillTimer(*timer_);
+  if (timer_) context_.ui.KillTimer(*timer_);
 }
 
-void Chat::Emit(const ChatOutput& out) {
-  for (const ChatLine& line : out.lines()) {
-    if (line.toInput) {
-      windows_.PrintToInputWindow(line.input, line.text, line.colour);
-    } else {
-      windows_.PrintToChannel(line.channel, line.text, line.colour);
-    }
-  }
-  if (out.refreshChatList()) windows_.RefreshChatList();
-  // Emit also runs on the receive thread; the beep is the UI's to make.
-  if (out.beep()) ui_.Post([&dialogs = dialogs_] { dialogs.Beep(); });
+bool Chat::SendChat(int peer_index, ChatSubtype subtype, std::span<const uint8_t> payload) {
+  bool sent = false;
+  WithState([&](ChatLocked& s, ChatOutput& out) { sent = delivery_.Send(s, peer_index, subtype, payload, out); });
+  return sent;
 }
 
-void Chat::ReadSettings() {
-  beep_on_private_.store(settings_.settings().beepOnPrivate, std::memory_order_relaxed);
-  windowed_transfers_.store(settings_.settings().windowedTransfers, std::memory_order_relaxed);
-}
-
-// The node's own flags and the chat's: one announcement, the same wherever
-// it is carried.
-uint32_t Chat::OwnCapabilities() const {
-  const uint32_t windowed = windowed_transfers_.load(std::memory_order_relaxed) ? capability::kWindowedTransfer : 0;
-  return (capabilities_.Own() & ~capability::kWindowedTransfer) | windowed;
+void Chat::BroadcastChat(ChatSubtype subtype, std::span<const uint8_t> payload) {
+  WithState([&](ChatLocked& s, ChatOutput& out) { delivery_.Broadcast(s, subtype, payload, out); });
 }
 
 void Chat::EnterChatMode(std::string_view channel) {
   if (IsChatModeOn()) return;
-  settings_.LoadColors();
-  ReadSettings();
-  std::string nickname = settings_.settings().nickname;
-  PeerAddress local = addresses_.local.Load();
+  context_.settings.LoadColors();
+  context_.ReadSettings();
+  std::string nickname = context_.settings.settings().nickname;
+  PeerAddress local = context_.addresses.local.Load();
   {
-    std::lock_guard lock(mutex_);
-    chat_mode_on_ = true;
-    peers_.Reset(local, nickname, channel);
+    ChatLocked s = state_.Lock();
+    s->chatModeOn = true;
+    s->peers.Reset(local, nickname, channel);
   }
-  timer_ = ui_.StartTimer(kTimerPeriodMs, [this] { ChatTimerTick(); });
-  if (LoadChatListOpen(settings_.profile())) windows_.OpenChatList();
+  StartTimer(kLongestTimerSleepMs);
+  if (LoadChatListOpen(context_.settings.profile())) context_.windows.OpenChatList();
+}
+
+void Chat::EndChatMode(ChatLocked& s, ChatOutput& out) {
+  s->chatModeOn = false;
+  delivery_.BroadcastText(s, ChatSubtype::Quit, "Leaving", out);
+  s->pending.ReleaseAll();
 }
 
 void Chat::LeaveChatMode() {
   if (!IsChatModeOn()) return;
-  SaveChatListOpen(settings_.profile(), windows_.IsChatListOpen());
-  if (timer_) ui_.KillTimer(*timer_);
-  timer_.reset();
-  WithState([&](ChatOutput& out) {
-    chat_mode_on_ = false;
+  SaveChatListOpen(context_.settings.profile(), context_.windows.IsChatListOpen());
+  StopTimer();
+  WithState([&](ChatLocked& s, ChatOutput& out) {
     // Nothing would end it later: no timer runs outside chat mode.
-    CancelDownloadLocked(out);
-    BroadcastText(ChatSubtype::Quit, "Leaving", out);
-    pending_.ReleaseAll();
-    correspondents_.clear();
+    transfer_.CancelDownload(s, out);
+    EndChatMode(s, out);
+    s->correspondents.clear();
   });
-  windows_.CloseChatList();
-  windows_.CloseAllChatWindows();
+  context_.windows.CloseChatList();
+  context_.windows.CloseAllChatWindows();
 }
 
 void Chat::GoOffline() {
   if (!IsChatModeOn()) return;
-  if (timer_) ui_.KillTimer(*timer_);
-  timer_.reset();
-  const std::vector<std::string> keys = windows_.ChatWindowKeys();
-  WithState([&](ChatOutput& out) {
-    chat_mode_on_ = false;
-    BroadcastText(ChatSubtype::Quit, "Leaving", out);
-    pending_.ReleaseAll();
+  StopTimer();
+  const std::vector<std::string> keys = context_.windows.ChatWindowKeys();
+  WithState([&](ChatLocked& s, ChatOutput& out) {
+    EndChatMode(s, out);
     for (const std::string& key : keys) {
       out.ToChannel(key, "*** Disconnected: this window is offline. Type a line to join its channel again.\r\n",
-                    Colour(MessageClass::Server));
+                    context_.Colour(MessageClass::Server));
     }
     out.RefreshChatList();
   });
 }
 
 void Chat::ChatTimerTick() {
-  ReadSettings();
-  WithState([&](ChatOutput& out) {
-    if (!chat_mode_on_) return;
-    TickPending(out);
-    TickDownload(out);
+  context_.ReadSettings();
+  int32_t sleep_ms = kLongestTimerSleepMs;
+  WithState([&](ChatLocked& s, ChatOutput& out) {
+    if (!s->chatModeOn) return;
+    delivery_.Tick(s, out);
+    transfer_.Tick(s, out);
+    sleep_ms = transfer_.UntilDueMs(s, delivery_.UntilDueMs(s, sleep_ms));
   });
+  if (timer_ && sleep_ms != timer_sleep_ms_) StartTimer(sleep_ms);
 }
 
-bool Chat::IsChatModeOn() const {
-  std::lock_guard lock(mutex_);
-  return chat_mode_on_;
+void Chat::StartTimer(int32_t sleep_ms) {
+  StopTimer();
+  timer_ = context_.ui.StartTimer(sleep_ms, [this] { ChatTimerTick(); });
+  timer_sleep_ms_ = sleep_ms;
 }
 
-std::vector<std::string> Chat::MsgCompletionList() const {
-  std::lock_guard lock(mutex_);
-  return correspondents_;
+void Chat::StopTimer() {
+  if (timer_) context_.ui.KillTimer(*timer_);
+  timer_.reset();
 }
+
+void Chat::JoinChannel(std::string_view key) {
+  bool was_on = IsChatModeOn();
+  if (!was_on) EnterChatMode(key);
+  if (context_.windows.FindChatWindow(key)) return context_.windows.BringToTop(key);
+  context_.windows.OpenChatWindow(key);
+  commands_.AnnounceJoin(key, was_on);
+  context_.windows.BringToTop(key);
+}
+
+void Chat::SetCurrentChannel(std::string_view key) { state_.Lock()->peers.local().channel.Assign(key); }
+
+void Chat::LeaveCurrentChannel(std::string_view key) {
+  ChatLocked s = state_.Lock();
+  if (EqualsIgnoreCase(s->peers.local().channel.view(), Truncate(key, kChatNameMax))) s->peers.local().channel.Clear();
+}
+
+void Chat::AnnounceOffers() {
+  WithState([&](ChatLocked& s, ChatOutput& out) { transfer_.AnnounceOffers(s, out); });
+}
+
+void Chat::CancelDownload() {
+  WithState([&](ChatLocked& s, ChatOutput& out) { transfer_.CancelDownload(s, out); });
+}
+
+bool Chat::IsChatModeOn() const { return state_.Lock()->chatModeOn; }
+
+std::vector<std::string> Chat::MsgCompletionList() const { return state_.Lock()->correspondents; }
 
 std::vector<ChatListPeer> Chat::ChatListPeers() const {
   std::vector<ChatListPeer> list;
-  std::lock_guard lock(mutex_);
-  if (!chat_mode_on_) return list;
+  ChatLocked s = state_.Lock();
+  if (!s->chatModeOn) return list;
   for (int i = kLocalPeer; i <= kLastOtherPeer; ++i) {
-    const ChatPeer& peer = peers_[i];
+    const ChatPeer& peer = s->peers[i];
     if (peer.address.ip == 0) continue;
     list.push_back({std::string(peer.nickname.view()), std::string(peer.channel.view()), peer.address});
   }
@@ -131,28 +142,21 @@ std::vector<ChatListPeer> Chat::ChatListPeers() const {
 }
 
 ChatPeer Chat::Peer(int index) const {
-  std::lock_guard lock(mutex_);
-  return index >= 0 && index <= kRelayPeer ? peers_[index] : ChatPeer{};
+  ChatLocked s = state_.Lock();
+  return index >= 0 && index <= kRelayPeer ? s->peers[index] : ChatPeer{};
 }
 
-bool Chat::IsAway() const {
-  std::lock_guard lock(mutex_);
-  return away_;
+bool Chat::IsAway() const { return state_.Lock()->away; }
+
+std::string Chat::AwayText() const { return state_.Lock()->awayText; }
+
+bool Chat::IsDownloading() const { return state_.Lock()->download.running(); }
+
+std::vector<TransferStatus> Chat::Transfers() const {
+  ChatLocked s = state_.Lock();
+  return transfer_.Transfers(s);
 }
 
-std::string Chat::AwayText() const {
-  std::lock_guard lock(mutex_);
-  return away_text_;
-}
-
-bool Chat::IsDownloading() const {
-  std::lock_guard lock(mutex_);
-  return download_.running();
-}
-
-size_t Chat::PendingRecordCount() const {
-  std::lock_guard lock(mutex_);
-  return pending_.RecordCount();
-}
+size_t Chat::PendingRecordCount() const { return state_.Lock()->pending.RecordCount(); }
 
 }  // namespace vorn

@@ -1,11 +1,11 @@
 // Sending with acknowledgement and retransmission, and the first steps of
-// every inbound chat packet: who sent it, acknowledging it, quits, the
-// duplicate filter and the join notice.
+// every inbound chat packet: acknowledging it and the repeat filters.
+#include "chat/chat_delivery.h"
+
+#include <algorithm>
 #include <array>
 
-#include "chat/chat.h"
 #include "net/messages.h"
-#include "platform/byte_io.h"
 #include "platform/text.h"
 
 namespace vorn {
@@ -41,168 +41,129 @@ void RestampPing(PendingChatPacket& record, int32_t now_ms) {
 
 }  // namespace
 
-bool Chat::SendChat(int peer_index, ChatSubtype subtype, std::span<const uint8_t> payload) {
-  bool sent = false;
-  WithState([&](ChatOutput& out) { sent = SendLocked(peer_index, subtype, payload, out); });
-  return sent;
-}
-
-void Chat::BroadcastChat(ChatSubtype subtype, std::span<const uint8_t> payload) {
-  WithState([&](ChatOutput& out) { BroadcastLocked(subtype, payload, out); });
-}
-
-bool Chat::SendLocked(int peer_index, ChatSubtype subtype, std::span<const uint8_t> payload, ChatOutput& out) {
+// The frame's sequence number is left 0 here: it is given as the frame
+// leaves (ChatContext::Emit).
+bool ChatDelivery::Send(ChatLocked& s, int peer_index, ChatSubtype subtype, std::span<const uint8_t> payload,
+                        ChatOutput& out) {
   if (payload.size() > kMaxChatPayload || peer_index < kLocalPeer || peer_index > kRelayPeer) return false;
-  const ChatPeer& peer = peers_[peer_index];
+  const ChatPeer& peer = s->peers[peer_index];
   if (peer.address.ip == 0) return false;
   bool relayed = peer.address.ip == kRelayAddress.ip;
-  const ChatPeer& self = peers_.local();
-  ChatHeader header{relayed ? kTypeBroadcastFrame : kTypeGameFrame, ++sequence_, subtype,
-                    HeaderChannel(self.channel.view(), subtype), self.nickname.view(), ++serial_, OwnCapabilities()};
+  const ChatPeer& self = s->peers.local();
+  ChatHeader header{relayed ? kTypeBroadcastFrame : kTypeGameFrame, 0, subtype,
+                    HeaderChannel(self.channel.view(), subtype), self.nickname.view(), ++s->serial,
+                    context_.OwnCapabilities()};
   std::array<uint8_t, kMaxChatPacket> buffer;
   size_t size = BuildChatPacket(buffer, header, payload);
   std::span<const uint8_t> packet(buffer.data(), size);
   if (KeepsPending(peer_index, subtype) &&
-      pending_.Keep(peer.address, packet, NowMs(), peer.roundTrip.ResendIntervalMs()) == nullptr) {
-    out.ToChannel(self.channel.view(), "*** Out of memory!  Can't send!\r\n", Colour(MessageClass::Server));
+      s->pending.Keep(peer.address, packet, context_.NowMs(), peer.roundTrip.ResendIntervalMs()) == nullptr) {
+    out.ToChannel(self.channel.view(), "*** Out of memory!  Can't send!\r\n", context_.Colour(MessageClass::Server));
     return false;
   }
-  PeerAddress to = relayed ? addresses_.server.Load() : peer.address;
-  if (to.ip != 0) Transmit(to, packet);
+  PeerAddress to = relayed ? context_.addresses.server.Load() : peer.address;
+  if (to.ip != 0) out.Send(to, packet);
   return true;
 }
 
-// A text longer than one payload goes as several packets, cut between
-// characters, so that no part of a line is lost and each part shows whole.
-bool Chat::SendText(int peer_index, ChatSubtype subtype, std::string_view text, ChatOutput& out) {
+// Cut between characters, so that no part of a line is lost and each part
+// shows whole.
+bool ChatDelivery::SendText(ChatLocked& s, int peer_index, ChatSubtype subtype, std::string_view text,
+                            ChatOutput& out) {
   bool sent = true;
   do {
     const std::string_view piece = Truncate(text, kMaxChatPayload - 1);
     std::array<uint8_t, kMaxChatPayload> payload{};
     std::copy(piece.begin(), piece.end(), payload.begin());
-    sent = SendLocked(peer_index, subtype, std::span<const uint8_t>(payload.data(), piece.size() + 1), out) && sent;
+    sent = Send(s, peer_index, subtype, std::span<const uint8_t>(payload.data(), piece.size() + 1), out) && sent;
     text.remove_prefix(piece.size());
   } while (!text.empty());
   return sent;
 }
 
-void Chat::BroadcastLocked(ChatSubtype subtype, std::span<const uint8_t> payload, ChatOutput& out) {
+void ChatDelivery::Broadcast(ChatLocked& s, ChatSubtype subtype, std::span<const uint8_t> payload, ChatOutput& out) {
   for (int i = kLocalPeer; i <= kLastOtherPeer; ++i) {
-    if (peers_[i].address.ip != 0) SendLocked(i, subtype, payload, out);
+    if (s->peers[i].address.ip != 0) Send(s, i, subtype, payload, out);
   }
 }
 
-void Chat::BroadcastText(ChatSubtype subtype, std::string_view text, ChatOutput& out) {
+void ChatDelivery::BroadcastText(ChatLocked& s, ChatSubtype subtype, std::string_view text, ChatOutput& out) {
   for (int i = kLocalPeer; i <= kLastOtherPeer; ++i) {
-    if (peers_[i].address.ip != 0) SendText(i, subtype, text, out);
+    if (s->peers[i].address.ip != 0) SendText(s, i, subtype, text, out);
   }
 }
 
-void Chat::Transmit(PeerAddress to, std::span<const uint8_t> packet) {
-  if (send_) send_(to, packet);
-}
-
-void Chat::TickPending(ChatOutput& out) {
-  int32_t now = NowMs();
-  pending_.ForEachInUse([&](PendingChatPacket& record) {
-    if (ElapsedMs(now, record.firstSent) > kDropPeerAfterMs) {
-      // Silence for this long means the user is gone; no line says so.
-      int index = peers_.FindOther(record.peer);
-      if (index > 0) {
-        peers_.Clear(index);
-        out.RefreshChatList();
-      }
-      record.inUse = false;
-      return;
-    }
-    if (ElapsedMs(now, record.deadline) >= 0) Resend(record, now);
+void ChatDelivery::Tick(ChatLocked& s, ChatOutput& out) {
+  int32_t now = context_.NowMs();
+  s->pending.ForEachInUse([&](PendingChatPacket& record) {
+    if (ElapsedMs(now, record.firstSent) > kDropPeerAfterMs) return GiveUp(s, record, out);
+    if (ElapsedMs(now, record.deadline) < 0) return;
+    if (MaySendAgain(s, record)) return Resend(s, record, now, out);
+    // Given up as quietly as after 30 s; the entry stays, in case it is a
+    // real user on a bad line who speaks again.
+    record.inUse = false;
   });
 }
 
-// Each copy leaves as a new frame, so that a receiver which drops frames
-// older than the newest one from us does not drop it.
-void Chat::Resend(PendingChatPacket& record, int32_t now_ms) {
+int32_t ChatDelivery::UntilDueMs(ChatLocked& s, int32_t limit_ms) {
+  int32_t now = context_.NowMs();
+  int32_t until = limit_ms;
+  s->pending.ForEachInUse([&](const PendingChatPacket& record) {
+    until = std::min({until, -ElapsedMs(now, record.deadline), kDropPeerAfterMs + 1 - ElapsedMs(now, record.firstSent)});
+  });
+  return std::max(until, 1);
+}
+
+bool ChatDelivery::MaySendAgain(ChatLocked& s, const PendingChatPacket& record) {
+  if (record.resends < kResendsToStrangers) return true;
+  return record.peer == s->peers.local().address || s->peers.HasAcknowledged(record.peer);
+}
+
+// Silence for this long means the user is gone; no line says so.
+void ChatDelivery::GiveUp(ChatLocked& s, PendingChatPacket& record, ChatOutput& out) {
+  int index = s->peers.FindOther(record.peer);
+  if (index > 0) {
+    s->peers.Clear(index);
+    out.RefreshChatList();
+  }
+  record.inUse = false;
+}
+
+void ChatDelivery::Resend(ChatLocked& s, PendingChatPacket& record, int32_t now_ms, ChatOutput& out) {
   if (record.subtype == ChatSubtype::PingRequest) RestampPing(record, now_ms);
-  SetChatSequence(record.bytes, ++sequence_);
   record.intervalMs = BackedOffIntervalMs(record.intervalMs);
   record.deadline = now_ms + record.intervalMs;
   record.lastSent = now_ms;
   ++record.resends;
   record.overtaken = 0;
-  record.overtakenAfter = serial_;
-  Transmit(record.peer, record.packet());
+  record.overtakenAfter = s->serial;
+  out.Send(record.peer, record.packet());
 }
 
-void Chat::OnChatPacket(PeerAddress sender, std::span<const uint8_t> body) {
-  std::optional<ChatPacketView> packet = ParseChatBody(body);
-  if (!packet) return;
-  capabilities_.Record(sender, ReadCapabilityField(packet->reserved).value_or(0), NowMs());
-  if (!windows_.HasChatWindows()) return;
-  bool list_open = windows_.IsChatListOpen();
-  WithState([&](ChatOutput& out) {
-    if (chat_mode_on_) HandleChatPacket(sender, *packet, list_open, out);
-  });
-}
-
-void Chat::HandleChatPacket(PeerAddress sender, const ChatPacketView& packet, bool list_open, ChatOutput& out) {
-  Inbound in{sender, peers_.FindOrAddChatPeer(sender, packet.channel, packet.nickname), list_open, packet,
-             PayloadText(packet.payload)};
+bool ChatDelivery::Admit(ChatLocked& s, const ChatInbound& in, ChatOutput& out) {
   const PeerLookup& who = in.who;
-  if (who.index > kLocalPeer && (who.isNew || who.channelChanged || who.nickChanged)) out.RefreshChatList();
-  if (packet.subtype == ChatSubtype::Ack) return HandleAck(in, out);
-  if (packet.subtype == ChatSubtype::Quit) return HandleQuit(in, out);
-  // A fragment is acknowledged only once the download has taken it, and
-  // its copies are told by the bytes the download holds, not by serial.
-  bool fragment = packet.subtype == ChatSubtype::FileFragment;
-  if (who.index >= 0 && !fragment) Acknowledge(in, out);
-  if (who.isNew) serials_.Forget(who.index);
-  if (who.index >= 0 && !fragment &&
-      (serials_.IsRepeat(who.index, packet.serial, NowMs()) ||
-       history_.IsDuplicate(packet.subtype, who.index, in.text, clock_.NowSeconds()))) {
-    return;
-  }
-  // Subtype 2 is kept from announcing its sender; no side sends it today.
-  if (who.isNew && who.index > kLocalPeer && static_cast<uint16_t>(packet.subtype) != 2 && !list_open) {
-    out.ToChannel(packet.channel,
-                  "*** " + std::string(packet.nickname) + "(" + FormatPeerAddress(sender) + ") has joined Vorn Chat\r\n",
-                  Colour(MessageClass::Server));
-  }
-  HandleEvent(in, out);
+  bool fragment = in.packet.subtype == ChatSubtype::FileFragment;
+  if (who.index >= 0 && !fragment) Acknowledge(s, in, out);
+  if (who.isNew) s->serials.Forget(who.index);
+  // A fragment's copies are told by the bytes the download holds, not by
+  // serial.
+  if (who.index < 0 || fragment) return true;
+  return !s->serials.IsRepeat(who.index, in.packet.serial, context_.NowMs()) &&
+         !s->history.IsDuplicate(in.packet.subtype, who.index, in.text, context_.clock.NowSeconds());
 }
 
-void Chat::Acknowledge(const Inbound& in, ChatOutput& out) {
-  if (in.who.index >= 0) SendText(in.who.index, ChatSubtype::Ack, Format("%u", in.packet.serial), out);
+void ChatDelivery::Acknowledge(ChatLocked& s, const ChatInbound& in, ChatOutput& out) {
+  if (in.who.index >= 0) SendText(s, in.who.index, ChatSubtype::Ack, Format("%u", in.packet.serial), out);
 }
 
-void Chat::HandleAck(const Inbound& in, ChatOutput& out) {
-  uint32_t serial = ParseSerial(in.text);
-  std::optional<AcknowledgedPacket> acked = pending_.Acknowledge(serial, in.sender);
-  if (in.who.index < 0) return;
-  ChatPeer& peer = peers_[in.who.index];
-  if (acked && acked->wasInUse && !acked->resent) peer.roundTrip.Sample(ElapsedMs(NowMs(), acked->firstSent));
-  // Only the first acknowledgement of the fragment in flight moves the
-  // transfer on: a repeated one, or one of an earlier transfer's fragment,
-  // would put a second fragment in flight, and the user drops a fragment
-  // that overtakes the one before it.
-  // In a window, any fragment of the running transfer.
-  bool fragment_done = acked && acked->wasInUse && acked->subtype == ChatSubtype::FileFragment &&
-                       (peer.windowed ? static_cast<int32_t>(serial - peer.firstSerial) >= 0
-                                      : serial == peer.fragmentSerial);
-  if (fragment_done && peer.windowed) ResendOvertaken(peer, serial);
-  if ((fragment_done && peer.bytesSent != 0) || peer.fragmentHeld) FillWindow(in.who.index, in.packet.channel, out);
-}
-
-void Chat::HandleQuit(const Inbound& in, ChatOutput& out) {
-  if (in.who.index < 0 || in.who.isNew) return;
-  if (!in.listOpen) {
-    out.ToChannel(in.packet.channel,
-                  Format("*** %s has quit Vorn Chat (%.*s).\r\n", std::string(peers_[in.who.index].nickname.view()).c_str(),
-                         static_cast<int>(in.text.size()), in.text.data()),
-                  Colour(MessageClass::Server));
-  }
-  // The local user's entry stays: it is never taken from a packet.
-  if (in.who.index != kLocalPeer) peers_.Clear(in.who.index);
-  if (in.listOpen) out.RefreshChatList();
+std::optional<AcknowledgedPacket> ChatDelivery::OnAcknowledgement(ChatLocked& s, const ChatInbound& in,
+                                                                  uint32_t serial) {
+  std::optional<AcknowledgedPacket> acked = s->pending.Acknowledge(serial, in.sender);
+  if (in.who.index < 0 || !acked) return acked;
+  ChatPeer& peer = s->peers[in.who.index];
+  peer.acknowledged = true;
+  if (acked->wasInUse && !acked->resent) peer.roundTrip.Sample(ElapsedMs(context_.NowMs(), acked->firstSent));
+  return acked;
 }
 
 }  // namespace vorn

@@ -1,8 +1,6 @@
-// What each inbound chat packet shows and answers, once the sender has been
-// recorded, acknowledged and checked for repeats.
-#include <algorithm>
+// What each inbound chat packet shows and answers.
+#include "chat/chat_events.h"
 
-#include "chat/chat.h"
 #include "platform/text.h"
 
 namespace vorn {
@@ -27,82 +25,121 @@ bool NeedsSender(ChatSubtype subtype) {
 
 }  // namespace
 
-void Chat::ShowInChannel(const Inbound& in, std::string text, MessageClass cls, ChatOutput& out) {
-  out.ToChannel(in.packet.channel, std::move(text), Colour(cls));
+void ChatEvents::OnChatPacket(PeerAddress sender, std::span<const uint8_t> body) {
+  std::optional<ChatPacketView> packet = ParseChatBody(body);
+  if (!packet) return;
+  context_.capabilities.Record(sender, ReadCapabilityField(packet->reserved).value_or(0), context_.NowMs());
+  if (!context_.windows.HasChatWindows()) return;
+  bool list_open = context_.windows.IsChatListOpen();
+  context_.WithState(state_, [&](ChatLocked& s, ChatOutput& out) {
+    if (s->chatModeOn) Handle(s, sender, *packet, list_open, out);
+  });
 }
 
-void Chat::HandleEvent(const Inbound& in, ChatOutput& out) {
+void ChatEvents::Handle(ChatLocked& s, PeerAddress sender, const ChatPacketView& packet, bool list_open,
+                        ChatOutput& out) {
+  ChatInbound in{sender, s->peers.FindOrAddChatPeer(sender, packet.channel, packet.nickname), list_open, packet,
+                 PayloadText(packet.payload)};
+  const PeerLookup& who = in.who;
+  if (who.index > kLocalPeer && (who.isNew || who.channelChanged || who.nickChanged)) out.RefreshChatList();
+  if (packet.subtype == ChatSubtype::Ack) return HandleAck(s, in, out);
+  if (packet.subtype == ChatSubtype::Quit) return HandleQuit(s, in, out);
+  if (!delivery_.Admit(s, in, out)) return;
+  // Subtype 2 is kept from announcing its sender; no side sends it today.
+  if (who.isNew && who.index > kLocalPeer && static_cast<uint16_t>(packet.subtype) != 2 && !list_open) {
+    out.ToChannel(packet.channel,
+                  "*** " + Text(packet.nickname) + "(" + FormatPeerAddress(sender) + ") has joined Vorn Chat\r\n",
+                  context_.Colour(MessageClass::Server));
+  }
+  HandleEvent(s, in, out);
+}
+
+void ChatEvents::HandleAck(ChatLocked& s, const ChatInbound& in, ChatOutput& out) {
+  uint32_t serial = ParseSerial(in.text);
+  std::optional<AcknowledgedPacket> acked = delivery_.OnAcknowledgement(s, in, serial);
+  if (in.who.index >= 0) transfer_.OnAcknowledgement(s, in, serial, acked, out);
+}
+
+void ChatEvents::HandleQuit(ChatLocked& s, const ChatInbound& in, ChatOutput& out) {
+  if (in.who.index < 0 || in.who.isNew) return;
+  if (!in.listOpen) {
+    out.ToChannel(in.packet.channel,
+                  Format("*** %s has quit Vorn Chat (%.*s).\r\n", Text(s->peers[in.who.index].nickname.view()).c_str(),
+                         static_cast<int>(in.text.size()), in.text.data()),
+                  context_.Colour(MessageClass::Server));
+  }
+  // The local user's entry stays: it is never taken from a packet.
+  if (in.who.index != kLocalPeer) s->peers.Clear(in.who.index);
+  if (in.listOpen) out.RefreshChatList();
+}
+
+void ChatEvents::ShowInChannel(const ChatInbound& in, std::string text, MessageClass cls, ChatOutput& out) {
+  out.ToChannel(in.packet.channel, std::move(text), context_.Colour(cls));
+}
+
+void ChatEvents::HandleEvent(ChatLocked& s, const ChatInbound& in, ChatOutput& out) {
   if (in.who.index < 0 && NeedsSender(in.packet.subtype)) return;
   const std::string nick = Text(in.packet.nickname);
   switch (in.packet.subtype) {
     case ChatSubtype::Text:
       out.ToChannel(in.packet.channel, PadColumn("<" + nick + ">", 16) + "     " + Text(in.text) + "\r\n",
-                    settings_.ChatColorFor(nick));
+                    context_.settings.ChatColorFor(nick));
       return;
     case ChatSubtype::WhoReply:
       return ShowInChannel(in, Format("%s is on channel %s.\r\n", nick.c_str(), Text(in.packet.channel).c_str()),
                            MessageClass::Server, out);
     case ChatSubtype::Action:
-      offered_names_.Note(in.sender, in.text);
+      s->offeredNames.Note(in.sender, in.text);
       return ShowInChannel(in, "* " + PadColumn(nick, 16) + "   " + Text(in.text) + "\r\n", MessageClass::Action, out);
     case ChatSubtype::PingRequest:
-      SendLocked(in.who.index, ChatSubtype::PingReply, in.packet.payload, out);
+      delivery_.Send(s, in.who.index, ChatSubtype::PingReply, in.packet.payload, out);
       return;
     case ChatSubtype::Unnamed14:
     case ChatSubtype::Unnamed19:
-      SendLocked(in.who.index, ChatSubtype::NoFileOffered, {}, out);
+      delivery_.Send(s, in.who.index, ChatSubtype::NoFileOffered, {}, out);
       return;
-    case ChatSubtype::Part: return OnPart(in, out);
-    case ChatSubtype::WhoQuery: return OnWhoQuery(in, out);
-    case ChatSubtype::Private: return OnPrivate(in, out);
+    case ChatSubtype::Part: return OnPart(s, in, out);
+    case ChatSubtype::WhoQuery: return OnWhoQuery(s, in, out);
+    case ChatSubtype::Private: return OnPrivate(s, in, out);
     case ChatSubtype::PingReply: return OnPingReply(in, out);
-    case ChatSubtype::FileRequest: return OnFileRequest(in, out);
-    case ChatSubtype::NoFileOffered: return OnNoFileOffered(in, out);
-    case ChatSubtype::FileFragment: return OnFileFragment(in, out);
-    case ChatSubtype::DownloadCancelled: return OnDownloadCancelled(in, out);
+    case ChatSubtype::FileRequest: return transfer_.OnFileRequest(s, in, out);
+    case ChatSubtype::NoFileOffered: return transfer_.OnNoFileOffered(s, in, out);
+    case ChatSubtype::FileFragment: return transfer_.OnFileFragment(s, in, out);
+    case ChatSubtype::DownloadCancelled: return transfer_.OnDownloadCancelled(s, in, out);
     default: return;  // Hello shows nothing beyond the join notice
   }
 }
 
-void Chat::OnPart(const Inbound& in, ChatOutput& out) {
+void ChatEvents::OnPart(ChatLocked& s, const ChatInbound& in, ChatOutput& out) {
   if (!in.listOpen && in.who.index != kLocalPeer) {
     ShowInChannel(in,
                   Format("*** %s has left channel %s\r\n", Text(in.packet.nickname).c_str(),
                          Text(in.packet.channel).c_str()),
                   MessageClass::Server, out);
   }
-  peers_[in.who.index].channel.Clear();
+  s->peers[in.who.index].channel.Clear();
 }
 
-void Chat::OnWhoQuery(const Inbound& in, ChatOutput& out) {
+void ChatEvents::OnWhoQuery(ChatLocked& s, const ChatInbound& in, ChatOutput& out) {
   bool everybody = !in.text.empty() && in.text[0] == '*';
-  if (everybody || in.text == peers_.local().channel.view()) {
-    SendLocked(in.who.index, ChatSubtype::WhoReply, {}, out);
+  if (everybody || in.text == s->peers.local().channel.view()) {
+    delivery_.Send(s, in.who.index, ChatSubtype::WhoReply, {}, out);
   }
 }
 
-void Chat::OnPrivate(const Inbound& in, ChatOutput& out) {
-  if (away_) SendText(in.who.index, ChatSubtype::Action, away_text_, out);
+void ChatEvents::OnPrivate(ChatLocked& s, const ChatInbound& in, ChatOutput& out) {
+  if (s->away) delivery_.SendText(s, in.who.index, ChatSubtype::Action, s->awayText, out);
   ShowInChannel(in, "[*" + PadColumn(in.packet.nickname, 16) + "*] " + Text(in.text) + "\r\n", MessageClass::Private,
                 out);
-  RememberCorrespondent(in.packet.nickname);
-  if (beep_on_private_.load(std::memory_order_relaxed)) out.Beep();
+  s->RememberCorrespondent(in.packet.nickname);
+  if (context_.BeepOnPrivate()) out.Beep();
 }
 
-void Chat::OnPingReply(const Inbound& in, ChatOutput& out) {
+void ChatEvents::OnPingReply(const ChatInbound& in, ChatOutput& out) {
   int32_t sent = ParseDecimal(in.text);
-  int32_t round_trip = static_cast<int32_t>(static_cast<uint32_t>(NowMs()) - static_cast<uint32_t>(sent));
+  int32_t round_trip = static_cast<int32_t>(static_cast<uint32_t>(context_.NowMs()) - static_cast<uint32_t>(sent));
   ShowInChannel(in, Format("*** Ping time from %s is %d ms.\r\n", Text(in.packet.nickname).c_str(), round_trip),
                 MessageClass::Server, out);
-}
-
-void Chat::RememberCorrespondent(std::string_view nickname) {
-  auto known = std::find(correspondents_.begin(), correspondents_.end(), nickname);
-  if (known != correspondents_.end()) return;
-  // Bounded, so that a sender changing its nickname for every message
-  // cannot grow the list without end; the oldest name goes first.
-  if (correspondents_.size() >= kMaxCorrespondents) correspondents_.erase(correspondents_.begin());
-  correspondents_.emplace_back(nickname);
 }
 
 }  // namespace vorn

@@ -56,6 +56,11 @@ int ChatPeerTable::FindOther(PeerAddress address) const {
   return -1;
 }
 
+bool ChatPeerTable::HasAcknowledged(PeerAddress address) const {
+  int index = FindOther(address);
+  return index > 0 && peers_[static_cast<size_t>(index)].acknowledged;
+}
+
 ChatTarget ChatPeerTable::ResolveTarget(std::string_view name) const {
   if (name.empty()) return {TargetStatus::kUnknownUser, -1};
   for (int i = kLocalPeer; i <= kLastOtherPeer; ++i) {

@@ -47,6 +47,9 @@ struct ChatPeer {
   uint32_t firstSerial = 0;
   int32_t uploadStartMs = 0;
   RoundTripEstimator roundTrip;
+  // It has acknowledged one of our packets: until then it may not be there
+  // at all, or its address was forged, and a packet to it is resent once.
+  bool acknowledged = false;
 
   bool IsFree() const { return address.ip == 0 && address.port == 0; }
 };
@@ -84,6 +87,8 @@ class ChatPeerTable {
 
   // An entry 1 to 99 with this address, or -1.
   int FindOther(PeerAddress address) const;
+  // Whether the entry with this address has acknowledged anything.
+  bool HasAcknowledged(PeerAddress address) const;
 
   // A user named by nickname (ignoring case) or by '#' and an entry number.
   ChatTarget ResolveTarget(std::string_view name) const;

@@ -108,7 +108,10 @@ TEST(ChatDelivery, RetransmissionsAreAcknowledgedAgainButShownOnce) {
   EXPECT_TRUE(trio.network.log.empty());
 }
 
-TEST(ChatDelivery, APeerSilentForThirtySecondsDisappearsWithoutALine) {
+// Carol acknowledged Alice's lines before: she is sent copies until 30 s
+// have passed. A stranger that never acknowledged anything (a forged
+// sender, perhaps) gets one copy more and no more.
+TEST(ChatDelivery, APeerSilentForThirtySecondsDisappearsWithoutALineAndAStrangerGetsOneCopyMore) {
   ChatTrio trio;
   trio.network.Detach(trio.c.address);
   trio.a.Type("anyone?");
@@ -123,6 +126,34 @@ TEST(ChatDelivery, APeerSilentForThirtySecondsDisappearsWithoutALine) {
   trio.network.log.clear();
   trio.Tick();
   EXPECT_TRUE(trio.network.log.empty());
+
+  const PeerAddress stranger{0x7F000063, 4444};
+  std::vector<uint8_t> query(kMaxChatPacket);
+  const uint8_t everybody[] = {'*', 0};
+  query.resize(BuildChatPacket(query, {'0', 1, ChatSubtype::WhoQuery, "#chat", "Mallory", 1}, everybody));
+  trio.a.chat->OnChatPacket(stranger, std::span<const uint8_t>(query).subspan(kChatBodyOffset));
+  for (int i = 0; i < 16; ++i) trio.Tick();
+  EXPECT_EQ(std::count_if(trio.network.log.begin(), trio.network.log.end(),
+                          [&](const SentDatagram& d) { return d.to == stranger && IsSubtype(d, ChatSubtype::WhoReply); }),
+            2);
+}
+
+// Carol's copy is due 200 ms after it left: the timer that fires 120 ms
+// after wakes again 80 ms later, and once it has sent the copy sleeps its
+// longest (the next one is due 400 ms later).
+TEST(ChatDelivery, TheTimerWakesWhenTheNextCopyIsDue) {
+  ChatTrio trio;
+  trio.network.Detach(trio.c.address);
+  trio.a.Type("anyone?");
+  trio.network.Deliver();
+  trio.clock.Advance(120);
+  trio.a.ui.FireTimers();
+  EXPECT_EQ(trio.a.ui.last_period_ms, 80);
+  trio.network.log.clear();
+  trio.clock.Advance(80);
+  trio.a.ui.FireTimers();
+  EXPECT_EQ(CountSubtype(trio.network.log, ChatSubtype::Text), 1);
+  EXPECT_EQ(trio.a.ui.last_period_ms, Chat::kLongestTimerSleepMs);
 }
 
 TEST(ChatDelivery, QuitSendsTwoQuitsAndOthersShowTheFirst) {

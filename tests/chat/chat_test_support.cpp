@@ -92,7 +92,8 @@ const RecordingChatWindows::Window* RecordingChatWindows::Find(std::string_view 
   return const_cast<RecordingChatWindows*>(this)->Find(key);
 }
 
-UiLoop::TimerId ManualUiLoop::StartTimer(int32_t, Task tick) {
+UiLoop::TimerId ManualUiLoop::StartTimer(int32_t period_ms, Task tick) {
+  last_period_ms = period_ms;
   timers_[next_] = std::move(tick);
   return next_++;
 }

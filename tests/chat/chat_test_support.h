@@ -97,6 +97,7 @@ class ManualUiLoop final : public UiLoop {
   }
   bool hold_posts = false;
   std::vector<Task> held;
+  int32_t last_period_ms = 0;  // of the timer started last
 
  private:
   std::map<TimerId, Task> timers_;
