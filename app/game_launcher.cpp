@@ -75,7 +75,7 @@ std::string CoreAdapter::ConnectForDosbox() {
   Connection& connection = node_.connection();
   if (connection.IsConnected()) return {};
   SettingsStore& settings = node_.settings();
-  const ServerEntry* found = settings.FindServer(settings.settings().defaultServer, std::nullopt);
+  const ServerEntry* found = settings.FindServer(settings.settings().default_server, std::nullopt);
   if (found == nullptr)
     return "Not connected, and no default server is set: connect to a server first, so that DOSBox learns this "
            "node's address.";

@@ -150,7 +150,7 @@ void CMainFrame::OnMessageWindowReady() {
   if (services_.node.addresses().proxy.Load().IsSet()) connection.ConnectToProxy();
   if (!command_line_.empty()) connection.ConnectByName(std::nullopt, command_line_);
   // The store keeps its flag; this frame acts on it once.
-  if (services_.node.settings().settings().serverListFromBuiltIn) PostCommand(CommandId::UpdateServerList);
+  if (services_.node.settings().settings().server_list_from_built_in) PostCommand(CommandId::UpdateServerList);
 }
 
 void CMainFrame::BringToTop(QWidget* window) {

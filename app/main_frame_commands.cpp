@@ -67,7 +67,7 @@ void CMainFrame::RegisterServerCommands() {
   Node& node = services_.node;
   router_.Register(
       C::ConnectDefault, [this] { ConnectToDefault(); },
-      [this] { return Enabled(started_ && !services_.node.settings().settings().defaultServer.empty()); });
+      [this] { return Enabled(started_ && !services_.node.settings().settings().default_server.empty()); });
   router_.Register(
       C::Connect, [this] { ConnectFromList(); }, [this] { return Enabled(started_); });
   router_.Register(
@@ -167,7 +167,7 @@ void CMainFrame::ConnectTo(const ServerEntry& entry) {
 void CMainFrame::ConnectToDefault() {
   if (!LeaveLocalServerFirst()) return;
   SettingsStore& settings = services_.node.settings();
-  const ServerEntry* found = settings.FindServer(settings.settings().defaultServer, std::nullopt);
+  const ServerEntry* found = settings.FindServer(settings.settings().default_server, std::nullopt);
   if (found == nullptr) return;
   // A copy: connecting may merge a tracker's list into the server list.
   const ServerEntry entry = *found;

@@ -101,7 +101,7 @@ void QtChatWindows::ShowQueued() {
 }
 
 void QtChatWindows::Show(const ChatLine& text) {
-  CVorn95View* view = text.toInput ? views_.FindByInput(text.input) : views_.FindChatView(text.channel);
+  CVorn95View* view = text.to_input ? views_.FindByInput(text.input) : views_.FindChatView(text.channel);
   if (view != nullptr) view->Append(text.text, text.colour);
 }
 

@@ -50,7 +50,7 @@ ServerListDlg::ServerListDlg(SettingsStore& store, Dialogs& dialogs, std::string
   setWindowTitle(tr("Server List"));
   BuildLayout();
   Connect();
-  default_name_->setText(DecodeText(session_.defaultServer()));
+  default_name_->setText(DecodeText(session_.default_server()));
   Refill(std::nullopt, false);
   SetAddress(last_address_);
 }
@@ -127,7 +127,7 @@ void ServerListDlg::Refill(std::optional<size_t> select, bool make_current) {
   {
     const QSignalBlocker quiet(list_);
     list_->clear();
-    for (const ServerLine& line : SortedServerLines(session_.list(), session_.defaultServer())) {
+    for (const ServerLine& line : SortedServerLines(session_.list(), session_.default_server())) {
       QTreeWidgetItem* item = LineItem(line, session_.list()[line.index]);
       list_->addTopLevelItem(item);
       if (select == line.index) list_->setCurrentItem(item);
@@ -193,7 +193,7 @@ void ServerListDlg::SetAsDefault() {
   const std::optional<size_t> index = Selected();
   if (!index) return;
   const std::optional<size_t> made = session_.SetDefault(*index);
-  default_name_->setText(DecodeText(session_.defaultServer()));
+  default_name_->setText(DecodeText(session_.default_server()));
   Refill(made, true);
 }
 

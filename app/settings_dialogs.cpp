@@ -35,7 +35,7 @@ std::string Text(const QLineEdit* edit) { return EncodeText(edit->text()); }
 AdvancedOptionsDlg::AdvancedOptionsDlg(const AdvancedOptionsForm& form, Dialogs& dialogs, QWidget* parent)
     : QDialog(parent),
       dialogs_(dialogs),
-      my_ip_(Field(this, form.myIp, SettingsLimits::kMyIp)),
+      my_ip_(Field(this, form.my_ip, SettingsLimits::kMyIp)),
       proxy_(Field(this, form.proxy, SettingsLimits::kProxy)),
       port_(Field(this, form.port, SettingsLimits::kPort)),
       fast_join_(new QCheckBox(tr("&Fast join"), this)),
@@ -44,11 +44,11 @@ AdvancedOptionsDlg::AdvancedOptionsDlg(const AdvancedOptionsForm& form, Dialogs&
   setWindowTitle(tr("Advanced Options"));
   // In the order of the stored numbers.
   loss_protection_->addItems({tr("Off"), tr("Automatic"), tr("Always")});
-  loss_protection_->setCurrentIndex(static_cast<int>(form.lossProtection));
+  loss_protection_->setCurrentIndex(static_cast<int>(form.loss_protection));
   loss_protection_->setToolTip(
       tr("Send each game frame twice toward other Vorn players: never, while the link loses frames, or always"));
-  fast_join_->setChecked(form.fastJoin);
-  redirect_->setChecked(form.redirectQueries);
+  fast_join_->setChecked(form.fast_join);
+  redirect_->setChecked(form.redirect_queries);
   my_ip_->setPlaceholderText(tr("found automatically"));
   auto* fields = new QFormLayout;
   fields->addRow(tr("My &IP address:"), my_ip_);
@@ -82,7 +82,7 @@ UserInfoDlg::UserInfoDlg(const UserInfoForm& form, Dialogs& dialogs, std::functi
     : QDialog(parent),
       dialogs_(dialogs),
       advanced_(std::move(advanced)),
-      real_name_(Field(this, form.realName, SettingsLimits::kRealName)),
+      real_name_(Field(this, form.real_name, SettingsLimits::kRealName)),
       nickname_(Field(this, form.nickname, SettingsLimits::kNickname)),
       email_(Field(this, form.email, SettingsLimits::kEmail)),
       other_(Field(this, form.other, SettingsLimits::kOther)),
@@ -92,7 +92,7 @@ UserInfoDlg::UserInfoDlg(const UserInfoForm& form, Dialogs& dialogs, std::functi
       download_folder_(new QLineEdit(this)),
       advanced_button_(new QPushButton(tr("&Advanced..."), this)) {
   setWindowTitle(tr("User Information"));
-  beep_->setChecked(form.beepOnPrivate);
+  beep_->setChecked(form.beep_on_private);
   timestamps_->setChecked(form.timestamps);
   auto* fields = new QFormLayout;
   fields->addRow(tr("&Real name:"), real_name_);

@@ -91,7 +91,7 @@ void TransfersWindow::ShowRow(int row, const TransferStatus& transfer) {
   QString bytes = FormatByteCount(transfer.bytes);
   if (transfer.total > 0) bytes = tr("%1 of %2").arg(bytes, FormatByteCount(transfer.total));
   Cell(table_, row, kBytes)->setText(bytes);
-  Cell(table_, row, kRate)->setText(tr("%1/s").arg(FormatByteCount(static_cast<uint64_t>(transfer.bytesPerSecond))));
+  Cell(table_, row, kRate)->setText(tr("%1/s").arg(FormatByteCount(static_cast<uint64_t>(transfer.bytes_per_second))));
   QProgressBar* bar = progressBar(row);
   if (bar == nullptr) {
     bar = new QProgressBar;

@@ -15,15 +15,15 @@ uint32_t ViewRegistry::ColorOf(MessageClass cls) const {
   const AppSettings built_in;
   switch (cls) {
     case MessageClass::Server:
-      return built_in.serverColor;
+      return built_in.server_color;
     case MessageClass::Private:
-      return built_in.privateColor;
+      return built_in.private_color;
     case MessageClass::Action:
-      return built_in.actionColor;
+      return built_in.action_color;
     case MessageClass::Chat:
-      return built_in.chatColor;
+      return built_in.chat_color;
   }
-  return built_in.chatColor;
+  return built_in.chat_color;
 }
 
 void ViewRegistry::Append(std::string_view text, MessageClass cls) {

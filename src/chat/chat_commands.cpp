@@ -86,7 +86,7 @@ void ChatCommands::Execute(std::string_view line, ChatInputId input) {
   if (!command) return;  // the line shows when its own copy comes back
   const Command* found = FindCommand(line.substr(1));
   if (found == nullptr) return PrintCommandError(input);
-  if (found->chatOnly && !chat_.IsChatModeOn()) return Print(input, "That command is only valid when Chatting!\r\n");
+  if (found->chat_only && !chat_.IsChatModeOn()) return Print(input, "That command is only valid when Chatting!\r\n");
   (this->*found->run)(CommandCall{line, input});
 }
 

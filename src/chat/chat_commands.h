@@ -46,7 +46,7 @@ class ChatCommands {
   using CommandHandler = void (ChatCommands::*)(const CommandCall&);
   struct Command {
     std::string_view name;
-    bool chatOnly = false;
+    bool chat_only = false;
     CommandHandler run = nullptr;
   };
 

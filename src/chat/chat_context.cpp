@@ -23,7 +23,7 @@ ChatContext::ChatContext(const ChatPorts& ports, ChatSendFunction send, ChatQuer
 void ChatContext::Emit(ChatOutput& out) {
   Transmit(out);
   for (const ChatLine& line : out.lines()) {
-    if (line.toInput) {
+    if (line.to_input) {
       windows.PrintToInputWindow(line.input, line.text, line.colour);
     } else {
       windows.PrintToChannel(line.channel, line.text, line.colour);
@@ -49,8 +49,8 @@ void ChatContext::Transmit(ChatOutput& out) {
 }
 
 void ChatContext::ReadSettings() {
-  beep_on_private_.store(settings.settings().beepOnPrivate, std::memory_order_relaxed);
-  windowed_transfers_.store(settings.settings().windowedTransfers, std::memory_order_relaxed);
+  beep_on_private_.store(settings.settings().beep_on_private, std::memory_order_relaxed);
+  windowed_transfers_.store(settings.settings().windowed_transfers, std::memory_order_relaxed);
 }
 
 // The node's own flags and the chat's: one announcement, the same wherever

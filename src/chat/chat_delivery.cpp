@@ -57,7 +57,7 @@ bool ChatDelivery::Send(ChatLocked& s, int peer_index, ChatSubtype subtype, std:
   size_t size = BuildChatPacket(buffer, header, payload);
   std::span<const uint8_t> packet(buffer.data(), size);
   if (KeepsPending(peer_index, subtype) &&
-      s->pending.Keep(peer.address, packet, context_.NowMs(), peer.roundTrip.ResendIntervalMs()) == nullptr) {
+      s->pending.Keep(peer.address, packet, context_.NowMs(), peer.round_trip.ResendIntervalMs()) == nullptr) {
     out.ToChannel(self.channel.view(), "*** Out of memory!  Can't send!\r\n", context_.Colour(MessageClass::Server));
     return false;
   }
@@ -96,12 +96,12 @@ void ChatDelivery::BroadcastText(ChatLocked& s, ChatSubtype subtype, std::string
 void ChatDelivery::Tick(ChatLocked& s, ChatOutput& out) {
   int32_t now = context_.NowMs();
   s->pending.ForEachInUse([&](PendingChatPacket& record) {
-    if (ElapsedMs(now, record.firstSent) > kDropPeerAfterMs) return GiveUp(s, record, out);
+    if (ElapsedMs(now, record.first_sent) > kDropPeerAfterMs) return GiveUp(s, record, out);
     if (ElapsedMs(now, record.deadline) < 0) return;
     if (MaySendAgain(s, record)) return Resend(s, record, now, out);
     // Given up as quietly as after 30 s; the entry stays, in case it is a
     // real user on a bad line who speaks again.
-    record.inUse = false;
+    record.in_use = false;
   });
 }
 
@@ -109,7 +109,7 @@ int32_t ChatDelivery::UntilDueMs(ChatLocked& s, int32_t limit_ms) {
   int32_t now = context_.NowMs();
   int32_t until = limit_ms;
   s->pending.ForEachInUse([&](const PendingChatPacket& record) {
-    until = std::min({until, -ElapsedMs(now, record.deadline), kDropPeerAfterMs + 1 - ElapsedMs(now, record.firstSent)});
+    until = std::min({until, -ElapsedMs(now, record.deadline), kDropPeerAfterMs + 1 - ElapsedMs(now, record.first_sent)});
   });
   return std::max(until, 1);
 }
@@ -126,17 +126,17 @@ void ChatDelivery::GiveUp(ChatLocked& s, PendingChatPacket& record, ChatOutput& 
     s->peers.Clear(index);
     out.RefreshChatList();
   }
-  record.inUse = false;
+  record.in_use = false;
 }
 
 void ChatDelivery::Resend(ChatLocked& s, PendingChatPacket& record, int32_t now_ms, ChatOutput& out) {
   if (record.subtype == ChatSubtype::PingRequest) RestampPing(record, now_ms);
-  record.intervalMs = BackedOffIntervalMs(record.intervalMs);
-  record.deadline = now_ms + record.intervalMs;
-  record.lastSent = now_ms;
+  record.interval_ms = BackedOffIntervalMs(record.interval_ms);
+  record.deadline = now_ms + record.interval_ms;
+  record.last_sent = now_ms;
   ++record.resends;
   record.overtaken = 0;
-  record.overtakenAfter = s->serial;
+  record.overtaken_after = s->serial;
   out.Send(record.peer, record.packet());
 }
 
@@ -144,7 +144,7 @@ bool ChatDelivery::Admit(ChatLocked& s, const ChatInbound& in, ChatOutput& out) 
   const PeerLookup& who = in.who;
   bool fragment = in.packet.subtype == ChatSubtype::FileFragment;
   if (who.index >= 0 && !fragment) Acknowledge(s, in, out);
-  if (who.isNew) s->serials.Forget(who.index);
+  if (who.is_new) s->serials.Forget(who.index);
   // A fragment's copies are told by the bytes the download holds, not by
   // serial.
   if (who.index < 0 || fragment) return true;
@@ -162,7 +162,7 @@ std::optional<AcknowledgedPacket> ChatDelivery::OnAcknowledgement(ChatLocked& s,
   if (in.who.index < 0 || !acked) return acked;
   ChatPeer& peer = s->peers[in.who.index];
   peer.acknowledged = true;
-  if (acked->wasInUse && !acked->resent) peer.roundTrip.Sample(ElapsedMs(context_.NowMs(), acked->firstSent));
+  if (acked->was_in_use && !acked->resent) peer.round_trip.Sample(ElapsedMs(context_.NowMs(), acked->first_sent));
   return acked;
 }
 

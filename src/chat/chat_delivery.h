@@ -20,7 +20,7 @@ namespace vorn {
 struct ChatInbound {
   PeerAddress sender;
   PeerLookup who;
-  bool listOpen = false;
+  bool list_open = false;
   const ChatPacketView& packet;
   std::string_view text;  // the payload's text
 };

@@ -55,10 +55,10 @@ std::vector<TransferStatus> ChatTransfer::Transfers(ChatLocked& s) const {
   }
   for (int i = kLocalPeer; i <= kLastOtherPeer; ++i) {
     const ChatPeer& peer = s->peers[i];
-    if (peer.bytesSent == 0 && !peer.fragmentHeld) continue;
-    list.push_back({false, std::string(s->offers.Name(peer.offeredFileIndex)), std::string(peer.nickname.view()),
-                    peer.bytesSent, s->offers.Size(peer.offeredFileIndex),
-                    static_cast<int64_t>(peer.bytesSent) * 1000 / ElapsedSince(now, peer.uploadStartMs)});
+    if (peer.bytes_sent == 0 && !peer.fragment_held) continue;
+    list.push_back({false, std::string(s->offers.Name(peer.offered_file_index)), std::string(peer.nickname.view()),
+                    peer.bytes_sent, s->offers.Size(peer.offered_file_index),
+                    static_cast<int64_t>(peer.bytes_sent) * 1000 / ElapsedSince(now, peer.upload_start_ms)});
   }
   return list;
 }

@@ -41,12 +41,12 @@ void ChatEvents::Handle(ChatLocked& s, PeerAddress sender, const ChatPacketView&
   ChatInbound in{sender, s->peers.FindOrAddChatPeer(sender, packet.channel, packet.nickname), list_open, packet,
                  PayloadText(packet.payload)};
   const PeerLookup& who = in.who;
-  if (who.index > kLocalPeer && (who.isNew || who.channelChanged || who.nickChanged)) out.RefreshChatList();
+  if (who.index > kLocalPeer && (who.is_new || who.channel_changed || who.nick_changed)) out.RefreshChatList();
   if (packet.subtype == ChatSubtype::Ack) return HandleAck(s, in, out);
   if (packet.subtype == ChatSubtype::Quit) return HandleQuit(s, in, out);
   if (!delivery_.Admit(s, in, out)) return;
   // Subtype 2 is kept from announcing its sender; no side sends it today.
-  if (who.isNew && who.index > kLocalPeer && static_cast<uint16_t>(packet.subtype) != 2 && !list_open) {
+  if (who.is_new && who.index > kLocalPeer && static_cast<uint16_t>(packet.subtype) != 2 && !list_open) {
     out.ToChannel(packet.channel,
                   "*** " + Text(packet.nickname) + "(" + FormatPeerAddress(sender) + ") has joined Vorn Chat\r\n",
                   context_.Colour(MessageClass::Server));
@@ -61,8 +61,8 @@ void ChatEvents::HandleAck(ChatLocked& s, const ChatInbound& in, ChatOutput& out
 }
 
 void ChatEvents::HandleQuit(ChatLocked& s, const ChatInbound& in, ChatOutput& out) {
-  if (in.who.index < 0 || in.who.isNew) return;
-  if (!in.listOpen) {
+  if (in.who.index < 0 || in.who.is_new) return;
+  if (!in.list_open) {
     out.ToChannel(in.packet.channel,
                   Format("*** %s has quit Vorn Chat (%.*s).\r\n", Text(s->peers[in.who.index].nickname.view()).c_str(),
                          static_cast<int>(in.text.size()), in.text.data()),
@@ -70,7 +70,7 @@ void ChatEvents::HandleQuit(ChatLocked& s, const ChatInbound& in, ChatOutput& ou
   }
   // The local user's entry stays: it is never taken from a packet.
   if (in.who.index != kLocalPeer) s->peers.Clear(in.who.index);
-  if (in.listOpen) out.RefreshChatList();
+  if (in.list_open) out.RefreshChatList();
 }
 
 void ChatEvents::ShowInChannel(const ChatInbound& in, std::string text, MessageClass cls, ChatOutput& out) {
@@ -111,7 +111,7 @@ void ChatEvents::HandleEvent(ChatLocked& s, const ChatInbound& in, ChatOutput& o
 }
 
 void ChatEvents::OnPart(ChatLocked& s, const ChatInbound& in, ChatOutput& out) {
-  if (!in.listOpen && in.who.index != kLocalPeer) {
+  if (!in.list_open && in.who.index != kLocalPeer) {
     ShowInChannel(in,
                   Format("*** %s has left channel %s\r\n", Text(in.packet.nickname).c_str(),
                          Text(in.packet.channel).c_str()),

@@ -16,7 +16,7 @@
 namespace vorn {
 
 struct ChatLine {
-  bool toInput = false;
+  bool to_input = false;
   ChatInputId input = 0;
   std::string channel;
   std::string text;

@@ -38,12 +38,12 @@ PeerLookup ChatPeerTable::FindOrAddChatPeer(PeerAddress sender, std::string_view
     peer = ChatPeer{};
     peer.address = sender;
     lookup.index = i;
-    lookup.isNew = true;
+    lookup.is_new = true;
   }
   if (lookup.index <= kLocalPeer) return lookup;
   ChatPeer& peer = peers_[static_cast<size_t>(lookup.index)];
-  lookup.channelChanged = !EqualsIgnoreCase(peer.channel.view(), channel);
-  lookup.nickChanged = !EqualsIgnoreCase(peer.nickname.view(), nickname);
+  lookup.channel_changed = !EqualsIgnoreCase(peer.channel.view(), channel);
+  lookup.nick_changed = !EqualsIgnoreCase(peer.nickname.view(), nickname);
   peer.channel.Assign(channel);
   peer.nickname.Assign(nickname);
   return lookup;

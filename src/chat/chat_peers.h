@@ -32,21 +32,21 @@ struct ChatPeer {
   PeerAddress address;       // ip 0: free; 0xFFFFFFFF: everybody
   ChatName nickname;
   ChatName channel;          // the channel key the user is in now
-  int16_t offeredFileIndex = 0;  // the offered file this user fetches
-  uint32_t bytesSent = 0;    // offset of the next fragment to it; 0: none
+  int16_t offered_file_index = 0;  // the offered file this user fetches
+  uint32_t bytes_sent = 0;    // offset of the next fragment to it; 0: none
   // Its last fragment waits for the user's outstanding acknowledgements.
-  bool fragmentHeld = false;
+  bool fragment_held = false;
   // The serial of the fragment in flight to it: only that fragment's
   // acknowledgement sends the next one, so a late acknowledgement from an
   // earlier transfer never puts a second fragment in flight.
-  uint32_t fragmentSerial = 0;
+  uint32_t fragment_serial = 0;
   // The transfer to it keeps many fragments in flight (both sides said so
-  // when it began); any acknowledgement of a fragment from firstSerial on
+  // when it began); any acknowledgement of a fragment from first_serial on
   // belongs to it.
   bool windowed = false;
-  uint32_t firstSerial = 0;
-  int32_t uploadStartMs = 0;
-  RoundTripEstimator roundTrip;
+  uint32_t first_serial = 0;
+  int32_t upload_start_ms = 0;
+  RoundTripEstimator round_trip;
   // It has acknowledged one of our packets: until then it may not be there
   // at all, or its address was forged, and a packet to it is resent once.
   bool acknowledged = false;
@@ -62,9 +62,9 @@ inline constexpr PeerAddress kRelayAddress{0xFFFFFFFF, 0xFFFF};
 
 struct PeerLookup {
   int index = -1;  // -1 when the table is full
-  bool isNew = false;
-  bool channelChanged = false;
-  bool nickChanged = false;
+  bool is_new = false;
+  bool channel_changed = false;
+  bool nick_changed = false;
 };
 
 enum class TargetStatus { kFound, kUnknownUser, kNoSuchNode };

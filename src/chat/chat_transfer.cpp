@@ -23,17 +23,17 @@ void ChatTransfer::AnnounceOffers(ChatLocked& s, ChatOutput& out) {
 void ChatTransfer::OnAcknowledgement(ChatLocked& s, const ChatInbound& in, uint32_t serial,
                                      const std::optional<AcknowledgedPacket>& acked, ChatOutput& out) {
   ChatPeer& peer = s->peers[in.who.index];
-  bool fragment_done = acked && acked->wasInUse && acked->subtype == ChatSubtype::FileFragment &&
-                       (peer.windowed ? static_cast<int32_t>(serial - peer.firstSerial) >= 0
-                                      : serial == peer.fragmentSerial);
+  bool fragment_done = acked && acked->was_in_use && acked->subtype == ChatSubtype::FileFragment &&
+                       (peer.windowed ? static_cast<int32_t>(serial - peer.first_serial) >= 0
+                                      : serial == peer.fragment_serial);
   if (fragment_done && peer.windowed) ResendOvertaken(s, peer, serial, out);
-  if ((fragment_done && peer.bytesSent != 0) || peer.fragmentHeld) FillWindow(s, in.who.index, in.packet.channel, out);
+  if ((fragment_done && peer.bytes_sent != 0) || peer.fragment_held) FillWindow(s, in.who.index, in.packet.channel, out);
 }
 
 bool ChatTransfer::SendNextFragment(ChatLocked& s, int peer_index, std::string_view channel, ChatOutput& out) {
   ChatPeer& peer = s->peers[peer_index];
   std::array<uint8_t, kMaxFragmentData> data;
-  std::optional<size_t> count = s->offers.ReadAt(peer.offeredFileIndex, peer.bytesSent, data);
+  std::optional<size_t> count = s->offers.ReadAt(peer.offered_file_index, peer.bytes_sent, data);
   if (!count) {
     out.ToChannel(channel, "*** Cannot set file pointer!\r\n", context_.Colour(MessageClass::Server));
     // Nothing more can be sent: the downloader hears so instead of waiting.
@@ -42,22 +42,22 @@ bool ChatTransfer::SendNextFragment(ChatLocked& s, int peer_index, std::string_v
     return false;
   }
   std::array<uint8_t, kMaxFragmentPayload> payload;
-  size_t size = BuildFileFragment(payload, peer.bytesSent, std::span<const uint8_t>(data.data(), *count));
+  size_t size = BuildFileFragment(payload, peer.bytes_sent, std::span<const uint8_t>(data.data(), *count));
   std::span<const uint8_t> fragment(payload.data(), size);
   bool last = *count < kMaxFragmentData;
   // The last fragment waits until the user has acknowledged everything
   // else; the next acknowledgement from it tries again. So does a fragment
   // that found the pending list full.
-  peer.fragmentHeld = last && s->pending.HasUnacknowledged(peer.address);
-  if (peer.fragmentHeld) return false;
-  peer.fragmentHeld = !delivery_.Send(s, peer_index, ChatSubtype::FileFragment, fragment, out);
-  if (peer.fragmentHeld) return false;
-  peer.fragmentSerial = s->serial;
+  peer.fragment_held = last && s->pending.HasUnacknowledged(peer.address);
+  if (peer.fragment_held) return false;
+  peer.fragment_held = !delivery_.Send(s, peer_index, ChatSubtype::FileFragment, fragment, out);
+  if (peer.fragment_held) return false;
+  peer.fragment_serial = s->serial;
   if (!last) {
-    peer.bytesSent += static_cast<uint32_t>(kMaxFragmentData);
+    peer.bytes_sent += static_cast<uint32_t>(kMaxFragmentData);
     return true;
   }
-  peer.bytesSent = 0;
+  peer.bytes_sent = 0;
   out.ToChannel(channel, Format("*** File transfer to %s has completed.\r\n", std::string(peer.nickname.view()).c_str()),
                 context_.Colour(MessageClass::Server));
   return true;
@@ -67,8 +67,8 @@ bool ChatTransfer::SendNextFragment(ChatLocked& s, int peer_index, std::string_v
 // is in flight; toward any other, one at a time.
 void ChatTransfer::FillWindow(ChatLocked& s, int peer_index, std::string_view channel, ChatOutput& out) {
   ChatPeer& peer = s->peers[peer_index];
-  while (SendNextFragment(s, peer_index, channel, out) && peer.windowed && peer.bytesSent != 0 &&
-         s->pending.CountInUse(peer.address, ChatSubtype::FileFragment, peer.firstSerial) < kTransferWindow) {
+  while (SendNextFragment(s, peer_index, channel, out) && peer.windowed && peer.bytes_sent != 0 &&
+         s->pending.CountInUse(peer.address, ChatSubtype::FileFragment, peer.first_serial) < kTransferWindow) {
   }
 }
 
@@ -79,20 +79,20 @@ void ChatTransfer::ResendOvertaken(ChatLocked& s, const ChatPeer& peer, uint32_t
   int32_t now = context_.NowMs();
   s->pending.ForEachInUse([&](PendingChatPacket& record) {
     if (record.peer != peer.address || record.subtype != ChatSubtype::FileFragment) return;
-    if (static_cast<int32_t>(record.serial - peer.firstSerial) < 0) return;
-    if (static_cast<int32_t>(acked_serial - record.overtakenAfter) <= 0) return;
+    if (static_cast<int32_t>(record.serial - peer.first_serial) < 0) return;
+    if (static_cast<int32_t>(acked_serial - record.overtaken_after) <= 0) return;
     if (++record.overtaken >= kOvertakenLimit) delivery_.Resend(s, record, now, out);
   });
 }
 
 void ChatTransfer::StopUpload(ChatLocked& s, int peer_index) {
   ChatPeer& peer = s->peers[peer_index];
-  peer.bytesSent = 0;
-  peer.fragmentHeld = false;
+  peer.bytes_sent = 0;
+  peer.fragment_held = false;
   peer.windowed = false;
   // Its fragments in flight are not wanted any more.
   s->pending.ForEachInUse([&](PendingChatPacket& record) {
-    if (record.peer == peer.address && record.subtype == ChatSubtype::FileFragment) record.inUse = false;
+    if (record.peer == peer.address && record.subtype == ChatSubtype::FileFragment) record.in_use = false;
   });
 }
 
@@ -104,14 +104,14 @@ void ChatTransfer::OnFileRequest(ChatLocked& s, const ChatInbound& in, ChatOutpu
   }
   StopUpload(s, in.who.index);
   ChatPeer& peer = s->peers[in.who.index];
-  peer.offeredFileIndex = static_cast<int16_t>(slot);
+  peer.offered_file_index = static_cast<int16_t>(slot);
   out.ToChannel(in.packet.channel,
                 Format("*** %s has requested file #%s.\r\n", std::string(peer.nickname.view()).c_str(),
                        std::string(in.text).c_str()),
                 context_.Colour(MessageClass::Server));
   peer.windowed = context_.WindowedTransfers() && context_.capabilities.Has(in.sender, capability::kWindowedTransfer);
-  peer.firstSerial = s->serial + 1;
-  peer.uploadStartMs = context_.NowMs();
+  peer.first_serial = s->serial + 1;
+  peer.upload_start_ms = context_.NowMs();
   FillWindow(s, in.who.index, in.packet.channel, out);
 }
 

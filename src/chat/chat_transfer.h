@@ -21,7 +21,7 @@ struct TransferStatus {
   std::string peer;
   uint64_t bytes = 0;
   uint64_t total = 0;     // 0: not known (the protocol does not say)
-  int64_t bytesPerSecond = 0;
+  int64_t bytes_per_second = 0;
 };
 
 class ChatTransfer {

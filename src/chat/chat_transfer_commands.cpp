@@ -35,9 +35,9 @@ void ChatCommands::CmdProgress(const CommandCall& call) {
   WithState([&](ChatLocked& s, ChatOutput& out) {
     for (int i = kLocalPeer; i <= kLastOtherPeer; ++i) {
       const ChatPeer& peer = s->peers[i];
-      if (peer.bytesSent == 0) continue;
+      if (peer.bytes_sent == 0) continue;
       out.ToInput(call.input,
-                  Format("*** %u bytes transferred to %s.\r\n", peer.bytesSent, std::string(peer.nickname.view()).c_str()),
+                  Format("*** %u bytes transferred to %s.\r\n", peer.bytes_sent, std::string(peer.nickname.view()).c_str()),
                   context_.Colour(MessageClass::Server));
     }
   });

@@ -8,17 +8,17 @@ bool DuplicateHistory::IsDuplicate(ChatSubtype subtype, int peer_index, std::str
   text = text.substr(0, kMaxText);
   Slot* empty = nullptr;
   for (Slot& slot : slots_) {
-    if (slot.inUse && now_s - slot.time_s > kLifetimeSeconds) slot.inUse = false;
-    if (slot.inUse && slot.subtype == subtype && slot.peerIndex == peer_index && slot.view() == text) {
+    if (slot.in_use && now_s - slot.time_s > kLifetimeSeconds) slot.in_use = false;
+    if (slot.in_use && slot.subtype == subtype && slot.peer_index == peer_index && slot.view() == text) {
       slot.time_s = now_s;
       return true;
     }
-    if (!slot.inUse && empty == nullptr) empty = &slot;
+    if (!slot.in_use && empty == nullptr) empty = &slot;
   }
   if (empty != nullptr) {
-    empty->inUse = true;
+    empty->in_use = true;
     empty->subtype = subtype;
-    empty->peerIndex = peer_index;
+    empty->peer_index = peer_index;
     empty->length = text.size();
     std::copy(text.begin(), text.end(), empty->text.begin());
     empty->time_s = now_s;

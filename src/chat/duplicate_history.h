@@ -23,9 +23,9 @@ class DuplicateHistory {
 
  private:
   struct Slot {
-    bool inUse = false;
+    bool in_use = false;
     ChatSubtype subtype = ChatSubtype::Text;
-    int peerIndex = 0;
+    int peer_index = 0;
     size_t length = 0;
     std::array<char, kMaxText> text{};
     int64_t time_s = 0;

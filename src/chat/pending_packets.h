@@ -20,24 +20,24 @@ struct PendingChatPacket {
   std::array<uint8_t, kMaxChatPacket> bytes{};
   ChatSubtype subtype = ChatSubtype::Text;
   uint32_t serial = 0;
-  bool inUse = false;
-  int32_t firstSent = 0;  // NowMs
-  int32_t lastSent = 0;   // NowMs
-  int32_t intervalMs = 0;  // until the next resend; doubles with each one
+  bool in_use = false;
+  int32_t first_sent = 0;  // NowMs
+  int32_t last_sent = 0;   // NowMs
+  int32_t interval_ms = 0;  // until the next resend; doubles with each one
   int32_t deadline = 0;   // NowMs of the next resend
   uint16_t resends = 0;
   // Acknowledgements of fragments sent after this one since it last left:
   // a few of them mean this one is lost, without waiting for its deadline.
   uint16_t overtaken = 0;
-  uint32_t overtakenAfter = 0;  // only acknowledgements of later serials count
+  uint32_t overtaken_after = 0;  // only acknowledgements of later serials count
 
   std::span<const uint8_t> packet() const { return {bytes.data(), length}; }
 };
 
 struct AcknowledgedPacket {
   ChatSubtype subtype = ChatSubtype::Text;
-  bool wasInUse = false;  // false: a repeated acknowledgement
-  int32_t firstSent = 0;
+  bool was_in_use = false;  // false: a repeated acknowledgement
+  int32_t first_sent = 0;
   bool resent = false;    // its round trip says nothing
 };
 
@@ -63,7 +63,7 @@ class PendingChatPackets {
   template <typename Visit>
   void ForEachInUse(Visit&& visit) {
     for (PendingChatPacket& record : records_) {
-      if (record.inUse) visit(record);
+      if (record.in_use) visit(record);
     }
   }
 

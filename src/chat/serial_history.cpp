@@ -4,11 +4,11 @@ namespace vorn {
 
 bool SerialHistory::Seen(int peer_index, uint32_t serial, int32_t now_ms) {
   for (Slot& slot : slots_) {
-    if (slot.peerIndex != peer_index || slot.serial != serial) continue;
+    if (slot.peer_index != peer_index || slot.serial != serial) continue;
     // A difference of two NowMs readings, correct across the clock's wrap.
     const auto age = static_cast<int32_t>(static_cast<uint32_t>(now_ms) - static_cast<uint32_t>(slot.time_ms));
     if (age > kLifetimeMs) {
-      slot.peerIndex = -1;
+      slot.peer_index = -1;
       continue;
     }
     return true;
@@ -23,7 +23,7 @@ void SerialHistory::Remember(int peer_index, uint32_t serial, int32_t now_ms) {
 
 void SerialHistory::Forget(int peer_index) {
   for (Slot& slot : slots_) {
-    if (slot.peerIndex == peer_index) slot.peerIndex = -1;
+    if (slot.peer_index == peer_index) slot.peer_index = -1;
   }
 }
 

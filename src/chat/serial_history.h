@@ -30,7 +30,7 @@ class SerialHistory {
 
  private:
   struct Slot {
-    int peerIndex = -1;  // -1: empty
+    int peer_index = -1;  // -1: empty
     uint32_t serial = 0;
     int32_t time_ms = 0;
   };

@@ -90,7 +90,7 @@ bool Connection::ConnectToServer(const ServerEntry& entry) {
 bool Connection::SayHello(PeerAddress target) {
   target_ = target;
   const AppSettings& s = settings_.settings();
-  BuildHello(hello_, {s.nickname, s.email, s.realName, s.other});
+  BuildHello(hello_, {s.nickname, s.email, s.real_name, s.other});
   Announce(kLookingForServer);
   board_.Reset(target);
   saying_hello_ = true;

@@ -106,7 +106,7 @@ void Queries::UpdateServerList() {
 }
 
 void Queries::PrintQueryText(std::string_view text, MessageClass cls) {
-  if (settings_.settings().redirectQueries) {
+  if (settings_.settings().redirect_queries) {
     window_.Append(text, cls);
   } else {
     window_.AppendToActiveView(text, cls);

@@ -64,7 +64,7 @@ PeerCapabilities::Entry& PeerCapabilities::TakeLocked() {
   if (free != entries_.end()) return *free;
   // Oldest by the age of its last word, correct across the clock's wrap.
   return *std::min_element(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a.seenMs) - static_cast<uint32_t>(b.seenMs)) < 0;
+    return static_cast<int32_t>(static_cast<uint32_t>(a.seen_ms) - static_cast<uint32_t>(b.seen_ms)) < 0;
   });
 }
 

@@ -59,7 +59,7 @@ class PeerCapabilities {
   struct Entry {
     PeerAddress peer;  // ip 0 and port 0: free
     uint32_t flags = 0;
-    int32_t seenMs = 0;
+    int32_t seen_ms = 0;
   };
   Entry* FindLocked(PeerAddress peer);
   Entry& TakeLocked();

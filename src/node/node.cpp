@@ -124,12 +124,12 @@ void Node::RegisterHandlers() {
 }
 
 void Node::ApplyJoinFlags() {
-  forwarder_.SetFastJoin(settings_.settings().fastJoin);
-  forwarder_.SetFastJoin2(settings_.settings().fastJoin2);
-  links_.SetMode(settings_.settings().lossProtection);
+  forwarder_.SetFastJoin(settings_.settings().fast_join);
+  forwarder_.SetFastJoin2(settings_.settings().fast_join2);
+  links_.SetMode(settings_.settings().loss_protection);
   // Every node drops exact repeats of game frames, whatever it sends.
   peer_capabilities_.SetOwn(capability::kDropsRepeats |
-                            (settings_.settings().windowedTransfers ? capability::kWindowedTransfer : 0));
+                            (settings_.settings().windowed_transfers ? capability::kWindowedTransfer : 0));
 }
 
 bool Node::Start() {
@@ -142,7 +142,7 @@ bool Node::Start() {
 
   EndpointConfig config;
   config.port = options_.ephemeral_port ? 0 : static_cast<uint16_t>(s.udpPort);
-  config.my_ip = s.myIp;
+  config.my_ip = s.my_ip;
   if (!endpoint_.OpenUdpEndpoint(config)) return false;
   if (has_driver_ && !driver_link_.OpenDriverLink()) {
     endpoint_.CloseUdpEndpoint();

@@ -34,35 +34,35 @@ struct AppSettings {
   static constexpr PeerAddress kBuiltInTracker{0x7F000002, kDefaultTrackerPort};
 
   std::string nickname;   // no space
-  std::string realName;
+  std::string real_name;
   std::string email;
   std::string other;
-  std::string myIp;       // empty: find the own address automatically
+  std::string my_ip;       // empty: find the own address automatically
   int32_t udpPort = kDefaultUdpPort;
   PeerAddress tracker = kBuiltInTracker;          // ip 0: no tracker
   PeerAddress proxy{0, kDefaultProxyPort};        // ip 0: no proxy
-  bool fastJoin = true;
-  bool fastJoin2 = true;
-  bool redirectQueries = false;
-  bool beepOnPrivate = true;
+  bool fast_join = true;
+  bool fast_join2 = true;
+  bool redirect_queries = false;
+  bool beep_on_private = true;
   bool timestamps = false;  // the time before each line of the text views
   // Many file fragments in flight toward peers that announce it.
-  bool windowedTransfers = true;
+  bool windowed_transfers = true;
   // Game frames sent twice toward peers that drop repeats: never, when the
   // link loses frames, or always.
-  LossProtection lossProtection = LossProtection::kAutomatic;
-  std::string defaultServer;  // display name of the default server
+  LossProtection loss_protection = LossProtection::kAutomatic;
+  std::string default_server;  // display name of the default server
 
   // COLORREF values, 0x00BBGGRR.
-  uint32_t serverColor = 0x000000C0;   // dark red
-  uint32_t privateColor = 0x0000C000;  // dark green
-  uint32_t actionColor = 0x00C00000;   // dark blue
-  uint32_t chatColor = 0x00000000;     // black
+  uint32_t server_color = 0x000000C0;   // dark red
+  uint32_t private_color = 0x0000C000;  // dark green
+  uint32_t action_color = 0x00C00000;   // dark blue
+  uint32_t chat_color = 0x00000000;     // black
 
-  bool colorsLoaded = false;
+  bool colors_loaded = false;
   // The server list came from the built-in table; the main frame then asks
   // the tracker for a fresh one once after start-up.
-  bool serverListFromBuiltIn = false;
+  bool server_list_from_built_in = false;
 };
 
 }  // namespace vorn

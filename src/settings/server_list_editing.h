@@ -51,7 +51,7 @@ class ServerListSession {
   explicit ServerListSession(SettingsStore& store) : store_(store) {}
 
   const ServerList& list() const { return store_.servers(); }
-  const std::string& defaultServer() const { return store_.settings().defaultServer; }
+  const std::string& default_server() const { return store_.settings().default_server; }
   const ServerEntry* Entry(size_t index) const;
 
   // The address field changed, by typing or by the dialog itself.

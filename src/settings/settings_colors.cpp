@@ -24,12 +24,12 @@ constexpr std::array<MessageColorKey, 4> kMessageColorKeys{{
 template <typename Settings>
 auto& ColorSlot(Settings& settings, MessageClass cls) {
   switch (cls) {
-    case MessageClass::Private: return settings.privateColor;
-    case MessageClass::Action: return settings.actionColor;
-    case MessageClass::Chat: return settings.chatColor;
+    case MessageClass::Private: return settings.private_color;
+    case MessageClass::Action: return settings.action_color;
+    case MessageClass::Chat: return settings.chat_color;
     case MessageClass::Server: break;
   }
-  return settings.serverColor;
+  return settings.server_color;
 }
 
 }  // namespace
@@ -39,7 +39,7 @@ void SettingsStore::LoadColors() {
   std::array<uint32_t, kMessageColorKeys.size()> colors{};
   {
     std::lock_guard lock(colors_mutex_);
-    if (settings_.colorsLoaded) return;
+    if (settings_.colors_loaded) return;
     for (size_t i = 0; i < colors.size(); ++i) colors[i] = ColorSlot(settings_, kMessageColorKeys[i].cls);
   }
   for (size_t i = 0; i < colors.size(); ++i) {
@@ -49,7 +49,7 @@ void SettingsStore::LoadColors() {
   std::optional<std::vector<ProfileValue>> stored = profile_.Enumerate(kChatColors);
   std::lock_guard lock(colors_mutex_);
   for (size_t i = 0; i < colors.size(); ++i) ColorSlot(settings_, kMessageColorKeys[i].cls) = colors[i];
-  settings_.colorsLoaded = true;
+  settings_.colors_loaded = true;
   if (!stored) return;
   for (const ProfileValue& value : *stored) {
     if (value.type == ProfileValueType::Integer) chat_colors_[value.name] = value.number;
@@ -61,7 +61,7 @@ void SettingsStore::SaveColors() {
   ChatColorMap nicknames;
   {
     std::lock_guard lock(colors_mutex_);
-    if (!settings_.colorsLoaded) return;
+    if (!settings_.colors_loaded) return;
     for (size_t i = 0; i < colors.size(); ++i) colors[i] = ColorSlot(settings_, kMessageColorKeys[i].cls);
     nicknames = chat_colors_;
   }
@@ -106,7 +106,7 @@ ChatColorMap SettingsStore::ChatColors() const {
 uint32_t SettingsStore::ChatColorFor(std::string_view nickname) const {
   std::lock_guard lock(colors_mutex_);
   auto it = chat_colors_.find(nickname);
-  return it != chat_colors_.end() ? it->second : settings_.chatColor;
+  return it != chat_colors_.end() ? it->second : settings_.chat_color;
 }
 
 uint32_t SettingsStore::ColorOf(MessageClass cls) const {

@@ -14,7 +14,7 @@ std::string Cut(std::string_view text, size_t max_chars) { return std::string(Tr
 
 // What the dialog accepts is what is stored and held in memory.
 void CutToLimits(UserInfoForm& form) {
-  form.realName = Cut(form.realName, SettingsLimits::kRealName);
+  form.real_name = Cut(form.real_name, SettingsLimits::kRealName);
   form.nickname = Cut(form.nickname, SettingsLimits::kNickname);
   form.email = Cut(form.email, SettingsLimits::kEmail);
   form.other = Cut(form.other, SettingsLimits::kOther);
@@ -22,7 +22,7 @@ void CutToLimits(UserInfoForm& form) {
 }
 
 void CutToLimits(AdvancedOptionsForm& form) {
-  form.myIp = Cut(form.myIp, SettingsLimits::kMyIp);
+  form.my_ip = Cut(form.my_ip, SettingsLimits::kMyIp);
   form.proxy = Cut(form.proxy, SettingsLimits::kProxy);
   form.port = Cut(form.port, SettingsLimits::kPort);
 }
@@ -31,8 +31,8 @@ void CutToLimits(AdvancedOptionsForm& form) {
 // identity also goes to the server when connecting).
 bool NeedsRestart(const UserInfoForm& a, const UserInfoForm& b, const AdvancedOptionsForm& x,
                   const AdvancedOptionsForm& y) {
-  return a.realName != b.realName || a.nickname != b.nickname || a.email != b.email || a.other != b.other ||
-         a.tracker != b.tracker || x.myIp != y.myIp || x.proxy != y.proxy || x.port != y.port;
+  return a.real_name != b.real_name || a.nickname != b.nickname || a.email != b.email || a.other != b.other ||
+         a.tracker != b.tracker || x.my_ip != y.my_ip || x.proxy != y.proxy || x.port != y.port;
 }
 
 // An unknown number reads as the default.
@@ -69,16 +69,16 @@ void SettingsStore::LoadFromProfile() {
 }
 
 void SettingsStore::LoadIdentity() {
-  settings_.beepOnPrivate = profile_.GetInt(kMisc, "BeepOnPrivate", 1) != 0;
+  settings_.beep_on_private = profile_.GetInt(kMisc, "BeepOnPrivate", 1) != 0;
   settings_.timestamps = profile_.GetInt(kMisc, "Timestamps", 0) != 0;
-  settings_.windowedTransfers = profile_.GetInt(kMisc, "Windowed Transfers", 1) != 0;
-  settings_.lossProtection = ReadLossProtection(profile_.GetInt(kMisc, "Loss Protection", 1));
-  settings_.myIp = Cut(profile_.GetString(kMisc, "my_ip", ""), SettingsLimits::kMyIp);
+  settings_.windowed_transfers = profile_.GetInt(kMisc, "Windowed Transfers", 1) != 0;
+  settings_.loss_protection = ReadLossProtection(profile_.GetInt(kMisc, "Loss Protection", 1));
+  settings_.my_ip = Cut(profile_.GetString(kMisc, "my_ip", ""), SettingsLimits::kMyIp);
   settings_.nickname = Cut(profile_.GetString(kUserInfo, "NickName", ""), SettingsLimits::kNickname);
-  settings_.realName = Cut(profile_.GetString(kUserInfo, "RealName", ""), SettingsLimits::kRealName);
+  settings_.real_name = Cut(profile_.GetString(kUserInfo, "RealName", ""), SettingsLimits::kRealName);
   settings_.email = Cut(profile_.GetString(kUserInfo, "email", ""), SettingsLimits::kEmail);
   settings_.other = Cut(profile_.GetString(kUserInfo, "other", ""), SettingsLimits::kOther);
-  settings_.defaultServer = profile_.GetString(kServersSection, kDefaultServerKey, "");
+  settings_.default_server = profile_.GetString(kServersSection, kDefaultServerKey, "");
 }
 
 void SettingsStore::LoadNetworkOptions() {
@@ -87,9 +87,9 @@ void SettingsStore::LoadNetworkOptions() {
   settings_.tracker = ParseAddressWithPort(profile_.GetString(kMisc, "Tracker", kBuiltInTrackerText),
                                            AppSettings::kDefaultTrackerPort);
   settings_.proxy = ParseAddressWithPort(profile_.GetString(kMisc, "Proxy", ""), AppSettings::kDefaultProxyPort);
-  settings_.fastJoin = profile_.GetInt(kMisc, "FastJoin", 1) != 0;
-  settings_.fastJoin2 = profile_.GetInt(kMisc, "FastJoin2", 1) != 0;
-  settings_.redirectQueries = profile_.GetInt(kMisc, "Redirect Queries", settings_.redirectQueries ? 1 : 0) != 0;
+  settings_.fast_join = profile_.GetInt(kMisc, "FastJoin", 1) != 0;
+  settings_.fast_join2 = profile_.GetInt(kMisc, "FastJoin2", 1) != 0;
+  settings_.redirect_queries = profile_.GetInt(kMisc, "Redirect Queries", settings_.redirect_queries ? 1 : 0) != 0;
 }
 
 void SettingsStore::LoadUserGames() {
@@ -101,17 +101,17 @@ void SettingsStore::LoadUserGames() {
 }
 
 bool SettingsStore::HasIdentity() const {
-  return !settings_.email.empty() && !settings_.nickname.empty() && !settings_.realName.empty();
+  return !settings_.email.empty() && !settings_.nickname.empty() && !settings_.real_name.empty();
 }
 
 UserInfoForm SettingsStore::CurrentUserInfo() {
   UserInfoForm form;
-  form.realName = settings_.realName;
+  form.real_name = settings_.real_name;
   form.nickname = settings_.nickname;
   form.email = settings_.email;
   form.other = settings_.other;
   form.tracker = profile_.GetString(kMisc, "Tracker", "");
-  form.beepOnPrivate = settings_.beepOnPrivate;
+  form.beep_on_private = settings_.beep_on_private;
   form.timestamps = settings_.timestamps;
   return form;
 }
@@ -133,19 +133,19 @@ bool SettingsStore::RunUserInfoDialog(bool firstRun) {
     dialogs_.ShowMessage("Configuration Changed!", "You must restart Vorn for all of these changes to take effect!");
   }
   settings_.nickname = form.nickname;
-  settings_.realName = form.realName;
+  settings_.real_name = form.real_name;
   settings_.email = form.email;
   settings_.other = form.other;
-  settings_.beepOnPrivate = form.beepOnPrivate;
+  settings_.beep_on_private = form.beep_on_private;
   settings_.timestamps = form.timestamps;
   return true;
 }
 
 void SettingsStore::WriteUserInfo(const UserInfoForm& form) {
-  profile_.WriteInt(kMisc, "BeepOnPrivate", form.beepOnPrivate ? 1 : 0);
+  profile_.WriteInt(kMisc, "BeepOnPrivate", form.beep_on_private ? 1 : 0);
   profile_.WriteInt(kMisc, "Timestamps", form.timestamps ? 1 : 0);
   profile_.WriteString(kUserInfo, "NickName", form.nickname);
-  profile_.WriteString(kUserInfo, "RealName", form.realName);
+  profile_.WriteString(kUserInfo, "RealName", form.real_name);
   profile_.WriteString(kUserInfo, "email", form.email);
   profile_.WriteString(kUserInfo, "other", form.other);
   profile_.WriteString(kMisc, "Tracker", form.tracker);
@@ -155,45 +155,45 @@ void SettingsStore::WriteUserInfo(const UserInfoForm& form) {
 void SettingsStore::RereadAddressAndPort() {
   int32_t port = ParseDecimal(profile_.GetString(kMisc, "Port", ""));
   if (IsUsablePort(port)) settings_.udpPort = port;
-  settings_.myIp = Cut(profile_.GetString(kMisc, "my_ip", ""), SettingsLimits::kMyIp);
+  settings_.my_ip = Cut(profile_.GetString(kMisc, "my_ip", ""), SettingsLimits::kMyIp);
 }
 
 AdvancedOptionsForm SettingsStore::CurrentAdvancedOptions() {
   AdvancedOptionsForm form;
-  form.myIp = profile_.GetString(kMisc, "my_ip", "");
+  form.my_ip = profile_.GetString(kMisc, "my_ip", "");
   form.proxy = profile_.GetString(kMisc, "Proxy", "");
   form.port = profile_.GetString(kMisc, "Port", "");
-  form.fastJoin = profile_.GetInt(kMisc, "FastJoin2", 1) != 0;
-  form.redirectQueries = settings_.redirectQueries;
-  form.lossProtection = settings_.lossProtection;
+  form.fast_join = profile_.GetInt(kMisc, "FastJoin2", 1) != 0;
+  form.redirect_queries = settings_.redirect_queries;
+  form.loss_protection = settings_.loss_protection;
   return form;
 }
 
 bool SettingsStore::ApplyAdvancedOptions(AdvancedOptionsForm form) {
   CutToLimits(form);
   if (CheckAdvancedOptions(form)) return false;
-  profile_.WriteString(kMisc, "my_ip", form.myIp);
+  profile_.WriteString(kMisc, "my_ip", form.my_ip);
   profile_.WriteString(kMisc, "Proxy", form.proxy);
   profile_.WriteString(kMisc, "Port", form.port);
-  profile_.WriteInt(kMisc, "FastJoin", form.fastJoin ? 1 : 0);
-  profile_.WriteInt(kMisc, "FastJoin2", form.fastJoin ? 1 : 0);
-  profile_.WriteInt(kMisc, "Redirect Queries", form.redirectQueries ? 1 : 0);
-  settings_.redirectQueries = form.redirectQueries;
-  settings_.fastJoin = form.fastJoin;
-  settings_.fastJoin2 = form.fastJoin;
-  profile_.WriteInt(kMisc, "Loss Protection", static_cast<int32_t>(form.lossProtection));
-  settings_.lossProtection = form.lossProtection;
+  profile_.WriteInt(kMisc, "FastJoin", form.fast_join ? 1 : 0);
+  profile_.WriteInt(kMisc, "FastJoin2", form.fast_join ? 1 : 0);
+  profile_.WriteInt(kMisc, "Redirect Queries", form.redirect_queries ? 1 : 0);
+  settings_.redirect_queries = form.redirect_queries;
+  settings_.fast_join = form.fast_join;
+  settings_.fast_join2 = form.fast_join;
+  profile_.WriteInt(kMisc, "Loss Protection", static_cast<int32_t>(form.loss_protection));
+  settings_.loss_protection = form.loss_protection;
   return true;
 }
 
 void SettingsStore::LoadServerList() {
-  settings_.serverListFromBuiltIn = vorn::LoadServerList(profile_, servers_) == ServerListOrigin::BuiltIn;
+  settings_.server_list_from_built_in = vorn::LoadServerList(profile_, servers_) == ServerListOrigin::BuiltIn;
 }
 
-bool SettingsStore::SaveServerList() { return vorn::SaveServerList(profile_, servers_, settings_.defaultServer); }
+bool SettingsStore::SaveServerList() { return vorn::SaveServerList(profile_, servers_, settings_.default_server); }
 
 void SettingsStore::SetDefaultServer(std::string_view name) {
-  settings_.defaultServer = std::string(name);
+  settings_.default_server = std::string(name);
   profile_.WriteString(kServersSection, kDefaultServerKey, name);
   // Keep a listed "Default Server" entry in step with the new default.
   PointDefaultEntryAt(servers_, name);

@@ -24,14 +24,14 @@ std::optional<FormError> CheckUserInfo(const UserInfoForm& form) {
   if (form.nickname.find(' ') != std::string::npos) {
     return FormError{kInfoTitle, "You cannot have a space in your nickname!"};
   }
-  if (form.realName.empty()) return FormError{kInfoTitle, "You must enter your real name!"};
+  if (form.real_name.empty()) return FormError{kInfoTitle, "You must enter your real name!"};
   if (form.email.empty()) return FormError{kInfoTitle, "You must enter your email address!"};
   if (NotAnAddressWithPort(form.tracker)) return FormError{"Tracker Address Not Correct", kAddressForm};
   return std::nullopt;
 }
 
 std::optional<FormError> CheckAdvancedOptions(const AdvancedOptionsForm& form) {
-  if (!form.myIp.empty() && ParseDottedQuad(form.myIp) == 0) return FormError{"IP Address Not Correct", kAddressForm};
+  if (!form.my_ip.empty() && ParseDottedQuad(form.my_ip) == 0) return FormError{"IP Address Not Correct", kAddressForm};
   if (NotAnAddressWithPort(form.proxy)) return FormError{"Proxy Address Not Correct", kAddressForm};
   if (!form.port.empty() && !IsUsablePort(ParseDecimal(form.port))) {
     return FormError{"Port Number Not Correct", "It must be in the form of 'xxxx'."};

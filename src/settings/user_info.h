@@ -11,22 +11,22 @@
 namespace vorn {
 
 struct UserInfoForm {
-  std::string realName;
+  std::string real_name;
   std::string nickname;
   std::string email;
   std::string other;
   std::string tracker;  // "Misc" / "Tracker" as stored, empty when none
-  bool beepOnPrivate = true;
+  bool beep_on_private = true;
   bool timestamps = false;
 };
 
 struct AdvancedOptionsForm {
-  std::string myIp;
+  std::string my_ip;
   std::string proxy;
   std::string port;  // decimal text
-  bool fastJoin = true;
-  bool redirectQueries = false;
-  LossProtection lossProtection = LossProtection::kAutomatic;
+  bool fast_join = true;
+  bool redirect_queries = false;
+  LossProtection loss_protection = LossProtection::kAutomatic;
 };
 
 // A message box to show while the dialog stays open.

@@ -62,7 +62,7 @@ TEST(SettingsDialogs, EveryFieldRuleKeepsTheDialogOpen) {
   EXPECT_EQ(info.form().tracker, "127.0.0.2:7000");
   EXPECT_EQ(info.form().nickname, std::string(15, 'n'));
   EXPECT_EQ(advanced.result(), QDialog::Accepted);
-  EXPECT_EQ(advanced.form().lossProtection, LossProtection::kAlways);
+  EXPECT_EQ(advanced.form().loss_protection, LossProtection::kAlways);
 }
 
 // Options: the advanced button of the running identity dialog writes the
@@ -94,7 +94,7 @@ TEST(SettingsCommands, OptionsAndColorsRunTheirDialogsAndWrite) {
   EXPECT_EQ(profile.GetString("Misc", "Port", ""), "2300");
   EXPECT_EQ(profile.GetInt("Misc", "Redirect Queries", 0), 1);
   EXPECT_EQ(profile.GetString("User Info", "other", ""), "plays at night");
-  EXPECT_TRUE(harness.node().settings().settings().redirectQueries);
+  EXPECT_TRUE(harness.node().settings().settings().redirect_queries);
   EXPECT_EQ(profile.GetString("Misc", "Download Folder", ""), folder.toStdString());
   EXPECT_EQ(harness.dialogs.Captions(), (std::vector<std::string>{"Download Folder", "Configuration Changed!"}));
 

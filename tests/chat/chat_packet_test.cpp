@@ -76,9 +76,9 @@ TEST(PendingChatPackets, ReusesFreedRecordsAndRefusesBeyondItsCap) {
   ASSERT_NE(pending.Keep({1, 1}, bytes, 0, 1000), nullptr);
   auto acked = pending.Acknowledge(42, {1, 1});
   ASSERT_TRUE(acked);
-  EXPECT_TRUE(acked->wasInUse);
+  EXPECT_TRUE(acked->was_in_use);
   EXPECT_EQ(acked->subtype, ChatSubtype::FileFragment);
-  EXPECT_FALSE(pending.Acknowledge(42, {1, 1})->wasInUse);  // a repeated acknowledgement
+  EXPECT_FALSE(pending.Acknowledge(42, {1, 1})->was_in_use);  // a repeated acknowledgement
   for (size_t i = 0; i < PendingChatPackets::kMaxRecords; ++i) ASSERT_NE(pending.Keep({1, 1}, bytes, 0, 1000), nullptr);
   EXPECT_EQ(pending.RecordCount(), PendingChatPackets::kMaxRecords);
   EXPECT_EQ(pending.Keep({1, 1}, bytes, 0, 1000), nullptr);
@@ -137,12 +137,12 @@ TEST(PeerCapabilities, FollowsEachPeersLatestWordAndForgetsTheOldestWhenFull) {
 TEST(ChatPeerTable, AKnownSenderReportsAChannelChangeButNotACaseChange) {
   ChatPeerTable table;
   table.Reset({0x7F000001, 1}, "Me", "#chat");
-  ASSERT_TRUE(table.FindOrAddChatPeer({0x7F000001, 2}, "#chat", "u2").isNew);
+  ASSERT_TRUE(table.FindOrAddChatPeer({0x7F000001, 2}, "#chat", "u2").is_new);
   PeerLookup again = table.FindOrAddChatPeer({0x7F000001, 2}, "#other", "U2");
   EXPECT_EQ(again.index, 1);
-  EXPECT_FALSE(again.isNew);
-  EXPECT_TRUE(again.channelChanged);
-  EXPECT_FALSE(again.nickChanged);  // letter case alone is no change
+  EXPECT_FALSE(again.is_new);
+  EXPECT_TRUE(again.channel_changed);
+  EXPECT_FALSE(again.nick_changed);  // letter case alone is no change
 }
 
 }  // namespace

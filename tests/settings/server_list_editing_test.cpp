@@ -63,7 +63,7 @@ TEST_F(ServerListSessionTest, OnlyAChangedListIsRewrittenWhenTheRunEnds) {
   EXPECT_EQ(session.SetDefault(1), 1u);
   EXPECT_EQ(profile.GetString("Servers", "Default Server", ""), "Away");
   EXPECT_EQ(session.SetDefault(7), std::nullopt);
-  EXPECT_EQ(session.defaultServer(), "Away");
+  EXPECT_EQ(session.default_server(), "Away");
   EXPECT_EQ(session.Edit(5, {"x", "y"}), std::nullopt);
   EXPECT_FALSE(session.Remove(2));
   session.Cancel();

@@ -47,10 +47,10 @@ TEST_F(SettingsStoreTest, OptionsDialogLaterPicksUpAdvancedChangesAndAsksForRest
                                                           "You must restart Vorn for all of these changes to take effect!"}));
   EXPECT_EQ(store.settings().nickname, "bob");
   EXPECT_EQ(store.settings().udpPort, 3000);
-  EXPECT_EQ(store.settings().myIp, "127.0.0.1");
-  EXPECT_TRUE(store.settings().redirectQueries);
-  EXPECT_FALSE(store.settings().fastJoin2);
-  EXPECT_EQ(store.settings().lossProtection, LossProtection::kOff);
+  EXPECT_EQ(store.settings().my_ip, "127.0.0.1");
+  EXPECT_TRUE(store.settings().redirect_queries);
+  EXPECT_FALSE(store.settings().fast_join2);
+  EXPECT_EQ(store.settings().loss_protection, LossProtection::kOff);
   EXPECT_EQ(profile.GetInt("Misc", "Loss Protection", -1), 0);
   EXPECT_EQ(profile.GetString("Misc", "Tracker", ""), "127.0.0.9:7000");
   // The tracker takes effect at the next start only.
@@ -60,7 +60,7 @@ TEST_F(SettingsStoreTest, OptionsDialogLaterPicksUpAdvancedChangesAndAsksForRest
   const size_t shown = dialogs.shown.size();
   user_info.steps.push_back([](UserInfoForm&) { return true; });
   user_info.steps.push_back([](UserInfoForm& form) {
-    form.beepOnPrivate = !form.beepOnPrivate;
+    form.beep_on_private = !form.beep_on_private;
     return true;
   });
   EXPECT_TRUE(store.RunUserInfoDialog(false));
@@ -80,7 +80,7 @@ TEST_F(SettingsStoreTest, StoredValuesGetTheirDefaultsAndAreCutToTheirFields) {
   EXPECT_EQ(store.settings().tracker, (PeerAddress{0x0A000001, 6666}));
   EXPECT_EQ(store.settings().proxy, (PeerAddress{0x0A000002, 3213}));
   EXPECT_EQ(store.settings().nickname, "abcdefghijklmn");
-  EXPECT_EQ(store.settings().myIp, "127.000.000.001");
+  EXPECT_EQ(store.settings().my_ip, "127.000.000.001");
   for (const char* text : {"abc", "0", "-5", "70000"}) {
     profile.WriteString("Misc", "Port", text);
     ASSERT_EQ(store.LoadSettings(), SettingsStore::kLoaded);
@@ -95,13 +95,13 @@ TEST_F(SettingsStoreTest, ServerListFromProfileOrBuiltInTable) {
   SeedIdentity();
   ASSERT_EQ(store.LoadSettings(), SettingsStore::kLoaded);
   ASSERT_EQ(store.LoadSettings(), SettingsStore::kLoaded);  // twice lists the built-in servers once
-  EXPECT_TRUE(store.settings().serverListFromBuiltIn);
+  EXPECT_TRUE(store.settings().server_list_from_built_in);
   EXPECT_EQ(store.servers().size(), kBuiltInServerCount);
   EXPECT_TRUE(profile.Enumerate("Servers")->empty());  // not written back
 
   profile.WriteString("Servers", "Home", "127.0.0.1:2213");
   ASSERT_EQ(store.LoadSettings(), SettingsStore::kLoaded);
-  EXPECT_FALSE(store.settings().serverListFromBuiltIn);
+  EXPECT_FALSE(store.settings().server_list_from_built_in);
   EXPECT_EQ(store.servers().entries(), (std::vector<ServerEntry>{{"Home", "127.0.0.1:2213"}}));
 }
 
@@ -115,7 +115,7 @@ TEST_F(SettingsStoreTest, DefaultServerIsListedAfterRestartAndSurvivesSaves) {
 
   SettingsStore restarted(profile, dialogs, user_info);
   ASSERT_EQ(restarted.LoadSettings(), SettingsStore::kLoaded);
-  EXPECT_EQ(restarted.settings().defaultServer, "Home");
+  EXPECT_EQ(restarted.settings().default_server, "Home");
   ASSERT_NE(restarted.FindServer("Default Server", std::nullopt), nullptr);
   EXPECT_EQ(restarted.FindServer("Default Server", std::nullopt)->address, "127.0.0.1");  // Home's address
   EXPECT_EQ(restarted.servers().size(), 3u);
@@ -141,7 +141,7 @@ TEST_F(SettingsStoreTest, ColoursLoadOnceAndSaveOnlyOnceLoaded) {
   EXPECT_EQ(store.ColorOf(MessageClass::Server), 0x112233u);
   EXPECT_EQ(store.ChatColors(), (ChatColorMap{{"Ann", 0x0000FF}}));
   EXPECT_EQ(store.ChatColorFor("Ann"), 0x0000FFu);
-  EXPECT_EQ(store.ChatColorFor("ann"), store.settings().chatColor);  // exact case
+  EXPECT_EQ(store.ChatColorFor("ann"), store.settings().chat_color);  // exact case
 
   store.SetMessageColor(MessageClass::Chat, 0x00ABCDEF);
   store.SetChatColor("Bob", 0x00FF00);

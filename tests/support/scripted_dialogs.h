@@ -109,7 +109,7 @@ class ScriptedUserInfoDialog final : public UserInfoDialog {
   static Step Fill(std::string nickname, std::string real_name, std::string email) {
     return [=](UserInfoForm& form) {
       form.nickname = nickname;
-      form.realName = real_name;
+      form.real_name = real_name;
       form.email = email;
       return !CheckUserInfo(form).has_value();
     };

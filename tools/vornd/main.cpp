@@ -101,7 +101,7 @@ void FirstActions(Node& node, const VorndOptions& options) {
   } else if (!options.server.empty()) {
     node.connection().ConnectByName(std::nullopt, options.server);
   }
-  if (node.settings().settings().serverListFromBuiltIn && node.addresses().tracker.Load().IsSet())
+  if (node.settings().settings().server_list_from_built_in && node.addresses().tracker.Load().IsSet())
     node.connection().queries().UpdateServerList();
 }
 
