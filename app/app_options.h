@@ -9,10 +9,10 @@
 namespace vorn {
 
 struct CommandLine {
-  QString server;      // connect to it once the message window is up
-  QString config;      // a profile file instead of the user's own profile
-  QString my_ip;       // the own address for this run, not stored
-  QString screenshot;  // grab the main window into this file, then exit
+  QString server;       // connect to it once the message window is up
+  QString config;       // a profile file instead of the user's own profile
+  QString my_ip;        // the own address for this run, not stored
+  QString screenshot;   // grab the main window into this file, then exit
   QString chat_script;  // run these user actions unattended, for tests
   // Set: games in DOSBox play through the program, which listens for
   // DOSBox's IPX tunnel on 127.0.0.1 and this port.

@@ -70,8 +70,7 @@ std::optional<std::string> NicknameCompletion::Step(const std::vector<std::strin
   return nickname;
 }
 
-std::optional<WordCompletion::Result> WordCompletion::Step(const QString& text, int cursor,
-                                                          const QStringList& names) {
+std::optional<WordCompletion::Result> WordCompletion::Step(const QString& text, int cursor, const QStringList& names) {
   if (text != shown_ || matches_.isEmpty()) {
     int start = cursor;
     while (start > 0 && !text[start - 1].isSpace()) --start;

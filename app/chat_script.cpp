@@ -17,8 +17,9 @@
 namespace vorn {
 namespace {
 
-constexpr std::array<const char*, 12> kVerbs = {"wait-connected", "join",  "wait-users", "type",  "wait-text", "chat-list",
-                                               "tile",           "dump",  "shot",       "pause", "print",     "exit"};
+constexpr std::array<const char*, 12> kVerbs = {"wait-connected", "join",      "wait-users", "type",
+                                                "wait-text",      "chat-list", "tile",       "dump",
+                                                "shot",           "pause",     "print",      "exit"};
 
 QString VerbOf(const QString& step) { return step.section(QLatin1Char(' '), 0, 0); }
 QString ArgumentOf(const QString& step) { return step.section(QLatin1Char(' '), 1); }
@@ -80,8 +81,7 @@ ChatScript::Outcome ChatScript::Run(const QString& verb, const QString& argument
   if (verb == QLatin1String("wait-connected"))
     return node.connection().IsConnected() ? Outcome::Done : Outcome::Waiting;
   if (verb == QLatin1String("join")) return frame.Dispatch(CommandId::ChatWindow) ? Outcome::Done : Outcome::Waiting;
-  if (verb == QLatin1String("chat-list"))
-    return frame.Dispatch(CommandId::ChatList) ? Outcome::Done : Outcome::Waiting;
+  if (verb == QLatin1String("chat-list")) return frame.Dispatch(CommandId::ChatList) ? Outcome::Done : Outcome::Waiting;
   if (verb == QLatin1String("tile")) return frame.Dispatch(CommandId::Tile) ? Outcome::Done : Outcome::Waiting;
   if (verb == QLatin1String("wait-users"))
     return node.chat().ChatListPeers().size() >= argument.toUInt() ? Outcome::Done : Outcome::Waiting;

@@ -24,20 +24,28 @@ constexpr QSize kSwatchSize(48, 20);
 
 QString ChooseCaption(MessageClass cls) {
   switch (cls) {
-    case MessageClass::Action: return QObject::tr("&Action...");
-    case MessageClass::Server: return QObject::tr("&Server...");
-    case MessageClass::Private: return QObject::tr("&Private...");
-    case MessageClass::Chat: break;
+    case MessageClass::Action:
+      return QObject::tr("&Action...");
+    case MessageClass::Server:
+      return QObject::tr("&Server...");
+    case MessageClass::Private:
+      return QObject::tr("&Private...");
+    case MessageClass::Chat:
+      break;
   }
   return QObject::tr("C&hat...");
 }
 
 QString ColorLabel(MessageClass cls) {
   switch (cls) {
-    case MessageClass::Action: return QObject::tr("Actions");
-    case MessageClass::Server: return QObject::tr("Server messages");
-    case MessageClass::Private: return QObject::tr("Private messages");
-    case MessageClass::Chat: break;
+    case MessageClass::Action:
+      return QObject::tr("Actions");
+    case MessageClass::Server:
+      return QObject::tr("Server messages");
+    case MessageClass::Private:
+      return QObject::tr("Private messages");
+    case MessageClass::Chat:
+      break;
   }
   return QObject::tr("Chat");
 }

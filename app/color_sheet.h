@@ -113,8 +113,7 @@ class CColorsSheet final : public QDialog {
   Q_OBJECT
  public:
   // Opens on the nickname page when a nickname is given.
-  CColorsSheet(SettingsStore& store, std::string_view nickname, Dialogs& dialogs, AppPrompts& prompts,
-               QWidget* parent);
+  CColorsSheet(SettingsStore& store, std::string_view nickname, Dialogs& dialogs, AppPrompts& prompts, QWidget* parent);
   CSystemColorsTab* systemPage() const { return system_; }
   CColorsDlg* nicknamePage() const { return nicknames_; }
   QTabWidget* tabs() const { return tabs_; }

@@ -2,10 +2,10 @@
 
 #include <QAction>
 #include <QDir>
-#include <QStandardPaths>
 #include <QIcon>
 #include <QImageReader>
 #include <QPixmap>
+#include <QStandardPaths>
 #include <QVariant>
 #include <cstdlib>
 
@@ -13,8 +13,8 @@
 #include "ipx/dosbox_driver.h"
 #include "node/node.h"
 #include "platform/process_launch.h"
-#include "settings/dosbox_game.h"
 #include "platform/text.h"
+#include "settings/dosbox_game.h"
 #include "settings/user_games_model.h"
 #include "text_convert.h"
 

@@ -9,9 +9,7 @@ constexpr char kDash = static_cast<char>(0xC4);
 
 // 0xC4 also leads UTF-8 characters (U+0100 to U+013F); only a lone one is
 // the old code page's dash.
-bool IsCodePageDash(std::string_view text, size_t at) {
-  return text[at] == kDash && Utf8SequenceLength(text, at) == 0;
-}
+bool IsCodePageDash(std::string_view text, size_t at) { return text[at] == kDash && Utf8SequenceLength(text, at) == 0; }
 
 size_t FindCodePageDash(std::string_view text) {
   for (size_t at = text.find(kDash); at != std::string_view::npos; at = text.find(kDash, at + 1)) {

@@ -1,7 +1,7 @@
 #include "main_frame.h"
 
-#include <QCloseEvent>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMdiArea>
@@ -277,7 +277,8 @@ void CMainFrame::EndSession() {
   if (ending_session_) return;
   ending_session_ = true;
   // Bounded: a dialog that refuses to close leaves the rest open.
-  for (int i = 0; i < 8 && QApplication::activeModalWidget() != nullptr; ++i) QApplication::activeModalWidget()->close();
+  for (int i = 0; i < 8 && QApplication::activeModalWidget() != nullptr; ++i)
+    QApplication::activeModalWidget()->close();
   // After the closed dialogs' own loops have returned.
   QTimer::singleShot(0, this, [this] { close(); });
 }

@@ -11,9 +11,9 @@
 
 #include "chat/chat_windows.h"
 #include "command_router.h"
+#include "link_quality_window.h"
 #include "node/node.h"
 #include "settings/window_placement.h"
-#include "link_quality_window.h"
 #include "transfers_window.h"
 
 class QLabel;

@@ -184,8 +184,8 @@ void CMainFrame::UpdateMenuSet() {
 void CMainFrame::ShowConnectionState() {
   const PeerAddress server = services_.node.addresses().server.Load();
   const bool connected = started_ && !closed_ && server.IsSet();
-  const QString state = connected ? tr("Connected to %1").arg(QString::fromStdString(FormatPeer(server)))
-                                  : tr("Not connected");
+  const QString state =
+      connected ? tr("Connected to %1").arg(QString::fromStdString(FormatPeer(server))) : tr("Not connected");
   if (connection_label_->text() == state) return;
   connection_label_->setText(state);
   setWindowTitle(QStringLiteral("Vorn95 - %1").arg(state));

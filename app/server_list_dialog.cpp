@@ -84,7 +84,7 @@ void ServerListDlg::BuildLayout() {
   QPushButton* close_button = ok_cancel->addButton(tr("Close"), QDialogButtonBox::RejectRole);
   // Tab goes from the list to the address and on to what acts on them.
   const std::array<QWidget*, 9> order{list_, address_, connect_button, close_button, add_,
-                                      edit_, delete_,   set_default_,   query_};
+                                      edit_, delete_,  set_default_,   query_};
   for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
   connect(ok_cancel, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(ok_cancel, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -34,14 +34,14 @@ class ServerListDlg final : public QDialog {
   // Selects the shown line; -1 clears the selection.
   void selectRow(int row);
 
-  QTreeWidget* listBox() const { return list_; }                // 1000
-  QPushButton* addButton() const { return add_; }               // 1001
-  QPushButton* editButton() const { return edit_; }             // 1002
-  QPushButton* deleteButton() const { return delete_; }         // 1003
-  QPushButton* defaultButton() const { return set_default_; }   // 1006
-  QLineEdit* addressEdit() const { return address_; }           // 1026
-  QPushButton* queryButton() const { return query_; }           // 1004
-  QLabel* defaultLabel() const { return default_name_; }        // 1038
+  QTreeWidget* listBox() const { return list_; }               // 1000
+  QPushButton* addButton() const { return add_; }              // 1001
+  QPushButton* editButton() const { return edit_; }            // 1002
+  QPushButton* deleteButton() const { return delete_; }        // 1003
+  QPushButton* defaultButton() const { return set_default_; }  // 1006
+  QLineEdit* addressEdit() const { return address_; }          // 1026
+  QPushButton* queryButton() const { return query_; }          // 1004
+  QLabel* defaultLabel() const { return default_name_; }       // 1038
 
  public slots:
   void accept() override;

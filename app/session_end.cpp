@@ -1,9 +1,9 @@
 #include "session_end.h"
 
-#include <QSocketNotifier>
-#include <csignal>
 #include <sys/signalfd.h>
 #include <unistd.h>
+#include <QSocketNotifier>
+#include <csignal>
 
 namespace vorn {
 namespace {

@@ -63,7 +63,11 @@ AdvancedOptionsDlg::AdvancedOptionsDlg(const AdvancedOptionsForm& form, Dialogs&
 }
 
 AdvancedOptionsForm AdvancedOptionsDlg::form() const {
-  return {Text(my_ip_), Text(proxy_), Text(port_), fast_join_->isChecked(), redirect_->isChecked(),
+  return {Text(my_ip_),
+          Text(proxy_),
+          Text(port_),
+          fast_join_->isChecked(),
+          redirect_->isChecked(),
           static_cast<LossProtection>(loss_protection_->currentIndex())};
 }
 
@@ -131,7 +135,9 @@ void UserInfoDlg::AddDownloadFolderRow(QFormLayout& fields) {
   if (auto* label = qobject_cast<QLabel*>(fields.labelForField(row))) label->setBuddy(download_folder_);
 }
 
-void UserInfoDlg::SetDownloadFolder(const QString& folder) { download_folder_->setText(QDir::toNativeSeparators(folder)); }
+void UserInfoDlg::SetDownloadFolder(const QString& folder) {
+  download_folder_->setText(QDir::toNativeSeparators(folder));
+}
 
 QString UserInfoDlg::downloadFolder() const {
   const QString typed = download_folder_->text().trimmed();
@@ -139,8 +145,8 @@ QString UserInfoDlg::downloadFolder() const {
 }
 
 UserInfoForm UserInfoDlg::form() const {
-  return {Text(real_name_), Text(nickname_), Text(email_), Text(other_), Text(tracker_), beep_->isChecked(),
-          timestamps_->isChecked()};
+  return {Text(real_name_),   Text(nickname_),         Text(email_), Text(other_), Text(tracker_),
+          beep_->isChecked(), timestamps_->isChecked()};
 }
 
 void UserInfoDlg::accept() {

@@ -54,12 +54,12 @@ class UserInfoDlg final : public QDialog {
   void SetDownloadFolder(const QString& folder);
   QString downloadFolder() const;
 
-  QLineEdit* realNameEdit() const { return real_name_; }            // 1010
-  QLineEdit* nicknameEdit() const { return nickname_; }             // 1007
-  QLineEdit* emailEdit() const { return email_; }                   // 1008
-  QLineEdit* otherEdit() const { return other_; }                   // 1009
-  QLineEdit* trackerEdit() const { return tracker_; }               // 1013
-  QCheckBox* beepBox() const { return beep_; }                      // 1012
+  QLineEdit* realNameEdit() const { return real_name_; }  // 1010
+  QLineEdit* nicknameEdit() const { return nickname_; }   // 1007
+  QLineEdit* emailEdit() const { return email_; }         // 1008
+  QLineEdit* otherEdit() const { return other_; }         // 1009
+  QLineEdit* trackerEdit() const { return tracker_; }     // 1013
+  QCheckBox* beepBox() const { return beep_; }            // 1012
   QCheckBox* timestampsBox() const { return timestamps_; }
   QLineEdit* downloadFolderEdit() const { return download_folder_; }
   QPushButton* advancedButton() const { return advanced_button_; }  // 1028

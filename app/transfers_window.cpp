@@ -98,7 +98,9 @@ void TransfersWindow::ShowRow(int row, const TransferStatus& transfer) {
     table_->setCellWidget(row, kProgress, bar);
   }
   // A download's size is not told by the protocol: the bar only shows that it runs.
-  const int permille = transfer.total > 0 ? static_cast<int>(std::min<uint64_t>(transfer.bytes, transfer.total) * 1000 / transfer.total) : 0;
+  const int permille =
+      transfer.total > 0 ? static_cast<int>(std::min<uint64_t>(transfer.bytes, transfer.total) * 1000 / transfer.total)
+                         : 0;
   bar->setRange(0, transfer.total > 0 ? 1000 : 0);
   bar->setValue(permille);
   // Only the download can be called off from here; an upload ends when its

@@ -117,8 +117,9 @@ QGroupBox* CGamesDlg::DosboxGroup(const UserGame& game) {
   auto* group = new QGroupBox(this);
   auto* form = new QFormLayout(group);
   dosbox_->setChecked(game.IsDosbox());
-  dosbox_->setToolTip(tr("Vorn writes a DOSBox configuration of its own that mounts the directory as C:, connects "
-                         "IPX to this node and starts the program"));
+  dosbox_->setToolTip(
+      tr("Vorn writes a DOSBox configuration of its own that mounts the directory as C:, connects "
+         "IPX to this node and starts the program"));
   form->addRow(dosbox_);
   dosbox_program_->setPlaceholderText(tr("dosbox, dosbox-staging or dosbox-x"));
   dosbox_program_->setToolTip(tr("Empty: the first of dosbox, dosbox-staging and dosbox-x found in PATH"));

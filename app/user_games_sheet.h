@@ -28,7 +28,7 @@ struct BrowseRequest {
   QString caption;
   std::string_view filter;  // classic "description|patterns|...||" form
   QString default_name;
-  QString directory;        // empty: the dialog's own choice
+  QString directory;  // empty: the dialog's own choice
 };
 using FileChooser = std::function<std::optional<QString>(QWidget* parent, const BrowseRequest&)>;
 
@@ -47,14 +47,14 @@ class CGamesDlg final : public QWidget {
   // left.
   bool CheckLeave();
 
-  QLineEdit* titleEdit() const { return title_; }          // 1019
-  QLineEdit* programEdit() const { return program_; }      // 1020
+  QLineEdit* titleEdit() const { return title_; }                 // 1019
+  QLineEdit* programEdit() const { return program_; }             // 1020
   QPushButton* programBrowse() const { return browse_program_; }  // 1021
-  QLineEdit* argumentsEdit() const { return arguments_; }  // 1023
-  QLineEdit* directoryEdit() const { return directory_; }  // 1022
-  QLineEdit* iconEdit() const { return icon_; }            // 1024
-  QPushButton* iconBrowse() const { return browse_icon_; }  // 1025
-  QPushButton* clearButton() const { return clear_; }      // 1027
+  QLineEdit* argumentsEdit() const { return arguments_; }         // 1023
+  QLineEdit* directoryEdit() const { return directory_; }         // 1022
+  QLineEdit* iconEdit() const { return icon_; }                   // 1024
+  QPushButton* iconBrowse() const { return browse_icon_; }        // 1025
+  QPushButton* clearButton() const { return clear_; }             // 1027
   QCheckBox* dosboxCheck() const { return dosbox_; }
   QLineEdit* dosboxProgramEdit() const { return dosbox_program_; }
   QLineEdit* dosboxConfigEdit() const { return dosbox_config_; }

@@ -59,8 +59,8 @@ CVorn95View::CVorn95View(const ViewServices& services, std::string channel_key, 
 CVorn95View::~CVorn95View() { services_.views.Unregister(this); }
 
 QString CVorn95View::caption() const {
-  QString text = is_message_window_ ? DecodeText(doc_.title())
-                                    : QStringLiteral("Chat Window: %1").arg(DecodeText(doc_.title()));
+  QString text =
+      is_message_window_ ? DecodeText(doc_.title()) : QStringLiteral("Chat Window: %1").arg(DecodeText(doc_.title()));
   if (offline_) text += QStringLiteral(" (offline)");
   // The window itself says that its text goes to a file.
   if (isLogging()) text += QStringLiteral(" - logging to %1").arg(QFileInfo(log_path_).fileName());

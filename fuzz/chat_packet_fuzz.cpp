@@ -77,16 +77,17 @@ void CheckParsers(std::span<const uint8_t> datagram) {
     fuzz::CheckWithin(fragment->data, datagram);
   }
   fuzz::Buffer rebuilt{};
-  size_t size = BuildChatPacket(rebuilt, {view->type, view->sequence, packet.subtype, packet.channel, packet.nickname,
-                                          packet.serial},
-                                packet.payload);
+  size_t size = BuildChatPacket(
+      rebuilt, {view->type, view->sequence, packet.subtype, packet.channel, packet.nickname, packet.serial},
+      packet.payload);
   fuzz::Check(size == (packet.payload.size() <= kMaxChatPayload ? datagram.size() : 0));
 }
 
 // Where the download goes; one per process, left for the system to clear.
 const std::filesystem::path& ScratchDirectory() {
   static const std::filesystem::path directory = [] {
-    std::filesystem::path path = std::filesystem::temp_directory_path() / ("vorn_chat_fuzz_" + std::to_string(::getpid()));
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("vorn_chat_fuzz_" + std::to_string(::getpid()));
     std::filesystem::create_directories(path);
     return path;
   }();
@@ -97,13 +98,14 @@ const std::filesystem::path& ScratchDirectory() {
 std::unique_ptr<Chat> StartChat(Environment& env) {
   ChatOptions options;
   options.file_directory = ScratchDirectory();
-  auto chat = std::make_unique<Chat>(ChatPorts{env.clock, env.loop, env.dialogs, env.settings, env.addresses, env.windows},
-                                     [](PeerAddress, std::span<const uint8_t> bytes) { return static_cast<int>(bytes.size()); },
-                                     options);
+  auto chat = std::make_unique<Chat>(
+      ChatPorts{env.clock, env.loop, env.dialogs, env.settings, env.addresses, env.windows},
+      [](PeerAddress, std::span<const uint8_t> bytes) { return static_cast<int>(bytes.size()); }, options);
   chat->JoinChannel("#chat");
   fuzz::Buffer hello{};
   size_t size = BuildChatPacket(hello, {'0', 1, ChatSubtype::Hello, "#chat", "Peer", 1}, {});
-  chat->OnChatPacket({0x7F000001, 5002}, std::span<const uint8_t>(hello).subspan(kChatBodyOffset, size - kChatBodyOffset));
+  chat->OnChatPacket({0x7F000001, 5002},
+                     std::span<const uint8_t>(hello).subspan(kChatBodyOffset, size - kChatBodyOffset));
   chat->ExecuteChatLine("/xget Peer 0 fuzzed.bin", 1);
   return chat;
 }

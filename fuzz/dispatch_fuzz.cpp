@@ -33,20 +33,34 @@ void ParseByType(const Dispatcher& dispatcher, std::span<const uint8_t> d) {
       fuzz::Check(welcome && welcome->address);
       break;
     }
-    case kTypeAccepted: fuzz::Check(ParseAddressMessage(d).has_value()); break;
-    case kTypeHello: fuzz::Check(ParseHello(d).has_value()); break;
-    case kTypePingRequest: fuzz::Check(ParsePingRequest(d).has_value()); break;
-    case kTypePingReply: fuzz::Check(ParsePingReply(d).has_value()); break;
+    case kTypeAccepted:
+      fuzz::Check(ParseAddressMessage(d).has_value());
+      break;
+    case kTypeHello:
+      fuzz::Check(ParseHello(d).has_value());
+      break;
+    case kTypePingRequest:
+      fuzz::Check(ParsePingRequest(d).has_value());
+      break;
+    case kTypePingReply:
+      fuzz::Check(ParsePingReply(d).has_value());
+      break;
     case kTypeGameFrame:
-    case kTypeBroadcastFrame: fuzz::Check(ParseGameFrame(d).has_value()); break;
+    case kTypeBroadcastFrame:
+      fuzz::Check(ParseGameFrame(d).has_value());
+      break;
     case kTypePlayerInfoRequest:
       fuzz::Check(ParsePlayerInfoRequest(d).has_value() == (d.size() >= kPlayerInfoRequestSize));
       fuzz::Check(ParseForwardedPlayerInfo(d).has_value() == (d.size() >= kForwardedPlayerInfoSize));
       break;
     case kTypeText:
     case kTypeTextLine:
-    case kTypeServerList: fuzz::Check(ParseText(d).has_value()); break;
-    default: fuzz::Check(ParseFrameOnly(d) == type); break;
+    case kTypeServerList:
+      fuzz::Check(ParseText(d).has_value());
+      break;
+    default:
+      fuzz::Check(ParseFrameOnly(d) == type);
+      break;
   }
 }
 

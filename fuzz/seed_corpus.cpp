@@ -39,13 +39,15 @@ Bytes Hello(std::string_view nickname) {
 
 Bytes Frame(char type, const Bytes& payload, IpxSocket socket) {
   return Make([&](std::span<uint8_t> out) {
-    return BuildGameFrame(out, {.type = type, .sequence = 42, .destination_socket = socket,
-                                .source_socket = socket, .payload = payload});
+    return BuildGameFrame(
+        out, {.type = type, .sequence = 42, .destination_socket = socket, .source_socket = socket, .payload = payload});
   });
 }
 
 Bytes Wrap(const Bytes& inner) {
-  return Make([&](std::span<uint8_t> out) { return BuildProxyWrap(out, {.address = {0x7F000002, 2214}, .inner = inner}); });
+  return Make([&](std::span<uint8_t> out) {
+    return BuildProxyWrap(out, {.address = {0x7F000002, 2214}, .inner = inner});
+  });
 }
 
 Bytes Text(char type, std::string_view text) {
@@ -66,7 +68,8 @@ Bytes Address(char type) {
 }
 
 Bytes PingRequestSeed(std::string_view game) {
-  return Make([&](std::span<uint8_t> out) { return BuildPingRequest(out, {.game_name = game, .time_stamp_ms = 123456}); });
+  return Make(
+      [&](std::span<uint8_t> out) { return BuildPingRequest(out, {.game_name = game, .time_stamp_ms = 123456}); });
 }
 
 Bytes PingReplySeed(std::string_view game, IpxSocket socket) {
@@ -87,22 +90,23 @@ std::vector<Seed> FrameOnlySeeds() {
 // One of every type, as the receive path would see them.
 std::vector<Seed> DatagramSeeds() {
   std::vector<Seed> seeds = FrameOnlySeeds();
-  seeds.insert(seeds.end(), {
-      {"wrap", Wrap(Frame(kTypeGameFrame, kChatPayload, kChatSocket))},
-      {"welcome", Address(kTypeProxyWelcome)},
-      {"accepted", Address(kTypeAccepted)},
-      {"hello", Hello("Player")},
-      {"ping-request", PingRequestSeed("RACER")},
-      {"ping-reply", PingReplySeed("RACER", MakeIpxSocket(0x869C))},
-      {"game-frame", Frame(kTypeGameFrame, kChatPayload, kChatSocket)},
-      {"broadcast-frame", Frame(kTypeBroadcastFrame, {1, 2, 3}, MakeIpxSocket(0x4545))},
-      {"probe", Frame(kTypeBroadcastFrame, kProbePayload, kDirectPlaySocket)},
-      {"info-request", InfoRequest("Player")},
-      {"info-forwarded", Forwarded("Player")},
-      {"text", Text(kTypeText, "Players on this server:\n")},
-      {"text-line", Text(kTypeTextLine, "Welcome!")},
-      {"server-list", Text(kTypeServerList, "Home server    :127.0.0.1\r\nOther          :127.0.0.2\r\n")},
-  });
+  seeds.insert(seeds.end(),
+               {
+                   {"wrap", Wrap(Frame(kTypeGameFrame, kChatPayload, kChatSocket))},
+                   {"welcome", Address(kTypeProxyWelcome)},
+                   {"accepted", Address(kTypeAccepted)},
+                   {"hello", Hello("Player")},
+                   {"ping-request", PingRequestSeed("RACER")},
+                   {"ping-reply", PingReplySeed("RACER", MakeIpxSocket(0x869C))},
+                   {"game-frame", Frame(kTypeGameFrame, kChatPayload, kChatSocket)},
+                   {"broadcast-frame", Frame(kTypeBroadcastFrame, {1, 2, 3}, MakeIpxSocket(0x4545))},
+                   {"probe", Frame(kTypeBroadcastFrame, kProbePayload, kDirectPlaySocket)},
+                   {"info-request", InfoRequest("Player")},
+                   {"info-forwarded", Forwarded("Player")},
+                   {"text", Text(kTypeText, "Players on this server:\n")},
+                   {"text-line", Text(kTypeTextLine, "Welcome!")},
+                   {"server-list", Text(kTypeServerList, "Home server    :127.0.0.1\r\nOther          :127.0.0.2\r\n")},
+               });
   return seeds;
 }
 
@@ -121,23 +125,31 @@ Bytes LinkProbeSeed(LinkProbeKind kind, uint32_t capabilities) {
 
 std::vector<std::pair<std::string, std::vector<Seed>>> Targets() {
   return {
-      {"proxy_wrap_fuzz", {{"frame", Wrap(Frame(kTypeGameFrame, kChatPayload, kChatSocket))},
-                           {"bye", Wrap({'V', 'O', 'R', 'N', '3'})}, {"hello", Wrap(Hello("Wrapped"))}}},
-      {"address_message_fuzz", {{"welcome", Address(kTypeProxyWelcome)}, {"accepted", Address(kTypeAccepted)},
-                                {"bare-acceptance", {'V', 'O', 'R', 'N', '2'}}}},
+      {"proxy_wrap_fuzz",
+       {{"frame", Wrap(Frame(kTypeGameFrame, kChatPayload, kChatSocket))},
+        {"bye", Wrap({'V', 'O', 'R', 'N', '3'})},
+        {"hello", Wrap(Hello("Wrapped"))}}},
+      {"address_message_fuzz",
+       {{"welcome", Address(kTypeProxyWelcome)},
+        {"accepted", Address(kTypeAccepted)},
+        {"bare-acceptance", {'V', 'O', 'R', 'N', '2'}}}},
       {"hello_fuzz", {{"short", Hello("Ann")}, {"full", Hello("FifteenCharName")}}},
       {"ping_request_fuzz", {{"short", PingRequestSeed("TANKS")}, {"full", PingRequestSeed("LONGNAME")}}},
-      {"ping_reply_fuzz", {{"no-game", PingReplySeed("", kChatSocket)},
-                           {"bridge", PingReplySeed("DPLAY", kDirectPlaySocket)}}},
-      {"game_frame_fuzz", {{"chat", Frame(kTypeGameFrame, kChatPayload, kChatSocket)},
-                           {"probe", Frame(kTypeBroadcastFrame, kProbePayload, kDirectPlaySocket)},
-                           {"empty", Frame(kTypeGameFrame, {}, MakeIpxSocket(0x4545))}}},
+      {"ping_reply_fuzz",
+       {{"no-game", PingReplySeed("", kChatSocket)}, {"bridge", PingReplySeed("DPLAY", kDirectPlaySocket)}}},
+      {"game_frame_fuzz",
+       {{"chat", Frame(kTypeGameFrame, kChatPayload, kChatSocket)},
+        {"probe", Frame(kTypeBroadcastFrame, kProbePayload, kDirectPlaySocket)},
+        {"empty", Frame(kTypeGameFrame, {}, MakeIpxSocket(0x4545))}}},
       {"player_info_request_fuzz", {{"short", InfoRequest("Bob")}, {"full", InfoRequest("FifteenCharName")}}},
       {"forwarded_player_info_fuzz", {{"short", Forwarded("Bob")}, {"full", Forwarded("FifteenCharName")}}},
-      {"text_fuzz", {{"motd", Text(kTypeTextLine, "Welcome!")}, {"text", Text(kTypeText, "a\nb\n")},
-                     {"server-list", Text(kTypeServerList, "Home server    :127.0.0.1\r\n")}}},
-      {"link_probe_fuzz", {{"question", LinkProbeSeed(LinkProbeKind::kQuestion, 3)},
-                           {"answer", LinkProbeSeed(LinkProbeKind::kAnswer, 0)}}},
+      {"text_fuzz",
+       {{"motd", Text(kTypeTextLine, "Welcome!")},
+        {"text", Text(kTypeText, "a\nb\n")},
+        {"server-list", Text(kTypeServerList, "Home server    :127.0.0.1\r\n")}}},
+      {"link_probe_fuzz",
+       {{"question", LinkProbeSeed(LinkProbeKind::kQuestion, 3)},
+        {"answer", LinkProbeSeed(LinkProbeKind::kAnswer, 0)}}},
       {"frame_only_fuzz", FrameOnlySeeds()},
       {"dispatch_fuzz", DatagramSeeds()},
       {"framing_fuzz", FramingSeeds()},

@@ -109,9 +109,9 @@ struct BenchNode {
     addresses.local.Store({kLoopback, socket.LocalPort()});
     ChatOptions options;
     options.file_directory = files;
-    chat = std::make_unique<Chat>(ChatPorts{clock, loop, dialogs, settings, addresses, windows},
-                                  [this](PeerAddress to, std::span<const uint8_t> bytes) { return socket.SendTo(to, bytes); },
-                                  options);
+    chat = std::make_unique<Chat>(
+        ChatPorts{clock, loop, dialogs, settings, addresses, windows},
+        [this](PeerAddress to, std::span<const uint8_t> bytes) { return socket.SendTo(to, bytes); }, options);
     receiver = std::jthread([this](std::stop_token stop) { Receive(stop); });
   }
   ~BenchNode() {
@@ -129,7 +129,8 @@ struct BenchNode {
       int got = 0;
       while ((got = socket.RecvFrom(buffer, from, truncated)) > 0) {
         if (!truncated && static_cast<size_t>(got) > kChatBodyOffset) {
-          chat->OnChatPacket(from, std::span<const uint8_t>(buffer.data(), static_cast<size_t>(got)).subspan(kChatBodyOffset));
+          chat->OnChatPacket(
+              from, std::span<const uint8_t>(buffer.data(), static_cast<size_t>(got)).subspan(kChatBodyOffset));
         }
       }
     }
@@ -179,11 +180,13 @@ class FragmentProbe {
       PeerAddress sender;
       bool truncated = false;
       int got = socket_.RecvFrom(buffer, sender, truncated);
-      auto view = got > 0 ? ParseChatDatagram(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(got))) : std::nullopt;
+      auto view =
+          got > 0 ? ParseChatDatagram(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(got))) : std::nullopt;
       if (!view || view->packet.subtype != subtype) continue;
       if (subtype != ChatSubtype::Ack) {
         std::string serial = std::to_string(view->packet.serial);
-        Send(from, ChatSubtype::Ack, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(serial.c_str()), serial.size() + 1));
+        Send(from, ChatSubtype::Ack,
+             std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(serial.c_str()), serial.size() + 1));
       }
       return true;
     }

@@ -36,7 +36,8 @@ void Report(const char* what, Steady::time_point start, long packets) {
 
 struct Bridge {
   Bridge()
-      : link({driver, dialogs, window, profile, addresses}, [this](PacketSlot slot) { forwarder.ForwardDriverPacket(slot); }),
+      : link({driver, dialogs, window, profile, addresses},
+             [this](PacketSlot slot) { forwarder.ForwardDriverPacket(slot); }),
         forwarder(link, clock, addresses, [this](PeerAddress, std::span<const uint8_t>) { return ++sent; }) {
     addresses.local.Store({0x7F000001, 2213});
     addresses.server.Store({0x7F000001, 2214});
@@ -62,7 +63,8 @@ void BenchOutbound(Bridge& bridge, long packets) {
   const Steady::time_point start = Steady::now();
   for (long i = 0; i < packets; ++i) {
     PacketSlot slot = ring.slot(static_cast<size_t>(i) % kRingSlotCount);
-    slot.Fill({{0x7F000001, static_cast<uint16_t>(1000 + i % 16)}, static_cast<int32_t>(i), {0x51, 0}, {0x51, 0}, payload});
+    slot.Fill(
+        {{0x7F000001, static_cast<uint16_t>(1000 + i % 16)}, static_cast<int32_t>(i), {0x51, 0}, {0x51, 0}, payload});
     bridge.forwarder.ForwardDriverPacket(slot);
   }
   Report("fill + ForwardDriverPacket", start, packets);

@@ -55,8 +55,12 @@ std::vector<std::string> SplitList(const std::string& text) {
 std::optional<LinkProfile> ParseLink(const std::string& text) {
   std::vector<std::string> parts = SplitList(text);
   if (parts.size() != 5) return std::nullopt;
-  LinkProfile link{text, std::atoi(parts[0].c_str()), std::atoi(parts[1].c_str()), std::atof(parts[2].c_str()),
-                   std::atof(parts[3].c_str()), std::atof(parts[4].c_str())};
+  LinkProfile link{text,
+                   std::atoi(parts[0].c_str()),
+                   std::atoi(parts[1].c_str()),
+                   std::atof(parts[2].c_str()),
+                   std::atof(parts[3].c_str()),
+                   std::atof(parts[4].c_str())};
   bool valid = link.delay_ms >= 0 && link.delay_ms <= 10'000 && link.jitter_ms >= 0 && link.jitter_ms <= 10'000;
   for (double p : {link.drop, link.reorder, link.duplicate}) valid = valid && p >= 0 && p <= 1;
   if (!valid) return std::nullopt;
@@ -69,14 +73,22 @@ std::optional<BenchOptions> ParseOptions(int argc, char** argv) {
     std::string flag = argv[i];
     if (i + 1 >= argc) return std::nullopt;
     std::string value = argv[++i];
-    if (flag == "--seconds") options.seconds = std::atoi(value.c_str());
-    else if (flag == "--warmup") options.warmup_seconds = std::atoi(value.c_str());
-    else if (flag == "--profiles") options.profiles = SplitList(value);
-    else if (flag == "--modes") options.modes = SplitList(value);
-    else if (flag == "--seed") options.seed = std::strtoull(value.c_str(), nullptr, 10);
-    else if (flag == "--vornd") options.vornd = value;
-    else if (auto link = ParseLink(value); flag == "--link" && link) options.links.push_back(*link);
-    else return std::nullopt;
+    if (flag == "--seconds")
+      options.seconds = std::atoi(value.c_str());
+    else if (flag == "--warmup")
+      options.warmup_seconds = std::atoi(value.c_str());
+    else if (flag == "--profiles")
+      options.profiles = SplitList(value);
+    else if (flag == "--modes")
+      options.modes = SplitList(value);
+    else if (flag == "--seed")
+      options.seed = std::strtoull(value.c_str(), nullptr, 10);
+    else if (flag == "--vornd")
+      options.vornd = value;
+    else if (auto link = ParseLink(value); flag == "--link" && link)
+      options.links.push_back(*link);
+    else
+      return std::nullopt;
   }
   if (options.seconds < 1 || options.seconds > 600 || options.warmup_seconds < 0 || options.warmup_seconds > 120)
     return std::nullopt;
@@ -169,14 +181,13 @@ std::string Header() {
 
 std::string Row(const LinkProfile& profile, const std::string& mode, const RunResult& run) {
   const TrafficFigures& f = run.figures;
-  return Format("%-14s %-10s %7llu %7.2f %7.2f %7.2f %6.2f %7llu %6.1fms %6.1fms %8.1f %5.1f\n", profile.name.c_str(),
-                mode.c_str(), static_cast<unsigned long long>(f.frames_sent), Percent(f.delivered, f.expected),
-                Percent(f.broadcasts_delivered, f.broadcasts_expected),
-                Percent(f.delivered - f.broadcasts_delivered, f.expected - f.broadcasts_expected),
-                Percent(f.late, f.delivered), static_cast<unsigned long long>(f.repeats), f.added_p50_ms,
-                f.added_p99_ms,
-                f.frames_sent == 0 ? 0.0 : static_cast<double>(run.wire_bytes) / static_cast<double>(f.frames_sent),
-                run.load);
+  return Format(
+      "%-14s %-10s %7llu %7.2f %7.2f %7.2f %6.2f %7llu %6.1fms %6.1fms %8.1f %5.1f\n", profile.name.c_str(),
+      mode.c_str(), static_cast<unsigned long long>(f.frames_sent), Percent(f.delivered, f.expected),
+      Percent(f.broadcasts_delivered, f.broadcasts_expected),
+      Percent(f.delivered - f.broadcasts_delivered, f.expected - f.broadcasts_expected), Percent(f.late, f.delivered),
+      static_cast<unsigned long long>(f.repeats), f.added_p50_ms, f.added_p99_ms,
+      f.frames_sent == 0 ? 0.0 : static_cast<double>(run.wire_bytes) / static_cast<double>(f.frames_sent), run.load);
 }
 
 std::vector<std::string> ModesToRun(const BenchOptions& options, const std::string& vornd) {
@@ -243,11 +254,12 @@ int Run(const BenchOptions& options) {
 int main(int argc, char** argv) {
   auto options = vorn::gamebench::ParseOptions(argc, argv);
   if (!options) {
-    std::fputs("Usage: game_link_bench [--seconds N (1-600, default 20)] [--warmup N (0-120, default 5)]\n"
-               "                       [--profiles LAN,broadband,Wi-Fi,bad] [--modes off,automatic,always]\n"
-               "                       [--link DELAY_MS,JITTER_MS,LOSS,REORDER,DUP]... [--seed S]\n"
-               "                       [--vornd PATH (another build's vornd)]\n",
-               stderr);
+    std::fputs(
+        "Usage: game_link_bench [--seconds N (1-600, default 20)] [--warmup N (0-120, default 5)]\n"
+        "                       [--profiles LAN,broadband,Wi-Fi,bad] [--modes off,automatic,always]\n"
+        "                       [--link DELAY_MS,JITTER_MS,LOSS,REORDER,DUP]... [--seed S]\n"
+        "                       [--vornd PATH (another build's vornd)]\n",
+        stderr);
     return 2;
   }
   return vorn::gamebench::Run(*options) == 0 ? 0 : 1;

@@ -78,11 +78,10 @@ std::unique_ptr<ChildProcess> LinkNetwork::StartVornd(size_t player, uint16_t po
 
 std::unique_ptr<ChildProcess> LinkNetwork::StartRelay(size_t player, const LinkProfile& profile, uint16_t port,
                                                       uint16_t proxy_port) {
-  return Launch({
-      tools_.impair, "--listen", std::to_string(port), "--target", Loopback(proxy_port),
-      "--drop", std::to_string(profile.drop), "--dup", std::to_string(profile.duplicate),
-      "--reorder", std::to_string(profile.reorder), "--delay-ms", std::to_string(profile.delay_ms),
-      "--jitter-ms", std::to_string(profile.jitter_ms), "--seed", std::to_string(seed_ + player - 1)});
+  return Launch({tools_.impair, "--listen", std::to_string(port), "--target", Loopback(proxy_port), "--drop",
+                 std::to_string(profile.drop), "--dup", std::to_string(profile.duplicate), "--reorder",
+                 std::to_string(profile.reorder), "--delay-ms", std::to_string(profile.delay_ms), "--jitter-ms",
+                 std::to_string(profile.jitter_ms), "--seed", std::to_string(seed_ + player - 1)});
 }
 
 bool LinkNetwork::AwaitConnected(ChildProcess& node, const std::string& who, std::string& error) {

@@ -56,11 +56,7 @@ class LinkNetwork {
   // folder: where the nodes keep their profiles. protection: the value for
   // vornd's --loss-protection, empty to leave the flag out. The relays take seed, seed + 1 and seed + 2.
   LinkNetwork(ToolPaths tools, const TempDir& folder, std::string protection, uint64_t seed, RunningGroups& groups)
-      : tools_(std::move(tools)),
-        folder_(folder),
-        protection_(std::move(protection)),
-        seed_(seed),
-        groups_(groups) {}
+      : tools_(std::move(tools)), folder_(folder), protection_(std::move(protection)), seed_(seed), groups_(groups) {}
   LinkNetwork(const LinkNetwork&) = delete;
   LinkNetwork& operator=(const LinkNetwork&) = delete;
 

@@ -37,7 +37,9 @@ constexpr uint32_t kLoopback = 0x7F000001;
 constexpr size_t kClients = 3;
 constexpr IpxSocket kGameSocket = {0x45, 0x67};
 
-int64_t NowNs() { return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count(); }
+int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+}
 
 // The relay under test, run as a child process and stopped by its PID.
 class Relay {
@@ -254,10 +256,10 @@ int main(int argc, char** argv) {
   double seconds = argc > 3 ? std::atof(argv[3]) : 3.0;
   std::string scratch = "/tmp/vorn-relay-bench-" + std::to_string(::getpid());
   uint16_t vornd_port = FreePort();
-  auto vornd = RunRelay({argv[1], "--server", "--config", scratch + ".conf", "--my-ip", "127.0.0.1", "--port",
-                         std::to_string(vornd_port), "--nick", "host", "--real-name", "Bench Host", "--email",
-                         "host@example.org"},
-                        vornd_port, seconds);
+  auto vornd = RunRelay(
+      {argv[1], "--server", "--config", scratch + ".conf", "--my-ip", "127.0.0.1", "--port", std::to_string(vornd_port),
+       "--nick", "host", "--real-name", "Bench Host", "--email", "host@example.org"},
+      vornd_port, seconds);
   std::remove((scratch + ".conf").c_str());
   uint16_t minimal_port = FreePort();
   auto minimal = RunRelay({argv[2], std::to_string(minimal_port)}, minimal_port, seconds);
@@ -273,11 +275,15 @@ int main(int argc, char** argv) {
       const auto& v = (*vornd)[k];
       const auto& m = (*minimal)[k++];
       std::printf("%-8zu %-10s | %12.0f %10.2f %9.1f %9.1f | %12.0f %10.2f %9.1f %9.1f | %6.2f %6.2f %+8.1f\n", payload,
-                  mode == 0 ? "1000/s" : mode == 1 ? "window 16" : "flat out", v.copies_per_s, v.cpu_us_per_frame,
-                  v.median_us, v.p99_us, m.copies_per_s, m.cpu_us_per_frame, m.median_us, m.p99_us,
-                  m.copies_per_s ? v.copies_per_s / m.copies_per_s : 0, m.cpu_us_per_frame ? v.cpu_us_per_frame / m.cpu_us_per_frame : 0,
-                  v.median_us - m.median_us);
+                  mode == 0   ? "1000/s"
+                  : mode == 1 ? "window 16"
+                              : "flat out",
+                  v.copies_per_s, v.cpu_us_per_frame, v.median_us, v.p99_us, m.copies_per_s, m.cpu_us_per_frame,
+                  m.median_us, m.p99_us, m.copies_per_s ? v.copies_per_s / m.copies_per_s : 0,
+                  m.cpu_us_per_frame ? v.cpu_us_per_frame / m.cpu_us_per_frame : 0, v.median_us - m.median_us);
     }
-  std::printf("ratios: vornd / minimal relay (targets: cp/s at window 16 >= 0.85, cpu <= 1.2, median at 1000/s within +10 us)\n");
+  std::printf(
+      "ratios: vornd / minimal relay (targets: cp/s at window 16 >= 0.85, cpu <= 1.2, median at 1000/s within +10 "
+      "us)\n");
   return 0;
 }

@@ -165,7 +165,8 @@ void ChatCommands::CmdMsg(const CommandCall& call) {
     // Only what left shows as sent.
     for (std::string_view piece : SplitOnCharacters(message, kMaxChatPayload - 1)) {
       if (!delivery_.SendText(s, *index, ChatSubtype::Private, piece, out)) continue;
-      out.ToInput(call.input, "<-[" + nickname + "]-> " + std::string(piece) + "\r\n", context_.Colour(MessageClass::Private));
+      out.ToInput(call.input, "<-[" + nickname + "]-> " + std::string(piece) + "\r\n",
+                  context_.Colour(MessageClass::Private));
     }
   });
   if (empty_message) PrintCommandError(call.input);

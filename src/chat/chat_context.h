@@ -52,8 +52,8 @@ struct ChatPorts {
 
 class ChatContext {
  public:
-  ChatContext(const ChatPorts& ports, ChatSendFunction send, ChatQueryHooks queries,
-              PeerCapabilities* capabilities, bool progress_lines);
+  ChatContext(const ChatPorts& ports, ChatSendFunction send, ChatQueryHooks queries, PeerCapabilities* capabilities,
+              bool progress_lines);
   ChatContext(const ChatContext&) = delete;
   ChatContext& operator=(const ChatContext&) = delete;
 

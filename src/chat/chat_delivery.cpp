@@ -50,8 +50,12 @@ bool ChatDelivery::Send(ChatLocked& s, int peer_index, ChatSubtype subtype, std:
   if (peer.address.ip == 0) return false;
   bool relayed = peer.address.ip == kRelayAddress.ip;
   const ChatPeer& self = s->peers.local();
-  ChatHeader header{relayed ? kTypeBroadcastFrame : kTypeGameFrame, 0, subtype,
-                    HeaderChannel(self.channel.view(), subtype), self.nickname.view(), ++s->serial,
+  ChatHeader header{relayed ? kTypeBroadcastFrame : kTypeGameFrame,
+                    0,
+                    subtype,
+                    HeaderChannel(self.channel.view(), subtype),
+                    self.nickname.view(),
+                    ++s->serial,
                     context_.OwnCapabilities()};
   std::array<uint8_t, kMaxChatPacket> buffer;
   size_t size = BuildChatPacket(buffer, header, payload);
@@ -109,7 +113,8 @@ int32_t ChatDelivery::UntilDueMs(ChatLocked& s, int32_t limit_ms) {
   int32_t now = context_.NowMs();
   int32_t until = limit_ms;
   s->pending.ForEachInUse([&](const PendingChatPacket& record) {
-    until = std::min({until, -ElapsedMs(now, record.deadline), kDropPeerAfterMs + 1 - ElapsedMs(now, record.first_sent)});
+    until =
+        std::min({until, -ElapsedMs(now, record.deadline), kDropPeerAfterMs + 1 - ElapsedMs(now, record.first_sent)});
   });
   return std::max(until, 1);
 }

@@ -35,8 +35,7 @@ class ChatDelivery {
 
   // False, sending nothing, for a payload over 600 bytes, a free entry or
   // when the pending list is full.
-  bool Send(ChatLocked& s, int peer_index, ChatSubtype subtype, std::span<const uint8_t> payload,
-            ChatOutput& out);
+  bool Send(ChatLocked& s, int peer_index, ChatSubtype subtype, std::span<const uint8_t> payload, ChatOutput& out);
   // A text longer than one payload goes as several packets.
   bool SendText(ChatLocked& s, int peer_index, ChatSubtype subtype, std::string_view text, ChatOutput& out);
   // To every known user, the local one included.

@@ -77,14 +77,19 @@ void ChatTransfer::OnFileFragment(ChatLocked& s, const ChatInbound& in, ChatOutp
   std::optional<FileFragmentView> fragment = ParseFileFragment(in.packet.payload);
   if (!fragment || in.who.index < 0) return;
   switch (download.Write(*fragment, in.packet.serial, context_.NowMs())) {
-    case Download::WriteResult::kRefused: return;  // not acknowledged: it comes again
-    case Download::WriteResult::kSeekFailed: return EndDownload(s, "Error setting file pointer!\r\n", true, out);
-    case Download::WriteResult::kWriteFailed: return EndDownload(s, "*** Error writing file!\r\n", true, out);
+    case Download::WriteResult::kRefused:
+      return;  // not acknowledged: it comes again
+    case Download::WriteResult::kSeekFailed:
+      return EndDownload(s, "Error setting file pointer!\r\n", true, out);
+    case Download::WriteResult::kWriteFailed:
+      return EndDownload(s, "*** Error writing file!\r\n", true, out);
     case Download::WriteResult::kCannotRename:
       return EndDownload(s, Format("*** Cannot save the file as \"%s\".\r\n", download.fileName().c_str()), false, out);
     case Download::WriteResult::kWritten:
-    case Download::WriteResult::kHeld: return delivery_.Acknowledge(s, in, out);
-    case Download::WriteResult::kCompleted: break;
+    case Download::WriteResult::kHeld:
+      return delivery_.Acknowledge(s, in, out);
+    case Download::WriteResult::kCompleted:
+      break;
   }
   delivery_.Acknowledge(s, in, out);
   CompleteDownload(s, in, out);
@@ -118,10 +123,10 @@ void ChatTransfer::Tick(ChatLocked& s, ChatOutput& out) {
   int32_t now = context_.NowMs();
   if (context_.progressLines) PrintProgress(s, now, out);
   if (ElapsedSince(now, s->download.lastProgressMs()) <= ChatDelivery::kDropPeerAfterMs) return;
-  EndDownload(s,
-              Format("*** The download of \"%s\" stopped: nothing arrived for 30 seconds.\r\n",
-                     s->download.fileName().c_str()),
-              true, out);
+  EndDownload(
+      s,
+      Format("*** The download of \"%s\" stopped: nothing arrived for 30 seconds.\r\n", s->download.fileName().c_str()),
+      true, out);
 }
 
 int32_t ChatTransfer::UntilDueMs(ChatLocked& s, int32_t limit_ms) const {
@@ -143,11 +148,12 @@ void ChatTransfer::PrintProgress(ChatLocked& s, int32_t now_ms, ChatOutput& out)
   }
   s->progressLineMs = now_ms;
   uint64_t bytes = download.received();
-  out.ToChannel(s->peers.local().channel.view(),
-                Format("*** \"%s\" from %s: %llu bytes (%lld bytes/sec).\r\n", download.fileName().c_str(),
-                       DownloadPeerName(s).c_str(), static_cast<unsigned long long>(bytes),
-                       static_cast<long long>(static_cast<int64_t>(bytes) * 1000 / ElapsedSince(now_ms, download.startMs()))),
-                context_.Colour(MessageClass::Server));
+  out.ToChannel(
+      s->peers.local().channel.view(),
+      Format("*** \"%s\" from %s: %llu bytes (%lld bytes/sec).\r\n", download.fileName().c_str(),
+             DownloadPeerName(s).c_str(), static_cast<unsigned long long>(bytes),
+             static_cast<long long>(static_cast<int64_t>(bytes) * 1000 / ElapsedSince(now_ms, download.startMs()))),
+      context_.Colour(MessageClass::Server));
 }
 
 }  // namespace vorn

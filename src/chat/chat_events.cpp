@@ -18,8 +18,10 @@ bool NeedsSender(ChatSubtype subtype) {
     case ChatSubtype::Unnamed14:
     case ChatSubtype::Unnamed19:
     case ChatSubtype::FileRequest:
-    case ChatSubtype::DownloadCancelled: return true;
-    default: return false;
+    case ChatSubtype::DownloadCancelled:
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -98,24 +100,32 @@ void ChatEvents::HandleEvent(ChatLocked& s, const ChatInbound& in, ChatOutput& o
     case ChatSubtype::Unnamed19:
       delivery_.Send(s, in.who.index, ChatSubtype::NoFileOffered, {}, out);
       return;
-    case ChatSubtype::Part: return OnPart(s, in, out);
-    case ChatSubtype::WhoQuery: return OnWhoQuery(s, in, out);
-    case ChatSubtype::Private: return OnPrivate(s, in, out);
-    case ChatSubtype::PingReply: return OnPingReply(in, out);
-    case ChatSubtype::FileRequest: return transfer_.OnFileRequest(s, in, out);
-    case ChatSubtype::NoFileOffered: return transfer_.OnNoFileOffered(s, in, out);
-    case ChatSubtype::FileFragment: return transfer_.OnFileFragment(s, in, out);
-    case ChatSubtype::DownloadCancelled: return transfer_.OnDownloadCancelled(s, in, out);
-    default: return;  // Hello shows nothing beyond the join notice
+    case ChatSubtype::Part:
+      return OnPart(s, in, out);
+    case ChatSubtype::WhoQuery:
+      return OnWhoQuery(s, in, out);
+    case ChatSubtype::Private:
+      return OnPrivate(s, in, out);
+    case ChatSubtype::PingReply:
+      return OnPingReply(in, out);
+    case ChatSubtype::FileRequest:
+      return transfer_.OnFileRequest(s, in, out);
+    case ChatSubtype::NoFileOffered:
+      return transfer_.OnNoFileOffered(s, in, out);
+    case ChatSubtype::FileFragment:
+      return transfer_.OnFileFragment(s, in, out);
+    case ChatSubtype::DownloadCancelled:
+      return transfer_.OnDownloadCancelled(s, in, out);
+    default:
+      return;  // Hello shows nothing beyond the join notice
   }
 }
 
 void ChatEvents::OnPart(ChatLocked& s, const ChatInbound& in, ChatOutput& out) {
   if (!in.list_open && in.who.index != kLocalPeer) {
-    ShowInChannel(in,
-                  Format("*** %s has left channel %s\r\n", Text(in.packet.nickname).c_str(),
-                         Text(in.packet.channel).c_str()),
-                  MessageClass::Server, out);
+    ShowInChannel(
+        in, Format("*** %s has left channel %s\r\n", Text(in.packet.nickname).c_str(), Text(in.packet.channel).c_str()),
+        MessageClass::Server, out);
   }
   s->peers[in.who.index].channel.Clear();
 }

@@ -21,7 +21,8 @@ std::vector<std::string> ChatListChannels(const std::vector<ChatListPeer>& peers
 std::vector<std::string> ChatListNicknames(const std::vector<ChatListPeer>& peers, std::string_view channel) {
   std::vector<std::string> lines;
   for (const ChatListPeer& peer : peers) {
-    if (EqualsIgnoreCase(peer.channel, channel)) lines.push_back(peer.nickname + "\t" + FormatPeerAddress(peer.address));
+    if (EqualsIgnoreCase(peer.channel, channel))
+      lines.push_back(peer.nickname + "\t" + FormatPeerAddress(peer.address));
   }
   return lines;
 }

@@ -46,7 +46,9 @@ class ChatOutput {
   void Beep() { beep_ = true; }
 
   const std::vector<ChatDatagram>& datagrams() const { return datagrams_; }
-  std::span<uint8_t> Bytes(const ChatDatagram& datagram) { return std::span(bytes_).subspan(datagram.offset, datagram.length); }
+  std::span<uint8_t> Bytes(const ChatDatagram& datagram) {
+    return std::span(bytes_).subspan(datagram.offset, datagram.length);
+  }
   const std::vector<ChatLine>& lines() const { return lines_; }
   bool refreshChatList() const { return refresh_chat_list_; }
   bool beep() const { return beep_; }

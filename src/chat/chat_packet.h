@@ -48,12 +48,12 @@ enum class ChatSubtype : uint16_t {
   DownloadCancelled = 27,
 };
 
-inline constexpr size_t kChatBodyOffset = 13;   // where the chat header begins
-inline constexpr size_t kChatHeaderSize = 63;   // frame and chat header
+inline constexpr size_t kChatBodyOffset = 13;  // where the chat header begins
+inline constexpr size_t kChatHeaderSize = 63;  // frame and chat header
 inline constexpr size_t kChatBodyHeaderSize = kChatHeaderSize - kChatBodyOffset;
 inline constexpr size_t kMaxChatPayload = 600;
 inline constexpr size_t kMaxChatPacket = kChatHeaderSize + kMaxChatPayload;
-inline constexpr size_t kChatNameField = 16;    // channel and nickname fields
+inline constexpr size_t kChatNameField = 16;  // channel and nickname fields
 inline constexpr size_t kChatNameMax = kChatNameField - 1;
 inline constexpr size_t kChatReservedSize = 12;
 inline constexpr size_t kChatPayloadOffset = kChatHeaderSize;

@@ -24,8 +24,7 @@ void ChatPeerTable::Reset(PeerAddress local, std::string_view nickname, std::str
   peers_[kRelayPeer].address = kRelayAddress;
 }
 
-PeerLookup ChatPeerTable::FindOrAddChatPeer(PeerAddress sender, std::string_view channel,
-                                            std::string_view nickname) {
+PeerLookup ChatPeerTable::FindOrAddChatPeer(PeerAddress sender, std::string_view channel, std::string_view nickname) {
   PeerLookup lookup;
   for (int i = kLocalPeer; i <= kLastOtherPeer && lookup.index < 0; ++i) {
     if (peers_[static_cast<size_t>(i)].address == sender) lookup.index = i;

@@ -29,11 +29,11 @@ class ChatName {
 };
 
 struct ChatPeer {
-  PeerAddress address;       // ip 0: free; 0xFFFFFFFF: everybody
+  PeerAddress address;  // ip 0: free; 0xFFFFFFFF: everybody
   ChatName nickname;
-  ChatName channel;          // the channel key the user is in now
+  ChatName channel;                // the channel key the user is in now
   int16_t offered_file_index = 0;  // the offered file this user fetches
-  uint32_t bytes_sent = 0;    // offset of the next fragment to it; 0: none
+  uint32_t bytes_sent = 0;         // offset of the next fragment to it; 0: none
   // Its last fragment waits for the user's outstanding acknowledgements.
   bool fragment_held = false;
   // The serial of the fragment in flight to it: only that fragment's

@@ -35,7 +35,7 @@ struct ChatData {
   SerialHistory serials;
   OfferTable offers;
   Download download;
-  OfferedNames offeredNames;  // what the others offer, for /get without a name
+  OfferedNames offeredNames;   // what the others offer, for /get without a name
   int32_t progressLineMs = 0;  // when the download last printed how far it is
   bool away = false;
   std::string awayText;

@@ -23,11 +23,12 @@ void ChatTransfer::AnnounceOffers(ChatLocked& s, ChatOutput& out) {
 void ChatTransfer::OnAcknowledgement(ChatLocked& s, const ChatInbound& in, uint32_t serial,
                                      const std::optional<AcknowledgedPacket>& acked, ChatOutput& out) {
   ChatPeer& peer = s->peers[in.who.index];
-  bool fragment_done = acked && acked->was_in_use && acked->subtype == ChatSubtype::FileFragment &&
-                       (peer.windowed ? static_cast<int32_t>(serial - peer.first_serial) >= 0
-                                      : serial == peer.fragment_serial);
+  bool fragment_done =
+      acked && acked->was_in_use && acked->subtype == ChatSubtype::FileFragment &&
+      (peer.windowed ? static_cast<int32_t>(serial - peer.first_serial) >= 0 : serial == peer.fragment_serial);
   if (fragment_done && peer.windowed) ResendOvertaken(s, peer, serial, out);
-  if ((fragment_done && peer.bytes_sent != 0) || peer.fragment_held) FillWindow(s, in.who.index, in.packet.channel, out);
+  if ((fragment_done && peer.bytes_sent != 0) || peer.fragment_held)
+    FillWindow(s, in.who.index, in.packet.channel, out);
 }
 
 bool ChatTransfer::SendNextFragment(ChatLocked& s, int peer_index, std::string_view channel, ChatOutput& out) {
@@ -58,7 +59,8 @@ bool ChatTransfer::SendNextFragment(ChatLocked& s, int peer_index, std::string_v
     return true;
   }
   peer.bytes_sent = 0;
-  out.ToChannel(channel, Format("*** File transfer to %s has completed.\r\n", std::string(peer.nickname.view()).c_str()),
+  out.ToChannel(channel,
+                Format("*** File transfer to %s has completed.\r\n", std::string(peer.nickname.view()).c_str()),
                 context_.Colour(MessageClass::Server));
   return true;
 }

@@ -20,7 +20,7 @@ struct TransferStatus {
   std::string file;
   std::string peer;
   uint64_t bytes = 0;
-  uint64_t total = 0;     // 0: not known (the protocol does not say)
+  uint64_t total = 0;  // 0: not known (the protocol does not say)
   int64_t bytes_per_second = 0;
 };
 

@@ -36,9 +36,10 @@ void ChatCommands::CmdProgress(const CommandCall& call) {
     for (int i = kLocalPeer; i <= kLastOtherPeer; ++i) {
       const ChatPeer& peer = s->peers[i];
       if (peer.bytes_sent == 0) continue;
-      out.ToInput(call.input,
-                  Format("*** %u bytes transferred to %s.\r\n", peer.bytes_sent, std::string(peer.nickname.view()).c_str()),
-                  context_.Colour(MessageClass::Server));
+      out.ToInput(
+          call.input,
+          Format("*** %u bytes transferred to %s.\r\n", peer.bytes_sent, std::string(peer.nickname.view()).c_str()),
+          context_.Colour(MessageClass::Server));
     }
   });
 }
@@ -54,10 +55,13 @@ void ChatCommands::CmdOffer(const CommandCall& call) {
     if (s->offers.count() >= OfferTable::kSlots) return print("*** Already offering 10 files!\r\n");
     if (name.empty()) return print(kCommandError);
     switch (s->offers.Offer(name)) {
-      case OfferTable::OfferResult::kTooLarge: return print("*** Cannot offer files of 4 GiB or more.\r\n");
+      case OfferTable::OfferResult::kTooLarge:
+        return print("*** Cannot offer files of 4 GiB or more.\r\n");
       case OfferTable::OfferResult::kFull:
-      case OfferTable::OfferResult::kCannotOpen: return print("*** Cannot open file.\r\n");
-      case OfferTable::OfferResult::kOffered: break;
+      case OfferTable::OfferResult::kCannotOpen:
+        return print("*** Cannot open file.\r\n");
+      case OfferTable::OfferResult::kOffered:
+        break;
     }
     transfer_.AnnounceOffers(s, out);
   });
@@ -103,9 +107,12 @@ void ChatCommands::StartDownload(const CommandCall& call, size_t argument_at, bo
         DownloadTarget(directory, parts->file_name, s->offeredNames.NameOf(s->peers[*index].address, number));
     if (target.empty()) return print(Format("*** No name known for file #%d: give one after the number.\r\n", number));
     switch (s->download.Start(target, overwrite, s->peers[*index].address, context_.NowMs())) {
-      case Download::StartResult::kExists: return print("*** File already exists; /xget overwrites it.\r\n");
-      case Download::StartResult::kCannotWrite: return print("*** File cannot be opened for writing.\r\n");
-      case Download::StartResult::kStarted: break;
+      case Download::StartResult::kExists:
+        return print("*** File already exists; /xget overwrites it.\r\n");
+      case Download::StartResult::kCannotWrite:
+        return print("*** File cannot be opened for writing.\r\n");
+      case Download::StartResult::kStarted:
+        break;
     }
     print(Format("*** Getting file #%d from %s as \"%s\".\r\n", number,
                  std::string(s->peers[*index].nickname.view()).c_str(), s->download.fileName().c_str()));

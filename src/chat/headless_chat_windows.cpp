@@ -18,9 +18,7 @@ void HeadlessChatWindows::OpenChatWindow(std::string_view key) {
   windows_.push_back({next_input_++, std::string(key)});
 }
 
-bool HeadlessChatWindows::FindChatWindow(std::string_view key) const {
-  return InputOf(key) != kMessageWindowInput;
-}
+bool HeadlessChatWindows::FindChatWindow(std::string_view key) const { return InputOf(key) != kMessageWindowInput; }
 
 std::string HeadlessChatWindows::InputWindowTitle(ChatInputId input) const {
   std::lock_guard lock(mutex_);
@@ -68,7 +66,8 @@ void HeadlessChatWindows::PrintToChannel(std::string_view key, std::string_view 
   std::string shown_key;
   {
     std::lock_guard lock(mutex_);
-    auto it = std::find_if(windows_.begin(), windows_.end(), [&](const Window& w) { return EqualsIgnoreCase(w.key, key); });
+    auto it =
+        std::find_if(windows_.begin(), windows_.end(), [&](const Window& w) { return EqualsIgnoreCase(w.key, key); });
     if (it == windows_.end()) return;
     shown_key = it->key;
   }

@@ -21,10 +21,10 @@ struct PendingChatPacket {
   ChatSubtype subtype = ChatSubtype::Text;
   uint32_t serial = 0;
   bool in_use = false;
-  int32_t first_sent = 0;  // NowMs
-  int32_t last_sent = 0;   // NowMs
+  int32_t first_sent = 0;   // NowMs
+  int32_t last_sent = 0;    // NowMs
   int32_t interval_ms = 0;  // until the next resend; doubles with each one
-  int32_t deadline = 0;   // NowMs of the next resend
+  int32_t deadline = 0;     // NowMs of the next resend
   uint16_t resends = 0;
   // Acknowledgements of fragments sent after this one since it last left:
   // a few of them mean this one is lost, without waiting for its deadline.
@@ -38,7 +38,7 @@ struct AcknowledgedPacket {
   ChatSubtype subtype = ChatSubtype::Text;
   bool was_in_use = false;  // false: a repeated acknowledgement
   int32_t first_sent = 0;
-  bool resent = false;    // its round trip says nothing
+  bool resent = false;  // its round trip says nothing
 };
 
 class PendingChatPackets {

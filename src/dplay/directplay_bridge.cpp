@@ -43,9 +43,8 @@ std::array<uint8_t, kDirectPlayAnnouncementSize> BuildDirectPlayAnnouncement() {
   return frame;
 }
 
-DirectPlayBridge::DirectPlayBridge(MessageWindow& window, const SharedAddresses& addresses,
-                                   const UdpEndpoint& endpoint, Dispatcher& dispatcher,
-                                   DirectPlayBridgeOptions options)
+DirectPlayBridge::DirectPlayBridge(MessageWindow& window, const SharedAddresses& addresses, const UdpEndpoint& endpoint,
+                                   Dispatcher& dispatcher, DirectPlayBridgeOptions options)
     : window_(window), addresses_(addresses), endpoint_(endpoint), dispatcher_(dispatcher), options_(options) {}
 
 DirectPlayBridge::~DirectPlayBridge() {
@@ -66,7 +65,8 @@ bool DirectPlayBridge::StartDirectPlayBridge() {
   running_.store(true, std::memory_order_release);
   dispatcher_.SetProbeSink(this);
   try {
-    reader_.Start(listen_, [this] { ReceiveWaiting(); }, [this] { Abort(); });
+    reader_.Start(
+        listen_, [this] { ReceiveWaiting(); }, [this] { Abort(); });
   } catch (const std::system_error&) {
     listen_.Close();
     dispatcher_.SetProbeSink(nullptr);

@@ -71,7 +71,8 @@ std::string DosboxDriver::DescribeOpenError(uint32_t error_code) const {
 
 bool DosboxDriver::StartReceiving(uint32_t& error_code) {
   try {
-    reader_.Start(socket_, [this] { ReceiveWaiting(); }, [this] { window_.Append(kWaitFailedText, MessageClass::Server); });
+    reader_.Start(
+        socket_, [this] { ReceiveWaiting(); }, [this] { window_.Append(kWaitFailedText, MessageClass::Server); });
   } catch (const std::system_error& error) {
     error_code = static_cast<uint32_t>(error.code().value());
     socket_.Close();

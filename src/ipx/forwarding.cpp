@@ -13,7 +13,7 @@ namespace vorn {
 namespace {
 
 constexpr size_t kDestinationSocketOffset = 9;
-constexpr size_t kSourceSocketOffset = 11;  // its first byte names the game family
+constexpr size_t kSourceSocketOffset = 11;                      // its first byte names the game family
 constexpr size_t kFifthPayloadByte = kGameFrameHeaderSize + 4;  // 17
 constexpr int32_t kShortFrameLimit = 200;
 constexpr std::string_view kDirectPlayName = "DirectX!";

@@ -85,8 +85,8 @@ class GameForwarder {
   // the broadcast as stale. Each path keeps its own.
   SenderHistory senders_;
   SenderHistory relayed_senders_;
-  RepeatMarkerFilter markers_;       // receive thread only
-  PlayerGate gate_;                  // receive thread only
+  RepeatMarkerFilter markers_;  // receive thread only
+  PlayerGate gate_;             // receive thread only
 };
 
 }  // namespace vorn

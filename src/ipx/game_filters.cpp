@@ -95,8 +95,8 @@ bool SenderHistory::AcceptFrame(PeerAddress sender, int32_t sequence, int32_t no
 // ---- RepeatMarkerFilter -----------------------------------------------------
 
 bool RepeatMarkerFilter::AcceptFrame(std::span<const uint8_t> frame, uint16_t sender_port) {
-  const bool marked = frame.size() > kMarkerKindOffset &&
-                      std::ranges::equal(frame.subspan(kMarkerOffset, kMarker.size()), kMarker);
+  const bool marked =
+      frame.size() > kMarkerKindOffset && std::ranges::equal(frame.subspan(kMarkerOffset, kMarker.size()), kMarker);
   if (!marked) {
     if (state_ != 0 && sender_port == marker_port_) state_ = 0;
     return true;

@@ -57,9 +57,9 @@ bool PcapWriter::Open(const std::string& path) {
 }
 
 void PcapWriter::OnIpxPacket(std::span<const uint8_t> packet, bool) {
-  const int64_t now_us = std::chrono::duration_cast<std::chrono::microseconds>(
-                             std::chrono::system_clock::now().time_since_epoch())
-                             .count();
+  const int64_t now_us =
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
   std::lock_guard lock(mutex_);
   if (file_ == nullptr) return;
   const size_t size = BuildPcapRecord(record_, packet, now_us);

@@ -51,7 +51,9 @@ void PacketSlot::Free() const {
   StoreByte(kFlagByte, 0, true);
 }
 
-void PacketSlot::WriteFrameHeader() const { std::memcpy(base_ + kSlotFrameOffset, kFrameHeader.data(), kFrameHeader.size()); }
+void PacketSlot::WriteFrameHeader() const {
+  std::memcpy(base_ + kSlotFrameOffset, kFrameHeader.data(), kFrameHeader.size());
+}
 
 bool PacketSlot::Fill(const SlotPacket& packet) const {
   const uint8_t flag = static_cast<uint8_t>(packet.destination.ip >> 24);
@@ -64,7 +66,8 @@ bool PacketSlot::Fill(const SlotPacket& packet) const {
   rest.Bytes(packet.destination_socket);
   rest.Bytes(packet.source_socket);
   rest.Bytes(packet.payload);
-  for (size_t i = 0; i < kFlagByte; ++i) StoreByte(kAddressOffset + i, static_cast<uint8_t>(packet.destination.ip >> (8 * i)), false);
+  for (size_t i = 0; i < kFlagByte; ++i)
+    StoreByte(kAddressOffset + i, static_cast<uint8_t>(packet.destination.ip >> (8 * i)), false);
   StoreByte(kFlagByte, flag, true);
   return true;
 }

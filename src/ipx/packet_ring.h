@@ -44,7 +44,7 @@ namespace vorn {
 inline constexpr size_t kRingBytes = kRingSlotCount * kRingSlotBytes;
 inline constexpr size_t kSlotFrameOffset = 8;
 inline constexpr size_t kSlotPayloadOffset = kSlotFrameOffset + kGameFrameHeaderSize;  // 21
-inline constexpr size_t kMaxSlotPayload = kRingSlotBytes - kSlotPayloadOffset;          // 1000
+inline constexpr size_t kMaxSlotPayload = kRingSlotBytes - kSlotPayloadOffset;         // 1000
 inline constexpr uint32_t kBroadcastDestination = 0xFFFFFFFF;
 
 // What a driver puts into a slot: one IPX packet that a local game sent.

@@ -100,7 +100,8 @@ void PlayerGate::Learn(PeerAddress player) {
 
 bool PlayerGate::IsRefused(PeerAddress sender, int32_t now_ms) const {
   for (const Refused& entry : refused_)
-    if (entry.sender.IsSet() && entry.sender == sender && ElapsedMs(entry.since_ms, now_ms) < kRefusedForMs) return true;
+    if (entry.sender.IsSet() && entry.sender == sender && ElapsedMs(entry.since_ms, now_ms) < kRefusedForMs)
+      return true;
   return false;
 }
 

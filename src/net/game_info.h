@@ -9,8 +9,8 @@
 namespace vorn {
 
 struct GameInfo {
-  std::string name = "Vorn95";                      // at most 8 characters
-  std::array<uint8_t, 2> socket = {0x27, 0x8E};      // network order; 27 8E: no game
+  std::string name = "Vorn95";                   // at most 8 characters
+  std::array<uint8_t, 2> socket = {0x27, 0x8E};  // network order; 27 8E: no game
 };
 
 // Asks the driver which game runs (and refreshes the local server's entry 0).

@@ -44,11 +44,15 @@ void LinkMonitor::SetMode(LossProtection mode) {
 // this node's busier links, which share this node's own connection.
 void LinkMonitor::UpdateProtectionLocked(Link& link) const {
   switch (mode_.load(std::memory_order_relaxed)) {
-    case LossProtection::kOff: link.protecting = false; break;
+    case LossProtection::kOff:
+      link.protecting = false;
+      break;
     case LossProtection::kAutomatic:
       link.protecting = link.drops_repeats && (link.automatic_on || (lossy_ && !link.stats.HasEvidence()));
       break;
-    case LossProtection::kAlways: link.protecting = link.drops_repeats; break;
+    case LossProtection::kAlways:
+      link.protecting = link.drops_repeats;
+      break;
   }
 }
 

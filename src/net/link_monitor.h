@@ -32,8 +32,8 @@ namespace vorn {
 // One link as the UI and vornd show it.
 struct LinkReport {
   PeerAddress peer;
-  bool answers = false;    // the peer answered a probe: a Vorn node
-  bool protecting = false; // copies go out now
+  bool answers = false;     // the peer answered a probe: a Vorn node
+  bool protecting = false;  // copies go out now
   int32_t rtt_ms = 0;
   int32_t jitter_ms = 0;
   double loss_percent = 0;  // toward the peer, over the last half minute
@@ -56,8 +56,9 @@ class LinkMonitor {
   // idle: the owner starts ticking again (and stops when Tick says so).
   using WakeFunction = std::function<void()>;
 
-  LinkMonitor(const Clock& clock, const SharedAddresses& addresses, PeerCapabilities& capabilities,
-              SendFunction send, OwnFlags own_flags, WakeFunction wake = [] {});
+  LinkMonitor(
+      const Clock& clock, const SharedAddresses& addresses, PeerCapabilities& capabilities, SendFunction send,
+      OwnFlags own_flags, WakeFunction wake = [] {});
 
   // Any thread.
   void SetMode(LossProtection mode);
@@ -91,7 +92,7 @@ class LinkMonitor {
   struct Link {
     PeerAddress peer;  // unset: free
     int32_t last_traffic_ms = 0;
-    uint32_t sent = 0;      // datagrams, modulo 2^32
+    uint32_t sent = 0;  // datagrams, modulo 2^32
     uint32_t received = 0;
     bool answers = false;
     bool drops_repeats = false;

@@ -40,7 +40,7 @@ inline constexpr std::string_view kProtocolVersion = "1.2x1";
 // Widths of the fixed text fields, terminating zero included.
 inline constexpr size_t kNicknameField = 16;
 inline constexpr size_t kVersionField = 6;
-inline constexpr size_t kHelloTextField = 75;  // e-mail, real name, other
+inline constexpr size_t kHelloTextField = 75;       // e-mail, real name, other
 inline constexpr size_t kPingRequestNameField = 8;  // may be filled completely
 inline constexpr size_t kPingReplyNameField = 9;
 inline constexpr size_t kForwardedNicknameField = 15;
@@ -140,8 +140,8 @@ int32_t GameFrameSequence(std::span<const uint8_t> frame);
 // ---- message views --------------------------------------------------------
 
 struct ProxyWrap {
-  PeerAddress address;                 // destination, or first sender when relayed
-  std::span<const uint8_t> inner;      // the wrapped datagram, from its "VORN"
+  PeerAddress address;             // destination, or first sender when relayed
+  std::span<const uint8_t> inner;  // the wrapped datagram, from its "VORN"
 };
 
 // ">" (proxy welcome) and "2" (accepted): the receiver's address as the

@@ -16,9 +16,7 @@ class AtomicPeerAddress {
     uint64_t word = word_.load(std::memory_order_acquire);
     return {static_cast<uint32_t>(word >> 16), static_cast<uint16_t>(word & 0xFFFF)};
   }
-  void Store(PeerAddress peer) {
-    word_.store(uint64_t{peer.ip} << 16 | peer.port, std::memory_order_release);
-  }
+  void Store(PeerAddress peer) { word_.store(uint64_t{peer.ip} << 16 | peer.port, std::memory_order_release); }
   void Clear() { Store({}); }
 
  private:

@@ -120,8 +120,10 @@ size_t UdpEndpoint::SendEachDirectly(std::span<const PeerAddress> targets, PeerA
     std::array<PeerAddress, kCopiesPerCall> others;
     size_t count = 0;
     for (PeerAddress to : targets.subspan(first, std::min(kCopiesPerCall, targets.size() - first))) {
-      if (to == self) ++own_copies;
-      else others[count++] = to;
+      if (to == self)
+        ++own_copies;
+      else
+        others[count++] = to;
     }
     std::array<int, kCopiesPerCall> results;
     socket_.SendToEach(std::span(others).first(count), head, body, results);
@@ -150,7 +152,8 @@ bool UdpEndpoint::StartReceiveThread() {
   // Normal priority: real-time scheduling needs privileges that a desktop
   // user does not have, and the reader does little work per datagram.
   try {
-    reader_.Start(socket_, [this] { ReceiveWaiting(); }, [this] { window_.Append(kWaitFailedText, MessageClass::Server); });
+    reader_.Start(
+        socket_, [this] { ReceiveWaiting(); }, [this] { window_.Append(kWaitFailedText, MessageClass::Server); });
   } catch (const std::system_error&) {
     window_.Append(kNoThreadText, MessageClass::Server);
     return false;

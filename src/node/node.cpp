@@ -32,35 +32,38 @@ Node::Node(const NodePorts& ports, NodeOptions options)
       options_(std::move(options)),
       settings_(ports.profile, ports.dialogs, ports.user_info),
       endpoint_(ports.clock, ports.dialogs, ports.messages, addresses_, dispatcher_, options_.own_address_sources),
-      links_(ports.clock, addresses_, peer_capabilities_,
-             [this](PeerAddress to, std::span<const uint8_t> d) { return SendThrough(endpoint_, to, d); },
-             [this] { return peer_capabilities_.Own(); },
-             [this, alive = std::weak_ptr<bool>(alive_)] {
-               ports_.ui.Post([this, alive] {
-                 if (alive.lock()) StartLinkTimer();
-               });
-             }),
+      links_(
+          ports.clock, addresses_, peer_capabilities_,
+          [this](PeerAddress to, std::span<const uint8_t> d) { return SendThrough(endpoint_, to, d); },
+          [this] { return peer_capabilities_.Own(); },
+          [this, alive = std::weak_ptr<bool>(alive_)] {
+            ports_.ui.Post([this, alive] {
+              if (alive.lock()) StartLinkTimer();
+            });
+          }),
       has_driver_(options_.driver != nullptr),
       silent_chat_windows_(ports.ui, [](std::string_view, std::string_view, uint32_t) {}),
       chat_windows_(options_.chat_windows ? *options_.chat_windows : silent_chat_windows_),
       connection_({ports.clock, ports.ui, ports.messages, ports.dialogs, settings_, addresses_, endpoint_}),
       local_server_({ports.clock, ports.ui, ports.messages, endpoint_, addresses_, connection_},
                     [this] { return forwarder_.QueryGameInfo(); }),
-      driver_link_({has_driver_ ? *options_.driver : null_driver_, ports.dialogs, ports.messages, ports.profile,
-                    addresses_},
-                   [this](PacketSlot slot) { forwarder_.ForwardDriverPacket(slot); }),
-      forwarder_(driver_link_, ports.clock, addresses_,
-                 [this](PeerAddress to, std::span<const uint8_t> d) { return SendThrough(endpoint_, to, d); },
-                 MakeForwarderHooks()),
+      driver_link_(
+          {has_driver_ ? *options_.driver : null_driver_, ports.dialogs, ports.messages, ports.profile, addresses_},
+          [this](PacketSlot slot) { forwarder_.ForwardDriverPacket(slot); }),
+      forwarder_(
+          driver_link_, ports.clock, addresses_,
+          [this](PeerAddress to, std::span<const uint8_t> d) { return SendThrough(endpoint_, to, d); },
+          MakeForwarderHooks()),
       direct_play_(ports.messages, addresses_, endpoint_, dispatcher_, options_.direct_play),
-      chat_({ports.clock, ports.ui, ports.dialogs, settings_, addresses_, chat_windows_},
-            [this](PeerAddress to, std::span<const uint8_t> d) { return SendThrough(endpoint_, to, d); },
-            [this] {
-              ChatOptions chat = options_.chat;
-              chat.queries = MakeChatQueryHooks();
-              chat.capabilities = &peer_capabilities_;
-              return chat;
-            }()) {
+      chat_(
+          {ports.clock, ports.ui, ports.dialogs, settings_, addresses_, chat_windows_},
+          [this](PeerAddress to, std::span<const uint8_t> d) { return SendThrough(endpoint_, to, d); },
+          [this] {
+            ChatOptions chat = options_.chat;
+            chat.queries = MakeChatQueryHooks();
+            chat.capabilities = &peer_capabilities_;
+            return chat;
+          }()) {
   connection_.SetHooks(MakeConnectionHooks());
   silent_chat_windows_.SetOnLastClosed([this] { chat_.LeaveChatMode(); });
   RegisterHandlers();
@@ -158,7 +161,8 @@ bool Node::Start() {
 }
 
 void Node::StartLinkTimer() {
-  if (started_ && !link_timer_) link_timer_ = ports_.ui.StartTimer(LinkMonitor::kProbePeriodMs, [this] { TickLinks(); });
+  if (started_ && !link_timer_)
+    link_timer_ = ports_.ui.StartTimer(LinkMonitor::kProbePeriodMs, [this] { TickLinks(); });
 }
 
 void Node::TickLinks() {

@@ -4,8 +4,8 @@
 // is answered no.
 #include <memory>
 #include <string>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 #include "chat/chat_windows.h"
 #include "platform/dialogs.h"

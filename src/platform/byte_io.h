@@ -115,9 +115,7 @@ class ByteWriter {
   void Bytes(std::span<const uint8_t> bytes) {
     if (uint8_t* p = Take(bytes.size()); p && !bytes.empty()) std::memcpy(p, bytes.data(), bytes.size());
   }
-  void Text(std::string_view text) {
-    Bytes({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
-  }
+  void Text(std::string_view text) { Bytes({reinterpret_cast<const uint8_t*>(text.data()), text.size()}); }
   void Zeros(size_t count) {
     if (uint8_t* p = Take(count); p && count) std::memset(p, 0, count);
   }
@@ -130,9 +128,7 @@ class ByteWriter {
     if (count) std::memcpy(p, text.data(), count);
   }
   // A fixed-width text field that always keeps room for its terminating zero.
-  void TerminatedText(std::string_view text, size_t width) {
-    FixedText(text.substr(0, width ? width - 1 : 0), width);
-  }
+  void TerminatedText(std::string_view text, size_t width) { FixedText(text.substr(0, width ? width - 1 : 0), width); }
 
  private:
   uint8_t* Take(size_t count) {

@@ -48,7 +48,8 @@ void EventLoop::RunSync(const Task& task) {
 UiLoop::TimerId EventLoop::StartTimer(int32_t period_ms, Task tick) {
   std::lock_guard lock(mutex_);
   TimerId id = next_id_++;
-  timers_.push_back({id, period_ms, static_cast<int32_t>(static_cast<uint32_t>(clock_.NowMs()) + period_ms), std::move(tick)});
+  timers_.push_back(
+      {id, period_ms, static_cast<int32_t>(static_cast<uint32_t>(clock_.NowMs()) + period_ms), std::move(tick)});
   return id;
 }
 
@@ -79,8 +80,9 @@ bool EventLoop::RunOneDueTimer() {
   {
     std::lock_guard lock(mutex_);
     int32_t now = clock_.NowMs();
-    auto due = std::min_element(timers_.begin(), timers_.end(),
-                                [now](const Timer& a, const Timer& b) { return Until(a.due_ms, now) < Until(b.due_ms, now); });
+    auto due = std::min_element(timers_.begin(), timers_.end(), [now](const Timer& a, const Timer& b) {
+      return Until(a.due_ms, now) < Until(b.due_ms, now);
+    });
     if (due == timers_.end() || Until(due->due_ms, now) > 0) return false;
     due->due_ms = static_cast<int32_t>(static_cast<uint32_t>(due->due_ms) + static_cast<uint32_t>(due->period_ms));
     tick = due->tick;  // a copy: the tick may kill its own timer

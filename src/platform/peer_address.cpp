@@ -16,7 +16,8 @@ uint32_t ParseDottedQuad(std::string_view text) {
       text.remove_prefix(dot + 1);
     }
     uint32_t value = 0;
-    for (size_t i = 0; i < text.size() && IsDigit(text[i]); ++i) value = value * 10 + static_cast<uint32_t>(text[i] - '0');
+    for (size_t i = 0; i < text.size() && IsDigit(text[i]); ++i)
+      value = value * 10 + static_cast<uint32_t>(text[i] - '0');
     address = address << 8 | (value & 0xFF);
   }
   return address;

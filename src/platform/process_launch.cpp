@@ -1,9 +1,9 @@
 #include "platform/process_launch.h"
 
-#include <cerrno>
-#include <csignal>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <cerrno>
+#include <csignal>
 #include <thread>
 
 extern char** environ;

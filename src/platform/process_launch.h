@@ -3,11 +3,11 @@
 // would split it, and a child started in a directory of its own without
 // ever changing this process's working directory (other threads may open
 // files by relative paths at the same moment).
+#include <sys/types.h>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 #include <vector>
 
 namespace vorn {

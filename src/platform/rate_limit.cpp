@@ -27,7 +27,9 @@ bool TokenBucket::Take(int32_t now_ms, uint32_t cost) {
   return true;
 }
 
-void TokenBucket::Add(uint32_t tokens) { tokens_milli_ = std::min(burst_milli_, tokens_milli_ + uint64_t{tokens} * 1000); }
+void TokenBucket::Add(uint32_t tokens) {
+  tokens_milli_ = std::min(burst_milli_, tokens_milli_ + uint64_t{tokens} * 1000);
+}
 
 SourceLimiter::Entry& SourceLimiter::EntryFor(PeerAddress source, int32_t now_ms) {
   for (Entry& entry : entries_) {

@@ -1,8 +1,8 @@
 #include "platform/text.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
-#include <algorithm>
 #include <limits>
 
 namespace vorn {

@@ -2,8 +2,8 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -36,8 +36,8 @@ PeerAddress FromSockaddr(const sockaddr_in& sa) { return {ntohl(sa.sin_addr.s_ad
 void SendBatch(int fd, std::span<const PeerAddress> targets, std::span<const uint8_t> head,
                std::span<const uint8_t> body, std::span<int> results) {
   // The kernel only reads through these pointers.
-  std::array<iovec, 2> parts{{{const_cast<uint8_t*>(head.data()), head.size()},
-                              {const_cast<uint8_t*>(body.data()), body.size()}}};
+  std::array<iovec, 2> parts{
+      {{const_cast<uint8_t*>(head.data()), head.size()}, {const_cast<uint8_t*>(body.data()), body.size()}}};
   std::array<sockaddr_in, kSendBatch> addresses;
   std::array<mmsghdr, kSendBatch> messages;
   for (size_t i = 0; i < targets.size(); ++i) {
@@ -106,7 +106,8 @@ void UdpSocket::SetBufferSizes(int bytes) {
 int UdpSocket::SendTo(PeerAddress to, std::span<const uint8_t> data) const {
   if (fd_ < 0) return -1;
   sockaddr_in sa = ToSockaddr(to);
-  ssize_t sent = ::sendto(fd_, data.data(), data.size(), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+  ssize_t sent =
+      ::sendto(fd_, data.data(), data.size(), MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
   return static_cast<int>(sent);
 }
 

@@ -115,10 +115,14 @@ ProfileValue DecodeProfileValue(const QString& name, const QString& stored) {
 QString EncodeProfileName(std::string_view name) {
   QString out;
   for (QChar c : ToQ(name)) {
-    if (c == QLatin1Char('%')) out += QStringLiteral("%25");
-    else if (c == QLatin1Char('/')) out += QStringLiteral("%2F");
-    else if (c == QLatin1Char('\\')) out += QStringLiteral("%5C");
-    else out += c;
+    if (c == QLatin1Char('%'))
+      out += QStringLiteral("%25");
+    else if (c == QLatin1Char('/'))
+      out += QStringLiteral("%2F");
+    else if (c == QLatin1Char('\\'))
+      out += QStringLiteral("%5C");
+    else
+      out += c;
   }
   return out;
 }

@@ -22,12 +22,12 @@ inline constexpr size_t kEmailField = 40;
 inline constexpr size_t kProcessNameField = 16;
 
 struct ClientEntry {
-  PeerAddress address;                            // address and port 0: free
-  std::array<char, kNicknameField> nickname{};    // always zero-terminated
-  std::array<char, kRealNameField> real_name{};   // unterminated when full
-  std::array<char, kEmailField> email{};          // unterminated when full
-  int64_t last_seen_s = 0;                        // calendar seconds
-  int64_t connected_since_s = 0;                  // calendar seconds
+  PeerAddress address;                                 // address and port 0: free
+  std::array<char, kNicknameField> nickname{};         // always zero-terminated
+  std::array<char, kRealNameField> real_name{};        // unterminated when full
+  std::array<char, kEmailField> email{};               // unterminated when full
+  int64_t last_seen_s = 0;                             // calendar seconds
+  int64_t connected_since_s = 0;                       // calendar seconds
   std::array<char, kProcessNameField> process_name{};  // always zero-terminated
   int32_t pings_sent = 0;
   int32_t ping_replies = 0;

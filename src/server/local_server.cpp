@@ -122,8 +122,7 @@ void LocalServer::Greet(std::span<const uint8_t> datagram, PeerAddress sender, P
   }
 }
 
-char LocalServer::AdmitClient(const HelloRecord& hello, PeerAddress sender, PeerAddress via,
-                              TimeoutNotices& notices) {
+char LocalServer::AdmitClient(const HelloRecord& hello, PeerAddress sender, PeerAddress via, TimeoutNotices& notices) {
   const std::string_view nickname = Truncate(hello.nickname, kNicknameField - 1);
   // Nobody could address a player without a name in chat or queries.
   if (nickname.empty()) return kTypeRejectedNickname;
@@ -206,7 +205,8 @@ void LocalServer::OnBroadcastFrame(std::span<const uint8_t> datagram, PeerAddres
   std::array<PeerAddress, kClientCount> twice{};
   const size_t twice_count = links_ != nullptr ? links_->CopiesFor(all, twice) : 0;
   ports_.endpoint.SendCopies(all, head, datagram.subspan(kFrameSize));
-  if (twice_count > 0) ports_.endpoint.SendCopies(std::span(twice).first(twice_count), head, datagram.subspan(kFrameSize));
+  if (twice_count > 0)
+    ports_.endpoint.SendCopies(std::span(twice).first(twice_count), head, datagram.subspan(kFrameSize));
 }
 
 size_t LocalServer::RelayTargets(std::span<const uint8_t> datagram, PeerAddress sender,

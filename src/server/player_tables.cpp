@@ -87,8 +87,8 @@ size_t BuildPlayerList(std::span<uint8_t> out, const ClientEntries& entries, int
     std::array<char, 16> dotted{};
     std::snprintf(dotted.data(), dotted.size(), "%u.%u.%u.%u", ip >> 24, (ip >> 16) & 0xFF, (ip >> 8) & 0xFF,
                   ip & 0xFF);
-    text.AddFormatted(kPlayerRow, index, PadColumn(entry.Nickname(), 15).c_str(), dotted.data(), unsigned{entry.address.port},
-                      entry.process_name.data(), MinutesConnected(entry, now_s),
+    text.AddFormatted(kPlayerRow, index, PadColumn(entry.Nickname(), 15).c_str(), dotted.data(),
+                      unsigned{entry.address.port}, entry.process_name.data(), MinutesConnected(entry, now_s),
                       static_cast<unsigned long>(entry.average_ping_ms > 0 ? entry.average_ping_ms : 0),
                       static_cast<unsigned long>(LossPercent(entry.pings_sent, entry.ping_replies)));
   }
@@ -102,8 +102,8 @@ size_t BuildNamesList(std::span<uint8_t> out, const ClientEntries& entries) {
   for (int index = 0; index < kClientCount; ++index) {
     const ClientEntry& entry = entries[static_cast<size_t>(index)];
     if (!entry.InUse()) continue;
-    text.AddFormatted(kNamesRow, index, PadColumn(entry.Nickname(), 15).c_str(), PadColumn(entry.RealName(), 25).c_str(),
-                      PadColumn(entry.Email(), 30).c_str());
+    text.AddFormatted(kNamesRow, index, PadColumn(entry.Nickname(), 15).c_str(),
+                      PadColumn(entry.RealName(), 25).c_str(), PadColumn(entry.Email(), 30).c_str());
   }
   return text.Finish();
 }
@@ -174,9 +174,9 @@ void DecorateProcessName(std::array<char, kProcessNameField>& name, uint16_t gam
     if (!current.starts_with(game.prefix) || game_socket == game.usual_socket) continue;
     const int difference = static_cast<int16_t>(game_socket) - game.usual_socket;
     std::array<char, kProcessNameField + 8> decorated{};
-    const int length = std::snprintf(decorated.data(), decorated.size(), "%.*s(%c%d)",
-                                     static_cast<int>(game.prefix.size()), game.prefix.data(),
-                                     difference > 0 ? '+' : '-', std::abs(difference));
+    const int length =
+        std::snprintf(decorated.data(), decorated.size(), "%.*s(%c%d)", static_cast<int>(game.prefix.size()),
+                      game.prefix.data(), difference > 0 ? '+' : '-', std::abs(difference));
     if (length > 0) StoreFieldText(name, {decorated.data(), static_cast<size_t>(length)}, kProcessNameField - 1);
     return;
   }

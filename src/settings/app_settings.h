@@ -33,14 +33,14 @@ struct AppSettings {
   // The built-in tracker text ("127.0.0.2", see built_in_servers.h) parsed.
   static constexpr PeerAddress kBuiltInTracker{0x7F000002, kDefaultTrackerPort};
 
-  std::string nickname;   // no space
+  std::string nickname;  // no space
   std::string real_name;
   std::string email;
   std::string other;
-  std::string my_ip;       // empty: find the own address automatically
+  std::string my_ip;  // empty: find the own address automatically
   int32_t udpPort = kDefaultUdpPort;
-  PeerAddress tracker = kBuiltInTracker;          // ip 0: no tracker
-  PeerAddress proxy{0, kDefaultProxyPort};        // ip 0: no proxy
+  PeerAddress tracker = kBuiltInTracker;    // ip 0: no tracker
+  PeerAddress proxy{0, kDefaultProxyPort};  // ip 0: no proxy
   bool fast_join = true;
   bool fast_join2 = true;
   bool redirect_queries = false;

@@ -1,8 +1,8 @@
 #include "settings/dosbox_game.h"
 
-#include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <fstream>
 
 #include "platform/text.h"
 
@@ -85,8 +85,9 @@ std::optional<std::string> FindDosbox(std::string_view user_path, std::string_vi
   }
   for (std::string_view name : kDosboxNames)
     if (std::optional<std::string> found = SearchPath(name, path_env)) return found;
-  why = "DOSBox was not found: install dosbox, dosbox-staging or dosbox-x, or give the DOSBox program in "
-        "Configure User Games.";
+  why =
+      "DOSBox was not found: install dosbox, dosbox-staging or dosbox-x, or give the DOSBox program in "
+      "Configure User Games.";
   return std::nullopt;
 }
 

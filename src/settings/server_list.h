@@ -35,19 +35,17 @@ class ServerList {
 
   // The first entry whose name equals `name` or whose address equals
   // `address`, ignoring letter case; an absent argument matches nothing.
-  std::optional<size_t> FindIndex(std::optional<std::string_view> name,
-                                  std::optional<std::string_view> address) const;
-  const ServerEntry* FindServer(std::optional<std::string_view> name,
-                                std::optional<std::string_view> address) const;
+  std::optional<size_t> FindIndex(std::optional<std::string_view> name, std::optional<std::string_view> address) const;
+  const ServerEntry* FindServer(std::optional<std::string_view> name, std::optional<std::string_view> address) const;
 
  private:
   std::vector<ServerEntry> entries_;
 };
 
 enum class ServerListOrigin {
-  Profile,      // at least one entry was stored
-  BuiltIn,      // the section was empty: the built-in table was used
-  Unreadable,   // the profile could not be read: the list stays empty
+  Profile,     // at least one entry was stored
+  BuiltIn,     // the section was empty: the built-in table was used
+  Unreadable,  // the profile could not be read: the list stays empty
 };
 
 // Replaces the list's contents. The "Default Server" value of the section is

@@ -52,8 +52,9 @@ std::string CheckFlagValue(std::string_view flag, std::string_view value) {
   auto rule = std::ranges::find(kSettingRules, flag, &SettingRule::flag);
   if (rule == kSettingRules.end()) return {};
   std::string problem = rule->check(value);
-  return problem.empty() ? problem : Format("%.*s %.*s: %s", static_cast<int>(flag.size()), flag.data(),
-                                            static_cast<int>(value.size()), value.data(), problem.c_str());
+  return problem.empty() ? problem
+                         : Format("%.*s %.*s: %s", static_cast<int>(flag.size()), flag.data(),
+                                  static_cast<int>(value.size()), value.data(), problem.c_str());
 }
 
 std::string CheckProfileValues(Profile& profile, std::string_view file_name) {

@@ -13,9 +13,9 @@
 namespace vorn {
 
 // Each returns what is wrong with text, or an empty text when it is fine.
-std::string CheckPortText(std::string_view text);     // 1 to 65535, digits only
-std::string CheckIpText(std::string_view text);       // A.B.C.D, each 0 to 255
-std::string CheckAddressText(std::string_view text);  // A.B.C.D or A.B.C.D:PORT
+std::string CheckPortText(std::string_view text);      // 1 to 65535, digits only
+std::string CheckIpText(std::string_view text);        // A.B.C.D, each 0 to 255
+std::string CheckAddressText(std::string_view text);   // A.B.C.D or A.B.C.D:PORT
 std::string CheckNicknameText(std::string_view text);  // 1 to 15 characters, no spaces or controls
 
 struct SettingRule {

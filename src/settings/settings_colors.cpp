@@ -24,10 +24,14 @@ constexpr std::array<MessageColorKey, 4> kMessageColorKeys{{
 template <typename Settings>
 auto& ColorSlot(Settings& settings, MessageClass cls) {
   switch (cls) {
-    case MessageClass::Private: return settings.private_color;
-    case MessageClass::Action: return settings.action_color;
-    case MessageClass::Chat: return settings.chat_color;
-    case MessageClass::Server: break;
+    case MessageClass::Private:
+      return settings.private_color;
+    case MessageClass::Action:
+      return settings.action_color;
+    case MessageClass::Chat:
+      return settings.chat_color;
+    case MessageClass::Server:
+      break;
   }
   return settings.server_color;
 }
@@ -43,8 +47,8 @@ void SettingsStore::LoadColors() {
     for (size_t i = 0; i < colors.size(); ++i) colors[i] = ColorSlot(settings_, kMessageColorKeys[i].cls);
   }
   for (size_t i = 0; i < colors.size(); ++i) {
-    colors[i] = static_cast<uint32_t>(
-        profile_.GetInt(kColors, kMessageColorKeys[i].key, static_cast<int32_t>(colors[i])));
+    colors[i] =
+        static_cast<uint32_t>(profile_.GetInt(kColors, kMessageColorKeys[i].key, static_cast<int32_t>(colors[i])));
   }
   std::optional<std::vector<ProfileValue>> stored = profile_.Enumerate(kChatColors);
   std::lock_guard lock(colors_mutex_);

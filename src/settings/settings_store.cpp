@@ -84,8 +84,8 @@ void SettingsStore::LoadIdentity() {
 void SettingsStore::LoadNetworkOptions() {
   int32_t port = ParseDecimal(profile_.GetString(kMisc, "Port", ""));
   if (IsUsablePort(port)) settings_.udpPort = port;
-  settings_.tracker = ParseAddressWithPort(profile_.GetString(kMisc, "Tracker", kBuiltInTrackerText),
-                                           AppSettings::kDefaultTrackerPort);
+  settings_.tracker =
+      ParseAddressWithPort(profile_.GetString(kMisc, "Tracker", kBuiltInTrackerText), AppSettings::kDefaultTrackerPort);
   settings_.proxy = ParseAddressWithPort(profile_.GetString(kMisc, "Proxy", ""), AppSettings::kDefaultProxyPort);
   settings_.fast_join = profile_.GetInt(kMisc, "FastJoin", 1) != 0;
   settings_.fast_join2 = profile_.GetInt(kMisc, "FastJoin2", 1) != 0;

@@ -55,8 +55,7 @@ class SettingsStore {
   bool SaveServerList();
   ServerList& servers() { return servers_; }
   const ServerList& servers() const { return servers_; }
-  const ServerEntry* FindServer(std::optional<std::string_view> name,
-                                std::optional<std::string_view> address) const {
+  const ServerEntry* FindServer(std::optional<std::string_view> name, std::optional<std::string_view> address) const {
     return servers_.FindServer(name, address);
   }
   void SetDefaultServer(std::string_view name);

@@ -15,7 +15,7 @@ inline constexpr std::string_view kDosboxGameKind = "DOSBox";
 
 struct UserGame {
   std::string title;
-  std::string program;    // path of the program file
+  std::string program;  // path of the program file
   std::string arguments;
   std::string directory;  // working directory, empty: inherit
   std::string icon;       // path of an icon file

@@ -1,9 +1,9 @@
 #include "settings/user_games_model.h"
 
+#include <sys/stat.h>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 
 #include "platform/process_launch.h"
 
@@ -27,8 +27,7 @@ std::vector<std::string> SplitPatterns(std::string_view text) {
 bool NamesExistingFile(const UserGame& game) {
   const std::string& program = game.program;
   if (program.find('/') == std::string::npos) return false;
-  const std::string path =
-      program.front() == '/' || game.directory.empty() ? program : game.directory + '/' + program;
+  const std::string path = program.front() == '/' || game.directory.empty() ? program : game.directory + '/' + program;
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }

@@ -11,9 +11,7 @@ constexpr const char* kAddressForm = "It must be in the form of 'xxx.xxx.xxx.xxx
 
 // Tracker and proxy texts may carry ":port"; the address is what precedes it,
 // as it is when the settings are loaded.
-bool NotAnAddressWithPort(const std::string& text) {
-  return !text.empty() && ParseAddressWithPort(text, 0).ip == 0;
-}
+bool NotAnAddressWithPort(const std::string& text) { return !text.empty() && ParseAddressWithPort(text, 0).ip == 0; }
 
 }  // namespace
 

@@ -9,9 +9,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -54,7 +54,9 @@ inline bool ProcessUntil(const std::function<bool()>& pred,
   return true;
 }
 // Serves the loop for a moment in which nothing should happen.
-inline void ProcessBriefly() { ProcessUntil([] { return false; }, std::chrono::milliseconds(50)); }
+inline void ProcessBriefly() {
+  ProcessUntil([] { return false; }, std::chrono::milliseconds(50));
+}
 
 // Waits (bounded) for what a started test program writes.
 inline QString AwaitFile(const QString& path) {
@@ -157,8 +159,10 @@ class StoreTest : public ::testing::Test {
 // A profile file in a temporary directory: an identity and 127.0.0.1.
 struct TempProfile {
   explicit TempProfile(bool with_identity = true) : profile(dir.filePath(QStringLiteral("vorn95.ini"))) {
-    if (with_identity) WriteTestIdentity(profile, "Tester");
-    else profile.WriteString("Misc", "my_ip", "127.0.0.1");
+    if (with_identity)
+      WriteTestIdentity(profile, "Tester");
+    else
+      profile.WriteString("Misc", "my_ip", "127.0.0.1");
   }
   QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 

@@ -233,8 +233,8 @@ TEST_F(GameCommands, ADosboxGameConnectsFirstThenStartsTheEmulatorWithItsOwnConf
   QFile written(QString::fromStdString(config));
   ASSERT_TRUE(written.open(QIODevice::ReadOnly));
   const QString text = QString::fromUtf8(written.readAll());
-  EXPECT_TRUE(text.contains(QStringLiteral("ipxnet connect 127.0.0.1 %1\nTANKS.EXE -net\n")
-                                .arg(harness.app->dosbox()->BoundPort())))
+  EXPECT_TRUE(text.contains(
+      QStringLiteral("ipxnet connect 127.0.0.1 %1\nTANKS.EXE -net\n").arg(harness.app->dosbox()->BoundPort())))
       << text.toStdString();
   EXPECT_TRUE(harness.dialogs.shown.empty());
   harness.frame().Dispatch(GameCommand(2));

@@ -4,8 +4,8 @@
 #include <QGraphicsEffect>
 #include <QMdiArea>
 
-#include "app_options.h"
 #include "app_harness.h"
+#include "app_options.h"
 #include "artwork.h"
 
 namespace vorn {

@@ -47,7 +47,8 @@ TEST(MainFrame, StartsWithTheBannerAndTheMenusFollowTheOpenWindows) {
   frame.mdiArea()->closeAllSubWindows();
   ASSERT_TRUE(ProcessUntil([&] {
     frame.UpdateCommandUi();
-    return harness.app->views().messageView() == nullptr && !frame.menu(QStringLiteral("Edit"))->menuAction()->isVisible();
+    return harness.app->views().messageView() == nullptr &&
+           !frame.menu(QStringLiteral("Edit"))->menuAction()->isVisible();
   }));
   EXPECT_FALSE(frame.action(CommandId::BackgroundColor)->isVisible());
   EXPECT_FALSE(frame.action(CommandId::Clear)->isEnabled());

@@ -164,10 +164,9 @@ class TwoInstanceChat : public ::testing::Test {
     const std::string home = Path(user);
     return std::make_unique<ChildProcess>(std::vector<std::string>{
         "/usr/bin/env", "-u", "QT_QPA_PLATFORM", SystemLeakSuppressions(), "HOME=" + home,
-        "XDG_CONFIG_HOME=" + home + "/config",
-        xvfb_run_.toStdString(), "-a", VORN95_PATH, "--config", Path(user + ".ini"), "--my-ip", "127.0.0.1",
-        "--chat-script", Path(user + ".script"), "--dosbox-port", std::to_string(FreeUdpPort()),
-        "127.0.0.1:" + std::to_string(server_port)});
+        "XDG_CONFIG_HOME=" + home + "/config", xvfb_run_.toStdString(), "-a", VORN95_PATH, "--config",
+        Path(user + ".ini"), "--my-ip", "127.0.0.1", "--chat-script", Path(user + ".script"), "--dosbox-port",
+        std::to_string(FreeUdpPort()), "127.0.0.1:" + std::to_string(server_port)});
   }
 
   std::unique_ptr<ChildProcess> StartServer(uint16_t port) {
@@ -218,8 +217,9 @@ TEST_F(TwoInstanceChat, ALineTypedInOneShowsInTheOtherInTheSendersColour) {
   // Bob sees Alice's line in the colour he gave her.
   const QString alice_colour = QStringLiteral("%1").arg(kAliceColour, 6, 16, QLatin1Char('0'));
   const QStringList bob_sees = Dump(QStringLiteral("Bob"));
-  const auto alice_line = std::find_if(bob_sees.begin(), bob_sees.end(),
-                                       [](const QString& run) { return run.contains(QStringLiteral("hello from alice")); });
+  const auto alice_line = std::find_if(bob_sees.begin(), bob_sees.end(), [](const QString& run) {
+    return run.contains(QStringLiteral("hello from alice"));
+  });
   ASSERT_NE(alice_line, bob_sees.end()) << bob_sees.join(QLatin1Char('\n')).toStdString();
   EXPECT_TRUE(alice_line->startsWith(alice_colour + QLatin1Char('\t'))) << alice_line->toStdString();
   // Alice has no colour for Bob: his line comes in her chat colour.

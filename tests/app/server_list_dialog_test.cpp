@@ -57,13 +57,14 @@ class ServerListDlgTest : public StoreTest {
 TEST_F(ServerListDlgTest, DefaultIsMarkedAndSortedFirstAndMoves) {
   ServerListDlg dialog(store, dialogs, last_address, nullptr);
   dialog.show();
-  EXPECT_EQ(Lines(dialog), (Texts{"*Home\t127.0.0.5", "away\t127.0.0.6:3000", "Copy\t127.0.0.5",
-                                  "Default Server\t127.0.0.5"}));
+  EXPECT_EQ(Lines(dialog),
+            (Texts{"*Home\t127.0.0.5", "away\t127.0.0.6:3000", "Copy\t127.0.0.5", "Default Server\t127.0.0.5"}));
   EXPECT_EQ(dialog.defaultLabel()->text(), "HOME");
   EXPECT_EQ(dialog.addressEdit()->text(), "127.0.0.9");
   EXPECT_FALSE(dialog.editButton()->isEnabled());
   // Without a selection the buttons that need one do nothing.
-  for (QPushButton* button : {dialog.editButton(), dialog.deleteButton(), dialog.defaultButton(), dialog.queryButton()}) {
+  for (QPushButton* button :
+       {dialog.editButton(), dialog.deleteButton(), dialog.defaultButton(), dialog.queryButton()}) {
     button->click();
   }
   EXPECT_TRUE(dialog.isVisible());
@@ -72,8 +73,8 @@ TEST_F(ServerListDlgTest, DefaultIsMarkedAndSortedFirstAndMoves) {
 
   dialog.selectRow(RowOf(dialog, "Copy"));
   dialog.defaultButton()->click();
-  EXPECT_EQ(Lines(dialog), (Texts{"*Copy\t127.0.0.5", "away\t127.0.0.6:3000", "Default Server\t127.0.0.5",
-                                  "Home\t127.0.0.5"}));
+  EXPECT_EQ(Lines(dialog),
+            (Texts{"*Copy\t127.0.0.5", "away\t127.0.0.6:3000", "Default Server\t127.0.0.5", "Home\t127.0.0.5"}));
   EXPECT_EQ(dialog.defaultLabel()->text(), "Copy");
   EXPECT_EQ(profile.GetString("Servers", "Default Server", ""), "Copy");
   // The new default is selected and current: OK connects to it by its name.
@@ -125,8 +126,7 @@ TEST_F(ServerListDlgTest, AddAndEditCheckTheirFieldsAndMakeTheEntryCurrent) {
   dialog.show();
   FillNextProps(QStringLiteral("Brand New"), QStringLiteral("127.0.0.30"));
   dialog.addButton()->click();
-  EXPECT_EQ(dialogs.shown,
-            (std::vector<Shown>{{"Information not Complete", "You must enter a Name and an Address!"}}));
+  EXPECT_EQ(dialogs.shown, (std::vector<Shown>{{"Information not Complete", "You must enter a Name and an Address!"}}));
   EXPECT_EQ(Lines(dialog)[2], "Brand New\t127.0.0.30");
   EXPECT_EQ(dialog.addressEdit()->text(), "127.0.0.30");
   EXPECT_TRUE(dialog.editButton()->isEnabled());
@@ -144,8 +144,10 @@ TEST_F(ServerListDlgTest, AddAndEditCheckTheirFieldsAndMakeTheEntryCurrent) {
 // docs/screenshot-server-list.png
 TEST_F(ServerListDlgTest, Screenshot) {
   profile.DeleteSection("Servers");
-  for (const ServerEntry& server : std::vector<ServerEntry>{{"Home", "127.0.0.40"}, {"LAN Party", "127.0.0.41:2300"},
-                                                            {"Night Owls", "127.0.0.42"}, {"Weekend League", "127.0.0.43"},
+  for (const ServerEntry& server : std::vector<ServerEntry>{{"Home", "127.0.0.40"},
+                                                            {"LAN Party", "127.0.0.41:2300"},
+                                                            {"Night Owls", "127.0.0.42"},
+                                                            {"Weekend League", "127.0.0.43"},
                                                             {"Old School", "127.0.0.44:2214"}}) {
     profile.WriteString("Servers", server.name, server.address);
   }

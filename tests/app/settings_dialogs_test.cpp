@@ -116,7 +116,8 @@ TEST(SettingsCommands, OptionsAndColorsRunTheirDialogsAndWrite) {
 TEST(UserInfoDlg, Screenshot) {
   ScriptedDialogs dialogs;
   UserInfoForm form{"Ann Example", "Ann", "ann@example.org", "plays at night", "127.0.0.2", true, true};
-  UserInfoDlg dialog(form, dialogs, [](QWidget*) {}, nullptr);
+  UserInfoDlg dialog(
+      form, dialogs, [](QWidget*) {}, nullptr);
   dialog.SetDownloadFolder(QStringLiteral("/home/ann/Downloads"));
   SaveScreenshot("VORN_OPTIONS_SCREENSHOT", dialog);
 }
@@ -208,8 +209,10 @@ TEST_F(ColorSheetTest, CancelKeepsEveryColourAndRemoveNeedsAYes) {
     page.removeButton()->click();
     EXPECT_EQ(Listed(page), QStringList{"bob"});
     EXPECT_FALSE(page.removeButton()->isEnabled());
-    if (ok) sheet->accept();
-    else sheet->reject();
+    if (ok)
+      sheet->accept();
+    else
+      sheet->reject();
     EXPECT_EQ(profile.GetInt("Chat Colors", "Ann", -1), ok ? -1 : 0x000000FF);
     EXPECT_EQ(profile.GetInt("Colors", "Server", -1), ok ? 0x00302010 : -1);
   }

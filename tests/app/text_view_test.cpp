@@ -28,14 +28,14 @@ TEST(LineFeeds, BareLineFeedsAndDashesAreConvertedCrLfStaysUnchanged) {
   } rows[] = {
       {"one\ntwo\n", "one\r\ntwo\r\n"},
       {"one\r\ntwo\r\n", "one\r\ntwo\r\n"},
-      {"one\n\rtwo", "one\n\rtwo"},                   // CR after the line feed
-      {"\nleading feed", "\nleading feed"},           // at the first byte
-      {"a" + dash + dash + "b", "a--b"},              // a dash without any line feed
-      {"a\r\n" + dash, "a\r\n" + dash},               // the line feed decides first
-      {"first\nsecond", "first\r\nsecond"},           // the last piece is kept
+      {"one\n\rtwo", "one\n\rtwo"},          // CR after the line feed
+      {"\nleading feed", "\nleading feed"},  // at the first byte
+      {"a" + dash + dash + "b", "a--b"},     // a dash without any line feed
+      {"a\r\n" + dash, "a\r\n" + dash},      // the line feed decides first
+      {"first\nsecond", "first\r\nsecond"},  // the last piece is kept
       {"a\n" + long_line + "\n", "a\r\n" + long_line + "\r\n"},
       {"\xC4\x85\xC4\x8D\n", "\xC4\x85\xC4\x8D\r\n"},  // UTF-8 letters led by 0xC4 stay
-      {"a" + dash + "\xC4\x85", "a-\xC4\x85"},           // only the lone 0xC4 is a dash
+      {"a" + dash + "\xC4\x85", "a-\xC4\x85"},         // only the lone 0xC4 is a dash
   };
   for (const auto& row : rows) EXPECT_EQ(PrepareForView(row.in), row.out) << row.in;
   // A line that has its CR in a converted text keeps exactly one.
@@ -93,7 +93,10 @@ TEST_F(TextViewTest, PaneAndLogGetTheSameLinesEachAppendInItsColour) {
   view->Append("", kRed);
   EXPECT_EQ(Pane(*view), "");
   view->Append("one\ntwo\n", kRed);
-  view->Append("thr\x1B[2Jee\r\n\x1B]0;owned\x07" "four\r\n", kBlue);  // escapes a peer sent are not shown or logged
+  view->Append(
+      "thr\x1B[2Jee\r\n\x1B]0;owned\x07"
+      "four\r\n",
+      kBlue);                       // escapes a peer sent are not shown or logged
   view->Append("five\nsix", kRed);  // the last piece is kept
   EXPECT_EQ(Pane(*view), "one\ntwo\nthree\nfour\nfive\nsix");
   EXPECT_EQ(Log(*prompts.log_file), "one\ntwo\nthree\nfour\nfive\nsix");  // the system's line ends
@@ -282,8 +285,8 @@ TEST_F(ChatInputLineTest, ALineSentTwiceStandsOnceAndEachEndBeeps) {
     Qt::Key key;
     const char* text;
     int beeps;
-  } walk[] = {{Qt::Key_Down, "", 2},        {Qt::Key_Up, "first", 2},    {Qt::Key_Up, "second", 2},
-              {Qt::Key_Up, "second", 3},    {Qt::Key_Down, "first", 3},  {Qt::Key_Down, "first", 4}};
+  } walk[] = {{Qt::Key_Down, "", 2},     {Qt::Key_Up, "first", 2},   {Qt::Key_Up, "second", 2},
+              {Qt::Key_Up, "second", 3}, {Qt::Key_Down, "first", 3}, {Qt::Key_Down, "first", 4}};
   for (const auto& step : walk) {
     EXPECT_EQ(Press(step.key), step.text);
     EXPECT_EQ(input->cursorPosition(), input->text().size());

@@ -237,9 +237,9 @@ TEST(LinkQualityWindowTest, ShowsEachLinkWithItsFiguresAndSaysWhenThereIsNone) {
   alice.history.assign(60, LinkSecond{52, 4, 35, 2, true});
   reports = {alice, LinkReport{{0x7F000001, 4001}, false, false, 0, 0, 0, 0, 0, {}}};
   window->Refresh();
-  EXPECT_EQ(window->RowTexts(), (std::vector<std::string>{
-                                    "alice (127.0.0.1:4000): 52 ms, jitter 4 ms, loss 4.8%, protected",
-                                    "(127.0.0.1:4001): no answer to probes: an older program, nothing measured"}));
+  EXPECT_EQ(window->RowTexts(),
+            (std::vector<std::string>{"alice (127.0.0.1:4000): 52 ms, jitter 4 ms, loss 4.8%, protected",
+                                      "(127.0.0.1:4001): no answer to probes: an older program, nothing measured"}));
   window->grab();  // the graphs paint a full minute without trouble
   window->close();
   EXPECT_FALSE(profile.GetString("Windows", "Link Quality", "").empty());

@@ -50,7 +50,8 @@ TEST(ChatCommands, ChatOnlyCommandsNeedChatModeButOthersWork) {
   EXPECT_EQ(CountOf(help, "\r\n"), 20u);
   EXPECT_EQ(help.rfind("*** The following commands are understood:\r\n", 0), 0u);
   EXPECT_NE(help.find("*** /xget - same as /get except allows overwriting files.\r\n"), std::string::npos);
-  for (std::string_view line : {"/vorn", "/GAMES", "/servers", "/names", "/whoisbob", "/whois carol"}) a.Type(line, "Server Messages");
+  for (std::string_view line : {"/vorn", "/GAMES", "/servers", "/names", "/whoisbob", "/whois carol"})
+    a.Type(line, "Server Messages");
   EXPECT_EQ(a.queries, (std::vector<std::string>{"players", "players", "servers", "names", "info bob", "info carol"}));
 }
 
@@ -76,7 +77,8 @@ TEST(ChatCommands, LinesCarryTheChannelOfTheWindowTheyWereTypedIn) {
     trio.b.Type("hello", "#games");
     trio.network.Deliver();
     for (const SentDatagram& d : trio.network.log) {
-      if (d.from == trio.a.address && d.view().packet.subtype == ChatSubtype::Ack) return std::string(d.view().packet.channel);
+      if (d.from == trio.a.address && d.view().packet.subtype == ChatSubtype::Ack)
+        return std::string(d.view().packet.channel);
     }
     return std::string("none");
   };

@@ -19,7 +19,8 @@ TEST(ChatDelivery, ALineShowsOnlyWhenItsOwnCopyComesBack) {
   ChatTrio trio;
   bool lost_once = false;
   trio.network.SetDropRule([&](const SentDatagram& d) {
-    if (lost_once || d.from != trio.a.address || d.to != trio.a.address || !IsSubtype(d, ChatSubtype::Text)) return false;
+    if (lost_once || d.from != trio.a.address || d.to != trio.a.address || !IsSubtype(d, ChatSubtype::Text))
+      return false;
     return lost_once = true;
   });
   trio.a.Type("good morning");
@@ -53,8 +54,9 @@ TEST(ChatDelivery, LongMultiByteLinesArriveWholeInPieces) {
   trio.b.Type("/msg Alice " + euros);
   trio.a.Type(euros);
   trio.network.Deliver();
-  EXPECT_EQ(trio.b.windows.Text("#chat"), "<-[Alice]-> " + first + "\r\n<-[Alice]-> " + rest + "\r\n<Alice>              " +
-                                              first + "\r\n<Alice>              " + rest + "\r\n");
+  EXPECT_EQ(trio.b.windows.Text("#chat"), "<-[Alice]-> " + first + "\r\n<-[Alice]-> " + rest +
+                                              "\r\n<Alice>              " + first + "\r\n<Alice>              " + rest +
+                                              "\r\n");
   EXPECT_EQ(trio.a.windows.Text("#chat").substr(0, 20), "[*Bob             *]");
   EXPECT_EQ(CountOf(trio.a.windows.Text("#chat"), "\r\n"), 4u);
 }
@@ -83,7 +85,8 @@ TEST(ChatDelivery, ALineLostOnceComesAgainSoonAsANewFrame) {
 TEST(ChatDelivery, RetransmissionsAreAcknowledgedAgainButShownOnce) {
   ChatTrio trio;
   // Bob's acknowledgements to Alice are lost.
-  trio.network.SetDropRule([&](const SentDatagram& d) { return d.from == trio.b.address && IsSubtype(d, ChatSubtype::Ack); });
+  trio.network.SetDropRule(
+      [&](const SentDatagram& d) { return d.from == trio.b.address && IsSubtype(d, ChatSubtype::Ack); });
   trio.a.Type("once");
   trio.network.Deliver();
   trio.Tick();  // 2 s
@@ -133,9 +136,10 @@ TEST(ChatDelivery, APeerSilentForThirtySecondsDisappearsWithoutALineAndAStranger
   query.resize(BuildChatPacket(query, {'0', 1, ChatSubtype::WhoQuery, "#chat", "Mallory", 1}, everybody));
   trio.a.chat->OnChatPacket(stranger, std::span<const uint8_t>(query).subspan(kChatBodyOffset));
   for (int i = 0; i < 16; ++i) trio.Tick();
-  EXPECT_EQ(std::count_if(trio.network.log.begin(), trio.network.log.end(),
-                          [&](const SentDatagram& d) { return d.to == stranger && IsSubtype(d, ChatSubtype::WhoReply); }),
-            2);
+  EXPECT_EQ(
+      std::count_if(trio.network.log.begin(), trio.network.log.end(),
+                    [&](const SentDatagram& d) { return d.to == stranger && IsSubtype(d, ChatSubtype::WhoReply); }),
+      2);
 }
 
 // Carol's copy is due 200 ms after it left: the timer that fires 120 ms
@@ -221,7 +225,7 @@ TEST(ChatDelivery, AwayAnswersPrivateMessagesAndBeeps) {
   trio.network.Deliver();
   EXPECT_EQ(trio.b.windows.Text("#chat"), "* Alice              is away (lunch).\r\n");
   for (ChatNode* node : {&trio.a, &trio.b, &trio.c}) node->windows.ClearText();
-  trio.clock.Advance(5000);  // the answer repeats the announcement: beyond the duplicate filter
+  trio.clock.Advance(5000);     // the answer repeats the announcement: beyond the duplicate filter
   trio.a.ui.hold_posts = true;  // the beep waits for the UI thread
   trio.b.Type("/msg ALICE are you there?");
   trio.network.Deliver();
@@ -258,7 +262,8 @@ TEST(ChatDelivery, JoinPartAndChatListNotices) {
   ChatNode dave("Dave", 5004, trio.clock, trio.network);
   dave.chat->JoinChannel("#chat");
   trio.network.Deliver();
-  EXPECT_EQ(trio.a.windows.Text("#chat"), "*** Bob has left channel #chat\r\n*** Dave(127.0.0.1:5004) has joined Vorn Chat\r\n");
+  EXPECT_EQ(trio.a.windows.Text("#chat"),
+            "*** Bob has left channel #chat\r\n*** Dave(127.0.0.1:5004) has joined Vorn Chat\r\n");
   EXPECT_EQ(trio.c.windows.Text("#chat"), "");
   auto names = ChatListNicknames(trio.c.chat->ChatListPeers(), "#CHAT");
   EXPECT_EQ(names, (std::vector<std::string>{"Carol\t127.0.0.1:5003", "Dave\t127.0.0.1:5004"}));

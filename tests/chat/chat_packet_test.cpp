@@ -19,16 +19,15 @@ TEST(ChatPacket, BuildsTheHeaderByteExact) {
   const uint8_t payload[] = {'h', 'i', 0};
   size_t size = BuildChatPacket(out, {'B', 0x01020304, ChatSubtype::Private, "#chat", "Alice", 0x0A0B0C0D}, payload);
   ASSERT_EQ(size, 66u);
-  std::vector<uint8_t> expected = {
-      'V', 'O', 'R', 'N', 'B',                                // magic, relayed
-      0x04, 0x03, 0x02, 0x01,                                 // sequence, little-endian
-      0x27, 0x8E, 0x27, 0x8E,                                 // both sockets
-      9, 0,                                                   // subtype Private
-      '#', 'c', 'h', 'a', 't', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // channel field
-      'A', 'l', 'i', 'c', 'e', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // nickname field
-      0x0D, 0x0C, 0x0B, 0x0A,                                 // serial, little-endian
-      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                     // reserved
-      'h', 'i', 0};                                           // payload
+  std::vector<uint8_t> expected = {'V',  'O',  'R',  'N',  'B',  // magic, relayed
+                                   0x04, 0x03, 0x02, 0x01,       // sequence, little-endian
+                                   0x27, 0x8E, 0x27, 0x8E,       // both sockets
+                                   9,    0,                      // subtype Private
+                                   '#',  'c',  'h',  'a',  't', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // channel field
+                                   'A',  'l',  'i',  'c',  'e', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // nickname field
+                                   0x0D, 0x0C, 0x0B, 0x0A,                            // serial, little-endian
+                                   0,    0,    0,    0,    0,   0, 0, 0, 0, 0, 0, 0,  // reserved
+                                   'h',  'i',  0};                                    // payload
   EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 66), expected);
 
   auto view = ParseChatDatagram(std::span<const uint8_t>(out.data(), size));

@@ -159,8 +159,8 @@ ChatNode::ChatNode(std::string nickname, uint16_t port, ManualClock& clock, Chat
   options.queries.request_names_list = [this] { queries.push_back("names"); };
   options.queries.request_server_list = [this] { queries.push_back("servers"); };
   options.queries.request_player_info = [this](std::string_view n) { queries.push_back("info " + std::string(n)); };
-  chat = std::make_unique<Chat>(ChatPorts{clock, ui, dialogs, settings, addresses, windows},
-                                network.SenderFor(address), std::move(options));
+  chat = std::make_unique<Chat>(ChatPorts{clock, ui, dialogs, settings, addresses, windows}, network.SenderFor(address),
+                                std::move(options));
   network.Attach(address, *chat);
 }
 

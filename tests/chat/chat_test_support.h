@@ -42,7 +42,7 @@ class RecordingChatWindows final : public ChatWindows {
 
   // The input line of the chat window of key (the first one opened).
   ChatInputId Input(std::string_view key) const;
-  std::string Text(std::string_view key) const;            // a chat window's text
+  std::string Text(std::string_view key) const;  // a chat window's text
   std::string MessageText() const { return Text("Server Messages"); }
   uint32_t LastColour(std::string_view key) const;
   void ClearText();
@@ -174,7 +174,9 @@ struct ChatNode {
   std::vector<std::string> queries;
   std::unique_ptr<Chat> chat;
 
-  void Type(std::string_view line, std::string_view window = "#chat") { chat->ExecuteChatLine(line, windows.Input(window)); }
+  void Type(std::string_view line, std::string_view window = "#chat") {
+    chat->ExecuteChatLine(line, windows.Input(window));
+  }
 };
 
 // Three users A, B and C (ports 5001 to 5003) who joined "#chat" and know
@@ -188,7 +190,8 @@ struct ChatTrio {
 
   // Time passes in steps of step_ms; timers fire and datagrams arrive in
   // between, until done() or ms have passed. The time taken.
-  int32_t Run(int32_t ms, const std::function<bool()>& done = [] { return false; }, int32_t step_ms = 5);
+  int32_t Run(
+      int32_t ms, const std::function<bool()>& done = [] { return false; }, int32_t step_ms = 5);
 
   std::filesystem::path files;
   ManualClock clock;

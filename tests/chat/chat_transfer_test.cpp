@@ -99,7 +99,8 @@ TEST_F(ChatTransfer, LastFragmentHeldBackIsSentOnTheNextAcknowledgement) {
   EXPECT_EQ(ReadFile(dir.path() / "copy.bin"), ReadFile(dir.path() / "small.bin"));
   EXPECT_NE(trio.b.windows.Text("#chat").find("*** File transfer to Alice has completed.\r\n"), std::string::npos);
   // 300 bytes in 2001 ms: not rounded down to nothing.
-  EXPECT_NE(trio.a.windows.Text("#chat").find("*** The transfer from Bob is complete (149 bytes/sec, 300 bytes in 2.0 s).\r\n"),
+  EXPECT_NE(trio.a.windows.Text("#chat").find(
+                "*** The transfer from Bob is complete (149 bytes/sec, 300 bytes in 2.0 s).\r\n"),
             std::string::npos);
 }
 
@@ -124,7 +125,9 @@ TEST_F(ChatTransfer, LateCopiesFromTheLastTransferDisturbNeitherSideOfTheNext) {
   trio.network.SetDropRule([&](const SentDatagram& d) { return IsFragmentFrom(d, trio.b); });
   trio.a.Type("/get bob 1 big.copy");
   trio.network.Deliver();
-  auto fragments_sent = [&] { return std::ranges::count_if(trio.network.log, [&](const SentDatagram& d) { return IsFragmentFrom(d, trio.b); }); };
+  auto fragments_sent = [&] {
+    return std::ranges::count_if(trio.network.log, [&](const SentDatagram& d) { return IsFragmentFrom(d, trio.b); });
+  };
   const auto sent_before = fragments_sent();
   Replay(trio.b, *late_ack);
   trio.network.Deliver();
@@ -162,8 +165,9 @@ TEST_F(ChatTransfer, GetAndOfferErrorLines) {
   expect("/deoffer x", "*** Command error.  Type /help for a list of commands.\r\n");
   expect("/deoffer 12", "*** File not offered.\r\n");
   // /xget overwrites what /get refuses.
-  expect("/xget bob 0 mine.bin", "*** Getting file #0 from Bob as \"mine.bin\".\r\n"
-                                 "*** The transfer from Bob is complete (10000 bytes/sec, 10 bytes in 0.0 s).\r\n");
+  expect("/xget bob 0 mine.bin",
+         "*** Getting file #0 from Bob as \"mine.bin\".\r\n"
+         "*** The transfer from Bob is complete (10000 bytes/sec, 10 bytes in 0.0 s).\r\n");
   EXPECT_EQ(ReadFile(dir.path() / "mine.bin"), ReadFile(dir.path() / "offered.bin"));
   // An announced name keeps only its last part.
   trio.clock.Advance(5000);  // beyond the duplicate filter
@@ -175,9 +179,15 @@ TEST_F(ChatTransfer, GetAndOfferErrorLines) {
 // Names announced by other machines keep only their last part.
 TEST(OfferedNames, KeepOnlyASafeLastPartPerSenderAndSlot) {
   const std::pair<std::string_view, std::string_view> names[] = {
-      {"[0] map.zip", "map.zip"},         {"[1] ../../.profile", ".profile"}, {"[2] C:\\games\\x.sav", "x.sav"},
-      {"[3] /etc/passwd", "passwd"},      {"[4] ..", ""},                     {"[5] a\x01z", ""},
-      {"[6] dir/", ""},                   {"[x] no.bin", ""},                 {"offers the following", ""},
+      {"[0] map.zip", "map.zip"},
+      {"[1] ../../.profile", ".profile"},
+      {"[2] C:\\games\\x.sav", "x.sav"},
+      {"[3] /etc/passwd", "passwd"},
+      {"[4] ..", ""},
+      {"[5] a\x01z", ""},
+      {"[6] dir/", ""},
+      {"[x] no.bin", ""},
+      {"offers the following", ""},
   };
   OfferedNames offered;
   const PeerAddress bob{0x7F000001, 2214};
@@ -221,9 +231,8 @@ TEST_F(ChatTransfer, OfferSlotsAreNotReusedUntilAllAreWithdrawn) {
 TEST_F(ChatTransfer, ProgressAndCancelledDownloads) {
   Offer("big.bin", 100000);
   // Alice's acknowledgements are lost, so a window of fragments stays in flight.
-  trio.network.SetDropRule([&](const SentDatagram& d) {
-    return d.from == trio.a.address && d.view().packet.subtype == ChatSubtype::Ack;
-  });
+  trio.network.SetDropRule(
+      [&](const SentDatagram& d) { return d.from == trio.a.address && d.view().packet.subtype == ChatSubtype::Ack; });
   trio.a.Type("/get bob 0 out.bin");
   trio.network.Deliver();
   trio.b.windows.ClearText();
@@ -248,7 +257,8 @@ TEST_F(ChatTransfer, ProgressAndCancelledDownloads) {
   EXPECT_EQ(trio.b.windows.Text("#chat"), "");
   trio.network.log.clear();
   trio.Tick();
-  EXPECT_EQ(std::ranges::count_if(trio.network.log, [&](const SentDatagram& d) { return IsFragmentFrom(d, trio.b); }), 0);
+  EXPECT_EQ(std::ranges::count_if(trio.network.log, [&](const SentDatagram& d) { return IsFragmentFrom(d, trio.b); }),
+            0);
   trio.a.windows.ClearText();
   trio.a.Type("/cancel");
   EXPECT_EQ(trio.a.windows.Text("#chat"), "*** No download to cancel.\r\n");
@@ -278,7 +288,9 @@ class ChatTransferFailure : public ChatTransfer {
 TEST_F(ChatTransferFailure, ASenderThatVanishesEndsTheDownloadWithinThirtySeconds) {
   Offer("big.bin", 100000);
   int fragments = 0;
-  trio.network.SetDropRule([&](const SentDatagram& d) { return d.from == trio.b.address && (!IsFragmentFrom(d, trio.b) || ++fragments > 5); });
+  trio.network.SetDropRule([&](const SentDatagram& d) {
+    return d.from == trio.b.address && (!IsFragmentFrom(d, trio.b) || ++fragments > 5);
+  });
   trio.a.Type("/get bob 0 out.bin");
   ExpectEndedOnce("*** The download of \"out.bin\" stopped: nothing arrived for 30 seconds.\r\n", "");
 }
@@ -318,8 +330,8 @@ TEST_F(ChatTransferFailure, ARefusedFragmentIsNeverAcknowledged) {
   const Refused cases[] = {{500, Download::kMaxAhead + 500, 500}, {10, 500, 10}, {500, 0, 10}};
   uint32_t serial = 900000;
   for (const Refused& c : cases) {
-    std::vector<uint8_t> payload{static_cast<uint8_t>(c.count), static_cast<uint8_t>(c.count >> 8),
-                                 static_cast<uint8_t>(c.offset), static_cast<uint8_t>(c.offset >> 8),
+    std::vector<uint8_t> payload{static_cast<uint8_t>(c.count),        static_cast<uint8_t>(c.count >> 8),
+                                 static_cast<uint8_t>(c.offset),       static_cast<uint8_t>(c.offset >> 8),
                                  static_cast<uint8_t>(c.offset >> 16), static_cast<uint8_t>(c.offset >> 24)};
     payload.resize(payload.size() + c.data, 7);
     std::vector<uint8_t> packet(kMaxChatPacket);

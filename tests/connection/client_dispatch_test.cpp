@@ -81,8 +81,9 @@ class ProxyTest : public ClientTest {
 
 TEST_F(ProxyTest, AWelcomeToTheGreetingNamesTheOwnAddress) {
   EXPECT_TRUE(connection().ConnectToProxy());
-  EXPECT_EQ(client.window.Text(),
-            "Looking for Proxy host...\r\nNote: IP number has been changed to 127.0.0.1:50000\r\nConnected to proxy.\r\n");
+  EXPECT_EQ(
+      client.window.Text(),
+      "Looking for Proxy host...\r\nNote: IP number has been changed to 127.0.0.1:50000\r\nConnected to proxy.\r\n");
   EXPECT_EQ(addresses().proxy.Load(), proxy.address());
   EXPECT_EQ(client.node->LocalAddress(), kPublic);
   // Wrapped like every datagram while a proxy is set: addressed to itself.

@@ -138,9 +138,7 @@ TEST_F(ConnectionTest, CancelEndsTheGreetingDisconnected) {
 }
 
 TEST_F(ConnectionTest, ConnectingToAnotherServerSaysByeFirst) {
-  auto answers = [&] {
-    return Answer({{kTypeHello, Frame(kTypeAccepted)}, {kTypeBye, Frame(kTypeByeAcknowledged)}});
-  };
+  auto answers = [&] { return Answer({{kTypeHello, Frame(kTypeAccepted)}, {kTypeBye, Frame(kTypeByeAcknowledged)}}); };
   FakePeer a(traffic, answers());
   FakePeer b(traffic, answers());
   int left_chat = 0;

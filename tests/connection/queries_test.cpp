@@ -11,7 +11,9 @@ namespace {
 
 class QueriesTest : public ClientTest {
  protected:
-  void Configure(MemoryProfile& profile) override { profile.WriteString("Misc", "Tracker", FormatPeer(tracker.address())); }
+  void Configure(MemoryProfile& profile) override {
+    profile.WriteString("Misc", "Tracker", FormatPeer(tracker.address()));
+  }
   Queries& queries() { return connection().queries(); }
   // The request types a peer received, in order.
   static std::string Types(const FakePeer& peer) {
@@ -70,7 +72,8 @@ TEST_F(QueriesTest, AServerIsAskedForItsPlayersWithoutAConnection) {
   queries().QueryServerPlayers("Bad", "no.such.address");
   ASSERT_TRUE(traffic.WaitSettled());
   EXPECT_EQ(Types(server), "Q");
-  EXPECT_EQ(client.window.ViewText(), "Requesting player list from Fake(" + FormatPeer(server.address()) + ")...\r\n\r\n");
+  EXPECT_EQ(client.window.ViewText(),
+            "Requesting player list from Fake(" + FormatPeer(server.address()) + ")...\r\n\r\n");
 }
 
 // ---- the tracker's server list ------------------------------------------------

@@ -22,12 +22,12 @@ TEST(MergeServerListText, TakesWhatItCanUseAndNothingElseNeverReadingPastTheText
     std::string text;
     std::vector<ServerEntry> taken;
   } cases[] = {
-      {Entry("Fourteen chars", "127.0.0.60") +                     // 14 characters and a blank
-           Entry("Not dotted", "localhost") +                      // not an address
+      {Entry("Fourteen chars", "127.0.0.60") +                       // 14 characters and a blank
+           Entry("Not dotted", "localhost") +                        // not an address
            Entry("Too long", "127.0.0.61" + std::string(22, '0')) +  // 32 characters
-           Entry("Zero", "0.0.0.0") +                              // parses to 0
-           Entry("Same, case", "127.0.0.50A") +                    // listed, in other letters
-           Entry("Twice", "127.0.0.60", "  \n \r") +               // listed by this very text
+           Entry("Zero", "0.0.0.0") +                                // parses to 0
+           Entry("Same, case", "127.0.0.50A") +                      // listed, in other letters
+           Entry("Twice", "127.0.0.60", "  \n \r") +                 // listed by this very text
            Entry("Still read", "127.0.0.62", ""),
        {{"Fourteen chars", "127.0.0.60"}, {"Still read", "127.0.0.62"}}},
       // An address ends at any line end, the text at a zero.

@@ -74,7 +74,9 @@ void ConnectTo(const FakeClient& client, PeerAddress peer) {
 // One player's endpoint (own address: its player address) and bridge.
 struct Player {
   explicit Player(uint32_t address)
-      : ip(address), endpoint(clock, dialogs, window, addresses, dispatcher), bridge(window, addresses, endpoint, dispatcher, {address}) {
+      : ip(address),
+        endpoint(clock, dialogs, window, addresses, dispatcher),
+        bridge(window, addresses, endpoint, dispatcher, {address}) {
     dispatcher.SetHandler(kTypeBroadcastFrame, frames.Handler());
   }
   // The bridge thread sends through the endpoint, and the endpoint's
@@ -137,10 +139,10 @@ TEST_F(DirectPlayBridgeTest, KeepsTheNewestGoodLocalDatagramAnnouncesEachAndAnsw
   ASSERT_TRUE(answer);
   EXPECT_EQ(answer->bytes, ProbeFrame("vmech"));  // the whole datagram, marker replaced
 
-  const std::vector<uint8_t> announcement = {'V', 'O', 'R', 'N', 'B',  // a broadcast frame
-                                             0, 0, 0, 0,               // sequence 0
-                                             0x53, 0x22, 0x53, 0x22,   // both sockets 0x5322
-                                             'V', 'M', 'E', 'C', 'H'};
+  const std::vector<uint8_t> announcement = {'V',  'O',  'R',  'N',  'B',  // a broadcast frame
+                                             0,    0,    0,    0,          // sequence 0
+                                             0x53, 0x22, 0x53, 0x22,       // both sockets 0x5322
+                                             'V',  'M',  'E',  'C',  'H'};
   stranger.Send(a.Listener(), Bytes("foreign"));
   game.Send(a.Listener(), std::vector<uint8_t>(kMaxKeptDatagram + 1, 0xAA));
   game.Send(a.Listener(), std::vector<uint8_t>{});
@@ -183,7 +185,7 @@ TEST_F(DirectPlayBridgeTest, StopsPromptlyEndsWhenItCannotListenAndStartsAgain) 
   const auto before = std::chrono::steady_clock::now();
   a.bridge.StopDirectPlayBridge();
   EXPECT_LT(std::chrono::steady_clock::now() - before, 2s);  // woken, not timed out
-  a.bridge.StopDirectPlayBridge();  // not running: nothing
+  a.bridge.StopDirectPlayBridge();                           // not running: nothing
   EXPECT_FALSE(a.bridge.IsDirectPlayBridgeRunning());
   EXPECT_EQ(Count(a.window.Text(), "VornDPlay: User shutdown. Normal termination.\r\n"), 1u);
   EXPECT_FALSE(a.bridge.SendKeptDatagram({b_ip, 1}));  // forgotten
@@ -196,8 +198,8 @@ TEST_F(DirectPlayBridgeTest, StopsPromptlyEndsWhenItCannotListenAndStartsAgain) 
     ASSERT_TRUE(squatter.bound());
     EXPECT_FALSE(a.bridge.StartDirectPlayBridge());
     EXPECT_FALSE(a.bridge.IsDirectPlayBridgeRunning());
-    EXPECT_TRUE(a.window.Text().ends_with(
-        "VornDPlay: Cannot bind listen address.\r\nVornDPlay: Abnormal Termination.\r\n"));
+    EXPECT_TRUE(
+        a.window.Text().ends_with("VornDPlay: Cannot bind listen address.\r\nVornDPlay: Abnormal Termination.\r\n"));
   }
 
   ASSERT_TRUE(a.bridge.StartDirectPlayBridge());

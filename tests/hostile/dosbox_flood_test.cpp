@@ -44,7 +44,8 @@ class DosboxFlood : public DosboxFixture {
   // Sends count packets numbered from first, a batch at a time.
   void Flood(uint32_t first, size_t count) {
     for (size_t sent = 0; sent < count; sent += kBatch) {
-      for (size_t i = sent; i < std::min(count, sent + kBatch); ++i) dosbox.Send(Port(), Packet(first + static_cast<uint32_t>(i)));
+      for (size_t i = sent; i < std::min(count, sent + kBatch); ++i)
+        dosbox.Send(Port(), Packet(first + static_cast<uint32_t>(i)));
       Settle(dosbox);
     }
   }
@@ -59,10 +60,18 @@ TEST_F(DosboxFlood, StrangersBrokenAndOversizedPacketsNeverReachTheRing) {
   size_t sent = 0;
   for (uint32_t n = 0; n < kBatch * kBatches; ++n, ++sent) {
     switch (n % 5) {
-      case 0: stranger.Send(Port(), Packet(n)); break;            // not the registered DOSBox
-      case 1: dosbox.Send(Port(), Packet(n, 1001)); break;        // more than a slot holds
-      case 2: dosbox.Send(Port(), Bytes(n % 29, 0xFF)); break;    // shorter than a header
-      case 3: dosbox.Send(Port(), Bytes(2049 + n, 0x11)); break;  // longer than any packet
+      case 0:
+        stranger.Send(Port(), Packet(n));
+        break;  // not the registered DOSBox
+      case 1:
+        dosbox.Send(Port(), Packet(n, 1001));
+        break;  // more than a slot holds
+      case 2:
+        dosbox.Send(Port(), Bytes(n % 29, 0xFF));
+        break;  // shorter than a header
+      case 3:
+        dosbox.Send(Port(), Bytes(2049 + n, 0x11));
+        break;  // longer than any packet
       case 4: {
         Bytes lying = Packet(n);
         lying[3] = 0xFF;  // claims more than it carries

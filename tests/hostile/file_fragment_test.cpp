@@ -79,12 +79,12 @@ TEST_F(FragmentAttack, LiesAndUsersNotAskedNeitherWriteNorEndTheDownload) {
   trio.network.Deliver();
   ASSERT_TRUE(trio.a.chat->IsDownloading());
   const std::vector<hostile::Bytes> lies = {
-      FragmentPayload(501, 0, 501),                // more than a fragment holds
-      FragmentPayload(0xFFFF, 0, 1000),            // far more
-      FragmentPayload(100, 0, 50),                 // more than it carries
-      FragmentPayload(10, 1, 10),                  // ends the file before its first byte came
-      FragmentPayload(500, 0xFFFFFFFF, 500),       // beyond any file, wrapping past 2^32
-      FragmentPayload(10, 0x7FFFFFF0, 10),         // beyond the bytes received
+      FragmentPayload(501, 0, 501),           // more than a fragment holds
+      FragmentPayload(0xFFFF, 0, 1000),       // far more
+      FragmentPayload(100, 0, 50),            // more than it carries
+      FragmentPayload(10, 1, 10),             // ends the file before its first byte came
+      FragmentPayload(500, 0xFFFFFFFF, 500),  // beyond any file, wrapping past 2^32
+      FragmentPayload(10, 0x7FFFFFF0, 10),    // beyond the bytes received
   };
   for (const hostile::Bytes& lie : lies) FragmentToAlice(trio.b.address, "Bob", lie);
   // Payloads that end inside the fragment header.

@@ -29,7 +29,8 @@ class HelloFlood : public ::testing::Test {
   // Sends every greeting first, then collects one answer per port, each
   // wait bounded.
   std::string Flood(std::string_view nickname_prefix) {
-    for (size_t i = 0; i < flood.size(); ++i) flood[i]->SendHello(h.address(), std::string(nickname_prefix) + std::to_string(i));
+    for (size_t i = 0; i < flood.size(); ++i)
+      flood[i]->SendHello(h.address(), std::string(nickname_prefix) + std::to_string(i));
     std::string answers;
     for (const auto& client : flood) answers += client->ReceiveType();
     return answers;
@@ -88,7 +89,8 @@ TEST_F(HelloFlood, ForgedNicknamesCannotEvictPlayersAndSilentFloodersTimeOut) {
   for (const FakeClient* player : {&alice, &bob}) {
     std::array<uint8_t, 64> frame{};
     const uint8_t payload[] = {1};
-    player->Send(h.address(), std::span(frame).first(BuildGameFrame(frame, {kTypeBroadcastFrame, 1, {0x68, 0x46}, {0x68, 0x46}, payload})));
+    player->Send(h.address(), std::span(frame).first(BuildGameFrame(
+                                  frame, {kTypeBroadcastFrame, 1, {0x68, 0x46}, {0x68, 0x46}, payload})));
   }
   for (const FakeClient* player : {&alice, &bob}) ASSERT_TRUE(player->Sync(h.address()).has_value());
   h.server.SweepTimeouts();  // what the one-second tick does
@@ -106,7 +108,8 @@ TEST_F(HelloFlood, ANodeThatDoesNotServeNeitherAdmitsNorRelays) {
   stranger.SendHello(h.address(), "forged");
   std::array<uint8_t, 2048> frame{};
   const std::array<uint8_t, 1500> payload{};
-  alice.Send(h.address(), std::span(frame).first(BuildGameFrame(frame, {kTypeBroadcastFrame, 1, {0x45, 0}, {0x45, 0}, payload})));
+  alice.Send(h.address(),
+             std::span(frame).first(BuildGameFrame(frame, {kTypeBroadcastFrame, 1, {0x45, 0}, {0x45, 0}, payload})));
   for (const FakeClient* peer : {&stranger, &alice, &bob}) {
     const auto before_answer = peer->Sync(h.address());
     ASSERT_TRUE(before_answer.has_value());

@@ -80,18 +80,36 @@ inline Bytes WellFormed(char type) {
       return Wrapped(kClaimedAddress, motd);
     }
     case kTypeProxyWelcome:
-    case kTypeAccepted: size = BuildAddressMessage(out, type, kClaimedAddress); break;
-    case kTypeHello: size = BuildHello(out, {"intruder", "in@example.org", "In Truder", "", kProtocolVersion}); break;
-    case kTypePingRequest: size = BuildPingRequest(out, {"GAME", 1234}); break;
-    case kTypePingReply: size = BuildPingReply(out, {"GAME", 1234, kChatSocket}); break;
+    case kTypeAccepted:
+      size = BuildAddressMessage(out, type, kClaimedAddress);
+      break;
+    case kTypeHello:
+      size = BuildHello(out, {"intruder", "in@example.org", "In Truder", "", kProtocolVersion});
+      break;
+    case kTypePingRequest:
+      size = BuildPingRequest(out, {"GAME", 1234});
+      break;
+    case kTypePingReply:
+      size = BuildPingReply(out, {"GAME", 1234, kChatSocket});
+      break;
     case kTypeGameFrame:
-    case kTypeBroadcastFrame: return ChatFrame(type, ChatSubtype::Text, "intruder", "hi");
-    case kTypePlayerInfoRequest: size = BuildPlayerInfoRequest(out, {"somebody"}); break;
-    case kTypeServerList: return ServerListDatagram("Intruder       |10.0.0.9\r\n");
+    case kTypeBroadcastFrame:
+      return ChatFrame(type, ChatSubtype::Text, "intruder", "hi");
+    case kTypePlayerInfoRequest:
+      size = BuildPlayerInfoRequest(out, {"somebody"});
+      break;
+    case kTypeServerList:
+      return ServerListDatagram("Intruder       |10.0.0.9\r\n");
     case kTypeText:
-    case kTypeTextLine: size = BuildText(out, {type, "injected"}); break;
-    case kTypeLinkProbe: size = BuildLinkProbe(out, {LinkProbeKind::kQuestion, 0, 1, 0}); break;
-    default: size = BuildFrameOnly(out, type); break;
+    case kTypeTextLine:
+      size = BuildText(out, {type, "injected"});
+      break;
+    case kTypeLinkProbe:
+      size = BuildLinkProbe(out, {LinkProbeKind::kQuestion, 0, 1, 0});
+      break;
+    default:
+      size = BuildFrameOnly(out, type);
+      break;
   }
   out.resize(size);
   return out;
@@ -152,8 +170,8 @@ inline void ExpectUnchanged(const NodeState& before, const NodeState& after) {
   EXPECT_EQ(before.server, after.server) << "server address";
   EXPECT_EQ(before.tracker, after.tracker) << "tracker address";
   EXPECT_EQ(before.clients, after.clients) << "client table";
-  EXPECT_TRUE(before.servers == after.servers) << "server list: " << before.servers.size() << " -> "
-                                               << after.servers.size();
+  EXPECT_TRUE(before.servers == after.servers)
+      << "server list: " << before.servers.size() << " -> " << after.servers.size();
   EXPECT_EQ(before.chat_peers, after.chat_peers) << "chat peer table";
   EXPECT_EQ(before.pending_chat, after.pending_chat) << "pending chat packets";
   EXPECT_EQ(before.chat_mode, after.chat_mode) << "chat mode";

@@ -42,7 +42,8 @@ class ShortDatagrams : public ClientTest {
     // An exact heap copy: ASan sees any read past its end.
     std::unique_ptr<uint8_t[]> exact(new uint8_t[datagram.size() + (datagram.empty() ? 1 : 0)]);
     std::copy(datagram.begin(), datagram.end(), exact.get());
-    client.node->dispatcher().DispatchDatagram(std::span<const uint8_t>(exact.get(), datagram.size()), source.address());
+    client.node->dispatcher().DispatchDatagram(std::span<const uint8_t>(exact.get(), datagram.size()),
+                                               source.address());
   }
   FakePeer source{traffic};
 };

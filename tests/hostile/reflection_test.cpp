@@ -31,7 +31,7 @@ TEST(TokenBucket, BurstRateAndAnAnswerBudgetEarnedByRequests) {
   EXPECT_TRUE(limiter.Allow(one, 0, 5, 90));
   EXPECT_FALSE(limiter.Allow(one, 0, 5, 90));
   for (int i = 0; i < 14; ++i) EXPECT_FALSE(limiter.Allow(one, 0, 5, 90));
-  EXPECT_TRUE(limiter.Allow(one, 0, 5, 90));  // 16 more requests of 5 bytes paid for it
+  EXPECT_TRUE(limiter.Allow(one, 0, 5, 90));     // 16 more requests of 5 bytes paid for it
   EXPECT_TRUE(limiter.Allow(one, 1000, 5, 90));  // quiet long enough: the burst again
   size_t allowed = 0;
   for (uint16_t port = 2; port <= 500; ++port) allowed += limiter.Allow({0x7F000001, port}, 2000, 5, 50) ? 1 : 0;
@@ -55,7 +55,8 @@ Reflection Measure(ServerHarness& h, const FakeClient& player, const hostile::By
     for (int i = 0; i < per_second; ++i) stranger.Send(h.address(), request);
     EXPECT_TRUE(player.Sync(h.address()).has_value());
     size_t answered = 0;
-    for (auto d = stranger.Receive(std::chrono::milliseconds(0)); !d.empty(); d = stranger.Receive(std::chrono::milliseconds(0)))
+    for (auto d = stranger.Receive(std::chrono::milliseconds(0)); !d.empty();
+         d = stranger.Receive(std::chrono::milliseconds(0)))
       answered += d.size();
     if (s == 0) r.first_answer_bytes = answered;
     r.answer_bytes += answered;

@@ -45,7 +45,9 @@ bool Printable(std::string_view text) {
 // The tracker itself turns hostile: it answers each request with a flood.
 class ServerListFromAHostileTracker : public ClientTest {
  protected:
-  void Configure(MemoryProfile& profile) override { profile.WriteString("Misc", "Tracker", FormatPeer(stranger.address())); }
+  void Configure(MemoryProfile& profile) override {
+    profile.WriteString("Misc", "Tracker", FormatPeer(stranger.address()));
+  }
   FakePeer stranger{traffic};
 };
 

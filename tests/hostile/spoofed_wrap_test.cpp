@@ -47,9 +47,9 @@ class SpoofedWraps : public ClientTest {
 TEST_F(SpoofedWraps, AStrangerCannotSpeakForTheServerOrAnyoneElse) {
   const NodeState before = Capture(client);
   for (const Bytes& payload : Payloads()) {
-    Send(stranger, Wrapped(server.address(), payload));   // posing as the server
-    Send(stranger, Wrapped(kClaimedAddress, payload));    // posing as a player
-    Send(stranger, Wrapped(client.bound(), payload));     // posing as the node itself
+    Send(stranger, Wrapped(server.address(), payload));  // posing as the server
+    Send(stranger, Wrapped(kClaimedAddress, payload));   // posing as a player
+    Send(stranger, Wrapped(client.bound(), payload));    // posing as the node itself
     Send(stranger, Wrapped(server.address(), Wrapped(kClaimedAddress, payload)));
   }
   Settle();
@@ -111,7 +111,7 @@ TEST(ProxiedPlayers, AWrapCountsOnlyFromTheProxyThePlayerGreetedThrough) {
 
   for (const Bytes* forged : {&bye, &hello}) {
     other_proxy.Send(h.address(), Wrapped(kClaimedAddress, *forged));  // not its player
-    proxy.Send(h.address(), Wrapped(direct.address(), *forged));        // a player who came directly
+    proxy.Send(h.address(), Wrapped(direct.address(), *forged));       // a player who came directly
   }
   ASSERT_TRUE(direct.Sync(h.address()));
   EXPECT_EQ(h.Entry(0).address, direct.address());

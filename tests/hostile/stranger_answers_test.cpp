@@ -18,7 +18,9 @@ using hostile::ServerListDatagram;
 
 class StrangerAnswers : public ClientTest {
  protected:
-  void Configure(MemoryProfile& profile) override { profile.WriteString("Misc", "Tracker", FormatPeer(tracker.address())); }
+  void Configure(MemoryProfile& profile) override {
+    profile.WriteString("Misc", "Tracker", FormatPeer(tracker.address()));
+  }
 
   FakePeer tracker{traffic};
   FakePeer stranger{traffic};

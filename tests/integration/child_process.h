@@ -202,9 +202,19 @@ inline uint16_t FreeUdpPort() {
 // The command line of a vornd on loopback with its own profile file.
 inline std::vector<std::string> VorndCommand(const TempDir& dir, const std::string& nick, uint16_t port,
                                              const std::vector<std::string>& extra) {
-  std::vector<std::string> argv = {VORND_PATH, "--config", dir.File(nick + ".conf"), "--my-ip", "127.0.0.1",
-                                   "--port", std::to_string(port), "--nick", nick, "--real-name", nick + " Player",
-                                   "--email", nick + "@example.org"};
+  std::vector<std::string> argv = {VORND_PATH,
+                                   "--config",
+                                   dir.File(nick + ".conf"),
+                                   "--my-ip",
+                                   "127.0.0.1",
+                                   "--port",
+                                   std::to_string(port),
+                                   "--nick",
+                                   nick,
+                                   "--real-name",
+                                   nick + " Player",
+                                   "--email",
+                                   nick + "@example.org"};
   argv.insert(argv.end(), extra.begin(), extra.end());
   return argv;
 }

@@ -93,8 +93,7 @@ class DosboxEndToEnd : public ::testing::Test {
     ASSERT_NO_FATAL_FAILURE(StartDosboxes(as_games));
     ASSERT_NO_FATAL_FAILURE(WaitUntilAllReadyThenGo());
     for (size_t i = 0; i < kNodes; ++i) {
-      std::optional<int> code =
-          dosboxes_[i]->process().WaitForExit(In(std::chrono::seconds(kIpxtSeconds + 20), end_));
+      std::optional<int> code = dosboxes_[i]->process().WaitForExit(In(std::chrono::seconds(kIpxtSeconds + 20), end_));
       ASSERT_TRUE(code.has_value()) << "DOSBox " << i << " did not finish:\n" << dosboxes_[i]->Log();
       EXPECT_EQ(*code, 0) << dosboxes_[i]->Log();
     }

@@ -75,7 +75,7 @@ struct IpxtSummary {
 
 // One "RX" line.
 struct IpxtPacket {
-  std::string source_node;  // "7F:00:00:01:A0:29"
+  std::string source_node;       // "7F:00:00:01:A0:29"
   std::string destination_node;  // "FF:FF:FF:FF:FF:FF" for a broadcast
   bool self = false;
   std::string data;  // kind and number: "B01", "R03"

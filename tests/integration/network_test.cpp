@@ -40,8 +40,10 @@ TEST_F(Programs, FourPlayersOnAHostEachReceiveEveryOtherPlayersBroadcastOnce) {
   for (size_t i = 0; i < 4; ++i) {
     dosbox_ports[i] = FreeUdpPort();
     std::vector<std::string> extra = {"--dosbox-port", std::to_string(dosbox_ports[i])};
-    if (i == 0) extra.push_back("--server");
-    else extra.push_back("127.0.0.1:" + std::to_string(host_port));
+    if (i == 0)
+      extra.push_back("--server");
+    else
+      extra.push_back("127.0.0.1:" + std::to_string(host_port));
     nodes.push_back(StartVornd("player" + std::to_string(i), i == 0 ? host_port : FreeUdpPort(), extra));
     ASSERT_TRUE(nodes.back()->WaitForOutput("Connected to server.")) << nodes.back()->output();
   }
@@ -62,8 +64,9 @@ TEST_F(Programs, APlayerBehindTheProxyConnectsAndAnswersTheHostsPings) {
   ChildProcess proxy({VORN_PROXY_PATH, "--port", std::to_string(proxy_port)});
   auto host = StartVornd("host", host_port, {"--server"});
   ASSERT_TRUE(host->WaitForOutput("Connected to server.")) << host->output();
-  auto player = StartVornd("alice", FreeUdpPort(), {"--proxy", "127.0.0.1:" + std::to_string(proxy_port),
-                                                    "127.0.0.1:" + std::to_string(host_port)});
+  auto player =
+      StartVornd("alice", FreeUdpPort(),
+                 {"--proxy", "127.0.0.1:" + std::to_string(proxy_port), "127.0.0.1:" + std::to_string(host_port)});
   ASSERT_TRUE(player->WaitForOutput("Connected to proxy")) << player->output();
   ASSERT_TRUE(player->WaitForOutput("Connected to server.")) << player->output();
 

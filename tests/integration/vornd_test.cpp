@@ -20,8 +20,8 @@ namespace {
 class VorndProcess : public ::testing::Test {
  protected:
   std::vector<std::string> Command(std::vector<std::string> extra) const {
-    std::vector<std::string> argv = {VORND_PATH, "--config", dir_.filePath("vorn95.conf").toStdString(),
-                                     "--my-ip", "127.0.0.1"};
+    std::vector<std::string> argv = {VORND_PATH, "--config", dir_.filePath("vorn95.conf").toStdString(), "--my-ip",
+                                     "127.0.0.1"};
     argv.insert(argv.end(), extra.begin(), extra.end());
     return argv;
   }
@@ -36,12 +36,14 @@ TEST_F(VorndProcess, ExitsWithItsCodeAndMessage) {
     int code;
     std::vector<std::string> said;
   } cases[] = {
-      {{VORND_PATH, "--help"}, 0, {"--config", "--port", "--my-ip", "--nick", "--real-name", "--email", "--tracker",
-                                   "--proxy"}},
+      {{VORND_PATH, "--help"},
+       0,
+       {"--config", "--port", "--my-ip", "--nick", "--real-name", "--email", "--tracker", "--proxy"}},
       {Command({"--nick", "alice"}), 2, {"--real-name is missing"}},
       {Command({"--port", std::to_string(holder.address().port), "--nick", "a", "--real-name", "A", "--email",
                 "a@example.org"}),
-       2, {"Error: Cannot bind local address!"}},
+       2,
+       {"Error: Cannot bind local address!"}},
   };
   for (const auto& c : cases) {
     ChildProcess vornd(c.argv);
@@ -53,7 +55,8 @@ TEST_F(VorndProcess, ExitsWithItsCodeAndMessage) {
 TEST_F(VorndProcess, RunsOnItsPortAndStopsCleanlyOnEachSignal) {
   for (int signal : {SIGINT, SIGTERM}) {
     std::string port = std::to_string(FreeUdpPort());
-    ChildProcess vornd(Command({"--port", port, "--nick", "alice", "--real-name", "Alice", "--email", "a@example.org"}));
+    ChildProcess vornd(
+        Command({"--port", port, "--nick", "alice", "--real-name", "Alice", "--email", "a@example.org"}));
     ASSERT_TRUE(vornd.WaitForOutput("running as 127.0.0.1:" + port)) << vornd.output();
     EXPECT_EQ(vornd.Stop(signal), 0) << vornd.output();
   }
@@ -82,9 +85,9 @@ TEST_F(VorndProcess, AHostTellsWhoComesAndGoesAndWritesItsStatsAndCapture) {
   const uint16_t dosbox_port = FreeUdpPort();
   const std::string stats = dir_.filePath("stats.json").toStdString();
   const std::string capture = dir_.filePath("games.pcap").toStdString();
-  ChildProcess host(Command({"--server", "--port", port, "--nick", "host", "--real-name", "Host", "--email",
-                             "h@example.org", "--dosbox-port", std::to_string(dosbox_port), "--stats-file", stats,
-                             "--pcap", capture}));
+  ChildProcess host(
+      Command({"--server", "--port", port, "--nick", "host", "--real-name", "Host", "--email", "h@example.org",
+               "--dosbox-port", std::to_string(dosbox_port), "--stats-file", stats, "--pcap", capture}));
   ASSERT_TRUE(host.WaitForOutput("vornd: player joined: host at 127.0.0.1:" + port)) << host.output();
   const std::string bob_port = std::to_string(FreeUdpPort());
   ChildProcess bob({VORND_PATH, "--config", dir_.filePath("bob.conf").toStdString(), "--my-ip", "127.0.0.1", "--port",

@@ -21,13 +21,15 @@ using DosboxDriverTest = DosboxFixture;
 
 TEST_F(DosboxDriverTest, RegistrationGivesTheOwnNode) {
   const uint16_t port = driver.BoundPort();
-  const Bytes expected = {
-      0xFF, 0xFF, 0x00, 0x1E, 0x00, 0x00,                         // no checksum, length 30
-      0x00, 0x00, 0x00, 0x00,                                     // the client's network
-      0x01, 0x02, 0x03, 0x04, 0x08, 0xA5, 0x00, 0x02,             // its node 1.2.3.4:2213, socket 2
-      0x00, 0x00, 0x00, 0x01,                                     // the server's network
-      0x7F, 0x00, 0x00, 0x01, uint8_t(port >> 8), uint8_t(port),  // the server's node
-      0x00, 0x02};
+  const Bytes expected = {0xFF,          0xFF, 0x00, 0x1E, 0x00,
+                          0x00,                             // no checksum, length 30
+                          0x00,          0x00, 0x00, 0x00,  // the client's network
+                          0x01,          0x02, 0x03, 0x04, 0x08,
+                          0xA5,          0x00, 0x02,        // its node 1.2.3.4:2213, socket 2
+                          0x00,          0x00, 0x00, 0x01,  // the server's network
+                          0x7F,          0x00, 0x00, 0x01, uint8_t(port >> 8),
+                          uint8_t(port),  // the server's node
+                          0x00,          0x02};
   EXPECT_EQ(dosbox.Connect(Port()), expected);
   EXPECT_EQ(driver.ClientAddress(), dosbox.Address());
   EXPECT_EQ(driver.ClientNode(), kOwn);
@@ -76,18 +78,19 @@ TEST_F(DosboxDriverTest, DropsWhatIsNoPacketOrDoesNotFit) {
 
 TEST_F(DosboxDriverTest, DeliversFramesButNotItsOwnBroadcasts) {
   std::array<uint8_t, 64> frame{};
-  const size_t size = BuildGameFrame(frame, {.sequence = 7, .destination_socket = MakeIpxSocket(kDoom),
-                                             .source_socket = MakeIpxSocket(0x869D), .payload = AsBytes("hi!")});
+  const size_t size = BuildGameFrame(frame, {.sequence = 7,
+                                             .destination_socket = MakeIpxSocket(kDoom),
+                                             .source_socket = MakeIpxSocket(0x869D),
+                                             .payload = AsBytes("hi!")});
   const std::span<const uint8_t> bytes(frame.data(), size);
   driver.Deliver(kOwn, bytes, true);  // DOSBox's own broadcast, relayed back
   driver.Deliver(kPeer, bytes, false);
-  const Bytes expected = {
-      0xFF, 0xFF, 0x00, 0x21, 0x00, 0x04,              // no checksum, length 33, type IPX
-      0x00, 0x00, 0x00, 0x00,                          // destination network
-      0x01, 0x02, 0x03, 0x04, 0x08, 0xA5, 0x86, 0x9C,  // DOSBox's node, the frame's socket
-      0x00, 0x00, 0x00, 0x00,                          // source network
-      0x0A, 0x00, 0x00, 0x02, 0x08, 0xA6, 0x86, 0x9D,  // the sender, the frame's socket
-      'h', 'i', '!'};
+  const Bytes expected = {0xFF, 0xFF, 0x00, 0x21, 0x00, 0x04,              // no checksum, length 33, type IPX
+                          0x00, 0x00, 0x00, 0x00,                          // destination network
+                          0x01, 0x02, 0x03, 0x04, 0x08, 0xA5, 0x86, 0x9C,  // DOSBox's node, the frame's socket
+                          0x00, 0x00, 0x00, 0x00,                          // source network
+                          0x0A, 0x00, 0x00, 0x02, 0x08, 0xA6, 0x86, 0x9D,  // the sender, the frame's socket
+                          'h',  'i',  '!'};
   EXPECT_EQ(dosbox.Receive(), expected);
   EXPECT_EQ(driver.Count(DosboxCounter::kEchoes), 1u);
   // A relayed broadcast reaches the game addressed to everyone.
@@ -159,8 +162,8 @@ TEST_F(DosboxDriverTest, APortIsTakenOnceAndAWakeIsKeptForTheNextWait) {
   uint32_t error = 0;
   EXPECT_FALSE(second.Open(error));
   EXPECT_EQ(error, uint32_t{EADDRINUSE});
-  EXPECT_EQ(second.DescribeOpenError(error), "Cannot listen for DOSBox on 127.0.0.1:" +
-                                                 std::to_string(driver.BoundPort()) + ": Address already in use");
+  EXPECT_EQ(second.DescribeOpenError(error),
+            "Cannot listen for DOSBox on 127.0.0.1:" + std::to_string(driver.BoundPort()) + ": Address already in use");
 
   EXPECT_FALSE(driver.WaitForEvent(0));
   driver.Wake();

@@ -21,9 +21,9 @@ inline constexpr PeerAddress kPeer{0x0A000002, 2214};
 inline constexpr uint16_t kDoom = 0x869C;
 
 inline const Bytes kRegistrationRequest = {
-    0xFF, 0xFF, 0x00, 0x1E, 0x00, 0x00,        // no checksum, length 30, control, type
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x02,  // destination network, node 0, socket 2
-    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00, 0x02};  // source network, node, socket 2
+    0xFF, 0xFF, 0x00, 0x1E, 0x00, 0x00,                           // no checksum, length 30, control, type
+    0,    0,    0,    0,    0,    0,    0, 0, 0, 0, 0x00, 0x02,   // destination network, node 0, socket 2
+    0,    0,    0,    0,    0,    0,    0, 0, 0, 0, 0x00, 0x02};  // source network, node, socket 2
 inline const Bytes kBroadcastNode = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 inline const Bytes kPeerNode = {0x0A, 0x00, 0x00, 0x02, 0x08, 0xA6};  // 10.0.0.2:2214
 

@@ -61,11 +61,10 @@ TEST(DriverLinkTest, DeviceThatCannotBeOpenedIsReportedInABox) {
   EXPECT_FALSE(h.link.OpenDriverLink());
 
   const std::string hint = ").  Make sure VORN95.VXD is in the Vorn95 directory or in the PATH.\n";
-  EXPECT_EQ(h.dialogs.shown,
-            (std::vector<ScriptedDialogs::Shown>{
-                {"Initialization Error", "Unable to open VxD, device does not support DeviceIOCTL"},
-                {"Initialization Error", "Unable to open VxD(2" + hint},
-                {"Initialization Error", "Unable to open VxD(1f" + hint}}));
+  EXPECT_EQ(h.dialogs.shown, (std::vector<ScriptedDialogs::Shown>{
+                                 {"Initialization Error", "Unable to open VxD, device does not support DeviceIOCTL"},
+                                 {"Initialization Error", "Unable to open VxD(2" + hint},
+                                 {"Initialization Error", "Unable to open VxD(1f" + hint}}));
   EXPECT_FALSE(h.link.IsOpen());
   EXPECT_TRUE(h.driver.Registrations().empty());
 }

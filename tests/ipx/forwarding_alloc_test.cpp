@@ -66,8 +66,18 @@ TEST(ForwardingAllocationTest, NeitherPathAllocatesPerPacket) {
   Harness h(hooks, [&](PeerAddress, std::span<const uint8_t>) { return ++sends; });
   ASSERT_TRUE(h.link.OpenDriverLink());
   h.addresses.server.Store({kLoopback, 2213});
-  ListPlayers(h, {{kLoopback, 1}, {kLoopback, 2}, {kLoopback, 3}, {kLoopback, 4}, {kLoopback, 5}, {kLoopback, 6},
-                  {kLoopback, 7}, {kLoopback, 8}, {kLoopback, 9}, {kLoopback, 10}, {kLoopback, 11}, {kLoopback, 12}});
+  ListPlayers(h, {{kLoopback, 1},
+                  {kLoopback, 2},
+                  {kLoopback, 3},
+                  {kLoopback, 4},
+                  {kLoopback, 5},
+                  {kLoopback, 6},
+                  {kLoopback, 7},
+                  {kLoopback, 8},
+                  {kLoopback, 9},
+                  {kLoopback, 10},
+                  {kLoopback, 11},
+                  {kLoopback, 12}});
   std::array<uint8_t, kRingBytes> memory{};
   PacketRing ring(memory);
   ring.WriteFrameHeaders();
@@ -80,7 +90,8 @@ TEST(ForwardingAllocationTest, NeitherPathAllocatesPerPacket) {
   counting_allocations = true;
   for (int i = 1; i <= kPackets; ++i) {
     PacketSlot slot = ring.slot(static_cast<size_t>(i) % kRingSlotCount);
-    PeerAddress to = i % 3 == 0 ? PeerAddress{kBroadcastDestination, 0} : PeerAddress{kLoopback, static_cast<uint16_t>(i % 15 + 1)};
+    PeerAddress to =
+        i % 3 == 0 ? PeerAddress{kBroadcastDestination, 0} : PeerAddress{kLoopback, static_cast<uint16_t>(i % 15 + 1)};
     slot.Fill({to, i, {0x51, 0x00}, {0x51, 0x00}, payload});
     h.forwarder.ForwardDriverPacket(slot);
     SetSequence(game, i);

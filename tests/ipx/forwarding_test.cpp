@@ -29,9 +29,22 @@ class ForwardingTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(h.link.OpenDriverLink());
     h.addresses.server.Store(kServer);
-    ListPlayers(h, {kPeer, {kLoopback, 40002}, {kLoopback, 1}, {kLoopback, 2}, {kLoopback, 3}, {kLoopback, 4},
-                    {kLoopback, 5}, {kLoopback, 6}, {kLoopback, 7}, {kLoopback, 8}, {kLoopback, 9}, {kLoopback, 10},
-                    {kLoopback, 11}, {kLoopback, 5000}, {kLoopback, 6000}, {0x7F000002, 5000}});
+    ListPlayers(h, {kPeer,
+                    {kLoopback, 40002},
+                    {kLoopback, 1},
+                    {kLoopback, 2},
+                    {kLoopback, 3},
+                    {kLoopback, 4},
+                    {kLoopback, 5},
+                    {kLoopback, 6},
+                    {kLoopback, 7},
+                    {kLoopback, 8},
+                    {kLoopback, 9},
+                    {kLoopback, 10},
+                    {kLoopback, 11},
+                    {kLoopback, 5000},
+                    {kLoopback, 6000},
+                    {0x7F000002, 5000}});
     ring.WriteFrameHeaders();
   }
 
@@ -153,7 +166,7 @@ TEST_F(ForwardingTest, OlderSequenceFromOneSenderIsDroppedUntilTenSecondsOfSilen
 TEST(SenderHistoryTest, LateFramesAreTakenOnceWhenAskedFor) {
   SenderHistory history;
   for (int32_t sequence : {100, 103, 102}) EXPECT_TRUE(history.AcceptFrame(kPeer, sequence, 0, true)) << sequence;
-  EXPECT_FALSE(history.AcceptFrame(kPeer, 102, 0, true));  // now a repeat
+  EXPECT_FALSE(history.AcceptFrame(kPeer, 102, 0, true));   // now a repeat
   EXPECT_FALSE(history.AcceptFrame(kPeer, 101, 0, false));  // late, not asked for
   EXPECT_TRUE(history.AcceptFrame(kPeer, 200, 0, true));
   EXPECT_TRUE(history.AcceptFrame(kPeer, 136, 0, true));   // 64 below

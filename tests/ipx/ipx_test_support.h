@@ -79,8 +79,9 @@ inline std::vector<uint8_t> MarkerFrame(int32_t sequence, uint8_t kind) {
 struct Harness {
   // send: where the forwarder's datagrams go; empty: into `sent`.
   explicit Harness(ForwarderHooks hooks = {}, SendPacketFunction send = {})
-      : link({driver, dialogs, window, profile, addresses}, [this](PacketSlot slot) { forwarder.ForwardDriverPacket(slot); },
-             kSendWaitMs),
+      : link(
+            {driver, dialogs, window, profile, addresses},
+            [this](PacketSlot slot) { forwarder.ForwardDriverPacket(slot); }, kSendWaitMs),
         forwarder(link, clock, addresses, send ? std::move(send) : sent.Sender(), std::move(hooks)) {
     addresses.local.Store({kLoopback, 2213});
   }

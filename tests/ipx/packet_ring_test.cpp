@@ -21,7 +21,7 @@ TEST(PacketRingTest, FillRefusesWhatCannotBeHandedOver) {
   const std::vector<uint8_t> too_long(kMaxSlotPayload + 1);
   EXPECT_FALSE(ring.slot(0).Fill({{0x00FFFFFF, 1}, 0, {}, {}, fits}));  // 0.x.x.x reads as free
   EXPECT_FALSE(ring.slot(0).Fill({kPeer, 0, {}, {}, too_long}));
-  EXPECT_TRUE(ring.slot(19).Fill({kPeer, 0, {}, {}, fits}));  // the last slot ends the ring
+  EXPECT_TRUE(ring.slot(19).Fill({kPeer, 0, {}, {}, fits}));   // the last slot ends the ring
   EXPECT_FALSE(ring.slot(19).Fill({kPeer, 0, {}, {}, fits}));  // not free
   EXPECT_EQ(ring.slot(19).Frame().size(), kRingSlotBytes - kSlotFrameOffset);
   EXPECT_EQ(ring.FirstFreeSlot(), size_t{0});
@@ -55,8 +55,9 @@ TEST(PacketRingTest, SlotsPassBetweenThreadsThroughTheHandOverWordAlone) {
     size_t drained = DrainRing(ring, [&](PacketSlot slot) {
       const std::span<const uint8_t> frame = slot.Frame();
       const uint16_t i = slot.Destination().port;
-      const bool whole = frame.size() == kGameFrameHeaderSize + i % 50 && frame[9] == static_cast<uint8_t>(i) &&
-                         std::all_of(frame.begin() + 13, frame.end(), [&](uint8_t b) { return b == static_cast<uint8_t>(i); });
+      const bool whole =
+          frame.size() == kGameFrameHeaderSize + i % 50 && frame[9] == static_cast<uint8_t>(i) &&
+          std::all_of(frame.begin() + 13, frame.end(), [&](uint8_t b) { return b == static_cast<uint8_t>(i); });
       damaged += whole ? 0 : 1;
       ++received;
       slot.Free();

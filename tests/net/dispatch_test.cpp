@@ -50,8 +50,8 @@ class DispatchTest : public ::testing::Test {
 };
 
 TEST_F(DispatchTest, EachTypeNeedsItsMinimumLength) {
-  const std::vector<std::pair<char, size_t>> minimums = {
-      {'<', 5}, {'2', 5}, {'>', 11}, {'6', 20}, {'A', 20}, {'W', 20}, {'0', 13}, {'B', 13}, {'1', 276}, {'w', 5}};
+  const std::vector<std::pair<char, size_t>> minimums = {{'<', 5},  {'2', 5},  {'>', 11}, {'6', 20},  {'A', 20},
+                                                         {'W', 20}, {'0', 13}, {'B', 13}, {'1', 276}, {'w', 5}};
   for (auto [type, minimum] : minimums) EXPECT_EQ(Dispatcher::MinimumLength(type), minimum) << type;
   for (const auto& [type, name, minimum] : kMessageTypes) {
     for (size_t size = kFrameSize; size < minimum; ++size) Dispatch(Datagram(type, size));

@@ -50,7 +50,7 @@ class LinkMonitorTest : public ::testing::Test {
   PeerCapabilities capabilities;
   std::optional<LinkProbe> question;
   std::optional<LinkProbe> thin_question;
-  int thin_copies = 0;  // what a link of one frame a second got last
+  int thin_copies = 0;     // what a link of one frame a second got last
   uint32_t thin_sent = 0;  // all of which arrive
   uint64_t sent_total = 0;
   uint64_t lost_milli = 0;  // datagrams lost so far, in thousandths

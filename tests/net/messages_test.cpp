@@ -30,19 +30,19 @@ class MessagesTest : public ::testing::Test {
 
 // What each builder lays down, byte for byte, and what its parser reads back.
 TEST_F(MessagesTest, BuildersLayTheirBytesExactlyAndParsersReadThemBack) {
-  Bytes hello = Text("VORN1");             // frame
-  AppendField(hello, "Ann", 16);            // nickname, zero-filled
-  AppendField(hello, "", 6);                // reserved
-  AppendField(hello, "1.2x1", 6);           // version and its zero
-  AppendField(hello, "", 12);               // reserved
+  Bytes hello = Text("VORN1");     // frame
+  AppendField(hello, "Ann", 16);   // nickname, zero-filled
+  AppendField(hello, "", 6);       // reserved
+  AppendField(hello, "1.2x1", 6);  // version and its zero
+  AppendField(hello, "", 12);      // reserved
   AppendField(hello, "ann@example.org", 75);
   AppendField(hello, "Ann Smith", 75);
-  AppendField(hello, "hi", 75);             // other
-  AppendField(hello, "", 6);                // unused
+  AppendField(hello, "hi", 75);  // other
+  AppendField(hello, "", 6);     // unused
   Bytes request = Text("VORNW");
   AppendField(request, "FifteenCharName", 16);
   Bytes forwarded = Text("VORNW");
-  AppendField(forwarded, "FifteenCharName", 15);                // cut to 15, no zero
+  AppendField(forwarded, "FifteenCharName", 15);                  // cut to 15, no zero
   forwarded.insert(forwarded.end(), {127, 0, 0, 1, 0x0B, 0xB8});  // client 127.0.0.1:3000
   const struct {
     Bytes built;  // copied as each is built: the builds share buffer_
@@ -50,12 +50,12 @@ TEST_F(MessagesTest, BuildersLayTheirBytesExactlyAndParsersReadThemBack) {
   } layouts[] = {
       {Copy(BuildHello(buffer_, {"Ann", "ann@example.org", "Ann Smith", "hi"})), hello},
       {Copy(BuildPingReply(buffer_, {"RACER", 0x12345678, kDirectPlaySocket})),
-       {'V', 'O', 'R', 'N', 'A', 'R', 'A', 'C', 'E', 'R', 0, 0, 0, 0,  // game name, 9 bytes
-        0x78, 0x56, 0x34, 0x12,                                        // time stamp, little-endian
-        0x53, 0x22}},                                                  // IPX socket as it travels
+       {'V',  'O',  'R',  'N',  'A', 'R', 'A', 'C', 'E', 'R', 0, 0, 0, 0,  // game name, 9 bytes
+        0x78, 0x56, 0x34, 0x12,                                            // time stamp, little-endian
+        0x53, 0x22}},                                                      // IPX socket as it travels
       {Copy(BuildProxyWrap(buffer_, {.address = {0x7F000102, 2213}, .inner = Text("VORN3")})),
        {'V', 'O', 'R', 'N', 'P', 127, 0, 1, 2, 0x08, 0xA5,  // address and port 2213, network order
-        'V', 'O', 'R', 'N', '3'}},                           // inner datagram
+        'V', 'O', 'R', 'N', '3'}},                          // inner datagram
       {Copy(BuildForwardedPlayerInfo(buffer_, request, {0x7F000001, 3000})), forwarded},
       {Copy(BuildText(buffer_, {kTypeTextLine, "Welcome!"})), Text(std::string_view("VORNwWelcome!\0", 14))},
   };
@@ -130,8 +130,11 @@ TEST_F(MessagesTest, AddressMessagesRoundTripAndShortAcceptanceHasNoAddress) {
 TEST_F(MessagesTest, GameFramesRoundTripInBothForms) {
   const Bytes payload = {1, 2, 3, 4, 5};
   for (char type : {kTypeGameFrame, kTypeBroadcastFrame}) {
-    GameFrame frame{.type = type, .sequence = -7, .destination_socket = kChatSocket,
-                    .source_socket = MakeIpxSocket(0x4545), .payload = payload};
+    GameFrame frame{.type = type,
+                    .sequence = -7,
+                    .destination_socket = kChatSocket,
+                    .source_socket = MakeIpxSocket(0x4545),
+                    .payload = payload};
     ASSERT_EQ(BuildGameFrame(buffer_, frame), kGameFrameHeaderSize + payload.size());
     EXPECT_EQ(buffer_[9], 0x27);  // sockets travel in network order
     EXPECT_EQ(buffer_[10], 0x8E);

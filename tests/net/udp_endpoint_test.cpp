@@ -23,7 +23,8 @@ constexpr uint32_t kLoopback = 0x7F000001;
 // One node's endpoint on 127.0.0.1 with an ephemeral port. Game frames of
 // either type reach its inbox unless a test registers other handlers.
 struct Node {
-  explicit Node(OwnAddressSources sources = {}) : endpoint(clock, dialogs, window, addresses, dispatcher, std::move(sources)) {
+  explicit Node(OwnAddressSources sources = {})
+      : endpoint(clock, dialogs, window, addresses, dispatcher, std::move(sources)) {
     dispatcher.SetHandler(kTypeGameFrame, inbox.Handler());
     dispatcher.SetHandler(kTypeBroadcastFrame, inbox.Handler());
   }
@@ -58,10 +59,10 @@ TEST(UdpEndpoint, SendPacketWrapsEveryDatagramForTheProxy) {
   EXPECT_EQ(node.endpoint.SendPacket(0x0A010203, 2213, Bytes("VORN3")), 16);
   std::optional<Datagram> got = proxy.ReceiveFrom();
   ASSERT_TRUE(got);
-  std::vector<uint8_t> expected = {'V', 'O', 'R', 'N', 'P',  // the wrap
-                                   10,  1,   2,   3,         // destination address
-                                   0x08, 0xA5,               // destination port 2213
-                                   'V', 'O', 'R', 'N', '3'};
+  std::vector<uint8_t> expected = {'V',  'O',  'R', 'N', 'P',  // the wrap
+                                   10,   1,    2,   3,         // destination address
+                                   0x08, 0xA5,                 // destination port 2213
+                                   'V',  'O',  'R', 'N', '3'};
   EXPECT_EQ(got->bytes, expected);
   EXPECT_EQ(got->from, node.Address());
 
@@ -105,14 +106,15 @@ TEST(UdpEndpoint, TakesTheOwnAddressFromMyIpWhenItParses) {
 
 TEST(UdpEndpoint, GivesUpWhenNoProbeAnswerArrivesWithinThreeSeconds) {
   std::vector<PeerAddress> probed;
-  OwnAddressSources sources{nullptr, nullptr, [&](const UdpSocket& socket, Clock& clock) {
-    // The broadcast never leaves: the answer that cannot come is the case under test.
-    return ProbeOwnAddress(socket, clock, [&](const UdpSocket&, PeerAddress to, std::span<const uint8_t> data) {
-      probed.push_back(to);
-      EXPECT_EQ(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), "Hi");
-      return static_cast<int>(data.size());
-    });
-  }};
+  OwnAddressSources sources{
+      nullptr, nullptr, [&](const UdpSocket& socket, Clock& clock) {
+        // The broadcast never leaves: the answer that cannot come is the case under test.
+        return ProbeOwnAddress(socket, clock, [&](const UdpSocket&, PeerAddress to, std::span<const uint8_t> data) {
+          probed.push_back(to);
+          EXPECT_EQ(std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), "Hi");
+          return static_cast<int>(data.size());
+        });
+      }};
   ManualClock clock;
   ScriptedDialogs dialogs;
   NullWindow window;

@@ -36,7 +36,8 @@ bool WaitForGameFrame(const GameNode& n, const std::string& last) {
     const size_t seen = n.driver.DeliveryCount();
     const std::vector<std::string> frames = n.GameFrames();
     if (!frames.empty() && frames.back() == last) return true;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left <= 0ms || seen >= SimulatedDriver::kRecordedDeliveries) return false;
     n.driver.WaitForDeliveries(seen + 1, left);
   }
@@ -128,7 +129,8 @@ TEST_F(ChatWhileGaming, EveryLineShowsOnceEverywhereAndNoGameFrameIsLost) {
   for (GameNode& n : nodes_) EXPECT_TRUE(n.log.WaitForAll(shown_lines)) << n.nick << " saw:\n" << n.log.Text();
   Settle();  // a copy too many would show now
   for (GameNode& n : nodes_)
-    for (const std::string& line : shown_lines) EXPECT_EQ(Occurrences(n.log.Text(), line), 1u) << n.nick << ": " << line;
+    for (const std::string& line : shown_lines)
+      EXPECT_EQ(Occurrences(n.log.Text(), line), 1u) << n.nick << ": " << line;
 }
 
 }  // namespace

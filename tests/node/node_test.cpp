@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "connection/client_fixture.h"
 #include "net/messages.h"
 #include "node/game_node.h"

@@ -16,8 +16,8 @@
 
 #include "hostile/hostile_support.h"
 #include "node/game_node.h"
-#include "support/fake_client.h"
 #include "platform/text.h"
+#include "support/fake_client.h"
 
 namespace vorn {
 namespace {
@@ -117,7 +117,8 @@ class ThreeNodes : public ::testing::Test {
   CountingNode& bob() { return nodes_[2]; }
 
   TrafficCounter traffic_;  // first: outlives every endpoint that reports to it
-  std::array<CountingNode, 3> nodes_{CountingNode("host", traffic_), CountingNode("alice", traffic_), CountingNode("bob", traffic_)};
+  std::array<CountingNode, 3> nodes_{CountingNode("host", traffic_), CountingNode("alice", traffic_),
+                                     CountingNode("bob", traffic_)};
 };
 
 TEST_F(ThreeNodes, DirectedFramesGoStraightToTheAddressedPlayerOnly) {
@@ -310,7 +311,8 @@ TEST_F(ThreeNodes, StrangersReachNeitherTheGameNorTheChat) {
   }
   std::array<uint8_t, 64> game{};
   const uint8_t payload[] = {'x'};
-  strangers[0]->Send(alice().address(), std::span(game).first(BuildGameFrame(game, {kTypeGameFrame, 5, kGameSocket, kGameSocket, payload})));
+  strangers[0]->Send(alice().address(), std::span(game).first(BuildGameFrame(
+                                            game, {kTypeGameFrame, 5, kGameSocket, kGameSocket, payload})));
   bob().Send(alice().address(), "bob-second");
   // Alice's own chat greetings count as deliveries too: wait for the frame.
   for (int tries = 0; tries < 5000 && alice().GameFrames().size() < 2; ++tries) std::this_thread::sleep_for(1ms);

@@ -81,16 +81,22 @@ TEST(SanitizeText, KeepsLineEndsAndTabsAndDropsWhatCouldSteerATerminal) {
     std::string in, out;
   } cases[] = {
       {"plain\ttext\r\n", "plain\ttext\r\n"},
-      {"\x1B[2J\x1B[1;31mred\x1B[0m", "red"},                // CSI
-      {"\x1B]0;owned\x07title", "title"},                    // OSC ended by BEL
-      {"\x1B]8;;http://x\x1B\\link", "link"},                // OSC ended by ESC backslash
-      {"a\x1B" "7b\x1B(Bc", "abc"},                          // short escapes
-      {std::string("bell\x07\x08\x7F\x00.", 9), "bell."},     // C0 controls and DEL
-      {"csi\x9B" "2J", "csi2J"},                             // a lone C1 byte
-      {"\xC2\x9B" "31m", "31m"},                             // a C1 control in UTF-8
+      {"\x1B[2J\x1B[1;31mred\x1B[0m", "red"},  // CSI
+      {"\x1B]0;owned\x07title", "title"},      // OSC ended by BEL
+      {"\x1B]8;;http://x\x1B\\link", "link"},  // OSC ended by ESC backslash
+      {"a\x1B"
+       "7b\x1B(Bc",
+       "abc"},                                             // short escapes
+      {std::string("bell\x07\x08\x7F\x00.", 9), "bell."},  // C0 controls and DEL
+      {"csi\x9B"
+       "2J",
+       "csi2J"},  // a lone C1 byte
+      {"\xC2\x9B"
+       "31m",
+       "31m"},  // a C1 control in UTF-8
       {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},  // UTF-8 stays
-      {"\xC2\x1B[m\x9B", ""},                                // what meets once an escape is gone
-      {"cut\x1B[12", "cut"},                                 // unterminated
+      {"\xC2\x1B[m\x9B", ""},  // what meets once an escape is gone
+      {"cut\x1B[12", "cut"},   // unterminated
   };
   for (const auto& c : cases) EXPECT_EQ(SanitizeText(c.in), c.out) << c.in;
 }

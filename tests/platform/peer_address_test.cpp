@@ -11,7 +11,7 @@ TEST(ParseDottedQuad, ReadsFourPartsWithTheirLeadingDigitsOrGivesZero) {
   EXPECT_EQ(ParseDottedQuad("10.0.0.5"), 0x0A000005u);
   EXPECT_EQ(ParseDottedQuad("[10.0.0.5"), 0x0A000005u);
   EXPECT_EQ(ParseDottedQuad("127.0.0.1:2213"), 0x7F000001u);
-  EXPECT_EQ(ParseDottedQuad("1.2.3.x"), 0x01020300u);   // no digits give 0
+  EXPECT_EQ(ParseDottedQuad("1.2.3.x"), 0x01020300u);    // no digits give 0
   EXPECT_EQ(ParseDottedQuad("256.1.1.1"), 0x00010101u);  // cut to 8 bits
   EXPECT_EQ(ParseDottedQuad("10.0.5"), 0u);
   EXPECT_EQ(ParseDottedQuad(""), 0u);

@@ -2,15 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 #include "support/temp_dir.h"
 

@@ -12,8 +12,9 @@ TEST(Utf8Text, CutsPadsAndDecodesByCharacter) {
     size_t max_bytes;
     std::string_view cut;
   };
-  for (const Case& c : {Case{"abcdef", 4, "abcd"}, Case{"a\xE2\x82\xAC", 3, "a"}, Case{"\xC3\xA9\xC3\xA9", 3, "\xC3\xA9"},
-                        Case{"ab\xE9\xE9", 3, "ab\xE9"}, Case{"\xE2\x82", 1, "\xE2"}}) {
+  for (const Case& c :
+       {Case{"abcdef", 4, "abcd"}, Case{"a\xE2\x82\xAC", 3, "a"}, Case{"\xC3\xA9\xC3\xA9", 3, "\xC3\xA9"},
+        Case{"ab\xE9\xE9", 3, "ab\xE9"}, Case{"\xE2\x82", 1, "\xE2"}}) {
     EXPECT_EQ(Truncate(c.text, c.max_bytes), c.cut) << c.text;
   }
   EXPECT_EQ(PadColumn("<Bob>", 8), "<Bob>   ");

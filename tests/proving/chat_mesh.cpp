@@ -54,7 +54,8 @@ std::string ChatMesh::StartNode(size_t i, uint16_t host_port, uint16_t proxy_por
     extra = {"--proxy", FormatPeer(links_[i]->relay.LocalAddress()), "127.0.0.1:" + std::to_string(host_port)};
   }
   nodes_[i] = std::make_unique<Program>(VorndCommand(dir_, Nick(i), i == 0 ? host_port : FreeUdpPort(), extra));
-  if (!nodes_[i]->WaitForOutput("Connected to server.", kStartLimit)) return Nick(i) + " did not connect: " + nodes_[i]->Tail();
+  if (!nodes_[i]->WaitForOutput("Connected to server.", kStartLimit))
+    return Nick(i) + " did not connect: " + nodes_[i]->Tail();
   return {};
 }
 

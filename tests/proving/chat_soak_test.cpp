@@ -34,12 +34,13 @@ ImpairmentRates LossyLink() {
 std::string LinkFigures(const RelayCounters& t) {
   const DirectionCounters& up = t[RelayDirection::ToTarget];
   const DirectionCounters& down = t[RelayDirection::ToClient];
-  return Format("links: from nodes %llu passed, %llu dropped, %llu duplicated, %llu reordered; "
-                "to nodes %llu passed, %llu dropped, %llu duplicated, %llu reordered",
-                static_cast<unsigned long long>(up.received), static_cast<unsigned long long>(up.dropped),
-                static_cast<unsigned long long>(up.duplicated), static_cast<unsigned long long>(up.reordered),
-                static_cast<unsigned long long>(down.received), static_cast<unsigned long long>(down.dropped),
-                static_cast<unsigned long long>(down.duplicated), static_cast<unsigned long long>(down.reordered));
+  return Format(
+      "links: from nodes %llu passed, %llu dropped, %llu duplicated, %llu reordered; "
+      "to nodes %llu passed, %llu dropped, %llu duplicated, %llu reordered",
+      static_cast<unsigned long long>(up.received), static_cast<unsigned long long>(up.dropped),
+      static_cast<unsigned long long>(up.duplicated), static_cast<unsigned long long>(up.reordered),
+      static_cast<unsigned long long>(down.received), static_cast<unsigned long long>(down.dropped),
+      static_cast<unsigned long long>(down.duplicated), static_cast<unsigned long long>(down.reordered));
 }
 
 class ChatSoak : public ::testing::Test {
@@ -231,8 +232,8 @@ TEST_F(LargeFileSoak, ALargeFileArrivesByteForByteAtTenPercentLossBothWays) {
   auto started = std::chrono::steady_clock::now();
   std::string local = Get(3, kLargeFile);
   double took = Finish(3, kLargeFile, local, std::chrono::seconds(3 * seconds), started);
-  std::printf("[soak] file: %zu bytes to node3 at 10%% loss both ways in %.1f s\n[soak]   %s\n",
-              kFileSizes[kLargeFile], took, LinkFigures(mesh_.LinkTotals()).c_str());
+  std::printf("[soak] file: %zu bytes to node3 at 10%% loss both ways in %.1f s\n[soak]   %s\n", kFileSizes[kLargeFile],
+              took, LinkFigures(mesh_.LinkTotals()).c_str());
   std::fflush(stdout);
 }
 

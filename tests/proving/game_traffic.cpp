@@ -68,7 +68,8 @@ void GameTraffic::SendLoop(std::stop_token stop) {
       uint64_t number = sent_[p].fetch_add(1);
       players_[p].Broadcast(BuildFrame(p, number));
     }
-    std::this_thread::sleep_until(start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(tick * (n + 1)));
+    std::this_thread::sleep_until(start +
+                                  std::chrono::duration_cast<std::chrono::steady_clock::duration>(tick * (n + 1)));
   }
 }
 

@@ -30,7 +30,8 @@ int64_t ResidentKiB(pid_t pid) {
   while (std::getline(status, line)) {
     if (line.rfind("VmRSS:", 0) != 0) continue;
     std::string digits;
-    for (char c : line) if (IsDigit(c)) digits += c;
+    for (char c : line)
+      if (IsDigit(c)) digits += c;
     return digits.empty() ? -1 : std::stoll(digits);
   }
   return -1;

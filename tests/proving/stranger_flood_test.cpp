@@ -123,13 +123,15 @@ TEST_P(StrangerFlood, RealFramesArriveAndNothingOfTheStrangersIsShownOrPlayed) {
     const size_t arrived = RealFramesFrom(bob, alice) + RealFramesFrom(alice, bob);
     const size_t injected = Injected(alice, bob) + Injected(host, host);  // nobody plays with the host
     const size_t shown = alice.log.Text().find("forged") != std::string::npos ? 1 : 0;
-    const double lost_percent = 100.0 * static_cast<double>(expected - std::min(arrived, expected)) / static_cast<double>(expected);
+    const double lost_percent =
+        100.0 * static_cast<double>(expected - std::min(arrived, expected)) / static_cast<double>(expected);
     const size_t output = host.window.Text().size() + alice.window.Text().size() - output_before;
-    std::printf("[soak] flood %-10s %9llu stranger datagrams in %d s; real frames %zu of %zu (%zu into the ring), "
-                "%.1f%% lost; injected %zu, stranger chat shown %zu; RSS %lld -> %lld KiB; output +%zu bytes\n",
-                std::string(kind.name).c_str(), static_cast<unsigned long long>(flooded.load()), seconds, arrived,
-                expected, sent, lost_percent, injected, shown, static_cast<long long>(rss_before),
-                static_cast<long long>(soak::ResidentKiB(getpid())), output);
+    std::printf(
+        "[soak] flood %-10s %9llu stranger datagrams in %d s; real frames %zu of %zu (%zu into the ring), "
+        "%.1f%% lost; injected %zu, stranger chat shown %zu; RSS %lld -> %lld KiB; output +%zu bytes\n",
+        std::string(kind.name).c_str(), static_cast<unsigned long long>(flooded.load()), seconds, arrived, expected,
+        sent, lost_percent, injected, shown, static_cast<long long>(rss_before),
+        static_cast<long long>(soak::ResidentKiB(getpid())), output);
     EXPECT_EQ(injected, 0u) << kind.name;
     EXPECT_EQ(shown, 0u) << kind.name;
     EXPECT_LE(lost_percent, 5.0) << kind.name;

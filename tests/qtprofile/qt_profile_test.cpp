@@ -83,7 +83,8 @@ TEST_F(QtProfileTest, AFileReadOnlyInPartIsCopiedAndKeepsItsSectionsWhenWritten)
     {
       QtProfile profile(Path());
       EXPECT_NE(profile.ReadProblem().find("a copy of it is kept in " + Path().toStdString() + ".bak"),
-                std::string::npos) << profile.ReadProblem();
+                std::string::npos)
+          << profile.ReadProblem();
       EXPECT_TRUE(profile.WriteString("Misc", "Port", "3000"));
       EXPECT_TRUE(profile.WriteString("Misc", "Tracker", "127.0.0.9"));
     }

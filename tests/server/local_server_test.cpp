@@ -143,12 +143,10 @@ TEST(LocalServer, TellsTheHostWhoJoinsIsRefusedAndLeaves) {
   h.clock.Advance((LocalServer::kSilenceLimitS + 1) * 1000);
   h.server.SweepTimeouts();
   std::lock_guard lock(events.mutex);
-  EXPECT_EQ(events.lines, (std::vector<std::string>{"joined p0", "joined p1", "joined p2", "joined p3",
-                                                    "refused p4: server full",
-                                                    "refused p5: version 2.0 differs from " +
-                                                        std::string(kProtocolVersion.substr(0, 3)),
-                                                    "left p1 bye", "refused p0: nickname in use", "left p2 timeout",
-                                                    "left p3 timeout"}));
+  EXPECT_EQ(events.lines, (std::vector<std::string>{
+                              "joined p0", "joined p1", "joined p2", "joined p3", "refused p4: server full",
+                              "refused p5: version 2.0 differs from " + std::string(kProtocolVersion.substr(0, 3)),
+                              "left p1 bye", "refused p0: nickname in use", "left p2 timeout", "left p3 timeout"}));
 }
 
 TEST(LocalServer, StartingConnectsToItselfAndStoppingLeavesTheTable) {

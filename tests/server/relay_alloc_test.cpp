@@ -65,8 +65,9 @@ TEST(RelayAllocation, RelayingToEveryPlayerAndTheOwnOneDoesNotAllocate) {
   for (int i = 0; i < kFrames; ++i) {
     const bool no_echo = i % 4 == 3;
     const size_t payload_size = static_cast<size_t>(i * 5) % payload.size();
-    const size_t size = BuildGameFrame(frame, {kTypeBroadcastFrame, i, kGameSocket, no_echo ? kNoEchoSocket : kGameSocket,
-                                               std::span<const uint8_t>(payload).first(payload_size)});
+    const size_t size =
+        BuildGameFrame(frame, {kTypeBroadcastFrame, i, kGameSocket, no_echo ? kNoEchoSocket : kGameSocket,
+                               std::span<const uint8_t>(payload).first(payload_size)});
     players[0].Send(rig.address(), std::span(frame).first(size));
     for (size_t p = no_echo ? 1 : 0; p < players.size(); ++p) ASSERT_EQ(players[p].Receive().size(), size + 11);
   }

@@ -17,8 +17,8 @@ TEST(DosboxPort, OffWhenEmptyOrZeroAndZeroPortWhenNoPort) {
     std::string_view text;
     bool on;
     uint16_t port;
-  } cases[] = {{"", false, 0}, {"0", false, 0}, {"10213", true, 10213}, {"65535", true, 65535},
-               {"65536", true, 0}, {"port", true, 0}};
+  } cases[] = {{"", false, 0},         {"0", false, 0},    {"10213", true, 10213},
+               {"65535", true, 65535}, {"65536", true, 0}, {"port", true, 0}};
   for (const auto& c : cases) {
     const DosboxPortSetting setting = ParseDosboxPort(c.text);
     EXPECT_EQ(setting.on, c.on) << c.text;
@@ -32,8 +32,8 @@ TEST(FindDosbox, PrefersTheUsersPathThenTheNamesInOrder) {
   TempDir dir;
   fs::create_directories(dir.path() / "a");
   fs::create_directories(dir.path() / "b");
-  for (const fs::path& file : {dir.path() / "a" / "dosbox-x", dir.path() / "b" / "dosbox-staging",
-                               dir.path() / "b" / "plain"}) {
+  for (const fs::path& file :
+       {dir.path() / "a" / "dosbox-x", dir.path() / "b" / "dosbox-staging", dir.path() / "b" / "plain"}) {
     std::ofstream(file) << "#!/bin/sh\n";
     fs::permissions(file, file.filename() == "plain" ? fs::perms::owner_read : fs::perms::owner_all);
   }
@@ -70,7 +70,8 @@ TEST(DosboxConfig, MountsTheFolderConnectsIpxAndStartsTheGame) {
       {{"T", "T.EXE", "", "", ""}, "A DOSBox game needs its folder and its program."},
       {{"T", "/other/T.EXE", "", "/games", ""}, "The program /other/T.EXE is not inside the game folder /games."},
       {{"T", "/games2/T.EXE", "", "/games", ""}, "The program /games2/T.EXE is not inside the game folder /games."},
-      {{"T", "T.EXE", "a\nexit", "/games", ""}, "The game folder, program and arguments must not hold quotes or line ends."},
+      {{"T", "T.EXE", "a\nexit", "/games", ""},
+       "The game folder, program and arguments must not hold quotes or line ends."},
       {{"T", "T.EXE", "", "/g\"ames", ""}, "The game folder, program and arguments must not hold quotes or line ends."},
   };
   for (const auto& c : refused) {

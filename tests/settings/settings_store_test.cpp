@@ -43,8 +43,9 @@ TEST_F(SettingsStoreTest, OptionsDialogLaterPicksUpAdvancedChangesAndAsksForRest
     return true;
   });
   EXPECT_TRUE(store.RunUserInfoDialog(false));
-  EXPECT_EQ(dialogs.shown.back(), (ScriptedDialogs::Shown{"Configuration Changed!",
-                                                          "You must restart Vorn for all of these changes to take effect!"}));
+  EXPECT_EQ(dialogs.shown.back(),
+            (ScriptedDialogs::Shown{"Configuration Changed!",
+                                    "You must restart Vorn for all of these changes to take effect!"}));
   EXPECT_EQ(store.settings().nickname, "bob");
   EXPECT_EQ(store.settings().udpPort, 3000);
   EXPECT_EQ(store.settings().my_ip, "127.0.0.1");

@@ -60,7 +60,9 @@ TEST(Impairer, TheSameSeedMakesTheSameDecisionsRatesDoNotShiftEachOtherAndZeroRa
 
 TEST(DelayQueue, ReleasesByDueTimeInArrivalOrderOnTiesAndRefusesWhenFull) {
   DelayQueue queue(3);
-  auto push = [&](int32_t due, std::string_view text) { return queue.Push(due, 0, RelayDirection::ToClient, Bytes(text)); };
+  auto push = [&](int32_t due, std::string_view text) {
+    return queue.Push(due, 0, RelayDirection::ToClient, Bytes(text));
+  };
   ASSERT_TRUE(push(30, "c"));
   ASSERT_TRUE(push(10, "a"));
   ASSERT_TRUE(push(10, "b"));

@@ -135,7 +135,7 @@ TEST_F(ProxyTest, ForgetsAClientWithoutTrafficEitherWayForTheIdleTime) {
   clock_.Advance(100'000);
   client.SendWrapped(Address(), server.address(), Bytes("VORN3"));
   ASSERT_TRUE(Pump(server));
-  clock_.Advance(110'000);  // 210 s since the first, 110 s since the last datagram
+  clock_.Advance(110'000);                 // 210 s since the first, 110 s since the last datagram
   server.Send(first->from, "VORN6 ping");  // a player who only listens stays known
   ASSERT_TRUE(Pump(client));
   clock_.Advance(110'000);
@@ -189,17 +189,21 @@ TEST_F(ProxyTest, IgnoresJunkAndShortWraps) {
   TestPeer client, server;
   Greet(client);
   std::vector<std::vector<uint8_t>> junk = {
-      Bytes(""), Bytes("VORN"), Bytes("XORN<"), Bytes("VORN<<"), Bytes("VORNQ"),
-      Bytes("VORNP\x7F\0\0\x01\x08\xA5VORN"s),      // a wrap of 15 bytes
+      Bytes(""),
+      Bytes("VORN"),
+      Bytes("XORN<"),
+      Bytes("VORN<<"),
+      Bytes("VORNQ"),
+      Bytes("VORNP\x7F\0\0\x01\x08\xA5VORN"s),  // a wrap of 15 bytes
       std::vector<uint8_t>(kLargestClientDatagram + 1, 'V'),
   };
   for (const auto& datagram : junk) client.Send(Address(), datagram);
   PeerAddress to = server.address();
-  client.SendWrapped(Address(), to, Bytes("HELLO"));                    // not a frame
+  client.SendWrapped(Address(), to, Bytes("HELLO"));                     // not a frame
   client.SendWrapped(Address(), {0, to.port}, Bytes("VORNQ"));           // nobody
   client.SendWrapped(Address(), {0xFFFFFFFF, to.port}, Bytes("VORNQ"));  // broadcast
   client.SendWrapped(Address(), {to.ip, 0}, Bytes("VORNQ"));
-  client.SendWrapped(Address(), Address(), Bytes("VORNQ"));              // back to the proxy
+  client.SendWrapped(Address(), Address(), Bytes("VORNQ"));  // back to the proxy
   client.SendWrapped(Address(), to, Bytes("VORNM"));
   std::optional<Datagram> got = Pump(server);
   ASSERT_TRUE(got);
@@ -227,9 +231,13 @@ TEST(ProxyOptions, ParsesFlagsAndRefusesMistakes) {
   EXPECT_EQ(options->config.bind_ip, kLoopback);
   EXPECT_EQ(options->config.idle_seconds, 120);
   EXPECT_EQ(options->config.max_clients, 64u);
-  for (std::vector<std::string> bad :
-       {std::vector<std::string>{"--idle-seconds", "0"}, {"--max-clients", "0"}, {"--max-clients", "513"},
-        {"--port", "65536"}, {"--bind", "127.0.0.1:5"}, {"--port"}, {"--list", "x"}}) {
+  for (std::vector<std::string> bad : {std::vector<std::string>{"--idle-seconds", "0"},
+                                       {"--max-clients", "0"},
+                                       {"--max-clients", "513"},
+                                       {"--port", "65536"},
+                                       {"--bind", "127.0.0.1:5"},
+                                       {"--port"},
+                                       {"--list", "x"}}) {
     error.clear();
     EXPECT_FALSE(ParseProxyOptions(bad, error)) << bad[0];
     EXPECT_FALSE(error.empty());

@@ -24,18 +24,18 @@ TEST(ServerListText, TakesGoodLinesAndNamesEachBadOne) {
   ParsedServerList parsed = ParseServerListText(
       "# comment\r\n"
       "\n"
-      "  Alpha 127.0.0.1\r\n"                 // 3: blanks around, CRLF
-      "The Beta Server\t127.0.0.2:2214\n"     // 4: a name with blanks, tab before the address
-      "lonely\n"                              // 5: no address
-      "Sixteen chars!!! 127.0.0.3\n"          // 6: name too long
-      "Gamma 127.0.0\n"                       // 7: three parts
-      "Delta 127.0.0.1:0\n"                   // 8: port 0
-      "Eps 127.0.0.1:70000\n"                 // 9: port too big
-      "Zeta 256.0.0.1\n"                      // 10: part above 255
-      "Eta 255.255.255.255\n"                 // 11: broadcast
-      "Theta 127.0.0.01\n"                    // 12: leading zero
-      "Ctl\x01x 127.0.0.4\n"                  // 13: control character
-      "Fifteen chars!! 127.0.0.5:7");         // 14: longest name, no final line end
+      "  Alpha 127.0.0.1\r\n"              // 3: blanks around, CRLF
+      "The Beta Server\t127.0.0.2:2214\n"  // 4: a name with blanks, tab before the address
+      "lonely\n"                           // 5: no address
+      "Sixteen chars!!! 127.0.0.3\n"       // 6: name too long
+      "Gamma 127.0.0\n"                    // 7: three parts
+      "Delta 127.0.0.1:0\n"                // 8: port 0
+      "Eps 127.0.0.1:70000\n"              // 9: port too big
+      "Zeta 256.0.0.1\n"                   // 10: part above 255
+      "Eta 255.255.255.255\n"              // 11: broadcast
+      "Theta 127.0.0.01\n"                 // 12: leading zero
+      "Ctl\x01x 127.0.0.4\n"               // 13: control character
+      "Fifteen chars!! 127.0.0.5:7");      // 14: longest name, no final line end
   ASSERT_EQ(parsed.servers.size(), 3u);
   EXPECT_EQ(parsed.servers[0].name, "Alpha");
   EXPECT_EQ(parsed.servers[0].address, "127.0.0.1");
@@ -89,7 +89,7 @@ TEST_F(TrackerTest, AnswersBothListRequestsWithTheList) {
   TestPeer client;
   std::vector<uint8_t> expected = Bytes(
       "VORN-"
-      "Alpha           127.0.0.1\r\n"              // name padded to 15, one blank
+      "Alpha           127.0.0.1\r\n"  // name padded to 15, one blank
       "The Beta Server 127.0.0.2:2214\r\n"
       "\0"s);
   for (std::string_view request : {"VORNq", "VORN="}) {
@@ -191,10 +191,15 @@ TEST_F(TrackerTest, IgnoresEverythingElse) {
   BuildPlayerInfoRequest(request, {"Zed"});
   BuildForwardedPlayerInfo(to_nobody, request, {0, 0});
   std::vector<std::vector<uint8_t>> junk = {
-      Bytes(""), Bytes("VOR"), Bytes("VORq"), Bytes("XORNq"), Bytes("VORNQ"), Bytes("VORNqq"),
+      Bytes(""),
+      Bytes("VOR"),
+      Bytes("VORq"),
+      Bytes("XORNq"),
+      Bytes("VORNQ"),
+      Bytes("VORNqq"),
       Bytes("VORNP\x7F\0\0\x01\x1A\x0AVORNq"s),  // a wrap is no business of the tracker's
-      {request.begin(), request.end()},        // not forwarded by a server
-      {to_nobody.begin(), to_nobody.end()},    // nobody to answer
+      {request.begin(), request.end()},          // not forwarded by a server
+      {to_nobody.begin(), to_nobody.end()},      // nobody to answer
       std::vector<uint8_t>(kMaxDatagram + 1, 'q'),
   };
   for (const auto& datagram : junk) client.Send(tracker_.LocalAddress(), datagram);
@@ -209,7 +214,8 @@ TEST_F(TrackerTest, IgnoresEverythingElse) {
 
 TEST(TrackerOptions, ParsesFlagsAndRefusesMistakes) {
   std::string error;
-  std::optional<TrackerOptions> options = ParseTrackerOptions({"--port", "7000", "--bind=0.0.0.0", "--list", "s.txt"}, error);
+  std::optional<TrackerOptions> options =
+      ParseTrackerOptions({"--port", "7000", "--bind=0.0.0.0", "--list", "s.txt"}, error);
   ASSERT_TRUE(options) << error;
   EXPECT_EQ(options->config.port, 7000);
   EXPECT_EQ(options->config.bind_ip, 0u);
@@ -218,8 +224,13 @@ TEST(TrackerOptions, ParsesFlagsAndRefusesMistakes) {
   ASSERT_TRUE(options);
   EXPECT_EQ(options->config.port, 6666);
   EXPECT_EQ(options->config.bind_ip, kLoopback);
-  for (std::vector<std::string> bad : {std::vector<std::string>{"--port", "70000"}, {"--port", "-1"}, {"--bind", "1.2.3"},
-                                       {"--bind", "localhost"}, {"--list"}, {"--motd", "hi"}, {"extra"}}) {
+  for (std::vector<std::string> bad : {std::vector<std::string>{"--port", "70000"},
+                                       {"--port", "-1"},
+                                       {"--bind", "1.2.3"},
+                                       {"--bind", "localhost"},
+                                       {"--list"},
+                                       {"--motd", "hi"},
+                                       {"extra"}}) {
     error.clear();
     EXPECT_FALSE(ParseTrackerOptions(bad, error)) << bad[0];
     EXPECT_FALSE(error.empty());

@@ -37,10 +37,11 @@ TEST(HostWatch, TheTableAndTheDocumentShowEveryPlayerSafely) {
   // The links, named by the player at each address.
   LinkReport measured{{0x7F000001, 40000}, true, true, 52, 4, 4.75, 0, 0, {}};
   LinkReport silent{{0x7F000001, 40001}, false, false, 0, 0, 0, 9, 0, {}};
-  EXPECT_EQ(LinkTable({measured, silent}, entries),
-            "vornd: links\n"
-            "  b\"\xE9?            127.0.0.1:40000       round trip 52 ms, jitter 4 ms, loss 4.8%, protected\n"
-            "  -               127.0.0.1:40001       no answer to probes (not a Vorn node), 9 frames sent, 0 received\n");
+  EXPECT_EQ(
+      LinkTable({measured, silent}, entries),
+      "vornd: links\n"
+      "  b\"\xE9?            127.0.0.1:40000       round trip 52 ms, jitter 4 ms, loss 4.8%, protected\n"
+      "  -               127.0.0.1:40001       no answer to probes (not a Vorn node), 9 frames sent, 0 received\n");
   EXPECT_EQ(StatsJson(entries, 61),
             "{\"uptime_s\":61,\"players\":["
             "{\"nickname\":\"host\",\"address\":\"127.0.0.1:2213\",\"round_trip_ms\":0,\"loss_percent\":0,"

@@ -54,7 +54,8 @@ TEST(VorndOptions, MistakesAndValuesThatBreakTheirRuleAreRefusedByName) {
       {{"--my-ip", "999.1.1.1"}, "--my-ip 999.1.1.1: not an address A.B.C.D with each part from 0 to 255"},
       {{"--my-ip", "127.0.0"}, "--my-ip 127.0.0: not an address A.B.C.D with each part from 0 to 255"},
       {{"--proxy", "abc"}, "--proxy abc: not an address A.B.C.D or A.B.C.D:PORT (port from 1 to 65535)"},
-      {{"--tracker", "127.0.0.1:0"}, "--tracker 127.0.0.1:0: not an address A.B.C.D or A.B.C.D:PORT (port from 1 to 65535)"},
+      {{"--tracker", "127.0.0.1:0"},
+       "--tracker 127.0.0.1:0: not an address A.B.C.D or A.B.C.D:PORT (port from 1 to 65535)"},
       {{"--nick", "a b"}, "--nick a b: not a nickname: 1 to 15 characters without spaces"},
       {{"--nick", "sixteen_letters_"}, "--nick sixteen_letters_: not a nickname: 1 to 15 characters without spaces"},
   };

@@ -33,16 +33,17 @@ void SetBoth(RelayConfig& config, auto ImpairmentRates::*field, auto value) {
 
 bool TakeRate(const std::vector<std::string>& args, size_t& i, RelayConfig& config, std::string& error) {
   std::string value;
-  for (auto [flag, field] : {std::pair{"--drop", &ImpairmentRates::drop}, std::pair{"--dup", &ImpairmentRates::duplicate},
-                             std::pair{"--reorder", &ImpairmentRates::reorder}}) {
+  for (auto [flag, field] :
+       {std::pair{"--drop", &ImpairmentRates::drop}, std::pair{"--dup", &ImpairmentRates::duplicate},
+        std::pair{"--reorder", &ImpairmentRates::reorder}}) {
     if (!TakeValue(args, i, flag, value, error)) continue;
     double p = 0;
     if (error.empty() && !ParseProbability(value, p)) error = std::string(flag) + " takes a probability from 0 to 1";
     SetBoth(config, field, p);
     return true;
   }
-  for (auto [flag, field] : {std::pair{"--delay-ms", &ImpairmentRates::delay_ms},
-                             std::pair{"--jitter-ms", &ImpairmentRates::jitter_ms}}) {
+  for (auto [flag, field] :
+       {std::pair{"--delay-ms", &ImpairmentRates::delay_ms}, std::pair{"--jitter-ms", &ImpairmentRates::jitter_ms}}) {
     if (!TakeValue(args, i, flag, value, error)) continue;
     int32_t ms = 0;
     if (error.empty() && (!ParseWhole(value, ms) || ms > kMaxDelayMs))
@@ -63,8 +64,8 @@ bool TakeFlag(const std::vector<std::string>& args, size_t& i, RelayConfig& conf
   } else if (TakeValue(args, i, "--seed", value, error)) {
     if (error.empty() && !ParseWhole(value, config.seed)) error = "--seed takes a whole number";
   } else if (TakeValue(args, i, "--max-clients", value, error)) {
-    if (error.empty() && (!ParseWhole(value, config.max_clients) || config.max_clients < 1 ||
-                          config.max_clients > kMaxRelayClients))
+    if (error.empty() &&
+        (!ParseWhole(value, config.max_clients) || config.max_clients < 1 || config.max_clients > kMaxRelayClients))
       error = "--max-clients takes a number from 1 to " + std::to_string(kMaxRelayClients);
   } else {
     return TakeRate(args, i, config, error);
@@ -117,13 +118,14 @@ std::string FormatCounters(const RelayCounters& counters) {
   std::string text;
   for (RelayDirection d : {RelayDirection::ToTarget, RelayDirection::ToClient}) {
     const DirectionCounters& c = counters[d];
-    text += Format("%s: received %llu sent %llu dropped %llu duplicated %llu reordered %llu delayed %llu"
-                   " queue-full %llu bytes received %llu sent %llu\n",
-                   d == RelayDirection::ToTarget ? "to target" : "to client", static_cast<unsigned long long>(c.received),
-                   static_cast<unsigned long long>(c.sent), static_cast<unsigned long long>(c.dropped),
-                   static_cast<unsigned long long>(c.duplicated), static_cast<unsigned long long>(c.reordered),
-                   static_cast<unsigned long long>(c.delayed), static_cast<unsigned long long>(c.queue_full),
-                   static_cast<unsigned long long>(c.bytes_received), static_cast<unsigned long long>(c.bytes_sent));
+    text += Format(
+        "%s: received %llu sent %llu dropped %llu duplicated %llu reordered %llu delayed %llu"
+        " queue-full %llu bytes received %llu sent %llu\n",
+        d == RelayDirection::ToTarget ? "to target" : "to client", static_cast<unsigned long long>(c.received),
+        static_cast<unsigned long long>(c.sent), static_cast<unsigned long long>(c.dropped),
+        static_cast<unsigned long long>(c.duplicated), static_cast<unsigned long long>(c.reordered),
+        static_cast<unsigned long long>(c.delayed), static_cast<unsigned long long>(c.queue_full),
+        static_cast<unsigned long long>(c.bytes_received), static_cast<unsigned long long>(c.bytes_sent));
   }
   text += Format("clients admitted %llu refused %llu; foreign %llu; oversize %llu\n",
                  static_cast<unsigned long long>(counters.clients_admitted),

@@ -33,12 +33,12 @@ inline constexpr size_t kMaxDelayedDatagrams = 4096;
 inline bool IsLoopbackAddress(uint32_t ip) { return (ip >> 24) == 127; }
 
 struct RelayConfig {
-  uint16_t listen_port = 0;  // on 127.0.0.1; 0 picks a free port
-  PeerAddress target;        // must be in 127.0.0.0/8
+  uint16_t listen_port = 0;                // on 127.0.0.1; 0 picks a free port
+  PeerAddress target;                      // must be in 127.0.0.0/8
   std::array<ImpairmentRates, 2> rates{};  // indexed by RelayDirection
   uint64_t seed = 1;
-  size_t max_clients = 16;    // 1 to kMaxRelayClients
-  size_t max_delayed = 256;   // 1 to kMaxDelayedDatagrams
+  size_t max_clients = 16;     // 1 to kMaxRelayClients
+  size_t max_delayed = 256;    // 1 to kMaxDelayedDatagrams
   int32_t idle_seconds = 300;  // a client silent this long is forgotten
   // A held-back datagram that no other follows leaves after this, so that
   // reordering never turns into loss.
@@ -47,12 +47,12 @@ struct RelayConfig {
 
 struct DirectionCounters {
   uint64_t received = 0;
-  uint64_t sent = 0;        // copies handed to the socket
-  uint64_t dropped = 0;     // by the drop rate
-  uint64_t duplicated = 0;  // datagrams sent twice
-  uint64_t reordered = 0;   // datagrams held back behind a later one
-  uint64_t delayed = 0;     // copies that waited in the queue
-  uint64_t queue_full = 0;  // copies lost because the queue was full
+  uint64_t sent = 0;            // copies handed to the socket
+  uint64_t dropped = 0;         // by the drop rate
+  uint64_t duplicated = 0;      // datagrams sent twice
+  uint64_t reordered = 0;       // datagrams held back behind a later one
+  uint64_t delayed = 0;         // copies that waited in the queue
+  uint64_t queue_full = 0;      // copies lost because the queue was full
   uint64_t bytes_received = 0;  // UDP payload bytes, as the nodes sent them
   uint64_t bytes_sent = 0;      // and as they left the relay
 };

@@ -9,9 +9,9 @@
 namespace vorn {
 
 struct ImpairmentRates {
-  double drop = 0;       // probability, 0 to 1
-  double duplicate = 0;  // probability that a second copy follows
-  double reorder = 0;    // probability that it is held back behind the next one
+  double drop = 0;        // probability, 0 to 1
+  double duplicate = 0;   // probability that a second copy follows
+  double reorder = 0;     // probability that it is held back behind the next one
   int32_t delay_ms = 0;   // added to every datagram
   int32_t jitter_ms = 0;  // plus a uniform 0 to jitter_ms, drawn per copy
 
@@ -40,8 +40,8 @@ class SplitMix64 {
 
 struct ImpairDecision {
   bool drop = false;
-  bool hold = false;  // send after the next datagram of this direction
-  int copies = 1;     // 2 when duplicated
+  bool hold = false;                  // send after the next datagram of this direction
+  int copies = 1;                     // 2 when duplicated
   std::array<int32_t, 2> delay_ms{};  // one per copy
 
   friend bool operator==(const ImpairDecision&, const ImpairDecision&) = default;

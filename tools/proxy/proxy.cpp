@@ -183,7 +183,8 @@ ProxyClient* Proxy::FindOrAdmit(PeerAddress from) {
     return nullptr;
   }
   if (SlotsOf(from.ip) >= kMaxSlotsPerAddress) {
-    if (refused_.Note(from)) LogLine(from, Format("refused: %zu clients from this address already", kMaxSlotsPerAddress));
+    if (refused_.Note(from))
+      LogLine(from, Format("refused: %zu clients from this address already", kMaxSlotsPerAddress));
     return nullptr;
   }
   ProxyClient* client = clients_.Add(from, clock_.NowMs());

@@ -42,8 +42,6 @@ bool RefusedClients::Note(PeerAddress address) {
   return true;
 }
 
-void RefusedClients::Forget(PeerAddress address) {
-  std::ranges::replace(recent_, address, PeerAddress{});
-}
+void RefusedClients::Forget(PeerAddress address) { std::ranges::replace(recent_, address, PeerAddress{}); }
 
 }  // namespace vorn

@@ -13,8 +13,8 @@
 namespace vorn {
 
 struct ProxyClient {
-  PeerAddress address;     // as the proxy sees the client; ip 0: a free slot
-  UdpSocket upstream;      // non-blocking, bound to the proxy's address
+  PeerAddress address;  // as the proxy sees the client; ip 0: a free slot
+  UdpSocket upstream;   // non-blocking, bound to the proxy's address
   int32_t last_active_ms = 0;
 
   bool in_use() const { return address.IsSet(); }

@@ -118,8 +118,8 @@ void Tracker::AnswerPlayerInfo(const ForwardedPlayerInfo& info, PeerAddress from
   // Anyone else could aim the answer at whatever address the request names.
   list_->Refresh();
   if (!list_->Lists(from)) {
-    LogLine(from, Format("'W' about \"%s\" for %s: not answered, not from a listed server", nickname.c_str(),
-                         asker.c_str()));
+    LogLine(from,
+            Format("'W' about \"%s\" for %s: not answered, not from a listed server", nickname.c_str(), asker.c_str()));
     return;
   }
   if (!CanReceiveAnswer(info.client)) {

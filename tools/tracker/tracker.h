@@ -13,8 +13,8 @@
 
 #include "net/messages.h"
 #include "platform/clock.h"
-#include "platform/rate_limit.h"
 #include "platform/peer_address.h"
+#include "platform/rate_limit.h"
 #include "platform/udp_socket.h"
 #include "tracker/server_list_file.h"
 

@@ -23,8 +23,8 @@ int LossPercent(const ClientEntry& entry) {
 }
 
 std::string Uptime(int64_t seconds) {
-  return Format("%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
-                static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+  return Format("%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600), static_cast<long long>(seconds / 60 % 60),
+                static_cast<long long>(seconds % 60));
 }
 
 // A JSON string; bytes that are not ASCII are escaped one by one, so the
@@ -78,8 +78,8 @@ std::string LinkSummary(const LinkReport& report) {
   if (!report.answers)
     return Format("no answer to probes (not a Vorn node), %llu frames sent, %llu received",
                   static_cast<unsigned long long>(report.sent), static_cast<unsigned long long>(report.received));
-  return Format("round trip %d ms, jitter %d ms, loss %.1f%%, %s", report.rtt_ms, report.jitter_ms,
-                report.loss_percent, report.protecting ? "protected" : "unprotected");
+  return Format("round trip %d ms, jitter %d ms, loss %.1f%%, %s", report.rtt_ms, report.jitter_ms, report.loss_percent,
+                report.protecting ? "protected" : "unprotected");
 }
 
 std::string LinkTable(const std::vector<LinkReport>& reports, const ClientEntries& entries) {
@@ -95,9 +95,9 @@ std::string LinkTable(const std::vector<LinkReport>& reports, const ClientEntrie
 }
 
 std::string PlayerTable(const ClientEntries& entries, int64_t uptime_s) {
-  std::string text = "vornd: players, up " + Uptime(uptime_s) + "\n" +
-                     Format("  %-15s %-21s %10s %5s %10s %12s\n", "Nickname", "Address", "Round trip", "Loss",
-                            "Frames", "Bytes");
+  std::string text =
+      "vornd: players, up " + Uptime(uptime_s) + "\n" +
+      Format("  %-15s %-21s %10s %5s %10s %12s\n", "Nickname", "Address", "Round trip", "Loss", "Frames", "Bytes");
   int count = 0;
   for (const ClientEntry& entry : entries) {
     if (!entry.InUse()) continue;
@@ -120,11 +120,12 @@ std::string StatsJson(const ClientEntries& entries, int64_t uptime_s) {
     frames += entry.frames_relayed;
     bytes += entry.bytes_relayed;
     if (!players.empty()) players += ",";
-    players += Format("{\"nickname\":%s,\"address\":\"%s\",\"round_trip_ms\":%d,\"loss_percent\":%d,"
-                      "\"frames_relayed\":%llu,\"bytes_relayed\":%llu}",
-                      JsonText(entry.Nickname()).c_str(), FormatPeer(entry.address).c_str(), entry.average_ping_ms,
-                      LossPercent(entry), static_cast<unsigned long long>(entry.frames_relayed),
-                      static_cast<unsigned long long>(entry.bytes_relayed));
+    players += Format(
+        "{\"nickname\":%s,\"address\":\"%s\",\"round_trip_ms\":%d,\"loss_percent\":%d,"
+        "\"frames_relayed\":%llu,\"bytes_relayed\":%llu}",
+        JsonText(entry.Nickname()).c_str(), FormatPeer(entry.address).c_str(), entry.average_ping_ms,
+        LossPercent(entry), static_cast<unsigned long long>(entry.frames_relayed),
+        static_cast<unsigned long long>(entry.bytes_relayed));
   }
   return Format("{\"uptime_s\":%lld,\"players\":[%s],\"frames_relayed\":%llu,\"bytes_relayed\":%llu}\n",
                 static_cast<long long>(uptime_s), players.c_str(), static_cast<unsigned long long>(frames),

@@ -10,9 +10,9 @@
 #include <thread>
 #include <vector>
 
+#include "chat/headless_chat_windows.h"
 #include "common/signal_watcher.h"
 #include "console_ports.h"
-#include "chat/headless_chat_windows.h"
 #include "host_watch.h"
 #include "ipx/dosbox_driver.h"
 #include "ipx/ipx_capture.h"

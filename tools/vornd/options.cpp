@@ -4,8 +4,8 @@
 #include <array>
 
 #include "common/flags.h"
-#include "settings/dosbox_game.h"
 #include "platform/text.h"
+#include "settings/dosbox_game.h"
 #include "settings/setting_rules.h"
 
 namespace vorn {

@@ -14,11 +14,11 @@ struct VorndOptions {
   std::optional<std::string> port, my_ip, nick, real_name, email, tracker, proxy;
   std::optional<std::string> windowed_transfers;  // "0" or "1"
   std::optional<std::string> loss_protection;     // "off", "automatic" or "always"
-  std::optional<std::string> dosbox_port;  // set: run the DOSBox driver on it
-  std::optional<std::string> stats_file;   // set: rewrite the host's statistics there
-  std::optional<std::string> pcap;         // set: capture the games' IPX packets there
-  std::string server;  // the command line the GUI would get
-  bool local_server = false;  // --server: serve a virtual sub-net
+  std::optional<std::string> dosbox_port;         // set: run the DOSBox driver on it
+  std::optional<std::string> stats_file;          // set: rewrite the host's statistics there
+  std::optional<std::string> pcap;                // set: capture the games' IPX packets there
+  std::string server;                             // the command line the GUI would get
+  bool local_server = false;                      // --server: serve a virtual sub-net
   bool help = false;
 };
 
