@@ -58,6 +58,12 @@ void ParseByType(const Dispatcher& dispatcher, std::span<const uint8_t> d) {
     case kTypeServerList:
       fuzz::Check(ParseText(d).has_value());
       break;
+    case kTypeLinkProbe: {
+      // Whole by its length; only its kind byte may still make it nothing.
+      const bool known_kind = d[kFrameSize] == 'q' || d[kFrameSize] == 'a';
+      fuzz::Check(ParseLinkProbe(d).has_value() == known_kind);
+      break;
+    }
     default:
       fuzz::Check(ParseFrameOnly(d) == type);
       break;
