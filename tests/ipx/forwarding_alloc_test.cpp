@@ -66,18 +66,7 @@ TEST(ForwardingAllocationTest, NeitherPathAllocatesPerPacket) {
   Harness h(hooks, [&](PeerAddress, std::span<const uint8_t>) { return ++sends; });
   ASSERT_TRUE(h.link.OpenDriverLink());
   h.addresses.server.Store({kLoopback, 2213});
-  ListPlayers(h, {{kLoopback, 1},
-                  {kLoopback, 2},
-                  {kLoopback, 3},
-                  {kLoopback, 4},
-                  {kLoopback, 5},
-                  {kLoopback, 6},
-                  {kLoopback, 7},
-                  {kLoopback, 8},
-                  {kLoopback, 9},
-                  {kLoopback, 10},
-                  {kLoopback, 11},
-                  {kLoopback, 12}});
+  ListPlayers(h, LoopbackPlayers(1, 12));
   std::array<uint8_t, kRingBytes> memory{};
   PacketRing ring(memory);
   ring.WriteFrameHeaders();

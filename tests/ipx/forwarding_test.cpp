@@ -29,22 +29,8 @@ class ForwardingTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(h.link.OpenDriverLink());
     h.addresses.server.Store(kServer);
-    ListPlayers(h, {kPeer,
-                    {kLoopback, 40002},
-                    {kLoopback, 1},
-                    {kLoopback, 2},
-                    {kLoopback, 3},
-                    {kLoopback, 4},
-                    {kLoopback, 5},
-                    {kLoopback, 6},
-                    {kLoopback, 7},
-                    {kLoopback, 8},
-                    {kLoopback, 9},
-                    {kLoopback, 10},
-                    {kLoopback, 11},
-                    {kLoopback, 5000},
-                    {kLoopback, 6000},
-                    {0x7F000002, 5000}});
+    ListPlayers(h, LoopbackPlayers(
+                       1, 11, {kPeer, {kLoopback, 40002}, {kLoopback, 5000}, {kLoopback, 6000}, {0x7F000002, 5000}}));
     ring.WriteFrameHeaders();
   }
 

@@ -100,7 +100,7 @@ struct Harness {
 };
 
 // A player list's text naming these addresses, as a server sends it.
-inline std::string PlayerListText(std::initializer_list<PeerAddress> players) {
+inline std::string PlayerListText(const std::vector<PeerAddress>& players) {
   std::array<uint8_t, kMaxDatagram> empty{};
   const size_t size = BuildPlayerList(empty, ClientEntries{}, 0);
   std::string text(reinterpret_cast<const char*>(empty.data()) + kFrameSize, size - kFrameSize - 1);
@@ -113,7 +113,12 @@ inline std::string PlayerListText(std::initializer_list<PeerAddress> players) {
 
 // Makes these addresses players of the server, as its list does: a frame
 // from an unknown address makes the gate ask, and the list answers.
-inline void ListPlayers(Harness& h, std::initializer_list<PeerAddress> players) {
+// Players on 127.0.0.1 at ports first to last, and any others.
+inline std::vector<PeerAddress> LoopbackPlayers(uint16_t first, uint16_t last, std::vector<PeerAddress> others = {}) {
+  for (uint16_t port = first; port <= last; ++port) others.push_back({kLoopback, port});
+  return others;
+}
+inline void ListPlayers(Harness& h, const std::vector<PeerAddress>& players) {
   h.addresses.server.Store({kLoopback, 2213});
   h.forwarder.OnGameFrame(FrameBytes(0, {0x45, 0x00}, {0}), {kLoopback, 65000});
   h.forwarder.TakePlayerList(PlayerListText(players));
