@@ -7,26 +7,25 @@
 namespace vorn {
 namespace {
 
-TEST(ParseDottedQuad, ReadsFourPartsWithTheirLeadingDigitsOrGivesZero) {
-  EXPECT_EQ(ParseDottedQuad("10.0.0.5"), 0x0A000005u);
-  EXPECT_EQ(ParseDottedQuad("[10.0.0.5"), 0x0A000005u);
-  EXPECT_EQ(ParseDottedQuad("127.0.0.1:2213"), 0x7F000001u);
-  EXPECT_EQ(ParseDottedQuad("1.2.3.x"), 0x01020300u);    // no digits give 0
-  EXPECT_EQ(ParseDottedQuad("256.1.1.1"), 0x00010101u);  // cut to 8 bits
-  EXPECT_EQ(ParseDottedQuad("10.0.5"), 0u);
-  EXPECT_EQ(ParseDottedQuad(""), 0u);
-  EXPECT_EQ(ParseDottedQuad("localhost"), 0u);
-}
-
-TEST(ParseAddressWithPort, TakesThePortAfterTheColon) {
+// Four parts with their leading digits, each cut to 8 bits, or zero; the
+// port after a colon; decimals as atoi reads them, without overflow.
+TEST(ParseAddress, ReadsDottedQuadsPortsAndDecimals) {
+  const struct {
+    std::string_view text;
+    uint32_t ip;
+  } quads[] = {{"10.0.0.5", 0x0A000005u},
+               {"[10.0.0.5", 0x0A000005u},
+               {"127.0.0.1:2213", 0x7F000001u},
+               {"1.2.3.x", 0x01020300u},
+               {"256.1.1.1", 0x00010101u},
+               {"10.0.5", 0u},
+               {"", 0u},
+               {"localhost", 0u}};
+  for (const auto& row : quads) EXPECT_EQ(ParseDottedQuad(row.text), row.ip) << row.text;
   EXPECT_EQ(ParseAddressWithPort("10.0.0.1:7000", 6666), (PeerAddress{0x0A000001, 7000}));
   EXPECT_EQ(ParseAddressWithPort("10.0.0.1", 6666), (PeerAddress{0x0A000001, 6666}));
   EXPECT_EQ(ParseAddressWithPort("10.0.0.1:abc", 6666), (PeerAddress{0x0A000001, 0}));
   EXPECT_EQ(ParseAddressWithPort("10.0.0.1:70000", 6666).port, static_cast<uint16_t>(70000));
-  EXPECT_EQ(ParseAddressWithPort("nodots", 6666).ip, 0u);
-}
-
-TEST(ParseDecimal, BehavesLikeAtoiWithoutOverflow) {
   EXPECT_EQ(ParseDecimal("  -42x"), -42);
   EXPECT_EQ(ParseDecimal("abc"), 0);
   EXPECT_EQ(ParseDecimal("99999999999999"), 2147483647);

@@ -42,16 +42,5 @@ TEST(WindowPlacementStore, MaximisedWindowKeepsItsLastNormalRectangleOrTheGivenO
   EXPECT_EQ(profile.GetString("Windows", "Server Messages", ""), "20,30,620,430,3");
 }
 
-// The chat list flag is read and written by the chat (chat tests).
-TEST(WindowSettings, BackgroundAbsentUntilSet) {
-  MemoryProfile profile;
-  EXPECT_EQ(LoadBackgroundColor(profile, "#chat"), std::nullopt);
-  for (uint32_t color : {0u, 1u, 0x00FFFFFFu}) {
-    SaveBackgroundColor(profile, "#chat", color);
-    EXPECT_EQ(LoadBackgroundColor(profile, "#chat"), color);
-  }
-  EXPECT_EQ(profile.GetInt("Colors", "#chat Background", -1), 0x00FFFFFF);
-}
-
 }  // namespace
 }  // namespace vorn
