@@ -77,21 +77,6 @@ TEST_F(GamesSheetTest, AnIncompletePageCannotBeLeftAndOnlyEditedPagesAreWritten)
   EXPECT_EQ(profile.GetString("User Game 2", "Title", "none"), "none");
 }
 
-// Clearing empties the fields and forgets the edits; OK then deletes the
-// stored section, so the game stays gone after a restart.
-TEST_F(GamesSheetTest, ClearingAGameRemovesItsSection) {
-  auto sheet = Sheet();
-  sheet->tabs()->setCurrentIndex(1);
-  CGamesDlg& page = *sheet->page(2);
-  Type(page.titleEdit(), QStringLiteral("Duel 2"));
-  page.clearButton()->click();
-  EXPECT_TRUE(page.fields().IsCleared());
-  EXPECT_FALSE(page.AnyFieldModified());
-  sheet->accept();
-  EXPECT_FALSE(store.userGame(2)->IsConfigured());
-  EXPECT_EQ(profile.Enumerate("User Game 2").value_or(std::vector<ProfileValue>{}).size(), 0u);
-}
-
 // docs/screenshot-user-games.png
 TEST_F(GamesSheetTest, Screenshot) {
   UserGame tanks{"Tanks", "TANKS.EXE", "-net", "/home/alice/games/tanks", ""};
@@ -103,7 +88,7 @@ TEST_F(GamesSheetTest, Screenshot) {
 
 // A browsed program counts as typed: without a title the page stays. The
 // chooser starts at the field's file, or its directory, with the filters.
-TEST_F(GamesSheetTest, BrowseAsksWithTheFiltersAndFillsTheField) {
+TEST_F(GamesSheetTest, BrowseFillsTheFieldAndClearingRemovesTheSection) {
   auto sheet = Sheet();
   CGamesDlg& empty = *sheet->page(1);
   Type(empty.directoryEdit(), QStringLiteral("/games/tanks"));
@@ -122,6 +107,17 @@ TEST_F(GamesSheetTest, BrowseAsksWithTheFiltersAndFillsTheField) {
   EXPECT_EQ(requests[1].default_name, "/games/duel/duel.ico");
   EXPECT_EQ(requests[1].directory, "/games/duel");
   EXPECT_FALSE(duel.AnyFieldModified());
+
+  // Clearing empties the fields and forgets the edits; OK then deletes the
+  // stored section, so the game stays gone after a restart.
+  Type(duel.titleEdit(), QStringLiteral("Duel 2"));
+  duel.clearButton()->click();
+  EXPECT_TRUE(duel.fields().IsCleared());
+  EXPECT_FALSE(duel.AnyFieldModified());
+  empty.clearButton()->click();
+  sheet->accept();
+  EXPECT_FALSE(store.userGame(2)->IsConfigured());
+  EXPECT_EQ(profile.Enumerate("User Game 2").value_or(std::vector<ProfileValue>{}).size(), 0u);
 }
 
 // The real dialog: descriptions as written, patterns that find DOS names.

@@ -15,7 +15,7 @@ using LoopbackCommands = HostedApp;
 
 // Connect and Disconnect from the menu, with a chat window open: it
 // outlives the connection, greyed and marked, and comes back with the next
-// one, where a typed line joins its channel again.
+// one, where a typed line joins its channel again; then Exit.
 TEST_F(LoopbackCommands, ConnectDisconnectAndChatWindowsWaitGreyed) {
   CMainFrame& frame = harness.frame();
   EXPECT_FALSE(frame.QueryCommand(CommandId::Disconnect).enabled);
@@ -54,13 +54,10 @@ TEST_F(LoopbackCommands, ConnectDisconnectAndChatWindowsWaitGreyed) {
   Say(*chat, QStringLiteral("back again"));
   EXPECT_TRUE(ProcessUntil([&] { return chat->outputPane()->toPlainText().contains(QStringLiteral("back again")); }));
   EXPECT_TRUE(harness.node().chat().IsChatModeOn());
-}
 
-// Exit while connected asks once; yes says bye, saves the placements and
-// closes the DOSBox driver link.
-TEST_F(LoopbackCommands, ExitWhileConnectedAsksOnceAndNoKeepsRunning) {
-  CMainFrame& frame = harness.frame();
-  ASSERT_TRUE(frame.Dispatch(CommandId::ConnectDefault));
+  // Exit while connected asks once; yes says bye, saves the placements and
+  // closes the DOSBox driver link.
+  harness.dialogs.shown.clear();
   ASSERT_TRUE(harness.node().driver_link().IsOpen());
   EXPECT_TRUE(frame.Dispatch(CommandId::Exit));
   EXPECT_TRUE(frame.isVisible());

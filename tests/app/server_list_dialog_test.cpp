@@ -77,10 +77,23 @@ TEST_F(ServerListDlgTest, DefaultIsMarkedAndSortedFirstAndMoves) {
             (Texts{"*Copy\t127.0.0.5", "away\t127.0.0.6:3000", "Default Server\t127.0.0.5", "Home\t127.0.0.5"}));
   EXPECT_EQ(dialog.defaultLabel()->text(), "Copy");
   EXPECT_EQ(profile.GetString("Servers", "Default Server", ""), "Copy");
-  // The new default is selected and current: OK connects to it by its name.
-  EXPECT_TRUE(dialog.editButton()->isEnabled());
+  EXPECT_TRUE(dialog.editButton()->isEnabled());  // the new default is selected and current
+
+  // Add and edit check their fields and make the entry current; the list
+  // is saved when the dialog closes.
+  FillNextProps(QStringLiteral("Brand New"), QStringLiteral("127.0.0.30"));
+  dialog.addButton()->click();
+  EXPECT_EQ(dialogs.shown, (std::vector<Shown>{{"Information not Complete", "You must enter a Name and an Address!"}}));
+  EXPECT_EQ(Lines(dialog)[2], "Brand New\t127.0.0.30");
+  EXPECT_EQ(dialog.addressEdit()->text(), "127.0.0.30");
+  FillNextProps(QStringLiteral("Renamed"), QStringLiteral("127.0.0.31"));
+  dialog.editButton()->click();
+  EXPECT_EQ(RowOf(dialog, "Brand New"), -1);
+  EXPECT_EQ(dialog.addressEdit()->text(), "127.0.0.31");
+  EXPECT_EQ(Stored("Renamed"), "<none>");
   dialog.accept();
-  EXPECT_EQ(dialog.chosen(), (ServerEntry{"Copy", "127.0.0.5"}));
+  EXPECT_EQ(dialog.chosen(), (ServerEntry{"Renamed", "127.0.0.31"}));
+  EXPECT_EQ(Stored("Renamed"), "127.0.0.31");
 }
 
 // A deletion is saved also when the dialog is cancelled, which keeps the
@@ -118,27 +131,6 @@ TEST_F(ServerListDlgTest, DeleteSavesAndPickingALineNamesTheResultUserSpecified)
   emit again.listBox()->itemDoubleClicked(again.listBox()->topLevelItem(0), 0);
   EXPECT_EQ(again.result(), QDialog::Accepted);
   EXPECT_EQ(again.chosen(), (ServerEntry{"User Specified IP#", "127.0.0.12:2300"}));
-}
-
-TEST_F(ServerListDlgTest, AddAndEditCheckTheirFieldsAndMakeTheEntryCurrent) {
-  dialogs.shown.clear();
-  ServerListDlg dialog(store, dialogs, last_address, nullptr);
-  dialog.show();
-  FillNextProps(QStringLiteral("Brand New"), QStringLiteral("127.0.0.30"));
-  dialog.addButton()->click();
-  EXPECT_EQ(dialogs.shown, (std::vector<Shown>{{"Information not Complete", "You must enter a Name and an Address!"}}));
-  EXPECT_EQ(Lines(dialog)[2], "Brand New\t127.0.0.30");
-  EXPECT_EQ(dialog.addressEdit()->text(), "127.0.0.30");
-  EXPECT_TRUE(dialog.editButton()->isEnabled());
-
-  FillNextProps(QStringLiteral("Renamed"), QStringLiteral("127.0.0.31"));
-  dialog.editButton()->click();
-  EXPECT_EQ(RowOf(dialog, "Brand New"), -1);
-  EXPECT_EQ(dialog.addressEdit()->text(), "127.0.0.31");
-  EXPECT_EQ(Stored("Renamed"), "<none>");  // saved when the dialog closes
-  dialog.accept();
-  EXPECT_EQ(dialog.chosen(), (ServerEntry{"Renamed", "127.0.0.31"}));
-  EXPECT_EQ(Stored("Renamed"), "127.0.0.31");
 }
 
 // docs/screenshot-server-list.png

@@ -17,7 +17,7 @@ namespace {
 
 // OK on a form that fails a check shows the message and leaves the dialog
 // open; each step fills or mends one field, the last one passes. A
-// nickname has 15 characters at most.
+// nickname has 15 characters at most, a port is from 1 to 65535.
 TEST(SettingsDialogs, EveryFieldRuleKeepsTheDialogOpen) {
   ScriptedDialogs dialogs;
   UserInfoDlg info(UserInfoForm{}, dialogs, {}, nullptr);
@@ -47,6 +47,8 @@ TEST(SettingsDialogs, EveryFieldRuleKeepsTheDialogOpen) {
       {&advanced, advanced.myIpEdit(), "127.0.0.1", proxy},
       {&advanced, advanced.portEdit(), "port", proxy},
       {&advanced, advanced.proxyEdit(), "127.0.0.3:3213", port},
+      {&advanced, advanced.portEdit(), "0", port},
+      {&advanced, advanced.portEdit(), "65536", port},
       {&advanced, advanced.portEdit(), "2300", std::nullopt},
   };
   for (const auto& step : steps) {
@@ -58,7 +60,7 @@ TEST(SettingsDialogs, EveryFieldRuleKeepsTheDialogOpen) {
     ASSERT_FALSE(dialogs.shown.empty());
     EXPECT_EQ(dialogs.shown.back(), *step.refusal) << step.text.toStdString();
   }
-  EXPECT_EQ(dialogs.shown.size(), 11u);
+  EXPECT_EQ(dialogs.shown.size(), 13u);
   EXPECT_EQ(info.form().tracker, "127.0.0.2:7000");
   EXPECT_EQ(info.form().nickname, std::string(15, 'n'));
   EXPECT_EQ(advanced.result(), QDialog::Accepted);
@@ -122,32 +124,30 @@ TEST(UserInfoDlg, Screenshot) {
   SaveScreenshot("VORN_OPTIONS_SCREENSHOT", dialog);
 }
 
-TEST(FirstRun, RefusingTheIdentityDialogEndsTheProgram) {
-  AppHarness harness(/*with_identity=*/false);
-  OnNextDialog<UserInfoDlg>([](UserInfoDlg& info) { info.reject(); });
-  EXPECT_FALSE(harness.app->Start());
-  EXPECT_EQ(harness.dialogs.shown,
-            (std::vector<Shown>{
-                {"Vorn Configuration Not Correct",
-                 "Your Vorn information has not been entered yet!  We will do that right now..."},
-                {"Exiting Vorn", "Vorn cannot run without the required information."},
-            }));
-  EXPECT_EQ(harness.node().endpoint().BoundPort(), 0);
-  EXPECT_FALSE(harness.frame().isVisible());
-}
-
-TEST(FirstRun, FillingTheIdentityDialogContinuesStartUp) {
-  AppHarness harness(/*with_identity=*/false);
-  OnNextDialog<UserInfoDlg>([](UserInfoDlg& info) {
-    info.nicknameEdit()->setText(QStringLiteral("Newcomer"));
-    info.realNameEdit()->setText(QStringLiteral("New Comer"));
-    info.emailEdit()->setText(QStringLiteral("new@example.org"));
-    info.accept();
-  });
-  ASSERT_TRUE(harness.StartAndSettle());
-  EXPECT_EQ(harness.dialogs.Captions(), std::vector<std::string>{"Vorn Configuration Not Correct"});
-  EXPECT_EQ(harness.store.profile.GetString("User Info", "NickName", ""), "Newcomer");
-  EXPECT_TRUE(harness.frame().isVisible());
+// Without an identity the dialog opens first: refused, the program ends
+// before it binds its port; filled in, start-up goes on with it.
+TEST(FirstRun, RefusingTheIdentityDialogEndsTheProgramFillingItContinues) {
+  const Shown first{"Vorn Configuration Not Correct",
+                    "Your Vorn information has not been entered yet!  We will do that right now..."};
+  for (bool fill : {false, true}) {
+    AppHarness harness(/*with_identity=*/false);
+    OnNextDialog<UserInfoDlg>([fill](UserInfoDlg& info) {
+      info.nicknameEdit()->setText(QStringLiteral("Newcomer"));
+      info.realNameEdit()->setText(QStringLiteral("New Comer"));
+      info.emailEdit()->setText(QStringLiteral("new@example.org"));
+      fill ? info.accept() : info.reject();
+    });
+    EXPECT_EQ(harness.StartAndSettle(), fill);
+    EXPECT_EQ(harness.frame().isVisible(), fill);
+    if (fill) {
+      EXPECT_EQ(harness.dialogs.shown, std::vector<Shown>{first});
+      EXPECT_EQ(harness.store.profile.GetString("User Info", "NickName", ""), "Newcomer");
+      continue;
+    }
+    EXPECT_EQ(harness.dialogs.shown,
+              (std::vector<Shown>{first, {"Exiting Vorn", "Vorn cannot run without the required information."}}));
+    EXPECT_EQ(harness.node().endpoint().BoundPort(), 0);
+  }
 }
 
 constexpr uint32_t kChat = 0x00202020;
