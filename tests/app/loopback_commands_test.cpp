@@ -144,11 +144,11 @@ TEST(CommandLine, ServerFlagsAndTheirMistakes) {
   EXPECT_EQ(line->my_ip, "127.0.0.1");
   EXPECT_EQ(line->config, "/tmp/p.ini");
   EXPECT_EQ(line->dosbox_port, std::optional<uint16_t>(10213));
-  EXPECT_FALSE(parse({"--dosbox-port", "70000"}));
-  EXPECT_EQ(error, "--dosbox-port needs a port from 1 to 65535");
-  for (const QStringList& wrong : {QStringList{"--my-ip"}, {"--frobnicate"}, {"127.0.0.5", "127.0.0.6"}}) {
+  for (const QStringList& wrong :
+       {QStringList{"--my-ip"}, {"--frobnicate"}, {"127.0.0.5", "127.0.0.6"}, {"--dosbox-port", "70000"}}) {
     EXPECT_FALSE(parse(wrong)) << wrong.join(' ').toStdString();
   }
+  EXPECT_EQ(error, "--dosbox-port needs a port from 1 to 65535");
 }
 
 }  // namespace

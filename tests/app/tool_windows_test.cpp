@@ -32,6 +32,17 @@ TEST(ChatListLayout, FollowsTheFontInHalvesAndQuarterLines) {
   EXPECT_EQ(LayOutChatList(QSize(200, 350), 6, 12, wide_colour).colour, QRect(80, 178, 40, 18));
 }
 
+// A tool window in an MDI area, at its stored placement.
+template <typename Window, typename Services>
+Window* ShowInArea(QMdiArea& area, Services services, QSize size = QSize(800, 600)) {
+  auto* window = new Window(std::move(services));
+  area.addSubWindow(window);
+  area.resize(size);
+  area.show();
+  window->ShowAtStoredPlacement();
+  return window;
+}
+
 class ChatListWindowTest : public ::testing::Test {
  protected:
   ChatListWindowTest() {
@@ -41,11 +52,7 @@ class ChatListWindowTest : public ::testing::Test {
     services.who_is = [this](const std::string& n) { calls.push_back("whois " + n); };
     services.colour = [this](const std::string& n) { calls.push_back("colour " + n); };
     services.join = [this](const std::string& c) { calls.push_back("join " + c); };
-    window = new ChatListWindow(std::move(services));
-    area.addSubWindow(window);
-    area.resize(800, 600);
-    area.show();
-    window->ShowAtStoredPlacement();
+    window = ShowInArea<ChatListWindow>(area, std::move(services));
   }
   static ChatListPeer Peer(const char* nick, const char* channel, uint16_t port) {
     return {nick, channel, PeerAddress{0x7F000001, port}};
@@ -174,11 +181,7 @@ TEST(TransfersWindow, RowsFollowTheTransfersAndCancelEndsTheDownload) {
   services.transfers = [&] { return transfers; };
   services.cancel_download = [&] { transfers.erase(transfers.begin()); };
   QMdiArea area;
-  area.resize(800, 400);
-  area.show();
-  auto* window = new TransfersWindow(std::move(services));
-  area.addSubWindow(window);
-  window->ShowAtStoredPlacement();
+  auto* window = ShowInArea<TransfersWindow>(area, std::move(services));
   EXPECT_EQ(window->table()->rowCount(), 0);
   EXPECT_FALSE(window->emptyNote()->isHidden());
 
@@ -210,11 +213,8 @@ TEST(TransfersWindow, Screenshot) {
                                        {false, "/home/ann/games/warcraft-save.w2s", "Cy", 1310720, 2097152, 412000}};
   };
   QMdiArea area;
-  area.resize(680, 190);
-  auto* window = new TransfersWindow(std::move(services));
+  auto* window = ShowInArea<TransfersWindow>(area, std::move(services), QSize(680, 190));
   window->setWindowIcon(AppIcon());
-  area.addSubWindow(window);
-  area.show();
   window->setGeometry(0, 0, 680, 190);
   SaveScreenshot("VORN_TRANSFERS_SCREENSHOT", area);
 }
@@ -226,10 +226,7 @@ TEST(LinkQualityWindowTest, ShowsEachLinkWithItsFiguresAndSaysWhenThereIsNone) {
   services.reports = [&] { return reports; };
   services.name = [](PeerAddress peer) { return peer.port == 4000 ? std::string("alice") : std::string(); };
   QMdiArea area;
-  auto* window = new LinkQualityWindow(std::move(services));
-  area.addSubWindow(window);
-  area.show();
-  window->ShowAtStoredPlacement();
+  auto* window = ShowInArea<LinkQualityWindow>(area, std::move(services));
   window->Refresh();
   EXPECT_TRUE(window->RowTexts().empty());
 

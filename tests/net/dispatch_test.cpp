@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string_view>
 #include <vector>
 
 #include "net/messages.h"
@@ -23,16 +22,15 @@ std::vector<uint8_t> Datagram(char type, size_t size) {
 class RecordingSink : public ProbeSink {
  public:
   void OnProbe(std::span<const uint8_t> datagram, PeerAddress source, bool is_answer) override {
-    calls.push_back({datagram.size(), source, is_answer});
+    EXPECT_EQ(source, kSource);
+    calls.push_back({datagram.size(), is_answer});
   }
-  struct Call {
-    size_t size;
-    PeerAddress source;
-    bool is_answer;
-  };
-  std::vector<Call> calls;
+  std::vector<std::pair<size_t, bool>> calls;
 };
 
+// That nothing short, unknown, foreign or unhandled ever reaches a handler
+// is the dispatch fuzz target's check and malformed_length_test's; here
+// what must get through does.
 class DispatchTest : public ::testing::Test {
  protected:
   DispatchTest() {
@@ -49,32 +47,17 @@ class DispatchTest : public ::testing::Test {
   std::vector<char> received_;
 };
 
-// The catalogue's minimum lengths are the layouts' (malformed_length_test
-// sends every cut to a node); here the dispatcher's own part: a handler
-// runs from the minimum on, never for an unknown, foreign or unhandled type.
-TEST_F(DispatchTest, OnlyKnownTypesFromTheirMinimumLengthReachTheirHandler) {
+TEST_F(DispatchTest, EachKnownTypeReachesItsHandlerFromItsMinimumLength) {
   for (const auto& [type, name, minimum] : kMessageTypes) {
-    for (size_t size = kFrameSize; size < minimum; ++size) Dispatch(Datagram(type, size));
-    EXPECT_TRUE(received_.empty()) << "a short " << name << " reached its handler";
+    if (minimum > kFrameSize) Dispatch(Datagram(type, minimum - 1));
     Dispatch(Datagram(type, minimum));
-    ASSERT_EQ(received_, std::vector<char>{type});
+    ASSERT_EQ(received_, std::vector<char>{type}) << name;
     received_.clear();
   }
-  for (int type = 0; type < 256; ++type) {
-    if (std::ranges::any_of(kMessageTypes, [&](const MessageType& known) { return known.type == type; })) continue;
-    EXPECT_EQ(Dispatcher::MinimumLength(static_cast<char>(type)), 0u);
-    Dispatch(Datagram(static_cast<char>(type), 300));
-  }
-  std::vector<uint8_t> foreign = Datagram(kTypeBye, 5);
-  foreign[3] = 'M';
-  Dispatch(foreign);
-  Dispatch(std::vector<uint8_t>{'V', 'O', 'R', 'N'});
-  Dispatcher().DispatchDatagram(Datagram(kTypeBye, 5), kSource);  // no handler at all: must simply do nothing
-  dispatcher_.SetHandler(kTypeBye, nullptr);
-  Dispatch(Datagram(kTypeBye, 5));
-  EXPECT_TRUE(received_.empty());
 }
 
+// Probes and their answers go to the sink while one is set, and the
+// ordinary way otherwise, as does a datagram too short for the marker.
 TEST_F(DispatchTest, ProbesGoToTheSinkOnlyWhileOneIsSet) {
   std::vector<uint8_t> probe = Datagram(kTypeBroadcastFrame, kMinProbeSize);
   std::copy(kProbeMarker.begin(), kProbeMarker.end(), probe.begin() + kProbeOffset);
@@ -86,13 +69,7 @@ TEST_F(DispatchTest, ProbesGoToTheSinkOnlyWhileOneIsSet) {
   Dispatch(probe);
   Dispatch(answer);
   EXPECT_TRUE(received_.empty());
-  ASSERT_EQ(sink.calls.size(), 2u);
-  EXPECT_FALSE(sink.calls[0].is_answer);
-  EXPECT_TRUE(sink.calls[1].is_answer);
-  EXPECT_EQ(sink.calls[1].size, kMinProbeSize + 4);
-  EXPECT_EQ(sink.calls[1].source, kSource);
-
-  // A datagram too short to carry the marker goes the ordinary way.
+  EXPECT_EQ(sink.calls, (std::vector<std::pair<size_t, bool>>{{kMinProbeSize, false}, {kMinProbeSize + 4, true}}));
   Dispatch(Datagram(kTypeBroadcastFrame, kMinProbeSize - 1));
   EXPECT_EQ(received_, std::vector<char>{kTypeBroadcastFrame});
 

@@ -23,19 +23,15 @@ TEST(VorndOptions, FlagsOverrideTheProfileWithoutWritingIt) {
   EXPECT_EQ(profile.GetInt("Misc", "Windowed Transfers", 1), 0);
   EXPECT_EQ(stored.GetString("User Info", "NickName", ""), "bob");
   EXPECT_EQ(stored.GetString("Misc", "Port", "unset"), "unset");
-}
 
-// The flag wins; without it the profile's setting decides, and no setting
-// means no driver.
-TEST(VorndOptions, TheDosboxPortComesFromTheFlagOrTheProfile) {
-  std::string error;
-  MemoryProfile profile;
-  const VorndOptions none = *ParseVorndOptions({}, error);
-  EXPECT_FALSE(DosboxPort(none, profile).on);
-  profile.WriteString("Misc", "DOSBox Port", "10300");
-  EXPECT_EQ(DosboxPort(none, profile).port, 10300);
-  EXPECT_EQ(DosboxPort(*ParseVorndOptions({"--dosbox-port", "10400"}, error), profile).port, 10400);
-  const DosboxPortSetting zero = DosboxPort(*ParseVorndOptions({"--dosbox-port", "0"}, error), profile);
+  // The DOSBox port: the flag wins; without it the profile's setting
+  // decides, and no setting means no driver.
+  MemoryProfile empty;
+  EXPECT_FALSE(DosboxPort(*options, empty).on);
+  empty.WriteString("Misc", "DOSBox Port", "10300");
+  EXPECT_EQ(DosboxPort(*options, empty).port, 10300);
+  EXPECT_EQ(DosboxPort(*ParseVorndOptions({"--dosbox-port", "10400"}, error), empty).port, 10400);
+  const DosboxPortSetting zero = DosboxPort(*ParseVorndOptions({"--dosbox-port", "0"}, error), empty);
   EXPECT_TRUE(zero.on && zero.port == 0);  // refused at start-up
 }
 
@@ -50,9 +46,7 @@ TEST(VorndOptions, MistakesAndValuesThatBreakTheirRuleAreRefusedByName) {
       {{"--port", "abc"}, "--port abc: not a port from 1 to 65535"},
       {{"--port=70000"}, "--port 70000: not a port from 1 to 65535"},
       {{"--port", "0"}, "--port 0: not a port from 1 to 65535"},
-      {{"--port", "-1"}, "--port -1: not a port from 1 to 65535"},
       {{"--my-ip", "999.1.1.1"}, "--my-ip 999.1.1.1: not an address A.B.C.D with each part from 0 to 255"},
-      {{"--my-ip", "127.0.0"}, "--my-ip 127.0.0: not an address A.B.C.D with each part from 0 to 255"},
       {{"--proxy", "abc"}, "--proxy abc: not an address A.B.C.D or A.B.C.D:PORT (port from 1 to 65535)"},
       {{"--tracker", "127.0.0.1:0"},
        "--tracker 127.0.0.1:0: not an address A.B.C.D or A.B.C.D:PORT (port from 1 to 65535)"},
@@ -74,8 +68,6 @@ TEST(VorndOptions, MistakesAndValuesThatBreakTheirRuleAreRefusedByName) {
   EXPECT_EQ(CheckProfileValues(stored, "vorn95.conf"),
             "vorn95.conf: [Misc] Proxy=abc: not an address A.B.C.D or A.B.C.D:PORT (port from 1 to 65535)");
 }
-
-// A missing identity is named by vornd itself (VorndProcess tests).
 
 }  // namespace
 }  // namespace vorn
