@@ -173,7 +173,7 @@ class ColorSheetTest : public StoreTest {
 
 // From the chat list the sheet opens on the nickname page with a nickname
 // that has no colour yet, in the chat colour; colours change on OK only.
-TEST_F(ColorSheetTest, NicknamePageFollowsTheSelectionAndOkStores) {
+TEST_F(ColorSheetTest, NicknamePageFollowsTheSelectionAddsAndOkStores) {
   auto sheet = Sheet("Dora");
   CColorsDlg& page = *sheet->nicknamePage();
   EXPECT_EQ(sheet->tabs()->currentIndex(), 1);
@@ -190,6 +190,26 @@ TEST_F(ColorSheetTest, NicknamePageFollowsTheSelectionAndOkStores) {
   EXPECT_EQ(store.ChatColorFor("Ann"), 0x00FF0000u);
   EXPECT_EQ(profile.GetInt("Chat Colors", "Ann", -1), 0x00FF0000);
   EXPECT_EQ(profile.GetInt("Chat Colors", "Dora", -1), static_cast<int32_t>(kChat));
+
+  // The nickname dialog: OK only with a name; a listed name starts over
+  // with the chat colour.
+  sheet = Sheet();
+  CColorsDlg& again = *sheet->nicknamePage();
+  bool ok_was_enabled = true;
+  OnNextDialog<CNicknameDlg>([&](CNicknameDlg& dialog) {
+    ok_was_enabled = dialog.okButton()->isEnabled();
+    dialog.nicknameEdit()->setText(QString(20, QLatin1Char('x')));
+    EXPECT_EQ(dialog.nicknameEdit()->text().size(), 16);
+    dialog.nicknameEdit()->setText(QStringLiteral("Ann"));
+    dialog.okButton()->click();
+  });
+  again.addButton()->click();
+  EXPECT_FALSE(ok_was_enabled);
+  EXPECT_EQ(again.SelectedNickname(), "Ann");
+  EXPECT_EQ(again.swatch()->color(), ColorFromRef(kChat));
+  OnNextDialog<CNicknameDlg>([](CNicknameDlg& dialog) { dialog.reject(); });
+  again.addButton()->click();
+  EXPECT_EQ(Listed(again), (QStringList{"Ann", "bob", "Dora"}));
 }
 
 // Cancel keeps every colour, also a removed nickname's; removing needs a
@@ -218,29 +238,6 @@ TEST_F(ColorSheetTest, CancelKeepsEveryColourAndRemoveNeedsAYes) {
   }
   EXPECT_EQ(dialogs.shown.front(), (Shown{"Delete Color", "Do you really want to remove the color setting for Ann?"}));
   EXPECT_EQ(store.ChatColors(), (ChatColorMap{{"bob", 0x0000FF00}}));
-}
-
-// The nickname dialog: OK only with a name; a listed name starts over with
-// the chat colour.
-TEST_F(ColorSheetTest, AddAsksForANicknameAndResetsAListedOne) {
-  auto sheet = Sheet();
-  CColorsDlg& page = *sheet->nicknamePage();
-  bool ok_was_enabled = true;
-  OnNextDialog<CNicknameDlg>([&](CNicknameDlg& dialog) {
-    ok_was_enabled = dialog.okButton()->isEnabled();
-    dialog.nicknameEdit()->setText(QString(20, QLatin1Char('x')));
-    EXPECT_EQ(dialog.nicknameEdit()->text().size(), 16);
-    dialog.nicknameEdit()->setText(QStringLiteral("Ann"));
-    dialog.okButton()->click();
-  });
-  page.addButton()->click();
-  EXPECT_FALSE(ok_was_enabled);
-  EXPECT_EQ(page.SelectedNickname(), "Ann");
-  EXPECT_EQ(page.swatch()->color(), ColorFromRef(kChat));
-
-  OnNextDialog<CNicknameDlg>([](CNicknameDlg& dialog) { dialog.reject(); });
-  page.addButton()->click();
-  EXPECT_EQ(Listed(page), (QStringList{"Ann", "bob"}));
 }
 
 // Not a check: with VORN_SCREENSHOT set, both pages' picture goes there.

@@ -48,7 +48,7 @@ TEST(FindDosbox, PrefersTheUsersPathThenTheNamesInOrder) {
   EXPECT_EQ(why.rfind("DOSBox was not found: install dosbox, dosbox-staging or dosbox-x", 0), 0u);
 }
 
-TEST(DosboxConfig, MountsTheFolderConnectsIpxAndStartsTheGame) {
+TEST(DosboxConfig, MountsTheFolderConnectsIpxStartsTheGameAndIsWrittenAtEachStart) {
   UserGame game{"Tanks", "/games/tanks/BIN/TANKS.EXE", "-net", "/games/tanks/", ""};
   game.dosbox_settings = "[cpu]\ncycles=max";
   std::string why;
@@ -78,13 +78,11 @@ TEST(DosboxConfig, MountsTheFolderConnectsIpxAndStartsTheGame) {
     EXPECT_FALSE(DosboxConfigText(c.game, 1, why)) << c.game.program;
     EXPECT_EQ(why, c.why);
   }
-}
 
-TEST(DosboxConfig, PrepareWritesTheFileAndReadsTheUsersConfigurationFirst) {
+  // Prepared, the file is written and the user's own configuration read first.
   TempDir dir;
-  UserGame game{"T", "T.EXE", "", dir.path().string(), ""};
+  game = UserGame{"T", "T.EXE", "", dir.path().string(), ""};
   game.dosbox_config = "/home/me/.dosbox/mine.conf";
-  std::string why;
   const std::optional<DosboxStart> start = PrepareDosboxGame(game, "/usr/bin/dosbox", 7, dir.File("g.conf"), why);
   ASSERT_TRUE(start) << why;
   EXPECT_EQ(start->argv, (std::vector<std::string>{"/usr/bin/dosbox", "-conf", "/home/me/.dosbox/mine.conf", "-conf",

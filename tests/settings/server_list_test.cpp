@@ -30,19 +30,7 @@ TEST(BuiltInServers, AreAllOnLoopbackWithShortUniqueNames) {
   EXPECT_EQ(ParseAddressWithPort(kBuiltInTrackerText, 6666), AppSettings::kBuiltInTracker);
 }
 
-TEST(ServerList, FindServerIgnoresCaseAndTakesTheFirstMatch) {
-  ServerList list;
-  list.Add({"Alpha", "127.0.0.5"});
-  list.Add({"Beta", "127.0.0.6"});
-  list.Add({"alpha", "127.0.0.7"});
-  EXPECT_EQ(list.FindServer("ALPHA", std::nullopt)->address, "127.0.0.5");
-  EXPECT_EQ(list.FindServer(std::nullopt, "127.0.0.6")->name, "Beta");
-  EXPECT_EQ(list.FindServer("nobody", "127.0.0.7")->name, "alpha");
-  EXPECT_EQ(list.FindServer(std::nullopt, std::nullopt), nullptr);
-  EXPECT_EQ(list.FindServer("Gamma", "127.0.0.9"), nullptr);
-}
-
-TEST(ServerList, LoadSkipsWhatCannotBeAServerAndSavesInOrder) {
+TEST(ServerList, LoadSkipsWhatCannotBeAServerFindsAndSavesInOrder) {
   MemoryProfile profile;
   profile.WriteString("Servers", "B", "127.0.0.3");
   profile.WriteInt("Servers", "Number", 5);
@@ -51,6 +39,13 @@ TEST(ServerList, LoadSkipsWhatCannotBeAServerAndSavesInOrder) {
   ServerList list;
   EXPECT_EQ(LoadServerList(profile, list), ServerListOrigin::Profile);
   EXPECT_EQ(list.entries(), (std::vector<ServerEntry>{{"B", "127.0.0.3"}, {"A", "127.0.0.2"}}));
+  // Found by name ignoring case or by address, the first match.
+  list.Add({"a", "127.0.0.3"});
+  EXPECT_EQ(list.FindServer("a", std::nullopt)->address, "127.0.0.2");
+  EXPECT_EQ(list.FindServer(std::nullopt, "127.0.0.3")->name, "B");
+  EXPECT_EQ(list.FindServer("nobody", "127.0.0.2")->name, "A");
+  EXPECT_EQ(list.FindServer(std::nullopt, std::nullopt), nullptr);
+  EXPECT_EQ(list.FindServer("Gamma", "127.0.0.9"), nullptr);
 
   list.Remove(0);
   ASSERT_TRUE(SaveServerList(profile, list, ""));
