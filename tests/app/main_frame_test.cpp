@@ -14,10 +14,15 @@
 namespace vorn {
 namespace {
 
-TEST(MainFrame, StartsWithTheBannerAndTheMenusFollowTheOpenWindows) {
+// Private messages without the marker are not the program's own; disabled
+// commands never run, also when posted; an enabled one runs the same way.
+TEST(MainFrame, StartsWithTheBannerAndOnlyMarkedMessagesAndEnabledCommandsRun) {
   AppHarness harness;
-  ASSERT_TRUE(harness.StartAndSettle());
   CMainFrame& frame = harness.frame();
+  frame.PostPrivateMessage(CMainFrame::kMessageWindowReady, 0);
+  ProcessBriefly();
+  EXPECT_FALSE(frame.firstActionsDone());
+  ASSERT_TRUE(harness.StartAndSettle());
   EXPECT_TRUE(frame.isVisible());
   EXPECT_EQ(frame.mdiArea()->subWindowList().size(), 1);
   const QString text = harness.MessageText();
@@ -34,6 +39,26 @@ TEST(MainFrame, StartsWithTheBannerAndTheMenusFollowTheOpenWindows) {
   QTest::keyClicks(input, QStringLiteral("/HELP"));
   QTest::keyClick(input, Qt::Key_Return);
   EXPECT_TRUE(ProcessUntil([&] { return harness.MessageText().contains(QStringLiteral("*** /xget - same as /get")); }));
+
+  QWidget* message_frame = harness.app->views().messageView()->parentWidget();
+  frame.CreateTextView("#chat");
+  ASSERT_NE(frame.mdiArea()->currentSubWindow(), message_frame);
+  frame.PostPrivateMessage(CMainFrame::kBringToTop, 0, message_frame);
+  ProcessBriefly();
+  EXPECT_NE(frame.mdiArea()->currentSubWindow(), message_frame);
+  frame.PostPrivateMessage(CMainFrame::kBringToTop, CMainFrame::kMarker, message_frame);
+  EXPECT_TRUE(ProcessUntil([&] { return frame.mdiArea()->currentSubWindow() == message_frame; }));
+  harness.prompts.who_is = "Somebody";
+  frame.PostCommand(CommandId::WhoIs);           // needs a connection
+  frame.PostCommand(CommandId::ConnectDefault);  // needs a default server
+  ProcessBriefly();
+  EXPECT_TRUE(harness.prompts.asked.empty());
+  EXPECT_FALSE(frame.Dispatch(CommandId::Disconnect));
+  frame.UpdateCommandUi();
+  EXPECT_FALSE(frame.action(CommandId::WhoIs)->isEnabled());
+  frame.PostCommand(CommandId::About);
+  EXPECT_TRUE(ProcessUntil([&] { return !harness.prompts.asked.empty(); }));
+  EXPECT_EQ(harness.prompts.asked, std::vector<std::string>{"About"});
 
   harness.prompts.log_file = harness.store.Path("vorn.log");
   EXPECT_EQ(frame.QueryCommand(CommandId::LogToFile).text, "&Log to File...");
@@ -56,37 +81,6 @@ TEST(MainFrame, StartsWithTheBannerAndTheMenusFollowTheOpenWindows) {
   ASSERT_TRUE(ProcessUntil([&] { return harness.app->views().messageView() != nullptr; }));
   ProcessBriefly();
   EXPECT_EQ(harness.MessageText().count(QStringLiteral("server list")), 0);
-}
-
-// Private messages without the marker are not the program's own; disabled
-// commands never run, also when posted; an enabled one runs the same way.
-TEST(MainFrame, PrivateMessagesNeedTheMarkerAndDisabledCommandsNeverRun) {
-  AppHarness harness;
-  CMainFrame& frame = harness.frame();
-  frame.PostPrivateMessage(CMainFrame::kMessageWindowReady, 0);
-  ProcessBriefly();
-  EXPECT_FALSE(frame.firstActionsDone());
-  ASSERT_TRUE(harness.StartAndSettle());
-  QWidget* message_frame = harness.app->views().messageView()->parentWidget();
-  frame.CreateTextView("#chat");
-  ASSERT_NE(frame.mdiArea()->currentSubWindow(), message_frame);
-  frame.PostPrivateMessage(CMainFrame::kBringToTop, 0, message_frame);
-  ProcessBriefly();
-  EXPECT_NE(frame.mdiArea()->currentSubWindow(), message_frame);
-  frame.PostPrivateMessage(CMainFrame::kBringToTop, CMainFrame::kMarker, message_frame);
-  EXPECT_TRUE(ProcessUntil([&] { return frame.mdiArea()->currentSubWindow() == message_frame; }));
-
-  harness.prompts.who_is = "Somebody";
-  frame.PostCommand(CommandId::WhoIs);           // needs a connection
-  frame.PostCommand(CommandId::ConnectDefault);  // needs a default server
-  ProcessBriefly();
-  EXPECT_TRUE(harness.prompts.asked.empty());
-  EXPECT_FALSE(frame.Dispatch(CommandId::Disconnect));
-  frame.UpdateCommandUi();
-  EXPECT_FALSE(frame.action(CommandId::WhoIs)->isEnabled());
-  frame.PostCommand(CommandId::About);
-  EXPECT_TRUE(ProcessUntil([&] { return !harness.prompts.asked.empty(); }));
-  EXPECT_EQ(harness.prompts.asked, std::vector<std::string>{"About"});
 }
 
 // The owner ticks the dialog from a timer while Run serves the loop; the
