@@ -46,7 +46,7 @@ std::optional<QStringList> ReadChatScript(const QString& path, QString& error) {
   return steps;
 }
 
-ChatScript::ChatScript(CVorn95App& app, QStringList steps) : app_(app), steps_(std::move(steps)) {
+ChatScript::ChatScript(Vorn95App& app, QStringList steps) : app_(app), steps_(std::move(steps)) {
   connect(&timer_, &QTimer::timeout, this, &ChatScript::Tick);
 }
 

@@ -26,7 +26,7 @@
 
 namespace vorn {
 
-class CVorn95App;
+class Vorn95App;
 class CVorn95View;
 
 // nullopt with error set when the file cannot be read or holds an unknown step.
@@ -40,7 +40,7 @@ class ChatScript final : public QObject {
   static constexpr int kScriptLimitMs = 60000;
   static constexpr int kPollMs = 50;
 
-  ChatScript(CVorn95App& app, QStringList steps);
+  ChatScript(Vorn95App& app, QStringList steps);
   void Start();
 
  private:
@@ -53,7 +53,7 @@ class ChatScript final : public QObject {
   CVorn95View* NewestChatWindow() const;
   void Finish(int code, const QString& why);
 
-  CVorn95App& app_;
+  Vorn95App& app_;
   QStringList steps_;
   int next_ = 0;
   QTimer timer_;

@@ -51,7 +51,7 @@ QString ColorLabel(MessageClass cls) {
 }
 
 std::optional<std::string> AskWithDialog(QWidget* parent) {
-  CNicknameDlg dialog(parent);
+  NicknameDialog dialog(parent);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return EncodeText(dialog.nicknameEdit()->text());
 }
@@ -76,7 +76,7 @@ void ColorSwatch::paintEvent(QPaintEvent*) {
 
 // ---- dialog 142 ---------------------------------------------------------------
 
-CNicknameDlg::CNicknameDlg(QWidget* parent) : QDialog(parent), nickname_(new QLineEdit(this)) {
+NicknameDialog::NicknameDialog(QWidget* parent) : QDialog(parent), nickname_(new QLineEdit(this)) {
   setWindowTitle(tr("Nickname"));
   nickname_->setMaxLength(static_cast<int>(kColorNicknameChars));
   auto* buttons = OkCancel(this);
@@ -228,8 +228,8 @@ void CColorsDlg::RemoveNickname() {
 
 // ---- the sheet ----------------------------------------------------------------
 
-CColorsSheet::CColorsSheet(SettingsStore& store, std::string_view nickname, Dialogs& dialogs, AppPrompts& prompts,
-                           QWidget* parent)
+ColorsSheet::ColorsSheet(SettingsStore& store, std::string_view nickname, Dialogs& dialogs, AppPrompts& prompts,
+                         QWidget* parent)
     : QDialog(parent),
       store_(store),
       tabs_(new QTabWidget(this)),
@@ -246,7 +246,7 @@ CColorsSheet::CColorsSheet(SettingsStore& store, std::string_view nickname, Dial
   layout->addWidget(buttons);
 }
 
-void CColorsSheet::accept() {
+void ColorsSheet::accept() {
   ApplyColorSheet(store_, system_->colors(), nicknames_->colors());
   QDialog::accept();
 }
@@ -254,7 +254,7 @@ void CColorsSheet::accept() {
 bool RunColorsSheet(SettingsStore& store, std::string_view nickname, Dialogs& dialogs, AppPrompts& prompts,
                     QWidget* parent) {
   store.LoadColors();
-  CColorsSheet sheet(store, nickname, dialogs, prompts, parent);
+  ColorsSheet sheet(store, nickname, dialogs, prompts, parent);
   return sheet.exec() == QDialog::Accepted;
 }
 

@@ -38,10 +38,10 @@ class ColorSwatch final : public QWidget {
 };
 
 // Dialog 142.
-class CNicknameDlg final : public QDialog {
+class NicknameDialog final : public QDialog {
   Q_OBJECT
  public:
-  explicit CNicknameDlg(QWidget* parent);
+  explicit NicknameDialog(QWidget* parent);
   QLineEdit* nicknameEdit() const { return nickname_; }  // 1007
   QPushButton* okButton() const { return ok_; }
 
@@ -109,11 +109,11 @@ class CColorsDlg final : public QWidget {
   QPushButton* remove_;
 };
 
-class CColorsSheet final : public QDialog {
+class ColorsSheet final : public QDialog {
   Q_OBJECT
  public:
   // Opens on the nickname page when a nickname is given.
-  CColorsSheet(SettingsStore& store, std::string_view nickname, Dialogs& dialogs, AppPrompts& prompts, QWidget* parent);
+  ColorsSheet(SettingsStore& store, std::string_view nickname, Dialogs& dialogs, AppPrompts& prompts, QWidget* parent);
   CSystemColorsTab* systemPage() const { return system_; }
   CColorsDlg* nicknamePage() const { return nicknames_; }
   QTabWidget* tabs() const { return tabs_; }

@@ -102,7 +102,7 @@ int Run(const CommandLine& line) {
   AppOptions options;
   options.command_line = line.server.toStdString();
   options.dosbox_port = DosboxPortFor(line, profile, options.dosbox_off_reason);
-  CVorn95App app(profile, options);
+  Vorn95App app(profile, options);
   QObject::connect(&instance, &SingleInstance::RaiseRequested, &app.frame(), [&app] { BringToFront(app.frame()); });
   if (!app.Start()) return 1;
   SessionEndNotifier session_end([&app] { app.frame().EndSession(); });

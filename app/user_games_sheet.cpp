@@ -206,7 +206,7 @@ void CGamesDlg::Clear() {
 
 // ---- the sheet ----------------------------------------------------------------
 
-CGamesSheet::CGamesSheet(SettingsStore& store, Dialogs& dialogs, FileChooser chooser, QWidget* parent)
+GamesSheet::GamesSheet(SettingsStore& store, Dialogs& dialogs, FileChooser chooser, QWidget* parent)
     : QDialog(parent), store_(store), tabs_(new QTabWidget(this)) {
   setWindowTitle(tr("Configure User Games"));
   for (int slot = 1; slot <= kUserGameSlots; ++slot) {
@@ -217,19 +217,19 @@ CGamesSheet::CGamesSheet(SettingsStore& store, Dialogs& dialogs, FileChooser cho
   }
   // Every tab shows: the sheet is as wide as its tab bar needs.
   tabs_->setUsesScrollButtons(false);
-  connect(tabs_, &QTabWidget::currentChanged, this, &CGamesSheet::OnPageChanged);
+  connect(tabs_, &QTabWidget::currentChanged, this, &GamesSheet::OnPageChanged);
   auto* buttons = OkCancel(this);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(tabs_);
   layout->addWidget(buttons);
 }
 
-CGamesDlg* CGamesSheet::page(int slot) const {
+CGamesDlg* GamesSheet::page(int slot) const {
   return IsUserGameSlot(slot) ? pages_[static_cast<size_t>(slot - 1)] : nullptr;
 }
 
 // The tab bar cannot refuse a change, so an incomplete page is shown again.
-void CGamesSheet::OnPageChanged(int index) {
+void GamesSheet::OnPageChanged(int index) {
   if (index == current_) return;
   if (!pages_[static_cast<size_t>(current_)]->CheckLeave()) {
     const QSignalBlocker blocker(tabs_);
@@ -239,7 +239,7 @@ void CGamesSheet::OnPageChanged(int index) {
   current_ = index;
 }
 
-void CGamesSheet::accept() {
+void GamesSheet::accept() {
   if (!pages_[static_cast<size_t>(current_)]->CheckLeave()) return;
   for (int slot = 1; slot <= kUserGameSlots; ++slot) {
     if (store_.SetUserGame(slot, page(slot)->fields())) store_.SaveUserGame(slot);
@@ -248,7 +248,7 @@ void CGamesSheet::accept() {
 }
 
 bool ConfigureUserGames(SettingsStore& store, Dialogs& dialogs, QWidget* parent, FileChooser chooser) {
-  CGamesSheet sheet(store, dialogs, std::move(chooser), parent);
+  GamesSheet sheet(store, dialogs, std::move(chooser), parent);
   return sheet.exec() == QDialog::Accepted;
 }
 

@@ -84,10 +84,10 @@ class CGamesDlg final : public QWidget {
   bool dosbox_toggled_ = false;
 };
 
-class CGamesSheet final : public QDialog {
+class GamesSheet final : public QDialog {
   Q_OBJECT
  public:
-  CGamesSheet(SettingsStore& store, Dialogs& dialogs, FileChooser chooser, QWidget* parent);
+  GamesSheet(SettingsStore& store, Dialogs& dialogs, FileChooser chooser, QWidget* parent);
   // Slots 1 to kUserGameSlots.
   CGamesDlg* page(int slot) const;
   QTabWidget* tabs() const { return tabs_; }

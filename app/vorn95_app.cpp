@@ -4,7 +4,7 @@
 
 namespace vorn {
 
-CVorn95App::CVorn95App(Profile& profile, AppOptions options, Dialogs* dialogs, AppPrompts* prompts)
+Vorn95App::Vorn95App(Profile& profile, AppOptions options, Dialogs* dialogs, AppPrompts* prompts)
     : options_(std::move(options)),
       qt_dialogs_(ui_),
       dialogs_(dialogs != nullptr ? *dialogs : qt_dialogs_),
@@ -31,9 +31,9 @@ CVorn95App::CVorn95App(Profile& profile, AppOptions options, Dialogs* dialogs, A
   user_info_.SetParent(frame_.get());
 }
 
-CVorn95App::~CVorn95App() { frame_.reset(); }
+Vorn95App::~Vorn95App() { frame_.reset(); }
 
-bool CVorn95App::Start() {
+bool Vorn95App::Start() {
   if (!frame_->Create()) return false;
   frame_->ShowAndOpen();
   return true;

@@ -32,14 +32,14 @@ struct AppOptions {
   std::string dosbox_off_reason;
 };
 
-class CVorn95App {
+class Vorn95App {
  public:
   // dialogs and prompts replace the Qt ones when given (tests answer them);
   // each must outlive the application object.
-  CVorn95App(Profile& profile, AppOptions options, Dialogs* dialogs = nullptr, AppPrompts* prompts = nullptr);
-  ~CVorn95App();
-  CVorn95App(const CVorn95App&) = delete;
-  CVorn95App& operator=(const CVorn95App&) = delete;
+  Vorn95App(Profile& profile, AppOptions options, Dialogs* dialogs = nullptr, AppPrompts* prompts = nullptr);
+  ~Vorn95App();
+  Vorn95App(const Vorn95App&) = delete;
+  Vorn95App& operator=(const Vorn95App&) = delete;
 
   // Creates the main frame, which starts the core, then shows it and posts
   // "Message Window". False: the program must end (the failing part has

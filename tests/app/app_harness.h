@@ -178,7 +178,7 @@ struct AppHarness {
     options.command_line = std::move(command_line);
     options.node.ephemeral_port = true;
     options.dosbox_port = dosbox_port;
-    app = std::make_unique<CVorn95App>(store.profile, options, &dialogs, &prompts);
+    app = std::make_unique<Vorn95App>(store.profile, options, &dialogs, &prompts);
     dialogs.loop = &app->ui();
   }
   // Starts and waits for the message window's first actions.
@@ -196,7 +196,7 @@ struct AppHarness {
   TempProfile store;
   ScriptedDialogs dialogs;
   ScriptedPrompts prompts;
-  std::unique_ptr<CVorn95App> app;
+  std::unique_ptr<Vorn95App> app;
 };
 
 // A second node on loopback, in real time, with its own UI loop on the

@@ -26,8 +26,8 @@ class GamesSheetTest : public StoreTest {
     store.SetUserGame(2, duel);
     store.SaveUserGame(2);
   }
-  std::unique_ptr<CGamesSheet> Sheet() {
-    auto sheet = std::make_unique<CGamesSheet>(store, dialogs, chooser, nullptr);
+  std::unique_ptr<GamesSheet> Sheet() {
+    auto sheet = std::make_unique<GamesSheet>(store, dialogs, chooser, nullptr);
     sheet->show();
     return sheet;
   }

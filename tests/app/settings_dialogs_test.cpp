@@ -101,7 +101,7 @@ TEST(SettingsCommands, OptionsAndColorsRunTheirDialogsAndWrite) {
 
   harness.prompts.colour = QColor(0x40, 0x50, 0x60);
   int page = -1;
-  OnNextDialog<CColorsSheet>([&](CColorsSheet& sheet) {
+  OnNextDialog<ColorsSheet>([&](ColorsSheet& sheet) {
     page = sheet.tabs()->currentIndex();
     EXPECT_EQ(sheet.systemPage()->swatch(MessageClass::Server)->color(), ColorFromRef(0x00010203));
     sheet.systemPage()->chooseButton(MessageClass::Chat)->click();
@@ -159,8 +159,8 @@ class ColorSheetTest : public StoreTest {
     profile.WriteInt("Chat Colors", "bob", 0x0000FF00);
     store.LoadColors();
   }
-  std::unique_ptr<CColorsSheet> Sheet(std::string_view nickname = {}) {
-    return std::make_unique<CColorsSheet>(store, nickname, dialogs, prompts, nullptr);
+  std::unique_ptr<ColorsSheet> Sheet(std::string_view nickname = {}) {
+    return std::make_unique<ColorsSheet>(store, nickname, dialogs, prompts, nullptr);
   }
   static QStringList Listed(const CColorsDlg& page) { return Lines(page.nicknameList()); }
   static void Select(const CColorsDlg& page, const QString& nickname) {
@@ -195,7 +195,7 @@ TEST_F(ColorSheetTest, NicknamePageFollowsTheSelectionAddsAndOkStores) {
   sheet = Sheet();
   CColorsDlg& again = *sheet->nicknamePage();
   bool ok_was_enabled = true;
-  OnNextDialog<CNicknameDlg>([&](CNicknameDlg& dialog) {
+  OnNextDialog<NicknameDialog>([&](NicknameDialog& dialog) {
     ok_was_enabled = dialog.okButton()->isEnabled();
     dialog.nicknameEdit()->setText(QString(20, QLatin1Char('x')));
     EXPECT_EQ(dialog.nicknameEdit()->text().size(), 16);
@@ -206,7 +206,7 @@ TEST_F(ColorSheetTest, NicknamePageFollowsTheSelectionAddsAndOkStores) {
   EXPECT_FALSE(ok_was_enabled);
   EXPECT_EQ(again.SelectedNickname(), "Ann");
   EXPECT_EQ(again.swatch()->color(), ColorFromRef(kChat));
-  OnNextDialog<CNicknameDlg>([](CNicknameDlg& dialog) { dialog.reject(); });
+  OnNextDialog<NicknameDialog>([](NicknameDialog& dialog) { dialog.reject(); });
   again.addButton()->click();
   EXPECT_EQ(Listed(again), (QStringList{"Ann", "bob", "Dora"}));
 }
