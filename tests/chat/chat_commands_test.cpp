@@ -38,7 +38,9 @@ TEST(ChatCommands, ErrorLinesAreExact) {
   ExpectPrints(a, "/msg #2 psst", "<-[Carol]-> psst\r\n");
 }
 
-TEST(ChatCommands, ChatOnlyCommandsNeedChatModeButOthersWork) {
+// Before the first join only the chat commands are refused; the first join
+// asks only itself and opens the window once.
+TEST(ChatCommands, ChatOnlyCommandsNeedChatModeAndTheFirstJoinOpensItsWindowOnce) {
   ManualClock clock;
   ChatNetwork network;
   ChatNode a("Alice", 5001, clock, network);
@@ -53,6 +55,18 @@ TEST(ChatCommands, ChatOnlyCommandsNeedChatModeButOthersWork) {
   for (std::string_view line : {"/vorn", "/GAMES", "/servers", "/names", "/whoisbob", "/whois carol"})
     a.Type(line, "Server Messages");
   EXPECT_EQ(a.queries, (std::vector<std::string>{"players", "players", "servers", "names", "info bob", "info carol"}));
+  a.profile.WriteInt("Windows", "Chat List Open", 1);
+  a.chat->JoinChannel("#chat");
+  network.Deliver();
+  EXPECT_TRUE(a.chat->IsChatModeOn());
+  EXPECT_TRUE(a.windows.list_open);
+  EXPECT_EQ(a.ui.ActiveTimers(), 1u);
+  EXPECT_EQ(a.windows.Text("#chat"), "Alice is on channel #chat.\r\n");
+  size_t sent = network.log.size();
+  EXPECT_EQ(CountSubtype(network.log, ChatSubtype::Hello), 2);
+  a.chat->JoinChannel("#CHAT");
+  EXPECT_EQ(network.log.size(), sent);
+  EXPECT_EQ(a.windows.raised, (std::vector<std::string>{"#chat", "#CHAT"}));
 }
 
 TEST(ChatCommands, LinesCarryTheChannelOfTheWindowTheyWereTypedIn) {
@@ -89,24 +103,6 @@ TEST(ChatCommands, LinesCarryTheChannelOfTheWindowTheyWereTypedIn) {
   trio.a.chat->LeaveCurrentChannel("#GAMES");
   trio.clock.Advance(5000);  // beyond the duplicate filter
   EXPECT_EQ(channel_of_ack_from_alice(), "");
-}
-
-TEST(ChatCommands, FirstJoinAsksOnlyItselfAndOpensTheWindowOnce) {
-  ManualClock clock;
-  ChatNetwork network;
-  ChatNode a("Alice", 5001, clock, network);
-  a.profile.WriteInt("Windows", "Chat List Open", 1);
-  a.chat->JoinChannel("#chat");
-  network.Deliver();
-  EXPECT_TRUE(a.chat->IsChatModeOn());
-  EXPECT_TRUE(a.windows.list_open);
-  EXPECT_EQ(a.ui.ActiveTimers(), 1u);
-  EXPECT_EQ(a.windows.Text("#chat"), "Alice is on channel #chat.\r\n");
-  size_t sent = network.log.size();
-  EXPECT_EQ(CountSubtype(network.log, ChatSubtype::Hello), 2);
-  a.chat->JoinChannel("#CHAT");
-  EXPECT_EQ(network.log.size(), sent);
-  EXPECT_EQ(a.windows.raised, (std::vector<std::string>{"#chat", "#CHAT"}));
 }
 
 }  // namespace

@@ -9,11 +9,6 @@
 namespace vorn {
 namespace {
 
-bool IsSubtype(const SentDatagram& d, ChatSubtype subtype) {
-  auto view = ParseChatDatagram(d.bytes);
-  return view && view->packet.subtype == subtype;
-}
-
 // The sender's own copy is lost once: it is sent again until it comes back.
 TEST(ChatDelivery, ALineShowsOnlyWhenItsOwnCopyComesBack) {
   ChatTrio trio;
@@ -112,13 +107,23 @@ TEST(ChatDelivery, RetransmissionsAreAcknowledgedAgainButShownOnce) {
 }
 
 // Carol acknowledged Alice's lines before: she is sent copies until 30 s
-// have passed. A stranger that never acknowledged anything (a forged
+// have passed. Her first copy is due 200 ms after it left: the timer that
+// fires 120 ms after wakes again 80 ms later, and once it has sent the copy
+// sleeps its longest. A stranger that never acknowledged anything (a forged
 // sender, perhaps) gets one copy more and no more.
 TEST(ChatDelivery, APeerSilentForThirtySecondsDisappearsWithoutALineAndAStrangerGetsOneCopyMore) {
   ChatTrio trio;
   trio.network.Detach(trio.c.address);
   trio.a.Type("anyone?");
   trio.network.Deliver();
+  trio.clock.Advance(120);
+  trio.a.ui.FireTimers();
+  EXPECT_EQ(trio.a.ui.last_period_ms, 80);
+  trio.network.log.clear();
+  trio.clock.Advance(80);
+  trio.a.ui.FireTimers();
+  EXPECT_EQ(CountSubtype(trio.network.log, ChatSubtype::Text), 1);
+  EXPECT_EQ(trio.a.ui.last_period_ms, Chat::kLongestTimerSleepMs);
   int refreshes = trio.a.windows.refreshes;
   for (int i = 0; i < 14; ++i) trio.Tick();  // 28 s: not yet
   EXPECT_EQ(trio.a.chat->Peer(2).nickname.view(), "Carol");
@@ -142,25 +147,10 @@ TEST(ChatDelivery, APeerSilentForThirtySecondsDisappearsWithoutALineAndAStranger
       2);
 }
 
-// Carol's copy is due 200 ms after it left: the timer that fires 120 ms
-// after wakes again 80 ms later, and once it has sent the copy sleeps its
-// longest (the next one is due 400 ms later).
-TEST(ChatDelivery, TheTimerWakesWhenTheNextCopyIsDue) {
-  ChatTrio trio;
-  trio.network.Detach(trio.c.address);
-  trio.a.Type("anyone?");
-  trio.network.Deliver();
-  trio.clock.Advance(120);
-  trio.a.ui.FireTimers();
-  EXPECT_EQ(trio.a.ui.last_period_ms, 80);
-  trio.network.log.clear();
-  trio.clock.Advance(80);
-  trio.a.ui.FireTimers();
-  EXPECT_EQ(CountSubtype(trio.network.log, ChatSubtype::Text), 1);
-  EXPECT_EQ(trio.a.ui.last_period_ms, Chat::kLongestTimerSleepMs);
-}
-
-TEST(ChatDelivery, QuitSendsTwoQuitsAndOthersShowTheFirst) {
+// /quit sends two quits and ends chat mode; a disconnection instead leaves
+// the windows open and says they are offline, and a line typed into one
+// joins its channel again.
+TEST(ChatDelivery, QuitSendsTwoQuitsButADisconnectionLeavesTheWindowsOffline) {
   ChatTrio trio;
   trio.b.Type("/quit lunch time");
   trio.network.Deliver();
@@ -172,6 +162,20 @@ TEST(ChatDelivery, QuitSendsTwoQuitsAndOthersShowTheFirst) {
   EXPECT_EQ(trio.a.windows.Text("#chat"), "*** Bob has quit Vorn Chat (lunch time).\r\n");
   EXPECT_EQ(trio.c.windows.Text("#chat"), "*** Bob has quit Vorn Chat (lunch time).\r\n");
   EXPECT_EQ(trio.b.profile.GetInt("Windows", "Chat List Open", -1), 0);
+
+  trio.c.windows.ClearText();
+  trio.a.chat->GoOffline();
+  trio.network.Deliver();
+  EXPECT_FALSE(trio.a.chat->IsChatModeOn());
+  EXPECT_EQ(trio.a.windows.Text("#chat"),
+            "*** Bob has quit Vorn Chat (lunch time).\r\n"
+            "*** Disconnected: this window is offline. Type a line to join its channel again.\r\n");
+  EXPECT_EQ(trio.c.windows.Text("#chat"), "*** Alice has quit Vorn Chat (Leaving).\r\n");
+  trio.c.windows.ClearText();
+  trio.a.Type("back");
+  trio.network.Deliver();
+  EXPECT_TRUE(trio.a.chat->IsChatModeOn());
+  EXPECT_EQ(trio.c.windows.Text("#chat"), "*** Alice(127.0.0.1:5001) has joined Vorn Chat\r\n");
 }
 
 TEST(ChatDelivery, PingTimesAreMeasuredOnTheAskingSide) {
@@ -267,23 +271,6 @@ TEST(ChatDelivery, JoinPartAndChatListNotices) {
   EXPECT_EQ(trio.c.windows.Text("#chat"), "");
   auto names = ChatListNicknames(trio.c.chat->ChatListPeers(), "#CHAT");
   EXPECT_EQ(names, (std::vector<std::string>{"Carol\t127.0.0.1:5003", "Dave\t127.0.0.1:5004"}));
-}
-
-// A disconnection leaves the windows open and says they are offline; a line
-// typed into one joins its channel again.
-TEST(ChatDelivery, WindowsStayOfflineAfterADisconnectionAndALineRejoins) {
-  ChatTrio trio;
-  trio.a.chat->GoOffline();
-  trio.network.Deliver();
-  EXPECT_FALSE(trio.a.chat->IsChatModeOn());
-  EXPECT_EQ(trio.a.windows.Text("#chat"),
-            "*** Disconnected: this window is offline. Type a line to join its channel again.\r\n");
-  EXPECT_EQ(trio.b.windows.Text("#chat"), "*** Alice has quit Vorn Chat (Leaving).\r\n");
-  trio.b.windows.ClearText();
-  trio.a.Type("back");
-  trio.network.Deliver();
-  EXPECT_TRUE(trio.a.chat->IsChatModeOn());
-  EXPECT_EQ(trio.b.windows.Text("#chat"), "*** Alice(127.0.0.1:5001) has joined Vorn Chat\r\n");
 }
 
 // The receive thread and the UI thread share the chat state.

@@ -189,11 +189,13 @@ int32_t ChatTrio::Run(int32_t ms, const std::function<bool()>& done, int32_t ste
   return clock.NowMs() - start;
 }
 
+bool IsSubtype(const SentDatagram& d, ChatSubtype subtype) {
+  auto view = ParseChatDatagram(d.bytes);
+  return view && view->packet.subtype == subtype;
+}
+
 int CountSubtype(const std::vector<SentDatagram>& log, ChatSubtype subtype) {
-  return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const SentDatagram& d) {
-    auto view = ParseChatDatagram(d.bytes);
-    return view && view->packet.subtype == subtype;
-  }));
+  return static_cast<int>(std::ranges::count_if(log, [&](const SentDatagram& d) { return IsSubtype(d, subtype); }));
 }
 
 size_t CountOf(const std::string& text, std::string_view needle) {

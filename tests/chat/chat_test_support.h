@@ -201,6 +201,7 @@ struct ChatTrio {
   ChatNode c{"Carol", 5003, clock, network, files};
 };
 
+bool IsSubtype(const SentDatagram& d, ChatSubtype subtype);
 int CountSubtype(const std::vector<SentDatagram>& log, ChatSubtype subtype);
 size_t CountOf(const std::string& text, std::string_view needle);
 
