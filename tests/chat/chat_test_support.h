@@ -5,7 +5,9 @@
 // datagrams by rule or at random (seeded).
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "chat/chat.h"
+#include "node/null_ports.h"
 #include "platform/memory_profile.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
@@ -74,11 +77,6 @@ class QuietDialogs final : public Dialogs {
   void Beep() override { ++beeps; }
   std::unique_ptr<ProgressDialog> CreateProgressDialog() override { return nullptr; }
   int beeps = 0;
-};
-
-class NoUserInfoDialog final : public UserInfoDialog {
- public:
-  bool Run(UserInfoForm&, bool) override { return false; }
 };
 
 // Timers run only when the test fires them.
@@ -166,7 +164,7 @@ struct ChatNode {
   PeerAddress address;
   MemoryProfile profile;
   QuietDialogs dialogs;
-  NoUserInfoDialog user_info;
+  NullUserInfo user_info;
   SettingsStore settings{profile, dialogs, user_info};
   SharedAddresses addresses;
   ManualUiLoop ui;
@@ -202,6 +200,17 @@ struct ChatTrio {
 };
 
 bool IsSubtype(const SentDatagram& d, ChatSubtype subtype);
+// A file of size bytes of a pattern that no shift of it repeats, and a
+// file's bytes.
+inline void WriteFile(const std::filesystem::path& path, size_t size) {
+  std::ofstream out(path, std::ios::binary);
+  for (size_t i = 0; i < size; ++i) out.put(static_cast<char>((i * 7 + i / 251) & 0xFF));
+}
+inline std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 int CountSubtype(const std::vector<SentDatagram>& log, ChatSubtype subtype);
 size_t CountOf(const std::string& text, std::string_view needle);
 

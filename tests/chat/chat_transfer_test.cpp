@@ -1,24 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "chat/chat_test_support.h"
 
 namespace vorn {
 namespace {
-
-void WriteFile(const std::filesystem::path& path, size_t size) {
-  std::ofstream out(path, std::ios::binary);
-  for (size_t i = 0; i < size; ++i) out.put(static_cast<char>((i * 7 + i / 251) & 0xFF));
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 class ChatTransfer : public ::testing::Test {
  protected:
@@ -278,11 +266,6 @@ class ChatTransferFailure : public ChatTransfer {
     }
     EXPECT_FALSE(Exists("out.bin") || Exists("out.bin.vorn-part"));
   }
-  void DropAcknowledgementsFromAlice(bool drop) {
-    trio.network.SetDropRule([this, drop](const SentDatagram& d) {
-      return drop && d.from == trio.a.address && d.view().packet.subtype == ChatSubtype::Ack;
-    });
-  }
 };
 
 TEST_F(ChatTransferFailure, ASenderThatVanishesEndsTheDownloadWithinThirtySeconds) {
@@ -297,11 +280,12 @@ TEST_F(ChatTransferFailure, ASenderThatVanishesEndsTheDownloadWithinThirtySecond
 
 TEST_F(ChatTransferFailure, ASendersReadErrorIsToldToTheDownloader) {
   Offer("big.bin", 100000);
-  DropAcknowledgementsFromAlice(true);
+  trio.network.SetDropRule(
+      [&](const SentDatagram& d) { return d.from == trio.a.address && IsSubtype(d, ChatSubtype::Ack); });
   trio.a.Type("/get bob 0 out.bin");
   trio.network.Deliver();
   trio.b.Type("/deoffer 0");
-  DropAcknowledgementsFromAlice(false);
+  trio.network.SetDropRule(nullptr);
   ExpectEndedOnce("*** No file offered!\r\n", "*** Cannot set file pointer!\r\n");
 }
 

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "chat/chat_test_support.h"
 #include "node/game_node.h"
 #include "platform/text.h"
 
@@ -21,12 +22,6 @@ using namespace std::chrono_literals;
 
 constexpr int kFramesPerSecond = 35;
 constexpr int kSeconds = 3;
-
-size_t Occurrences(const std::string& text, const std::string& needle) {
-  size_t count = 0;
-  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++count;
-  return count;
-}
 
 // Waits (bounded) until the game frame last was handed to the game: frames
 // from one sender arrive in order, so the earlier ones are in too.
@@ -129,8 +124,7 @@ TEST_F(ChatWhileGaming, EveryLineShowsOnceEverywhereAndNoGameFrameIsLost) {
   for (GameNode& n : nodes_) EXPECT_TRUE(n.log.WaitForAll(shown_lines)) << n.nick << " saw:\n" << n.log.Text();
   Settle();  // a copy too many would show now
   for (GameNode& n : nodes_)
-    for (const std::string& line : shown_lines)
-      EXPECT_EQ(Occurrences(n.log.Text(), line), 1u) << n.nick << ": " << line;
+    for (const std::string& line : shown_lines) EXPECT_EQ(CountOf(n.log.Text(), line), 1u) << n.nick << ": " << line;
 }
 
 }  // namespace
