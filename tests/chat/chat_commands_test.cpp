@@ -7,35 +7,28 @@ namespace {
 
 constexpr std::string_view kCommandError = "*** Command error.  Type /help for a list of commands.\r\n";
 
-// Each line typed into Alice's #chat window and the text it printed there.
-void ExpectPrints(ChatNode& node, std::string_view line, std::string_view printed, std::string_view window = "#chat") {
-  node.windows.ClearText();
-  node.Type(line, window);
-  EXPECT_EQ(node.windows.Text(window), printed) << "after " << line;
-}
-
 TEST(ChatCommands, ErrorLinesAreExact) {
   ChatTrio trio;
   trio.network.log.clear();
   ChatNode& a = trio.a;
-  ExpectPrints(a, "/frobnicate", kCommandError);
-  ExpectPrints(a, "/join", "No channel specified!\r\n");
-  ExpectPrints(a, "/join chat", "Invalid channel name!\r\n");
-  ExpectPrints(a, "/join  #chat", "Invalid channel name!\r\n");  // the key begins with a blank
-  ExpectPrints(a, "/join #abcdefghijklmno", "Invalid channel name!\r\n");
-  ExpectPrints(a, "/ping", kCommandError);
-  ExpectPrints(a, "/ping abcdefghijklmnopq", kCommandError);
-  ExpectPrints(a, "/msg", kCommandError);
-  ExpectPrints(a, "/msg Bob", kCommandError);
-  ExpectPrints(a, "/msg Bob   ", kCommandError);
-  ExpectPrints(a, "/msg Zed hi", "*** Unknown user.\r\n");
-  ExpectPrints(a, "/msg #7 hi", "*** User doesn't exist\r\n");
-  ExpectPrints(a, "/msg #100 hi", "*** User doesn't exist\r\n");
-  ExpectPrints(a, "/ping #7", "*** User doesn't exist\r\n");
-  ExpectPrints(a, "/whois", kCommandError);
-  ExpectPrints(a, "/me", "");
+  a.ExpectPrints("/frobnicate", kCommandError);
+  a.ExpectPrints("/join", "No channel specified!\r\n");
+  a.ExpectPrints("/join chat", "Invalid channel name!\r\n");
+  a.ExpectPrints("/join  #chat", "Invalid channel name!\r\n");  // the key begins with a blank
+  a.ExpectPrints("/join #abcdefghijklmno", "Invalid channel name!\r\n");
+  a.ExpectPrints("/ping", kCommandError);
+  a.ExpectPrints("/ping abcdefghijklmnopq", kCommandError);
+  a.ExpectPrints("/msg", kCommandError);
+  a.ExpectPrints("/msg Bob", kCommandError);
+  a.ExpectPrints("/msg Bob   ", kCommandError);
+  a.ExpectPrints("/msg Zed hi", "*** Unknown user.\r\n");
+  a.ExpectPrints("/msg #7 hi", "*** User doesn't exist\r\n");
+  a.ExpectPrints("/msg #100 hi", "*** User doesn't exist\r\n");
+  a.ExpectPrints("/ping #7", "*** User doesn't exist\r\n");
+  a.ExpectPrints("/whois", kCommandError);
+  a.ExpectPrints("/me", "");
   EXPECT_TRUE(trio.network.log.empty());  // no error sent anything
-  ExpectPrints(a, "/msg #2 psst", "<-[Carol]-> psst\r\n");
+  a.ExpectPrints("/msg #2 psst", "<-[Carol]-> psst\r\n");
 }
 
 // Before the first join only the chat commands are refused; the first join
@@ -44,8 +37,8 @@ TEST(ChatCommands, ChatOnlyCommandsNeedChatModeAndTheFirstJoinOpensItsWindowOnce
   ManualClock clock;
   ChatNetwork network;
   ChatNode a("Alice", 5001, clock, network);
-  ExpectPrints(a, "/Who", "That command is only valid when Chatting!\r\n", "Server Messages");
-  ExpectPrints(a, "/get bob 1 x", "That command is only valid when Chatting!\r\n", "Server Messages");
+  a.ExpectPrints("/Who", "That command is only valid when Chatting!\r\n", "Server Messages");
+  a.ExpectPrints("/get bob 1 x", "That command is only valid when Chatting!\r\n", "Server Messages");
   a.windows.ClearText();
   a.Type("/HeLp", "Server Messages");
   std::string help = a.windows.MessageText();

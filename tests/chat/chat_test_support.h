@@ -63,8 +63,6 @@ class RecordingChatWindows final : public ChatWindows {
     uint32_t last_colour = 0;
     bool open = true;
   };
-  Window* Find(std::string_view key);
-  const Window* Find(std::string_view key) const;
 
   mutable std::mutex mutex_;
   std::vector<Window> windows_{Window{"Server Messages", kMessageInput, {}, 0, false}};
@@ -175,6 +173,9 @@ struct ChatNode {
   void Type(std::string_view line, std::string_view window = "#chat") {
     chat->ExecuteChatLine(line, windows.Input(window));
   }
+  // Types line into window and expects it (and what it sent, once
+  // delivered) to have printed exactly this there.
+  void ExpectPrints(std::string_view line, std::string_view printed, std::string_view window = "#chat");
 };
 
 // Three users A, B and C (ports 5001 to 5003) who joined "#chat" and know

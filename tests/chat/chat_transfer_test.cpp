@@ -131,37 +131,32 @@ TEST_F(ChatTransfer, LateCopiesFromTheLastTransferDisturbNeitherSideOfTheNext) {
 TEST_F(ChatTransfer, GetAndOfferErrorLines) {
   Offer("offered.bin", 10);
   WriteFile(dir.path() / "mine.bin", 3000);
-  auto expect = [&](std::string_view line, std::string_view printed) {
-    trio.a.windows.ClearText();
-    trio.a.Type(line);
-    trio.network.Deliver();
-    EXPECT_EQ(trio.a.windows.Text("#chat"), printed) << line;
-  };
-  expect("/get", "*** Command error.  Type /help for a list of commands.\r\n");
-  expect("/get bob", "*** Command error.  Type /help for a list of commands.\r\n");
+  ChatNode& a = trio.a;
+  a.ExpectPrints("/get", "*** Command error.  Type /help for a list of commands.\r\n");
+  a.ExpectPrints("/get bob", "*** Command error.  Type /help for a list of commands.\r\n");
   // Without a name: the one the file was announced under, or none.
-  expect("/get bob 0", "*** File already exists; /xget overwrites it.\r\n");
-  expect("/get bob 5", "*** No name known for file #5: give one after the number.\r\n");
-  expect("/get zed 0 x.bin", "*** Unknown user.\r\n");
-  expect("/get #9 0 x.bin", "*** User doesn't exist\n\r");
-  expect("/get bob 0 mine.bin", "*** File already exists; /xget overwrites it.\r\n");
-  expect("/get bob 0 no/such/dir/x.bin", "*** File cannot be opened for writing.\r\n");
-  expect("/get bob 7 x.bin", "*** Getting file #7 from Bob as \"x.bin\".\r\n*** No file offered!\r\n");
+  a.ExpectPrints("/get bob 0", "*** File already exists; /xget overwrites it.\r\n");
+  a.ExpectPrints("/get bob 5", "*** No name known for file #5: give one after the number.\r\n");
+  a.ExpectPrints("/get zed 0 x.bin", "*** Unknown user.\r\n");
+  a.ExpectPrints("/get #9 0 x.bin", "*** User doesn't exist\n\r");
+  a.ExpectPrints("/get bob 0 mine.bin", "*** File already exists; /xget overwrites it.\r\n");
+  a.ExpectPrints("/get bob 0 no/such/dir/x.bin", "*** File cannot be opened for writing.\r\n");
+  a.ExpectPrints("/get bob 7 x.bin", "*** Getting file #7 from Bob as \"x.bin\".\r\n*** No file offered!\r\n");
   EXPECT_FALSE(Exists("x.bin"));  // a refused /get leaves nothing behind
-  expect("/offer nothing.bin", "*** Cannot open file.\r\n");
-  expect("/deoffer", "*** Command error.  Type /help for a list of commands.\r\n");
-  expect("/deoffer x", "*** Command error.  Type /help for a list of commands.\r\n");
-  expect("/deoffer 12", "*** File not offered.\r\n");
+  a.ExpectPrints("/offer nothing.bin", "*** Cannot open file.\r\n");
+  a.ExpectPrints("/deoffer", "*** Command error.  Type /help for a list of commands.\r\n");
+  a.ExpectPrints("/deoffer x", "*** Command error.  Type /help for a list of commands.\r\n");
+  a.ExpectPrints("/deoffer 12", "*** File not offered.\r\n");
   // /xget overwrites what /get refuses.
-  expect("/xget bob 0 mine.bin",
-         "*** Getting file #0 from Bob as \"mine.bin\".\r\n"
-         "*** The transfer from Bob is complete (10000 bytes/sec, 10 bytes in 0.0 s).\r\n");
+  a.ExpectPrints("/xget bob 0 mine.bin",
+                 "*** Getting file #0 from Bob as \"mine.bin\".\r\n"
+                 "*** The transfer from Bob is complete (10000 bytes/sec, 10 bytes in 0.0 s).\r\n");
   EXPECT_EQ(ReadFile(dir.path() / "mine.bin"), ReadFile(dir.path() / "offered.bin"));
   // An announced name keeps only its last part.
   trio.clock.Advance(5000);  // beyond the duplicate filter
   trio.b.Type("/me [1] ../escape.bin");
   trio.network.Deliver();
-  expect("/get bob 1", "*** Getting file #1 from Bob as \"escape.bin\".\r\n*** No file offered!\r\n");
+  a.ExpectPrints("/get bob 1", "*** Getting file #1 from Bob as \"escape.bin\".\r\n*** No file offered!\r\n");
 }
 
 // Names announced by other machines keep only their last part.
