@@ -74,8 +74,6 @@ TEST(PendingChatPackets, ReusesFreedRecordsAndRefusesBeyondItsCap) {
   EXPECT_EQ(pending.Keep({1, 1}, bytes, 0, 1000), nullptr);
 }
 
-// Only the exact layout announces anything; what peers that follow the
-// protocol send (zeros) and any other bytes announce nothing.
 TEST(ReceivedRanges, MergesWhatTouchesAndStaysBounded) {
   ReceivedRanges ranges;
   ranges.Add(1000, 1500);
@@ -93,7 +91,9 @@ TEST(ReceivedRanges, MergesWhatTouchesAndStaysBounded) {
   EXPECT_EQ(ranges.held(), 1500u + 10 * (ReceivedRanges::kMaxRanges - 1) + 1990);
 }
 
-TEST(PeerCapabilities, TheReservedFieldAnnouncesOnlyInItsOwnLayout) {
+// Only the exact layout announces anything; what peers that follow the
+// protocol send (zeros) and any other bytes announce nothing.
+TEST(PeerCapabilities, TheReservedFieldAnnouncesOnlyInItsOwnLayoutAndEachPeersLatestWordCounts) {
   std::array<uint8_t, kCapabilityFieldSize> field{};
   EXPECT_FALSE(ReadCapabilityField(field));
   WriteCapabilityField(field, capability::kWindowedTransfer);
@@ -106,9 +106,8 @@ TEST(PeerCapabilities, TheReservedFieldAnnouncesOnlyInItsOwnLayout) {
   std::vector<uint8_t> packet(kMaxChatPacket);
   packet.resize(BuildChatPacket(packet, {'0', 1, ChatSubtype::Text, "", "", 1, capability::kWindowedTransfer}, {}));
   EXPECT_EQ(ReadCapabilityField(ParseChatDatagram(packet)->packet.reserved), capability::kWindowedTransfer);
-}
 
-TEST(PeerCapabilities, FollowsEachPeersLatestWordAndForgetsTheOldestWhenFull) {
+  // Each peer's latest word counts; the oldest is forgotten when full.
   PeerCapabilities table;
   const PeerAddress first{0x7F000001, 1};
   table.Record(first, capability::kWindowedTransfer, 0);

@@ -25,7 +25,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr uint32_t kLoopback = 0x7F000001;
 constexpr std::string_view kBindingLine = "VornDPlay: Binding a new socket: ";
 
 // Each test process takes its own two addresses of 127/8 for the two
