@@ -71,8 +71,7 @@ TEST(ChatCommands, LinesCarryTheChannelOfTheWindowTheyWereTypedIn) {
   trio.b.windows.ClearText();
   trio.a.Type("in games", "#games");
   trio.a.Type("/meows", "#chat");  // letters after a name still match it
-  trio.a.Type("from the message window", "Server Messages");
-  trio.network.Deliver();
+  trio.a.Say("from the message window", "Server Messages");
   EXPECT_EQ(trio.b.windows.Text("#games"), "<Alice>              in games\r\n");
   EXPECT_EQ(trio.b.windows.Text("#chat"), "* Alice              ws\r\n");
   EXPECT_EQ(trio.a.chat->Peer(kLocalPeer).channel.view(), "Server Messages");
@@ -81,8 +80,7 @@ TEST(ChatCommands, LinesCarryTheChannelOfTheWindowTheyWereTypedIn) {
   // acknowledgement carries it; closing it leaves no channel.
   const auto channel_of_ack_from_alice = [&] {
     trio.network.log.clear();
-    trio.b.Type("hello", "#games");
-    trio.network.Deliver();
+    trio.b.Say("hello", "#games");
     for (const SentDatagram& d : trio.network.log) {
       if (d.from == trio.a.address && d.view().packet.subtype == ChatSubtype::Ack)
         return std::string(d.view().packet.channel);

@@ -149,8 +149,7 @@ ChatNode::ChatNode(std::string nickname, uint16_t port, ManualClock& clock, Chat
 
 void ChatNode::ExpectPrints(std::string_view line, std::string_view printed, std::string_view window) {
   windows.ClearText();
-  Type(line, window);
-  network.Deliver();
+  Say(line, window);
   EXPECT_EQ(windows.Text(window), printed) << "after " << line;
 }
 

@@ -173,6 +173,11 @@ struct ChatNode {
   void Type(std::string_view line, std::string_view window = "#chat") {
     chat->ExecuteChatLine(line, windows.Input(window));
   }
+  // Types line and lets the network deliver what it caused.
+  void Say(std::string_view line, std::string_view window = "#chat") {
+    Type(line, window);
+    network.Deliver();
+  }
   // Types line into window and expects it (and what it sent, once
   // delivered) to have printed exactly this there.
   void ExpectPrints(std::string_view line, std::string_view printed, std::string_view window = "#chat");

@@ -18,8 +18,7 @@ class ChatTransfer : public ::testing::Test {
   // Bob offers a file of this size, and Alice learns of it.
   void Offer(const std::string& name, size_t size) {
     WriteFile(dir.path() / name, size);
-    trio.b.Type("/offer " + name);
-    trio.network.Deliver();
+    trio.b.Say("/offer " + name);
   }
   // A datagram sent earlier arrives once more.
   static void Replay(ChatNode& to, const SentDatagram& d) {
@@ -76,12 +75,10 @@ TEST_F(ChatTransfer, LastFragmentHeldBackIsSentOnTheNextAcknowledgement) {
   WriteFile(dir.path() / "small.bin", 300);
   // Bob's offer list does not reach Alice at first: it stays unacknowledged.
   trio.network.SetDropRule([&](const SentDatagram& d) { return d.from == trio.b.address && d.to == trio.a.address; });
-  trio.b.Type("/offer small.bin");
-  trio.network.Deliver();
+  trio.b.Say("/offer small.bin");
   trio.network.SetDropRule(nullptr);
   trio.clock.Advance(1000);
-  trio.a.Type("/get Bob 0 copy.bin");
-  trio.network.Deliver();
+  trio.a.Say("/get Bob 0 copy.bin");
   EXPECT_TRUE(trio.a.chat->IsDownloading());  // held back behind the offer list
   RunUntilDownloaded(3);
   EXPECT_EQ(ReadFile(dir.path() / "copy.bin"), ReadFile(dir.path() / "small.bin"));
@@ -103,16 +100,14 @@ TEST_F(ChatTransfer, LateCopiesFromTheLastTransferDisturbNeitherSideOfTheNext) {
     if (!late_ack) late_ack = d;
     return true;
   });
-  trio.a.Type("/get bob 0 small.copy");
-  trio.network.Deliver();
+  trio.a.Say("/get bob 0 small.copy");
   ASSERT_FALSE(trio.a.chat->IsDownloading());
   ASSERT_TRUE(late_ack.has_value());
   const SentDatagram last_fragment = *std::find_if(trio.network.log.rbegin(), trio.network.log.rend(),
                                                    [&](const SentDatagram& d) { return IsFragmentFrom(d, trio.b); });
   // The next transfer's first fragment is held up on the way.
   trio.network.SetDropRule([&](const SentDatagram& d) { return IsFragmentFrom(d, trio.b); });
-  trio.a.Type("/get bob 1 big.copy");
-  trio.network.Deliver();
+  trio.a.Say("/get bob 1 big.copy");
   auto fragments_sent = [&] {
     return std::ranges::count_if(trio.network.log, [&](const SentDatagram& d) { return IsFragmentFrom(d, trio.b); });
   };
@@ -154,8 +149,7 @@ TEST_F(ChatTransfer, GetAndOfferErrorLines) {
   EXPECT_EQ(ReadFile(dir.path() / "mine.bin"), ReadFile(dir.path() / "offered.bin"));
   // An announced name keeps only its last part.
   trio.clock.Advance(5000);  // beyond the duplicate filter
-  trio.b.Type("/me [1] ../escape.bin");
-  trio.network.Deliver();
+  trio.b.Say("/me [1] ../escape.bin");
   a.ExpectPrints("/get bob 1", "*** Getting file #1 from Bob as \"escape.bin\".\r\n*** No file offered!\r\n");
 }
 
@@ -195,14 +189,12 @@ TEST_F(ChatTransfer, OfferSlotsAreNotReusedUntilAllAreWithdrawn) {
   trio.network.Deliver();
   trio.clock.Advance(5000);  // beyond the duplicate filter
   trio.a.windows.ClearText();
-  trio.b.Type("/offer");
-  trio.network.Deliver();
+  trio.b.Say("/offer");
   std::string list = trio.a.windows.Text("#chat");
   EXPECT_EQ(list.find("* Bob                offers the following files for downloading:\r\n"), 0u);
   EXPECT_EQ(list.find("[3] "), std::string::npos);
   EXPECT_NE(list.find("* Bob                [9] f.bin\r\n"), std::string::npos);
-  trio.a.Type("/get bob 3 three.bin");
-  trio.network.Deliver();
+  trio.a.Say("/get bob 3 three.bin");
   EXPECT_NE(trio.a.windows.Text("#chat").find("*** No file offered!\r\n"), std::string::npos);
   trio.b.windows.ClearText();
   trio.b.Type("/deoffer ALL");
@@ -216,11 +208,8 @@ TEST_F(ChatTransfer, ProgressAndCancelledDownloads) {
   // Alice's acknowledgements are lost, so a window of fragments stays in flight.
   trio.network.SetDropRule(
       [&](const SentDatagram& d) { return d.from == trio.a.address && d.view().packet.subtype == ChatSubtype::Ack; });
-  trio.a.Type("/get bob 0 out.bin");
-  trio.network.Deliver();
-  trio.b.windows.ClearText();
-  trio.b.Type("/progress");
-  EXPECT_EQ(trio.b.windows.Text("#chat"), Format("*** %zu bytes transferred to Alice.\r\n", kTransferWindow * 500));
+  trio.a.Say("/get bob 0 out.bin");
+  trio.b.ExpectPrints("/progress", Format("*** %zu bytes transferred to Alice.\r\n", kTransferWindow * 500));
   std::vector<TransferStatus> down = trio.a.chat->Transfers(), up = trio.b.chat->Transfers();
   ASSERT_EQ(down.size(), 1u);
   ASSERT_EQ(up.size(), 1u);
@@ -229,22 +218,17 @@ TEST_F(ChatTransfer, ProgressAndCancelledDownloads) {
   EXPECT_EQ(std::tie(up[0].download, up[0].peer, up[0].bytes, up[0].total),
             std::make_tuple(false, std::string("Alice"), uint64_t{kTransferWindow * 500}, uint64_t{100000}));
   trio.network.SetDropRule(nullptr);
-  trio.a.Type("/cancel");
-  trio.network.Deliver();
+  trio.a.Say("/cancel");
   EXPECT_FALSE(trio.a.chat->IsDownloading());
   EXPECT_NE(trio.a.windows.Text("#chat").find("*** Download of \"out.bin\" cancelled.\r\n"), std::string::npos);
   EXPECT_NE(trio.b.windows.Text("#chat").find("*** Alice has cancelled the download."), std::string::npos);
   EXPECT_FALSE(Exists("out.bin") || Exists("out.bin.vorn-part"));
-  trio.b.windows.ClearText();
-  trio.b.Type("/progress");
-  EXPECT_EQ(trio.b.windows.Text("#chat"), "");
+  trio.b.ExpectPrints("/progress", "");
   trio.network.log.clear();
   trio.Tick();
   EXPECT_EQ(std::ranges::count_if(trio.network.log, [&](const SentDatagram& d) { return IsFragmentFrom(d, trio.b); }),
             0);
-  trio.a.windows.ClearText();
-  trio.a.Type("/cancel");
-  EXPECT_EQ(trio.a.windows.Text("#chat"), "*** No download to cancel.\r\n");
+  trio.a.ExpectPrints("/cancel", "*** No download to cancel.\r\n");
 }
 
 class ChatTransferFailure : public ChatTransfer {
@@ -277,8 +261,7 @@ TEST_F(ChatTransferFailure, ASendersReadErrorIsToldToTheDownloader) {
   Offer("big.bin", 100000);
   trio.network.SetDropRule(
       [&](const SentDatagram& d) { return d.from == trio.a.address && IsSubtype(d, ChatSubtype::Ack); });
-  trio.a.Type("/get bob 0 out.bin");
-  trio.network.Deliver();
+  trio.a.Say("/get bob 0 out.bin");
   trio.b.Type("/deoffer 0");
   trio.network.SetDropRule(nullptr);
   ExpectEndedOnce("*** No file offered!\r\n", "*** Cannot set file pointer!\r\n");
@@ -299,8 +282,7 @@ TEST_F(ChatTransferFailure, AReceiversWriteErrorEndsItOnceAndTellsTheSender) {
 TEST_F(ChatTransferFailure, ARefusedFragmentIsNeverAcknowledged) {
   Offer("big.bin", 100000);
   trio.network.SetDropRule([&](const SentDatagram& d) { return IsFragmentFrom(d, trio.b); });
-  trio.a.Type("/get bob 0 out.bin");
-  trio.network.Deliver();
+  trio.a.Say("/get bob 0 out.bin");
   struct Refused {
     uint16_t count;
     uint32_t offset;
