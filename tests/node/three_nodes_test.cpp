@@ -289,11 +289,13 @@ TEST_F(ThreeNodes, StrangersReachNeitherTheGameNorTheChat) {
     strangers.push_back(std::make_unique<FakeClient>());
     const auto frame = hostile::ChatFrame(kTypeGameFrame, ChatSubtype::Text, "bob", "forged line");
     strangers.back()->Send(alice().address(), frame);
+    traffic_.OnSent(alice().address());  // so that settling waits for it and the question it raises
   }
   std::array<uint8_t, 64> game{};
   const uint8_t payload[] = {'x'};
   strangers[0]->Send(alice().address(), std::span(game).first(BuildGameFrame(
                                             game, {kTypeGameFrame, 5, kGameSocket, kGameSocket, payload})));
+  traffic_.OnSent(alice().address());
   bob().Send(alice().address(), "bob-second");
   // Alice's own chat greetings count as deliveries too: wait for the frame.
   for (int tries = 0; tries < 5000 && alice().GameFrames().size() < 2; ++tries) std::this_thread::sleep_for(1ms);
