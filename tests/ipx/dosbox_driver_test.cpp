@@ -133,7 +133,9 @@ TEST_F(DosboxDriverTest, QueryGameNamesTheSocketDosboxSendsFrom) {
     Settle(dosbox);
     const GameQuery query = driver.QueryGame();
     EXPECT_EQ(query.SocketBytes(), (std::array<uint8_t, 2>{uint8_t(socket >> 8), uint8_t(socket)})) << sent_from;
-    if (socket != 0) EXPECT_EQ(std::string(query.name, strnlen(query.name, 8)), name);
+    if (socket != 0) {
+      EXPECT_EQ(std::string(query.name, strnlen(query.name, 8)), name);
+    }
   }
 }
 
