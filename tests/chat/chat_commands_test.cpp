@@ -7,43 +7,38 @@ namespace {
 
 constexpr std::string_view kCommandError = "*** Command error.  Type /help for a list of commands.\r\n";
 
-// Each line typed into Alice's #chat window and the text it printed there.
-void ExpectPrints(ChatNode& node, std::string_view line, std::string_view printed, std::string_view window = "#chat") {
-  node.windows.ClearText();
-  node.Type(line, window);
-  EXPECT_EQ(node.windows.Text(window), printed) << "after " << line;
-}
-
 TEST(ChatCommands, ErrorLinesAreExact) {
   ChatTrio trio;
   trio.network.log.clear();
   ChatNode& a = trio.a;
-  ExpectPrints(a, "/frobnicate", kCommandError);
-  ExpectPrints(a, "/join", "No channel specified!\r\n");
-  ExpectPrints(a, "/join chat", "Invalid channel name!\r\n");
-  ExpectPrints(a, "/join  #chat", "Invalid channel name!\r\n");  // the key begins with a blank
-  ExpectPrints(a, "/join #abcdefghijklmno", "Invalid channel name!\r\n");
-  ExpectPrints(a, "/ping", kCommandError);
-  ExpectPrints(a, "/ping abcdefghijklmnopq", kCommandError);
-  ExpectPrints(a, "/msg", kCommandError);
-  ExpectPrints(a, "/msg Bob", kCommandError);
-  ExpectPrints(a, "/msg Bob   ", kCommandError);
-  ExpectPrints(a, "/msg Zed hi", "*** Unknown user.\r\n");
-  ExpectPrints(a, "/msg #7 hi", "*** User doesn't exist\r\n");
-  ExpectPrints(a, "/msg #100 hi", "*** User doesn't exist\r\n");
-  ExpectPrints(a, "/ping #7", "*** User doesn't exist\r\n");
-  ExpectPrints(a, "/whois", kCommandError);
-  ExpectPrints(a, "/me", "");
+  a.ExpectPrints("/frobnicate", kCommandError);
+  a.ExpectPrints("/join", "No channel specified!\r\n");
+  a.ExpectPrints("/join chat", "Invalid channel name!\r\n");
+  a.ExpectPrints("/join  #chat", "Invalid channel name!\r\n");  // the key begins with a blank
+  a.ExpectPrints("/join #abcdefghijklmno", "Invalid channel name!\r\n");
+  a.ExpectPrints("/ping", kCommandError);
+  a.ExpectPrints("/ping abcdefghijklmnopq", kCommandError);
+  a.ExpectPrints("/msg", kCommandError);
+  a.ExpectPrints("/msg Bob", kCommandError);
+  a.ExpectPrints("/msg Bob   ", kCommandError);
+  a.ExpectPrints("/msg Zed hi", "*** Unknown user.\r\n");
+  a.ExpectPrints("/msg #7 hi", "*** User doesn't exist\r\n");
+  a.ExpectPrints("/msg #100 hi", "*** User doesn't exist\r\n");
+  a.ExpectPrints("/ping #7", "*** User doesn't exist\r\n");
+  a.ExpectPrints("/whois", kCommandError);
+  a.ExpectPrints("/me", "");
   EXPECT_TRUE(trio.network.log.empty());  // no error sent anything
-  ExpectPrints(a, "/msg #2 psst", "<-[Carol]-> psst\r\n");
+  a.ExpectPrints("/msg #2 psst", "<-[Carol]-> psst\r\n");
 }
 
-TEST(ChatCommands, ChatOnlyCommandsNeedChatModeButOthersWork) {
+// Before the first join only the chat commands are refused; the first join
+// asks only itself and opens the window once.
+TEST(ChatCommands, ChatOnlyCommandsNeedChatModeAndTheFirstJoinOpensItsWindowOnce) {
   ManualClock clock;
   ChatNetwork network;
   ChatNode a("Alice", 5001, clock, network);
-  ExpectPrints(a, "/Who", "That command is only valid when Chatting!\r\n", "Server Messages");
-  ExpectPrints(a, "/get bob 1 x", "That command is only valid when Chatting!\r\n", "Server Messages");
+  a.ExpectPrints("/Who", "That command is only valid when Chatting!\r\n", "Server Messages");
+  a.ExpectPrints("/get bob 1 x", "That command is only valid when Chatting!\r\n", "Server Messages");
   a.windows.ClearText();
   a.Type("/HeLp", "Server Messages");
   std::string help = a.windows.MessageText();
@@ -53,6 +48,18 @@ TEST(ChatCommands, ChatOnlyCommandsNeedChatModeButOthersWork) {
   for (std::string_view line : {"/vorn", "/GAMES", "/servers", "/names", "/whoisbob", "/whois carol"})
     a.Type(line, "Server Messages");
   EXPECT_EQ(a.queries, (std::vector<std::string>{"players", "players", "servers", "names", "info bob", "info carol"}));
+  a.profile.WriteInt("Windows", "Chat List Open", 1);
+  a.chat->JoinChannel("#chat");
+  network.Deliver();
+  EXPECT_TRUE(a.chat->IsChatModeOn());
+  EXPECT_TRUE(a.windows.list_open);
+  EXPECT_EQ(a.ui.ActiveTimers(), 1u);
+  EXPECT_EQ(a.windows.Text("#chat"), "Alice is on channel #chat.\r\n");
+  size_t sent = network.log.size();
+  EXPECT_EQ(CountSubtype(network.log, ChatSubtype::Hello), 2);
+  a.chat->JoinChannel("#CHAT");
+  EXPECT_EQ(network.log.size(), sent);
+  EXPECT_EQ(a.windows.raised, (std::vector<std::string>{"#chat", "#CHAT"}));
 }
 
 TEST(ChatCommands, LinesCarryTheChannelOfTheWindowTheyWereTypedIn) {
@@ -64,8 +71,7 @@ TEST(ChatCommands, LinesCarryTheChannelOfTheWindowTheyWereTypedIn) {
   trio.b.windows.ClearText();
   trio.a.Type("in games", "#games");
   trio.a.Type("/meows", "#chat");  // letters after a name still match it
-  trio.a.Type("from the message window", "Server Messages");
-  trio.network.Deliver();
+  trio.a.Say("from the message window", "Server Messages");
   EXPECT_EQ(trio.b.windows.Text("#games"), "<Alice>              in games\r\n");
   EXPECT_EQ(trio.b.windows.Text("#chat"), "* Alice              ws\r\n");
   EXPECT_EQ(trio.a.chat->Peer(kLocalPeer).channel.view(), "Server Messages");
@@ -74,8 +80,7 @@ TEST(ChatCommands, LinesCarryTheChannelOfTheWindowTheyWereTypedIn) {
   // acknowledgement carries it; closing it leaves no channel.
   const auto channel_of_ack_from_alice = [&] {
     trio.network.log.clear();
-    trio.b.Type("hello", "#games");
-    trio.network.Deliver();
+    trio.b.Say("hello", "#games");
     for (const SentDatagram& d : trio.network.log) {
       if (d.from == trio.a.address && d.view().packet.subtype == ChatSubtype::Ack)
         return std::string(d.view().packet.channel);
@@ -89,24 +94,6 @@ TEST(ChatCommands, LinesCarryTheChannelOfTheWindowTheyWereTypedIn) {
   trio.a.chat->LeaveCurrentChannel("#GAMES");
   trio.clock.Advance(5000);  // beyond the duplicate filter
   EXPECT_EQ(channel_of_ack_from_alice(), "");
-}
-
-TEST(ChatCommands, FirstJoinAsksOnlyItselfAndOpensTheWindowOnce) {
-  ManualClock clock;
-  ChatNetwork network;
-  ChatNode a("Alice", 5001, clock, network);
-  a.profile.WriteInt("Windows", "Chat List Open", 1);
-  a.chat->JoinChannel("#chat");
-  network.Deliver();
-  EXPECT_TRUE(a.chat->IsChatModeOn());
-  EXPECT_TRUE(a.windows.list_open);
-  EXPECT_EQ(a.ui.ActiveTimers(), 1u);
-  EXPECT_EQ(a.windows.Text("#chat"), "Alice is on channel #chat.\r\n");
-  size_t sent = network.log.size();
-  EXPECT_EQ(CountSubtype(network.log, ChatSubtype::Hello), 2);
-  a.chat->JoinChannel("#CHAT");
-  EXPECT_EQ(network.log.size(), sent);
-  EXPECT_EQ(a.windows.raised, (std::vector<std::string>{"#chat", "#CHAT"}));
 }
 
 }  // namespace

@@ -9,11 +9,6 @@
 namespace vorn {
 namespace {
 
-bool IsSubtype(const SentDatagram& d, ChatSubtype subtype) {
-  auto view = ParseChatDatagram(d.bytes);
-  return view && view->packet.subtype == subtype;
-}
-
 // The sender's own copy is lost once: it is sent again until it comes back.
 TEST(ChatDelivery, ALineShowsOnlyWhenItsOwnCopyComesBack) {
   ChatTrio trio;
@@ -23,8 +18,7 @@ TEST(ChatDelivery, ALineShowsOnlyWhenItsOwnCopyComesBack) {
       return false;
     return lost_once = true;
   });
-  trio.a.Type("good morning");
-  trio.network.Deliver();
+  trio.a.Say("good morning");
   const std::string line = "<Alice>              good morning\r\n";
   EXPECT_EQ(trio.a.windows.Text("#chat"), "");
   EXPECT_EQ(trio.b.windows.Text("#chat"), line);
@@ -52,8 +46,7 @@ TEST(ChatDelivery, LongMultiByteLinesArriveWholeInPieces) {
   const std::string first = euros.substr(0, 597);
   const std::string rest = euros.substr(597);
   trio.b.Type("/msg Alice " + euros);
-  trio.a.Type(euros);
-  trio.network.Deliver();
+  trio.a.Say(euros);
   EXPECT_EQ(trio.b.windows.Text("#chat"), "<-[Alice]-> " + first + "\r\n<-[Alice]-> " + rest +
                                               "\r\n<Alice>              " + first + "\r\n<Alice>              " + rest +
                                               "\r\n");
@@ -87,8 +80,7 @@ TEST(ChatDelivery, RetransmissionsAreAcknowledgedAgainButShownOnce) {
   // Bob's acknowledgements to Alice are lost.
   trio.network.SetDropRule(
       [&](const SentDatagram& d) { return d.from == trio.b.address && IsSubtype(d, ChatSubtype::Ack); });
-  trio.a.Type("once");
-  trio.network.Deliver();
+  trio.a.Say("once");
   trio.Tick();  // 2 s
   trio.Tick();  // 4 s
   EXPECT_EQ(CountOf(trio.b.windows.Text("#chat"), "once"), 1u);
@@ -112,13 +104,22 @@ TEST(ChatDelivery, RetransmissionsAreAcknowledgedAgainButShownOnce) {
 }
 
 // Carol acknowledged Alice's lines before: she is sent copies until 30 s
-// have passed. A stranger that never acknowledged anything (a forged
+// have passed. Her first copy is due 200 ms after it left: the timer that
+// fires 120 ms after wakes again 80 ms later, and once it has sent the copy
+// sleeps its longest. A stranger that never acknowledged anything (a forged
 // sender, perhaps) gets one copy more and no more.
 TEST(ChatDelivery, APeerSilentForThirtySecondsDisappearsWithoutALineAndAStrangerGetsOneCopyMore) {
   ChatTrio trio;
   trio.network.Detach(trio.c.address);
-  trio.a.Type("anyone?");
-  trio.network.Deliver();
+  trio.a.Say("anyone?");
+  trio.clock.Advance(120);
+  trio.a.ui.FireTimers();
+  EXPECT_EQ(trio.a.ui.last_period_ms, 80);
+  trio.network.log.clear();
+  trio.clock.Advance(80);
+  trio.a.ui.FireTimers();
+  EXPECT_EQ(CountSubtype(trio.network.log, ChatSubtype::Text), 1);
+  EXPECT_EQ(trio.a.ui.last_period_ms, Chat::kLongestTimerSleepMs);
   int refreshes = trio.a.windows.refreshes;
   for (int i = 0; i < 14; ++i) trio.Tick();  // 28 s: not yet
   EXPECT_EQ(trio.a.chat->Peer(2).nickname.view(), "Carol");
@@ -142,28 +143,12 @@ TEST(ChatDelivery, APeerSilentForThirtySecondsDisappearsWithoutALineAndAStranger
       2);
 }
 
-// Carol's copy is due 200 ms after it left: the timer that fires 120 ms
-// after wakes again 80 ms later, and once it has sent the copy sleeps its
-// longest (the next one is due 400 ms later).
-TEST(ChatDelivery, TheTimerWakesWhenTheNextCopyIsDue) {
+// /quit sends two quits and ends chat mode; a disconnection instead leaves
+// the windows open and says they are offline, and a line typed into one
+// joins its channel again.
+TEST(ChatDelivery, QuitSendsTwoQuitsButADisconnectionLeavesTheWindowsOffline) {
   ChatTrio trio;
-  trio.network.Detach(trio.c.address);
-  trio.a.Type("anyone?");
-  trio.network.Deliver();
-  trio.clock.Advance(120);
-  trio.a.ui.FireTimers();
-  EXPECT_EQ(trio.a.ui.last_period_ms, 80);
-  trio.network.log.clear();
-  trio.clock.Advance(80);
-  trio.a.ui.FireTimers();
-  EXPECT_EQ(CountSubtype(trio.network.log, ChatSubtype::Text), 1);
-  EXPECT_EQ(trio.a.ui.last_period_ms, Chat::kLongestTimerSleepMs);
-}
-
-TEST(ChatDelivery, QuitSendsTwoQuitsAndOthersShowTheFirst) {
-  ChatTrio trio;
-  trio.b.Type("/quit lunch time");
-  trio.network.Deliver();
+  trio.b.Say("/quit lunch time");
   EXPECT_FALSE(trio.b.chat->IsChatModeOn());
   EXPECT_FALSE(trio.b.windows.HasChatWindows());
   EXPECT_EQ(trio.b.ui.ActiveTimers(), 0u);
@@ -172,6 +157,19 @@ TEST(ChatDelivery, QuitSendsTwoQuitsAndOthersShowTheFirst) {
   EXPECT_EQ(trio.a.windows.Text("#chat"), "*** Bob has quit Vorn Chat (lunch time).\r\n");
   EXPECT_EQ(trio.c.windows.Text("#chat"), "*** Bob has quit Vorn Chat (lunch time).\r\n");
   EXPECT_EQ(trio.b.profile.GetInt("Windows", "Chat List Open", -1), 0);
+
+  trio.c.windows.ClearText();
+  trio.a.chat->GoOffline();
+  trio.network.Deliver();
+  EXPECT_FALSE(trio.a.chat->IsChatModeOn());
+  EXPECT_EQ(trio.a.windows.Text("#chat"),
+            "*** Bob has quit Vorn Chat (lunch time).\r\n"
+            "*** Disconnected: this window is offline. Type a line to join its channel again.\r\n");
+  EXPECT_EQ(trio.c.windows.Text("#chat"), "*** Alice has quit Vorn Chat (Leaving).\r\n");
+  trio.c.windows.ClearText();
+  trio.a.Say("back");
+  EXPECT_TRUE(trio.a.chat->IsChatModeOn());
+  EXPECT_EQ(trio.c.windows.Text("#chat"), "*** Alice(127.0.0.1:5001) has joined Vorn Chat\r\n");
 }
 
 TEST(ChatDelivery, PingTimesAreMeasuredOnTheAskingSide) {
@@ -183,8 +181,7 @@ TEST(ChatDelivery, PingTimesAreMeasuredOnTheAskingSide) {
 
   // A retransmitted request carries the time it left.
   trio.network.SetDropRule([&](const SentDatagram& d) { return IsSubtype(d, ChatSubtype::PingRequest); });
-  trio.a.Type("/ping #2");
-  trio.network.Deliver();
+  trio.a.Say("/ping #2");
   trio.network.SetDropRule(nullptr);
   trio.clock.Advance(RoundTripEstimator::kMaxIntervalMs + 1);
   trio.a.ui.FireTimers();
@@ -201,8 +198,7 @@ TEST(ChatDelivery, WhoIsAnsweredForEverybodyOrTheExactKeyWithoutItsPassword) {
   trio.network.Deliver();
   trio.network.log.clear();
   trio.clock.Advance(5000);  // the joins asked the same within the duplicate filter's time
-  trio.a.Type("/who #sec pw", "#sec pw");
-  trio.network.Deliver();
+  trio.a.Say("/who #sec pw", "#sec pw");
   std::vector<std::string> answered;
   for (const SentDatagram& d : trio.network.log) {
     if (!IsSubtype(d, ChatSubtype::WhoReply)) continue;
@@ -212,8 +208,7 @@ TEST(ChatDelivery, WhoIsAnsweredForEverybodyOrTheExactKeyWithoutItsPassword) {
   EXPECT_EQ(answered, (std::vector<std::string>{"Alice", "Bob"}));
   EXPECT_EQ(trio.a.windows.Text("#sec pw"), "\r\nRequesting list of people on #sec pw...\r\n");
 
-  trio.c.Type("/who *", "#sec");
-  trio.network.Deliver();
+  trio.c.Say("/who *", "#sec");
   std::string shown = trio.c.windows.Text("#sec");
   EXPECT_NE(shown.find("Alice is on channel #sec.\r\n"), std::string::npos);
   EXPECT_NE(shown.find("Carol is on channel #sec.\r\n"), std::string::npos);
@@ -221,14 +216,12 @@ TEST(ChatDelivery, WhoIsAnsweredForEverybodyOrTheExactKeyWithoutItsPassword) {
 
 TEST(ChatDelivery, AwayAnswersPrivateMessagesAndBeeps) {
   ChatTrio trio;
-  trio.a.Type("/away lunch");
-  trio.network.Deliver();
+  trio.a.Say("/away lunch");
   EXPECT_EQ(trio.b.windows.Text("#chat"), "* Alice              is away (lunch).\r\n");
   for (ChatNode* node : {&trio.a, &trio.b, &trio.c}) node->windows.ClearText();
   trio.clock.Advance(5000);     // the answer repeats the announcement: beyond the duplicate filter
   trio.a.ui.hold_posts = true;  // the beep waits for the UI thread
-  trio.b.Type("/msg ALICE are you there?");
-  trio.network.Deliver();
+  trio.b.Say("/msg ALICE are you there?");
   EXPECT_EQ(trio.b.windows.Text("#chat"), "<-[ALICE]-> are you there?\r\n* Alice              is away (lunch).\r\n");
   EXPECT_EQ(trio.a.windows.Text("#chat"), "[*Bob             *] are you there?\r\n");
   EXPECT_EQ(trio.a.dialogs.beeps, 0);
@@ -237,8 +230,7 @@ TEST(ChatDelivery, AwayAnswersPrivateMessagesAndBeeps) {
   EXPECT_EQ(trio.a.chat->MsgCompletionList(), std::vector<std::string>{"Bob"});
   EXPECT_TRUE(trio.c.windows.Text("#chat").empty());
   for (int i = 0; i < 2; ++i) {
-    trio.a.Type("/away");
-    trio.network.Deliver();
+    trio.a.Say("/away");
     trio.clock.Advance(5000);  // beyond the duplicate filter
   }
   EXPECT_EQ(CountOf(trio.c.windows.Text("#chat"), "* Alice              is back.\r\n"), 2u);
@@ -246,8 +238,7 @@ TEST(ChatDelivery, AwayAnswersPrivateMessagesAndBeeps) {
 
 TEST(ChatDelivery, JoinPartAndChatListNotices) {
   ChatTrio trio;
-  trio.b.Type("/part");
-  trio.network.Deliver();
+  trio.b.Say("/part");
   EXPECT_EQ(trio.b.windows.closed_inputs, std::vector<ChatInputId>{trio.b.windows.Input("#chat")});
   EXPECT_EQ(trio.a.windows.Text("#chat"), "*** Bob has left channel #chat\r\n");
   EXPECT_TRUE(trio.a.chat->Peer(1).channel.empty());
@@ -255,8 +246,7 @@ TEST(ChatDelivery, JoinPartAndChatListNotices) {
   // With the chat list open the list is refreshed instead.
   trio.c.windows.list_open = true;
   trio.c.windows.ClearText();
-  trio.a.Type("/part");
-  trio.network.Deliver();
+  trio.a.Say("/part");
   EXPECT_EQ(trio.c.windows.Text("#chat"), "");
 
   ChatNode dave("Dave", 5004, trio.clock, trio.network);
@@ -267,23 +257,6 @@ TEST(ChatDelivery, JoinPartAndChatListNotices) {
   EXPECT_EQ(trio.c.windows.Text("#chat"), "");
   auto names = ChatListNicknames(trio.c.chat->ChatListPeers(), "#CHAT");
   EXPECT_EQ(names, (std::vector<std::string>{"Carol\t127.0.0.1:5003", "Dave\t127.0.0.1:5004"}));
-}
-
-// A disconnection leaves the windows open and says they are offline; a line
-// typed into one joins its channel again.
-TEST(ChatDelivery, WindowsStayOfflineAfterADisconnectionAndALineRejoins) {
-  ChatTrio trio;
-  trio.a.chat->GoOffline();
-  trio.network.Deliver();
-  EXPECT_FALSE(trio.a.chat->IsChatModeOn());
-  EXPECT_EQ(trio.a.windows.Text("#chat"),
-            "*** Disconnected: this window is offline. Type a line to join its channel again.\r\n");
-  EXPECT_EQ(trio.b.windows.Text("#chat"), "*** Alice has quit Vorn Chat (Leaving).\r\n");
-  trio.b.windows.ClearText();
-  trio.a.Type("back");
-  trio.network.Deliver();
-  EXPECT_TRUE(trio.a.chat->IsChatModeOn());
-  EXPECT_EQ(trio.b.windows.Text("#chat"), "*** Alice(127.0.0.1:5001) has joined Vorn Chat\r\n");
 }
 
 // The receive thread and the UI thread share the chat state.

@@ -14,8 +14,8 @@
 namespace vorn {
 namespace {
 
-TEST(ChatPacket, BuildsTheHeaderByteExact) {
-  std::vector<uint8_t> out(kMaxChatPacket);
+TEST(ChatPacket, BuildsTheHeaderByteExactAndRefusesWhatItCannotFrame) {
+  std::vector<uint8_t> out(kMaxChatPacket + 1);
   const uint8_t payload[] = {'h', 'i', 0};
   size_t size = BuildChatPacket(out, {'B', 0x01020304, ChatSubtype::Private, "#chat", "Alice", 0x0A0B0C0D}, payload);
   ASSERT_EQ(size, 66u);
@@ -37,21 +37,12 @@ TEST(ChatPacket, BuildsTheHeaderByteExact) {
   EXPECT_EQ(view->packet.nickname, "Alice");
   EXPECT_EQ(view->packet.serial, 0x0A0B0C0Du);
   EXPECT_EQ(PayloadText(view->packet.payload), "hi");
-}
-
-// Short bodies, unterminated fields and lying fragment counts are covered
-// end to end in tests/hostile; here what only the builder and framing decide.
-TEST(ChatPacket, RefusesAnOverlongPayloadAndAForeignSocket) {
-  std::vector<uint8_t> out(kMaxChatPacket + 1);
-  EXPECT_EQ(BuildChatPacket(out, {}, std::vector<uint8_t>(kMaxChatPayload + 1, 'x')), 0u);
-  size_t size = BuildChatPacket(out, {}, {});
+  // Short bodies, unterminated fields and lying fragment counts are the
+  // hostile tests'; here what only the builder and the framing decide.
   out[10] = 0x8F;  // not the chat socket
   EXPECT_FALSE(ParseChatDatagram(std::span<const uint8_t>(out.data(), size)));
-}
-
-TEST(ChatPacket, FormatsPeerAddressesWithoutTheDefaultPort) {
-  EXPECT_EQ(FormatPeerAddress({0x0A000102, 2213}), "10.0.1.2");
-  EXPECT_EQ(FormatPeerAddress({0x7F000001, 5001}), "127.0.0.1:5001");
+  EXPECT_EQ(BuildChatPacket(out, {}, std::vector<uint8_t>(kMaxChatPayload + 1, 'x')), 0u);
+  EXPECT_EQ(FormatPeerAddress({0x0A000102, 2213}), "10.0.1.2");  // the default port is left out
 }
 
 TEST(DuplicateHistory, ComparesWholeTextsWithinFourSeconds) {
@@ -83,8 +74,6 @@ TEST(PendingChatPackets, ReusesFreedRecordsAndRefusesBeyondItsCap) {
   EXPECT_EQ(pending.Keep({1, 1}, bytes, 0, 1000), nullptr);
 }
 
-// Only the exact layout announces anything; what peers that follow the
-// protocol send (zeros) and any other bytes announce nothing.
 TEST(ReceivedRanges, MergesWhatTouchesAndStaysBounded) {
   ReceivedRanges ranges;
   ranges.Add(1000, 1500);
@@ -102,7 +91,9 @@ TEST(ReceivedRanges, MergesWhatTouchesAndStaysBounded) {
   EXPECT_EQ(ranges.held(), 1500u + 10 * (ReceivedRanges::kMaxRanges - 1) + 1990);
 }
 
-TEST(PeerCapabilities, TheReservedFieldAnnouncesOnlyInItsOwnLayout) {
+// Only the exact layout announces anything; what peers that follow the
+// protocol send (zeros) and any other bytes announce nothing.
+TEST(PeerCapabilities, TheReservedFieldAnnouncesOnlyInItsOwnLayoutAndEachPeersLatestWordCounts) {
   std::array<uint8_t, kCapabilityFieldSize> field{};
   EXPECT_FALSE(ReadCapabilityField(field));
   WriteCapabilityField(field, capability::kWindowedTransfer);
@@ -115,9 +106,8 @@ TEST(PeerCapabilities, TheReservedFieldAnnouncesOnlyInItsOwnLayout) {
   std::vector<uint8_t> packet(kMaxChatPacket);
   packet.resize(BuildChatPacket(packet, {'0', 1, ChatSubtype::Text, "", "", 1, capability::kWindowedTransfer}, {}));
   EXPECT_EQ(ReadCapabilityField(ParseChatDatagram(packet)->packet.reserved), capability::kWindowedTransfer);
-}
 
-TEST(PeerCapabilities, FollowsEachPeersLatestWordAndForgetsTheOldestWhenFull) {
+  // Each peer's latest word counts; the oldest is forgotten when full.
   PeerCapabilities table;
   const PeerAddress first{0x7F000001, 1};
   table.Record(first, capability::kWindowedTransfer, 0);

@@ -2,22 +2,22 @@
 
 #include <stdlib.h>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 
 #include "support/test_identity.h"
 
 namespace vorn {
 
+// Window 0, the message window, is never open: it is found only by its own
+// key, and PrintToChannel does not write to it.
 void RecordingChatWindows::OpenChatWindow(std::string_view key) {
   std::lock_guard lock(mutex_);
   windows_.push_back(Window{std::string(key), static_cast<ChatInputId>(windows_.size()), {}, 0, true});
 }
 
-bool RecordingChatWindows::FindChatWindow(std::string_view key) const {
-  std::lock_guard lock(mutex_);
-  const Window* window = Find(key);
-  return window != nullptr && window->input != kMessageInput;
-}
+bool RecordingChatWindows::FindChatWindow(std::string_view key) const { return Input(key) != kMessageInput; }
 
 std::string RecordingChatWindows::InputWindowTitle(ChatInputId input) const {
   std::lock_guard lock(mutex_);
@@ -26,29 +26,21 @@ std::string RecordingChatWindows::InputWindowTitle(ChatInputId input) const {
 
 void RecordingChatWindows::CloseAllChatWindows() {
   std::lock_guard lock(mutex_);
-  for (size_t i = 1; i < windows_.size(); ++i) windows_[i].open = false;
+  for (Window& window : windows_) window.open = false;
 }
 
 std::vector<std::string> RecordingChatWindows::ChatWindowKeys() const {
   std::lock_guard lock(mutex_);
   std::vector<std::string> keys;
-  for (size_t i = 1; i < windows_.size(); ++i) {
-    if (windows_[i].open) keys.push_back(windows_[i].key);
-  }
+  for (const Window& window : windows_)
+    if (window.open) keys.push_back(window.key);
   return keys;
 }
 
-bool RecordingChatWindows::HasChatWindows() const {
-  std::lock_guard lock(mutex_);
-  return std::any_of(windows_.begin() + 1, windows_.end(), [](const Window& w) { return w.open; });
-}
+bool RecordingChatWindows::HasChatWindows() const { return !ChatWindowKeys().empty(); }
 
 void RecordingChatWindows::PrintToChannel(std::string_view key, std::string_view text, uint32_t colour) {
-  std::lock_guard lock(mutex_);
-  Window* window = Find(key);
-  if (window == nullptr || window->input == kMessageInput) return;
-  window->text += text;
-  window->last_colour = colour;
+  if (ChatInputId input = Input(key); input != kMessageInput) PrintToInputWindow(input, text, colour);
 }
 
 void RecordingChatWindows::PrintToInputWindow(ChatInputId input, std::string_view text, uint32_t colour) {
@@ -60,36 +52,27 @@ void RecordingChatWindows::PrintToInputWindow(ChatInputId input, std::string_vie
 
 ChatInputId RecordingChatWindows::Input(std::string_view key) const {
   std::lock_guard lock(mutex_);
-  const Window* window = Find(key);
-  return window ? window->input : kMessageInput;
+  for (const Window& window : windows_)
+    if (window.open && EqualsIgnoreCase(window.key, key)) return window.input;
+  return kMessageInput;
 }
 
 std::string RecordingChatWindows::Text(std::string_view key) const {
+  const ChatInputId input = Input(key);
   std::lock_guard lock(mutex_);
-  const Window* window = Find(key);
-  return window ? window->text : std::string();
+  const Window& window = windows_[static_cast<size_t>(input)];
+  return input != kMessageInput || EqualsIgnoreCase(key, window.key) ? window.text : std::string();
 }
 
 uint32_t RecordingChatWindows::LastColour(std::string_view key) const {
+  const ChatInputId input = Input(key);
   std::lock_guard lock(mutex_);
-  const Window* window = Find(key);
-  return window ? window->last_colour : 0;
+  return windows_[static_cast<size_t>(input)].last_colour;
 }
 
 void RecordingChatWindows::ClearText() {
   std::lock_guard lock(mutex_);
   for (Window& window : windows_) window.text.clear();
-}
-
-RecordingChatWindows::Window* RecordingChatWindows::Find(std::string_view key) {
-  for (Window& window : windows_) {
-    if (window.open && EqualsIgnoreCase(window.key, key)) return &window;
-  }
-  return EqualsIgnoreCase(key, "Server Messages") ? &windows_[0] : nullptr;
-}
-
-const RecordingChatWindows::Window* RecordingChatWindows::Find(std::string_view key) const {
-  return const_cast<RecordingChatWindows*>(this)->Find(key);
 }
 
 UiLoop::TimerId ManualUiLoop::StartTimer(int32_t period_ms, Task tick) {
@@ -164,6 +147,12 @@ ChatNode::ChatNode(std::string nickname, uint16_t port, ManualClock& clock, Chat
   network.Attach(address, *chat);
 }
 
+void ChatNode::ExpectPrints(std::string_view line, std::string_view printed, std::string_view window) {
+  windows.ClearText();
+  Say(line, window);
+  EXPECT_EQ(windows.Text(window), printed) << "after " << line;
+}
+
 ChatTrio::ChatTrio(std::filesystem::path directory) : files(std::move(directory)) {
   for (ChatNode* node : {&a, &b, &c}) {
     node->chat->JoinChannel("#chat");
@@ -189,11 +178,13 @@ int32_t ChatTrio::Run(int32_t ms, const std::function<bool()>& done, int32_t ste
   return clock.NowMs() - start;
 }
 
+bool IsSubtype(const SentDatagram& d, ChatSubtype subtype) {
+  auto view = ParseChatDatagram(d.bytes);
+  return view && view->packet.subtype == subtype;
+}
+
 int CountSubtype(const std::vector<SentDatagram>& log, ChatSubtype subtype) {
-  return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const SentDatagram& d) {
-    auto view = ParseChatDatagram(d.bytes);
-    return view && view->packet.subtype == subtype;
-  }));
+  return static_cast<int>(std::ranges::count_if(log, [&](const SentDatagram& d) { return IsSubtype(d, subtype); }));
 }
 
 size_t CountOf(const std::string& text, std::string_view needle) {

@@ -5,7 +5,9 @@
 // datagrams by rule or at random (seeded).
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "chat/chat.h"
+#include "node/null_ports.h"
 #include "platform/memory_profile.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
@@ -60,8 +63,6 @@ class RecordingChatWindows final : public ChatWindows {
     uint32_t last_colour = 0;
     bool open = true;
   };
-  Window* Find(std::string_view key);
-  const Window* Find(std::string_view key) const;
 
   mutable std::mutex mutex_;
   std::vector<Window> windows_{Window{"Server Messages", kMessageInput, {}, 0, false}};
@@ -74,11 +75,6 @@ class QuietDialogs final : public Dialogs {
   void Beep() override { ++beeps; }
   std::unique_ptr<ProgressDialog> CreateProgressDialog() override { return nullptr; }
   int beeps = 0;
-};
-
-class NoUserInfoDialog final : public UserInfoDialog {
- public:
-  bool Run(UserInfoForm&, bool) override { return false; }
 };
 
 // Timers run only when the test fires them.
@@ -166,7 +162,7 @@ struct ChatNode {
   PeerAddress address;
   MemoryProfile profile;
   QuietDialogs dialogs;
-  NoUserInfoDialog user_info;
+  NullUserInfo user_info;
   SettingsStore settings{profile, dialogs, user_info};
   SharedAddresses addresses;
   ManualUiLoop ui;
@@ -177,6 +173,14 @@ struct ChatNode {
   void Type(std::string_view line, std::string_view window = "#chat") {
     chat->ExecuteChatLine(line, windows.Input(window));
   }
+  // Types line and lets the network deliver what it caused.
+  void Say(std::string_view line, std::string_view window = "#chat") {
+    Type(line, window);
+    network.Deliver();
+  }
+  // Types line into window and expects it (and what it sent, once
+  // delivered) to have printed exactly this there.
+  void ExpectPrints(std::string_view line, std::string_view printed, std::string_view window = "#chat");
 };
 
 // Three users A, B and C (ports 5001 to 5003) who joined "#chat" and know
@@ -200,6 +204,18 @@ struct ChatTrio {
   ChatNode b{"Bob", 5002, clock, network, files};
   ChatNode c{"Carol", 5003, clock, network, files};
 };
+
+bool IsSubtype(const SentDatagram& d, ChatSubtype subtype);
+// A file of size bytes of a pattern that no shift of it repeats, and a
+// file's bytes.
+inline void WriteFile(const std::filesystem::path& path, size_t size) {
+  std::ofstream out(path, std::ios::binary);
+  for (size_t i = 0; i < size; ++i) out.put(static_cast<char>((i * 7 + i / 251) & 0xFF));
+}
+inline std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 int CountSubtype(const std::vector<SentDatagram>& log, ChatSubtype subtype);
 size_t CountOf(const std::string& text, std::string_view needle);

@@ -1,24 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "chat/chat_test_support.h"
 
 namespace vorn {
 namespace {
-
-void WriteFile(const std::filesystem::path& path, size_t size) {
-  std::ofstream out(path, std::ios::binary);
-  for (size_t i = 0; i < size; ++i) out.put(static_cast<char>((i * 7 + i / 251) & 0xFF));
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 class ChatTransfer : public ::testing::Test {
  protected:
@@ -30,8 +18,7 @@ class ChatTransfer : public ::testing::Test {
   // Bob offers a file of this size, and Alice learns of it.
   void Offer(const std::string& name, size_t size) {
     WriteFile(dir.path() / name, size);
-    trio.b.Type("/offer " + name);
-    trio.network.Deliver();
+    trio.b.Say("/offer " + name);
   }
   // A datagram sent earlier arrives once more.
   static void Replay(ChatNode& to, const SentDatagram& d) {
@@ -88,12 +75,10 @@ TEST_F(ChatTransfer, LastFragmentHeldBackIsSentOnTheNextAcknowledgement) {
   WriteFile(dir.path() / "small.bin", 300);
   // Bob's offer list does not reach Alice at first: it stays unacknowledged.
   trio.network.SetDropRule([&](const SentDatagram& d) { return d.from == trio.b.address && d.to == trio.a.address; });
-  trio.b.Type("/offer small.bin");
-  trio.network.Deliver();
+  trio.b.Say("/offer small.bin");
   trio.network.SetDropRule(nullptr);
   trio.clock.Advance(1000);
-  trio.a.Type("/get Bob 0 copy.bin");
-  trio.network.Deliver();
+  trio.a.Say("/get Bob 0 copy.bin");
   EXPECT_TRUE(trio.a.chat->IsDownloading());  // held back behind the offer list
   RunUntilDownloaded(3);
   EXPECT_EQ(ReadFile(dir.path() / "copy.bin"), ReadFile(dir.path() / "small.bin"));
@@ -115,16 +100,14 @@ TEST_F(ChatTransfer, LateCopiesFromTheLastTransferDisturbNeitherSideOfTheNext) {
     if (!late_ack) late_ack = d;
     return true;
   });
-  trio.a.Type("/get bob 0 small.copy");
-  trio.network.Deliver();
+  trio.a.Say("/get bob 0 small.copy");
   ASSERT_FALSE(trio.a.chat->IsDownloading());
   ASSERT_TRUE(late_ack.has_value());
   const SentDatagram last_fragment = *std::find_if(trio.network.log.rbegin(), trio.network.log.rend(),
                                                    [&](const SentDatagram& d) { return IsFragmentFrom(d, trio.b); });
   // The next transfer's first fragment is held up on the way.
   trio.network.SetDropRule([&](const SentDatagram& d) { return IsFragmentFrom(d, trio.b); });
-  trio.a.Type("/get bob 1 big.copy");
-  trio.network.Deliver();
+  trio.a.Say("/get bob 1 big.copy");
   auto fragments_sent = [&] {
     return std::ranges::count_if(trio.network.log, [&](const SentDatagram& d) { return IsFragmentFrom(d, trio.b); });
   };
@@ -143,37 +126,31 @@ TEST_F(ChatTransfer, LateCopiesFromTheLastTransferDisturbNeitherSideOfTheNext) {
 TEST_F(ChatTransfer, GetAndOfferErrorLines) {
   Offer("offered.bin", 10);
   WriteFile(dir.path() / "mine.bin", 3000);
-  auto expect = [&](std::string_view line, std::string_view printed) {
-    trio.a.windows.ClearText();
-    trio.a.Type(line);
-    trio.network.Deliver();
-    EXPECT_EQ(trio.a.windows.Text("#chat"), printed) << line;
-  };
-  expect("/get", "*** Command error.  Type /help for a list of commands.\r\n");
-  expect("/get bob", "*** Command error.  Type /help for a list of commands.\r\n");
+  ChatNode& a = trio.a;
+  a.ExpectPrints("/get", "*** Command error.  Type /help for a list of commands.\r\n");
+  a.ExpectPrints("/get bob", "*** Command error.  Type /help for a list of commands.\r\n");
   // Without a name: the one the file was announced under, or none.
-  expect("/get bob 0", "*** File already exists; /xget overwrites it.\r\n");
-  expect("/get bob 5", "*** No name known for file #5: give one after the number.\r\n");
-  expect("/get zed 0 x.bin", "*** Unknown user.\r\n");
-  expect("/get #9 0 x.bin", "*** User doesn't exist\n\r");
-  expect("/get bob 0 mine.bin", "*** File already exists; /xget overwrites it.\r\n");
-  expect("/get bob 0 no/such/dir/x.bin", "*** File cannot be opened for writing.\r\n");
-  expect("/get bob 7 x.bin", "*** Getting file #7 from Bob as \"x.bin\".\r\n*** No file offered!\r\n");
+  a.ExpectPrints("/get bob 0", "*** File already exists; /xget overwrites it.\r\n");
+  a.ExpectPrints("/get bob 5", "*** No name known for file #5: give one after the number.\r\n");
+  a.ExpectPrints("/get zed 0 x.bin", "*** Unknown user.\r\n");
+  a.ExpectPrints("/get #9 0 x.bin", "*** User doesn't exist\n\r");
+  a.ExpectPrints("/get bob 0 mine.bin", "*** File already exists; /xget overwrites it.\r\n");
+  a.ExpectPrints("/get bob 0 no/such/dir/x.bin", "*** File cannot be opened for writing.\r\n");
+  a.ExpectPrints("/get bob 7 x.bin", "*** Getting file #7 from Bob as \"x.bin\".\r\n*** No file offered!\r\n");
   EXPECT_FALSE(Exists("x.bin"));  // a refused /get leaves nothing behind
-  expect("/offer nothing.bin", "*** Cannot open file.\r\n");
-  expect("/deoffer", "*** Command error.  Type /help for a list of commands.\r\n");
-  expect("/deoffer x", "*** Command error.  Type /help for a list of commands.\r\n");
-  expect("/deoffer 12", "*** File not offered.\r\n");
+  a.ExpectPrints("/offer nothing.bin", "*** Cannot open file.\r\n");
+  a.ExpectPrints("/deoffer", "*** Command error.  Type /help for a list of commands.\r\n");
+  a.ExpectPrints("/deoffer x", "*** Command error.  Type /help for a list of commands.\r\n");
+  a.ExpectPrints("/deoffer 12", "*** File not offered.\r\n");
   // /xget overwrites what /get refuses.
-  expect("/xget bob 0 mine.bin",
-         "*** Getting file #0 from Bob as \"mine.bin\".\r\n"
-         "*** The transfer from Bob is complete (10000 bytes/sec, 10 bytes in 0.0 s).\r\n");
+  a.ExpectPrints("/xget bob 0 mine.bin",
+                 "*** Getting file #0 from Bob as \"mine.bin\".\r\n"
+                 "*** The transfer from Bob is complete (10000 bytes/sec, 10 bytes in 0.0 s).\r\n");
   EXPECT_EQ(ReadFile(dir.path() / "mine.bin"), ReadFile(dir.path() / "offered.bin"));
   // An announced name keeps only its last part.
   trio.clock.Advance(5000);  // beyond the duplicate filter
-  trio.b.Type("/me [1] ../escape.bin");
-  trio.network.Deliver();
-  expect("/get bob 1", "*** Getting file #1 from Bob as \"escape.bin\".\r\n*** No file offered!\r\n");
+  trio.b.Say("/me [1] ../escape.bin");
+  a.ExpectPrints("/get bob 1", "*** Getting file #1 from Bob as \"escape.bin\".\r\n*** No file offered!\r\n");
 }
 
 // Names announced by other machines keep only their last part.
@@ -212,14 +189,12 @@ TEST_F(ChatTransfer, OfferSlotsAreNotReusedUntilAllAreWithdrawn) {
   trio.network.Deliver();
   trio.clock.Advance(5000);  // beyond the duplicate filter
   trio.a.windows.ClearText();
-  trio.b.Type("/offer");
-  trio.network.Deliver();
+  trio.b.Say("/offer");
   std::string list = trio.a.windows.Text("#chat");
   EXPECT_EQ(list.find("* Bob                offers the following files for downloading:\r\n"), 0u);
   EXPECT_EQ(list.find("[3] "), std::string::npos);
   EXPECT_NE(list.find("* Bob                [9] f.bin\r\n"), std::string::npos);
-  trio.a.Type("/get bob 3 three.bin");
-  trio.network.Deliver();
+  trio.a.Say("/get bob 3 three.bin");
   EXPECT_NE(trio.a.windows.Text("#chat").find("*** No file offered!\r\n"), std::string::npos);
   trio.b.windows.ClearText();
   trio.b.Type("/deoffer ALL");
@@ -233,11 +208,8 @@ TEST_F(ChatTransfer, ProgressAndCancelledDownloads) {
   // Alice's acknowledgements are lost, so a window of fragments stays in flight.
   trio.network.SetDropRule(
       [&](const SentDatagram& d) { return d.from == trio.a.address && d.view().packet.subtype == ChatSubtype::Ack; });
-  trio.a.Type("/get bob 0 out.bin");
-  trio.network.Deliver();
-  trio.b.windows.ClearText();
-  trio.b.Type("/progress");
-  EXPECT_EQ(trio.b.windows.Text("#chat"), Format("*** %zu bytes transferred to Alice.\r\n", kTransferWindow * 500));
+  trio.a.Say("/get bob 0 out.bin");
+  trio.b.ExpectPrints("/progress", Format("*** %zu bytes transferred to Alice.\r\n", kTransferWindow * 500));
   std::vector<TransferStatus> down = trio.a.chat->Transfers(), up = trio.b.chat->Transfers();
   ASSERT_EQ(down.size(), 1u);
   ASSERT_EQ(up.size(), 1u);
@@ -246,22 +218,17 @@ TEST_F(ChatTransfer, ProgressAndCancelledDownloads) {
   EXPECT_EQ(std::tie(up[0].download, up[0].peer, up[0].bytes, up[0].total),
             std::make_tuple(false, std::string("Alice"), uint64_t{kTransferWindow * 500}, uint64_t{100000}));
   trio.network.SetDropRule(nullptr);
-  trio.a.Type("/cancel");
-  trio.network.Deliver();
+  trio.a.Say("/cancel");
   EXPECT_FALSE(trio.a.chat->IsDownloading());
   EXPECT_NE(trio.a.windows.Text("#chat").find("*** Download of \"out.bin\" cancelled.\r\n"), std::string::npos);
   EXPECT_NE(trio.b.windows.Text("#chat").find("*** Alice has cancelled the download."), std::string::npos);
   EXPECT_FALSE(Exists("out.bin") || Exists("out.bin.vorn-part"));
-  trio.b.windows.ClearText();
-  trio.b.Type("/progress");
-  EXPECT_EQ(trio.b.windows.Text("#chat"), "");
+  trio.b.ExpectPrints("/progress", "");
   trio.network.log.clear();
   trio.Tick();
   EXPECT_EQ(std::ranges::count_if(trio.network.log, [&](const SentDatagram& d) { return IsFragmentFrom(d, trio.b); }),
             0);
-  trio.a.windows.ClearText();
-  trio.a.Type("/cancel");
-  EXPECT_EQ(trio.a.windows.Text("#chat"), "*** No download to cancel.\r\n");
+  trio.a.ExpectPrints("/cancel", "*** No download to cancel.\r\n");
 }
 
 class ChatTransferFailure : public ChatTransfer {
@@ -278,11 +245,6 @@ class ChatTransferFailure : public ChatTransfer {
     }
     EXPECT_FALSE(Exists("out.bin") || Exists("out.bin.vorn-part"));
   }
-  void DropAcknowledgementsFromAlice(bool drop) {
-    trio.network.SetDropRule([this, drop](const SentDatagram& d) {
-      return drop && d.from == trio.a.address && d.view().packet.subtype == ChatSubtype::Ack;
-    });
-  }
 };
 
 TEST_F(ChatTransferFailure, ASenderThatVanishesEndsTheDownloadWithinThirtySeconds) {
@@ -297,11 +259,11 @@ TEST_F(ChatTransferFailure, ASenderThatVanishesEndsTheDownloadWithinThirtySecond
 
 TEST_F(ChatTransferFailure, ASendersReadErrorIsToldToTheDownloader) {
   Offer("big.bin", 100000);
-  DropAcknowledgementsFromAlice(true);
-  trio.a.Type("/get bob 0 out.bin");
-  trio.network.Deliver();
+  trio.network.SetDropRule(
+      [&](const SentDatagram& d) { return d.from == trio.a.address && IsSubtype(d, ChatSubtype::Ack); });
+  trio.a.Say("/get bob 0 out.bin");
   trio.b.Type("/deoffer 0");
-  DropAcknowledgementsFromAlice(false);
+  trio.network.SetDropRule(nullptr);
   ExpectEndedOnce("*** No file offered!\r\n", "*** Cannot set file pointer!\r\n");
 }
 
@@ -320,8 +282,7 @@ TEST_F(ChatTransferFailure, AReceiversWriteErrorEndsItOnceAndTellsTheSender) {
 TEST_F(ChatTransferFailure, ARefusedFragmentIsNeverAcknowledged) {
   Offer("big.bin", 100000);
   trio.network.SetDropRule([&](const SentDatagram& d) { return IsFragmentFrom(d, trio.b); });
-  trio.a.Type("/get bob 0 out.bin");
-  trio.network.Deliver();
+  trio.a.Say("/get bob 0 out.bin");
   struct Refused {
     uint16_t count;
     uint32_t offset;

@@ -13,26 +13,6 @@ namespace {
 
 using ClientDispatchTest = ClientTest;
 
-TEST_F(ClientDispatchTest, OnlyTheConnectedServerIsAnsweredAPing) {
-  FakePeer server(traffic, Answer({{kTypeHello, Frame(kTypeAccepted)}}));
-  FakePeer stranger(traffic);
-  stranger.Send(client.bound(), PingRequestDatagram(7));  // not connected yet
-  ASSERT_TRUE(connection().ConnectToServer(EntryFor("Fake", server.address())));
-  stranger.Send(client.bound(), PingRequestDatagram(8));
-  server.Send(client.bound(), PingRequestDatagram(0x12345678));
-  ASSERT_TRUE(traffic.WaitSettled());
-
-  EXPECT_TRUE(stranger.ReceivedOfType(kTypePingReply).empty());
-  auto replies = server.ReceivedOfType(kTypePingReply);
-  ASSERT_EQ(replies.size(), 1u);
-  ASSERT_EQ(replies[0].size(), kPingSize);
-  auto reply = ParsePingReply(replies[0]);
-  ASSERT_TRUE(reply);
-  EXPECT_EQ(reply->game_name, "Vorn95");
-  EXPECT_EQ(reply->time_stamp_ms, 0x12345678u);
-  EXPECT_EQ(reply->game_socket, kChatSocket);
-}
-
 TEST_F(ClientDispatchTest, TextsArePrintedInTheActiveViewWithOrWithoutALineEnd) {
   FakePeer server(traffic);
   addresses().server.Store(server.address());
@@ -79,12 +59,21 @@ class ProxyTest : public ClientTest {
                  }};
 };
 
-TEST_F(ProxyTest, AWelcomeToTheGreetingNamesTheOwnAddress) {
+// A welcome redirects all of the node's traffic, so one that no greeting
+// waits for is dropped, whoever sends it, before the greeting and after its
+// answer; the welcome to the greeting names the own address.
+TEST_F(ProxyTest, OnlyTheWelcomeToTheGreetingNamesTheOwnAddress) {
+  const PeerAddress before = client.node->LocalAddress();
+  stranger.Send(client.bound(), AddressDatagram(kTypeProxyWelcome, kPublic));
+  proxy.Send(client.bound(), AddressDatagram(kTypeProxyWelcome, kPublic));
+  Settle();
+  EXPECT_EQ(client.node->LocalAddress(), before);
+  EXPECT_EQ(client.window.Text(), "");
+
   EXPECT_TRUE(connection().ConnectToProxy());
   EXPECT_EQ(
       client.window.Text(),
       "Looking for Proxy host...\r\nNote: IP number has been changed to 127.0.0.1:50000\r\nConnected to proxy.\r\n");
-  EXPECT_EQ(addresses().proxy.Load(), proxy.address());
   EXPECT_EQ(client.node->LocalAddress(), kPublic);
   // Wrapped like every datagram while a proxy is set: addressed to itself.
   auto received = proxy.Received();
@@ -94,6 +83,11 @@ TEST_F(ProxyTest, AWelcomeToTheGreetingNamesTheOwnAddress) {
   expected.push_back(static_cast<uint8_t>(proxy.address().port));
   for (uint8_t b : Frame(kTypeProxyHello)) expected.push_back(b);
   EXPECT_EQ(received[0], expected);
+
+  stranger.Send(client.bound(), AddressDatagram(kTypeProxyWelcome, {0x7F000001, 60000}));
+  Settle();
+  EXPECT_EQ(addresses().proxy.Load(), proxy.address());
+  EXPECT_EQ(client.node->LocalAddress(), kPublic);
 }
 
 TEST_F(ProxyTest, ALateWelcomeIsTakenByTheDialog) {
@@ -114,25 +108,6 @@ TEST_F(ProxyTest, TheWelcomeOfTheGreetingMayComeFromAnotherAddress) {
   stranger_answers = true;
   EXPECT_TRUE(connection().ConnectToProxy());
   EXPECT_EQ(addresses().proxy.Load(), stranger.address());
-}
-
-// A welcome redirects all of the node's traffic, so one that no greeting
-// waits for is dropped, whoever sends it.
-TEST_F(ProxyTest, AWelcomeThatNoGreetingWaitsForIsDropped) {
-  const PeerAddress before = client.node->LocalAddress();
-  stranger.Send(client.bound(), AddressDatagram(kTypeProxyWelcome, kPublic));
-  proxy.Send(client.bound(), AddressDatagram(kTypeProxyWelcome, kPublic));
-  Settle();
-  EXPECT_EQ(addresses().proxy.Load(), proxy.address());
-  EXPECT_EQ(client.node->LocalAddress(), before);
-  EXPECT_EQ(client.window.Text(), "");
-
-  // Nor is one taken after the greeting got its answer.
-  ASSERT_TRUE(connection().ConnectToProxy());
-  stranger.Send(client.bound(), AddressDatagram(kTypeProxyWelcome, {0x7F000001, 60000}));
-  Settle();
-  EXPECT_EQ(addresses().proxy.Load(), proxy.address());
-  EXPECT_EQ(client.node->LocalAddress(), kPublic);
 }
 
 TEST_F(ClientDispatchTest, WithoutAProxyThereIsNothingToGreetOrWelcome) {

@@ -50,6 +50,13 @@ inline FakePeer::Responder Answer(std::map<char, Bytes> answers) {
   };
 }
 
+// One entry of a tracker's server list text: a 15-character name field.
+inline std::string Entry(std::string_view name, std::string_view address, std::string_view gap = "\r\n") {
+  std::string field(name);
+  field.resize(15, ' ');
+  return field + " " + std::string(address) + std::string(gap);
+}
+
 inline ServerEntry EntryFor(std::string name, PeerAddress server) { return {std::move(name), FormatPeer(server)}; }
 
 class ClientTest : public ::testing::Test {

@@ -95,33 +95,27 @@ TEST_F(ConnectionTest, AnAcceptanceAfterTheFirstSecondConnectsThroughTheDialog) 
   EXPECT_EQ(client.loop.ActiveTimerCount(), 0u);
 }
 
-struct Rejection {
-  char type;
-  std::string_view text;
-};
-
-class RejectionTest : public ClientTest, public ::testing::WithParamInterface<Rejection> {};
-
 // An early rejection waits for the dialog's first tick, which reports it.
-TEST_P(RejectionTest, IsReportedByTheFirstTickAndLeavesTheClientDisconnected) {
-  FakePeer server(traffic, Answer({{kTypeHello, Frame(GetParam().type)}}));
-  EXPECT_FALSE(connection().ConnectToServer(EntryFor("Fake", server.address())));
-  ASSERT_TRUE(traffic.WaitSettled());
-  EXPECT_EQ(client.window.Text(), "Looking for server..." + std::string(GetParam().text));
-  ASSERT_EQ(client.dialogs.progress.size(), 1u);
-  EXPECT_EQ(client.dialogs.progress[0].ticks, 1);
-  EXPECT_EQ(client.clock.NowMs(), 1'500);
-  EXPECT_EQ(server.ReceivedOfType(kTypeHello).size(), 1u);
-  EXPECT_FALSE(connection().IsConnected());
+TEST_F(ConnectionTest, ARejectionIsReportedByTheFirstTickAndLeavesTheClientDisconnected) {
+  const std::pair<char, std::string_view> rejections[] = {
+      {kTypeRejectedNickname, "Error: Nick collision.  Use a different nickname.\r\n"},
+      {kTypeRejectedFull, "Error: Virtual Sub-Net is full. Cannot connect.\r\n"},
+      {kTypeRejectedVersion, "Error: Different versions detected. You must use the same version of Vorn.\r\n"}};
+  for (const auto& [type, text] : rejections) {
+    FakePeer server(traffic, Answer({{kTypeHello, Frame(type)}}));
+    client.window.Clear();
+    client.dialogs.progress.clear();
+    const int32_t start = client.clock.NowMs();
+    EXPECT_FALSE(connection().ConnectToServer(EntryFor("Fake", server.address())));
+    ASSERT_TRUE(traffic.WaitSettled());
+    EXPECT_EQ(client.window.Text(), "Looking for server...\r\n\r\n" + std::string(text));
+    ASSERT_EQ(client.dialogs.progress.size(), 1u);
+    EXPECT_EQ(client.dialogs.progress[0].ticks, 1);
+    EXPECT_EQ(client.clock.NowMs() - start, 1'500);
+    EXPECT_EQ(server.ReceivedOfType(kTypeHello).size(), 1u);
+    EXPECT_FALSE(connection().IsConnected());
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Connection, RejectionTest,
-    ::testing::Values(Rejection{kTypeRejectedNickname, "\r\n\r\nError: Nick collision.  Use a different nickname.\r\n"},
-                      Rejection{kTypeRejectedFull, "\r\n\r\nError: Virtual Sub-Net is full. Cannot connect.\r\n"},
-                      Rejection{kTypeRejectedVersion,
-                                "\r\n\r\nError: Different versions detected. You must use the same version of "
-                                "Vorn.\r\n"}));
 
 TEST_F(ConnectionTest, CancelEndsTheGreetingDisconnected) {
   FakePeer server(traffic);
@@ -137,54 +131,35 @@ TEST_F(ConnectionTest, CancelEndsTheGreetingDisconnected) {
   EXPECT_EQ(client.loop.ActiveTimerCount(), 0u);
 }
 
-TEST_F(ConnectionTest, ConnectingToAnotherServerSaysByeFirst) {
-  auto answers = [&] { return Answer({{kTypeHello, Frame(kTypeAccepted)}, {kTypeBye, Frame(kTypeByeAcknowledged)}}); };
-  FakePeer a(traffic, answers());
-  FakePeer b(traffic, answers());
-  int left_chat = 0;
-  ConnectionHooks hooks;
-  hooks.leave_chat_mode = [&] { ++left_chat; };
-  connection().SetHooks(hooks);
-
-  ASSERT_TRUE(connection().ConnectToServer(EntryFor("A", a.address())));
-  ASSERT_TRUE(connection().ConnectToServer(EntryFor("B", b.address())));
-  ASSERT_TRUE(traffic.WaitSettled());
-  EXPECT_EQ(client.window.Text(),
-            "Looking for server...Connected to server.\r\n"
-            "Saying bye...Disconnected from server.\r\n"
-            "Looking for server...Connected to server.\r\n");
-  EXPECT_EQ(a.ReceivedOfType(kTypeBye).size(), 1u);
-  EXPECT_EQ(b.ReceivedOfType(kTypeHello).size(), 1u);
-  EXPECT_EQ(addresses().server.Load(), b.address());
-  EXPECT_EQ(left_chat, 1);
-}
-
-// An 11-byte acceptance naming another address is adopted, noted and
-// restarts the driver link; a 5-byte one changes nothing.
-TEST_F(ConnectionTest, AFullAcceptanceWithAnotherAddressIsAdoptedAndABareOneIsNot) {
+// Connecting elsewhere says bye first and leaves chat mode. An 11-byte
+// acceptance naming another address is adopted, noted and restarts the
+// driver link; a 5-byte one changes nothing.
+TEST_F(ConnectionTest, ConnectingToAnotherServerSaysByeFirstAndAdoptsTheAddressItNames) {
   const PeerAddress before = client.node->LocalAddress();
   const PeerAddress seen{0x7F000001, 40000};
   std::string calls;
   ConnectionHooks hooks;
+  hooks.leave_chat_mode = [&] { calls += "leave "; };
   hooks.close_driver_link = [&] { calls += "close "; };
   hooks.open_driver_link = [&] { calls += "open "; };
   connection().SetHooks(hooks);
-
   FakePeer bare(traffic, Answer({{kTypeHello, Frame(kTypeAccepted)}, {kTypeBye, Frame(kTypeByeAcknowledged)}}));
-  EXPECT_TRUE(connection().ConnectToServer(EntryFor("Bare", bare.address())));
-  EXPECT_EQ(client.window.Text(), "Looking for server...Connected to server.\r\n");
+  FakePeer full(traffic, Answer({{kTypeHello, AddressDatagram(kTypeAccepted, seen)}}));
+
+  ASSERT_TRUE(connection().ConnectToServer(EntryFor("Bare", bare.address())));
   EXPECT_EQ(client.node->LocalAddress(), before);
   EXPECT_EQ(calls, "");
-
-  ASSERT_TRUE(connection().DisconnectFromServer());
-  client.window.Clear();
-  calls.clear();
-  FakePeer full(traffic, Answer({{kTypeHello, AddressDatagram(kTypeAccepted, seen)}}));
-  EXPECT_TRUE(connection().ConnectToServer(EntryFor("Full", full.address())));
+  ASSERT_TRUE(connection().ConnectToServer(EntryFor("Full", full.address())));
+  ASSERT_TRUE(traffic.WaitSettled());
   EXPECT_EQ(client.window.Text(),
+            "Looking for server...Connected to server.\r\nSaying bye...Disconnected from server.\r\n"
             "Looking for server...Connected to server.\r\n\r\nNote: IP number has been changed to 127.0.0.1:40000\r\n");
+  EXPECT_EQ(bare.ReceivedOfType(kTypeBye).size(), 1u);
+  EXPECT_EQ(full.ReceivedOfType(kTypeHello).size(), 1u);
+  EXPECT_EQ(addresses().server.Load(), full.address());
   EXPECT_EQ(client.node->LocalAddress(), seen);
-  EXPECT_EQ(calls, "close open ");
+  EXPECT_EQ(calls, "leave close open ");
+  connection().SetHooks({});  // calls ends here, before the node says bye
 }
 
 // An address that does not parse names nobody: the greeting goes nowhere and

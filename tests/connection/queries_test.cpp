@@ -78,12 +78,6 @@ TEST_F(QueriesTest, AServerIsAskedForItsPlayersWithoutAConnection) {
 
 // ---- the tracker's server list ------------------------------------------------
 
-std::string Entry(std::string_view name, std::string_view address, std::string_view gap = "\r\n") {
-  std::string field(name);
-  field.resize(15, ' ');
-  return field + " " + std::string(address) + std::string(gap);
-}
-
 TEST_F(QueriesTest, ATrackersListIsMergedAndSavedOnlyWhenItAddsSomething) {
   ServerList& servers = client.node->settings().servers();
   const size_t listed = servers.size();

@@ -5,14 +5,10 @@
 #include <memory>
 #include <string>
 
+#include "connection/client_fixture.h"
+
 namespace vorn {
 namespace {
-
-std::string Entry(std::string_view name, std::string_view address, std::string_view gap = "\r\n") {
-  std::string field(name);
-  field.resize(15, ' ');
-  return field + " " + std::string(address) + std::string(gap);
-}
 
 // Each text is merged into a list that holds "Old" from a heap copy of
 // exactly its size: the text is a view into a received datagram, and the

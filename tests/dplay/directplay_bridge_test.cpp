@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "hostile/hostile_support.h"
 #include "net/messages.h"
 #include "platform/clock.h"
 #include "platform/text.h"
@@ -25,7 +26,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr uint32_t kLoopback = 0x7F000001;
 constexpr std::string_view kBindingLine = "VornDPlay: Binding a new socket: ";
 
 // Each test process takes its own two addresses of 127/8 for the two
@@ -54,12 +54,6 @@ std::vector<uint8_t> ProbeFrame(std::string_view marker) {
   std::vector<uint8_t> frame(kGameFrameHeaderSize + payload.size());
   BuildGameFrame(frame, GameFrame{kTypeBroadcastFrame, 7, kDirectPlaySocket, kDirectPlaySocket, payload});
   return frame;
-}
-
-std::vector<uint8_t> Wrap(PeerAddress address, std::span<const uint8_t> inner) {
-  std::vector<uint8_t> wrap(kWrapHeaderSize + inner.size());
-  wrap.resize(BuildProxyWrap(wrap, ProxyWrap{address, inner}));
-  return wrap;
 }
 
 // Datagrams from anyone but peer then go to other sockets of the port.
@@ -248,7 +242,7 @@ TEST_P(DirectPlayBridgeEndToEnd, CarriesTheKeptDatagramToTheAnsweringPlayer) {
   ASSERT_NE(a_sender.port, 0) << a.window.Text();
   ConnectTo(b_game, a_sender);
   announcement->bytes[kTypeOffset] = kTypeGameFrame;  // relayed as a server does
-  relay.Send(b.Address(), Wrap(a.Address(), announcement->bytes));
+  relay.Send(b.Address(), hostile::Wrapped(a.Address(), announcement->bytes));
 
   std::optional<Datagram> proxied = relay.ReceiveFrom();
   ASSERT_TRUE(proxied);
@@ -256,7 +250,7 @@ TEST_P(DirectPlayBridgeEndToEnd, CarriesTheKeptDatagramToTheAnsweringPlayer) {
   ASSERT_TRUE(answer);
   EXPECT_EQ(answer->address, a.Address());
   EXPECT_EQ(FindProbe(answer->inner), ProbeForm::kAnswer);
-  relay.Send(a.Address(), Wrap(b.Address(), answer->inner));
+  relay.Send(a.Address(), hostile::Wrapped(b.Address(), {answer->inner.begin(), answer->inner.end()}));
 
   std::optional<Datagram> kept = b_game.ReceiveFrom();
   ASSERT_TRUE(kept);

@@ -79,7 +79,7 @@ TEST_F(ForwardingTest, FastJoinSettingsDropJoinPackets) {
   EXPECT_TRUE(Forward(kPeer, {1, 2, 3}));
 }
 
-TEST_F(ForwardingTest, OnlyTheFirstLength104FrameAfterAnotherRecordedLengthIsDropped) {
+TEST_F(ForwardingTest, OnlyTheFirstLength104FrameAfterAnotherRecordedLengthIsDroppedForTenDestinations) {
   EXPECT_TRUE(Sends(kPeer, 60));
   EXPECT_FALSE(Sends(kPeer, 104));
   EXPECT_TRUE(Sends(kPeer, 104));
@@ -90,9 +90,7 @@ TEST_F(ForwardingTest, OnlyTheFirstLength104FrameAfterAnotherRecordedLengthIsDro
   EXPECT_TRUE(Sends(other, 200));
   EXPECT_TRUE(Sends(other, 60, kOtherFamily));
   EXPECT_TRUE(Sends(other, 104));  // still 104: neither frame was recorded
-}
-
-TEST_F(ForwardingTest, EleventhDestinationReplacesTheOldest) {
+  // The eleventh destination replaces the oldest.
   for (uint16_t port = 1; port <= 11; ++port) EXPECT_TRUE(Sends({kLoopback, port}, 60));
   EXPECT_TRUE(Sends({kLoopback, 1}, 104));   // forgotten: taken as new
   EXPECT_FALSE(Sends({kLoopback, 3}, 104));  // still remembered with 60

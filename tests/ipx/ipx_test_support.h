@@ -111,13 +111,13 @@ inline std::string PlayerListText(const std::vector<PeerAddress>& players) {
   return text;
 }
 
-// Makes these addresses players of the server, as its list does: a frame
-// from an unknown address makes the gate ask, and the list answers.
 // Players on 127.0.0.1 at ports first to last, and any others.
 inline std::vector<PeerAddress> LoopbackPlayers(uint16_t first, uint16_t last, std::vector<PeerAddress> others = {}) {
   for (uint16_t port = first; port <= last; ++port) others.push_back({kLoopback, port});
   return others;
 }
+// Makes these addresses players of the server, as its list does: a frame
+// from an unknown address makes the gate ask, and the list answers.
 inline void ListPlayers(Harness& h, const std::vector<PeerAddress>& players) {
   h.addresses.server.Store({kLoopback, 2213});
   h.forwarder.OnGameFrame(FrameBytes(0, {0x45, 0x00}, {0}), {kLoopback, 65000});

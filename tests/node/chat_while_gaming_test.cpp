@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "chat/chat_test_support.h"
 #include "node/game_node.h"
 #include "platform/text.h"
 
@@ -21,12 +22,6 @@ using namespace std::chrono_literals;
 
 constexpr int kFramesPerSecond = 35;
 constexpr int kSeconds = 3;
-
-size_t Occurrences(const std::string& text, const std::string& needle) {
-  size_t count = 0;
-  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++count;
-  return count;
-}
 
 // Waits (bounded) until the game frame last was handed to the game: frames
 // from one sender arrive in order, so the earlier ones are in too.
@@ -54,15 +49,16 @@ bool WaitUntilKnown(GameNode& who, const std::string& nick) {
   return false;
 }
 
-class ChatWhileGaming : public ::testing::Test {
+// A game node with chat windows.
+struct ChattingNode : GameNode {
+  ChattingNode(const std::string& nickname, TrafficCounter& shared) : GameNode(nickname, shared, true) {}
+};
+
+class ChatWhileGaming : public ServedTrio<ChattingNode> {
  protected:
   void SetUp() override {
-    for (GameNode& n : nodes_) ASSERT_TRUE(n.Start());
-    ASSERT_TRUE(host().node->local_server().StartLocalServer());
-    for (GameNode* player : {&alice(), &bob()}) {
-      player->node->connection().ConnectByName(std::nullopt, FormatPeer(host().address()));
-      ASSERT_TRUE(player->node->connection().IsConnected()) << player->window.Text();
-    }
+    ServedTrio::SetUp();
+    if (HasFatalFailure()) return;
     // Each one joining becomes known to those who joined before (not by the
     // join notice: a direct acknowledgement may overtake the relayed greeting).
     for (size_t joined = 0; joined < nodes_.size(); ++joined) {
@@ -79,10 +75,6 @@ class ChatWhileGaming : public ::testing::Test {
     }
     for (GameNode& n : nodes_) n.log.Clear();
   }
-  // The players say bye while the server still answers.
-  void TearDown() override {
-    for (size_t i = nodes_.size(); i-- > 0;) nodes_[i].node->Shutdown();
-  }
   // The rings are sent, the traffic has come to rest and posted work has run.
   void Settle() {
     for (GameNode& n : nodes_) n.driver.WaitUntilIdle(5s);
@@ -95,14 +87,6 @@ class ChatWhileGaming : public ::testing::Test {
     for (GameNode& n : nodes_) n.clock.Advance(ms);
     for (GameNode& n : nodes_) n.loop.RunReady();
   }
-
-  GameNode& host() { return nodes_[0]; }
-  GameNode& alice() { return nodes_[1]; }
-  GameNode& bob() { return nodes_[2]; }
-
-  TrafficCounter traffic_;  // first: outlives every endpoint that reports to it
-  std::array<GameNode, 3> nodes_{GameNode("host", traffic_, true), GameNode("alice", traffic_, true),
-                                 GameNode("bob", traffic_, true)};
 };
 
 TEST_F(ChatWhileGaming, EveryLineShowsOnceEverywhereAndNoGameFrameIsLost) {
@@ -129,8 +113,7 @@ TEST_F(ChatWhileGaming, EveryLineShowsOnceEverywhereAndNoGameFrameIsLost) {
   for (GameNode& n : nodes_) EXPECT_TRUE(n.log.WaitForAll(shown_lines)) << n.nick << " saw:\n" << n.log.Text();
   Settle();  // a copy too many would show now
   for (GameNode& n : nodes_)
-    for (const std::string& line : shown_lines)
-      EXPECT_EQ(Occurrences(n.log.Text(), line), 1u) << n.nick << ": " << line;
+    for (const std::string& line : shown_lines) EXPECT_EQ(CountOf(n.log.Text(), line), 1u) << n.nick << ": " << line;
 }
 
 }  // namespace

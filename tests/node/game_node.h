@@ -1,13 +1,18 @@
 #pragma once
 // A test node (as in support/test_node.h) with a simulated driver in place of
 // a game, optionally with chat windows whose "#chat" text is recorded. All
-// nodes of a test report to one traffic count.
+// nodes of a test report to one traffic count; ServedTrio starts three, the
+// first serving the other two.
+#include <gtest/gtest.h>
+
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -108,6 +113,32 @@ struct GameNode {
   ChatLog log;
   HeadlessChatWindows windows{loop, log.Sink()};
   std::unique_ptr<Node> node;
+};
+
+// Three nodes on loopback, the first serving and the other two its players.
+template <class N>
+class ServedTrio : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (N& n : nodes_) ASSERT_TRUE(n.Start());
+    ASSERT_TRUE(host().node->local_server().StartLocalServer());
+    ASSERT_TRUE(host().node->connection().IsConnected()) << host().window.Text();
+    for (N* player : {&alice(), &bob()}) {
+      player->node->connection().ConnectByName(std::nullopt, FormatPeer(host().address()));
+      ASSERT_TRUE(player->node->connection().IsConnected()) << player->window.Text();
+    }
+  }
+  // The players say bye while the server still answers.
+  void TearDown() override {
+    for (size_t i = nodes_.size(); i-- > 0;) nodes_[i].node->Shutdown();
+  }
+
+  N& host() { return nodes_[0]; }
+  N& alice() { return nodes_[1]; }
+  N& bob() { return nodes_[2]; }
+
+  TrafficCounter traffic_;  // first: outlives every endpoint that reports to it
+  std::array<N, 3> nodes_{N("host", traffic_), N("alice", traffic_), N("bob", traffic_)};
 };
 
 }  // namespace vorn

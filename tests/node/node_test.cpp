@@ -22,20 +22,31 @@ TEST(Node, TakesProxyAndTrackerFromTheSettings) {
   EXPECT_FALSE(n.node->addresses().server.Load().IsSet());
 }
 
-// The game named in the reply and the one shown in the own player list entry
-// come from one question to the driver.
-TEST(Node, AnswersAPingWithOneQuestionToTheDriver) {
+// Only the connected server is answered a ping. The game named in the reply
+// and the one shown in the own player list entry come from one question to
+// the driver.
+TEST(Node, AnswersOnlyItsServersPingWithOneQuestionToTheDriver) {
   TrafficCounter traffic;
   GameNode n("erin", traffic);
   n.driver.SetRunningGame({0x86, 0x9C}, "DOOM");
   ASSERT_TRUE(n.Start());
   FakePeer server(traffic, Answer({{kTypeHello, Frame(kTypeAccepted)}}));
+  FakePeer stranger(traffic);
+  stranger.Send(n.address(), PingRequestDatagram(7));  // not connected yet
   ASSERT_TRUE(n.node->connection().ConnectToServer(EntryFor("Fake", server.address())));
   const size_t before = n.driver.QueryCount();
-  server.Send(n.address(), PingRequestDatagram(5));
+  stranger.Send(n.address(), PingRequestDatagram(8));
+  server.Send(n.address(), PingRequestDatagram(0x12345678));
   ASSERT_TRUE(traffic.WaitSettled());
-  ASSERT_EQ(server.ReceivedOfType(kTypePingReply).size(), 1u);
-  EXPECT_EQ(ParsePingReply(server.ReceivedOfType(kTypePingReply)[0])->game_name, "DOOM");
+  EXPECT_TRUE(stranger.ReceivedOfType(kTypePingReply).empty());
+  const auto replies = server.ReceivedOfType(kTypePingReply);
+  ASSERT_EQ(replies.size(), 1u);
+  ASSERT_EQ(replies[0].size(), kPingSize);
+  const auto reply = ParsePingReply(replies[0]);
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->game_name, "DOOM");
+  EXPECT_EQ(reply->time_stamp_ms, 0x12345678u);
+  EXPECT_EQ(reply->game_socket, (IpxSocket{0x86, 0x9C}));
   EXPECT_EQ(n.driver.QueryCount() - before, 1u);
 }
 
