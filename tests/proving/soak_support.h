@@ -1,23 +1,18 @@
 #pragma once
-// What the soak tests share: their length, the memory a process holds, the
-// command line of a vornd, and a stand-in for DOSBox that plays a game over a node's DOSBox driver.
+// What the soak tests share: their length, the memory a process holds, and
+// the programs and DOSBox stand-ins they run.
 #include <sys/types.h>
 
-#include <chrono>
-#include <condition_variable>
+#include <algorithm>
 #include <cstdint>
-#include <filesystem>
-#include <mutex>
-#include <optional>
-#include <span>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
-#include <thread>
-#include <vector>
 
 #include "integration/child_process.h"
-#include "platform/peer_address.h"
-#include "platform/udp_socket.h"
+#include "platform/text.h"
 #include "support/fake_dosbox.h"
 #include "support/temp_dir.h"
 
@@ -27,12 +22,24 @@ inline constexpr uint32_t kLoopback = 0x7F000001;
 
 // VORN_SOAK_SECONDS when it holds a positive whole number (at most a day),
 // else the short form's length.
-int SoakSeconds(int short_form_seconds);
+inline int SoakSeconds(int short_form_seconds) {
+  const char* raw = std::getenv("VORN_SOAK_SECONDS");
+  const std::string_view text = raw != nullptr ? raw : "";
+  if (text.empty() || text.size() > 6 || !std::ranges::all_of(text, IsDigit)) return short_form_seconds;
+  const int seconds = ParseDecimal(text);
+  return seconds > 0 && seconds <= 86'400 ? seconds : short_form_seconds;
+}
 
 // Resident memory of a process in KiB from /proc/PID/status; -1 when unknown.
-int64_t ResidentKiB(pid_t pid);
-
-// The soak tests' whole programs.
-using Program = ChildProcess;
+inline int64_t ResidentKiB(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmRSS:", 0) != 0) continue;
+    std::string digits;
+    std::ranges::copy_if(line, std::back_inserter(digits), IsDigit);
+    return digits.empty() ? -1 : std::stoll(digits);
+  }
+  return -1;
+}
 
 }  // namespace vorn::soak
