@@ -18,7 +18,7 @@ using tooltest::TestPeer;
 
 constexpr int kDecisions = 20'000;
 
-TEST(Impairer, MakesEachKindOfDecisionAtRoughlyItsRate) {
+TEST(Impairer, MakesEachKindOfDecisionAtItsRateAndTheSameForTheSameSeed) {
   Impairer impairer(42, {.drop = 0.2, .duplicate = 0.1, .reorder = 0.05, .delay_ms = 30, .jitter_ms = 20});
   int dropped = 0, duplicated = 0, held = 0, passed = 0;
   std::set<int32_t> delays;
@@ -38,9 +38,9 @@ TEST(Impairer, MakesEachKindOfDecisionAtRoughlyItsRate) {
   EXPECT_EQ(delays.size(), 21u);
   EXPECT_EQ(*delays.begin(), 30);
   EXPECT_EQ(*delays.rbegin(), 50);
-}
 
-TEST(Impairer, TheSameSeedMakesTheSameDecisionsRatesDoNotShiftEachOtherAndZeroRatesDoNothing) {
+  // The same seed makes the same decisions, rates do not shift each other,
+  // and zero rates do nothing.
   ImpairmentRates rates{.drop = 0.3, .duplicate = 0.2, .reorder = 0.1, .delay_ms = 0, .jitter_ms = 100};
   Impairer a(7, rates), b(7, rates), other_seed(8, rates);
   ImpairmentRates no_drop = rates;
@@ -58,7 +58,7 @@ TEST(Impairer, TheSameSeedMakesTheSameDecisionsRatesDoNotShiftEachOtherAndZeroRa
   EXPECT_GT(differences, 500);
 }
 
-TEST(DelayQueue, ReleasesByDueTimeInArrivalOrderOnTiesAndRefusesWhenFull) {
+TEST(DelayQueue, ReleasesByDueTimeInArrivalOrderAcrossTheClockWrapAndRefusesWhenFull) {
   DelayQueue queue(3);
   auto push = [&](int32_t due, std::string_view text) {
     return queue.Push(due, 0, RelayDirection::ToClient, Bytes(text));
@@ -76,10 +76,8 @@ TEST(DelayQueue, ReleasesByDueTimeInArrivalOrderOnTiesAndRefusesWhenFull) {
   EXPECT_EQ(order, "abc");
   EXPECT_EQ(queue.WaitMs(30), std::nullopt);
   EXPECT_FALSE(queue.Push(0, 0, RelayDirection::ToClient, std::vector<uint8_t>(kMaxRelayDatagram + 1)));
-}
 
-TEST(DelayQueue, OrdersAcrossTheClockWrapAndForgetsAClient) {
-  DelayQueue queue(4);
+  // Across the clock's wrap, and without a client that was forgotten.
   int32_t late = INT32_MAX - 5;
   int32_t later = static_cast<int32_t>(static_cast<uint32_t>(late) + 10);  // wrapped to negative
   ASSERT_TRUE(queue.Push(later, 1, RelayDirection::ToTarget, Bytes("2")));
