@@ -36,7 +36,7 @@ struct ChildOptions {
 
 class ChildProcess {
  public:
-  explicit ChildProcess(const std::vector<std::string>& argv, const ChildOptions& options = {}) {
+  explicit ChildProcess(std::vector<std::string> argv, const ChildOptions& options = {}) {
     int in[2], out[2];
     if (::pipe2(in, O_CLOEXEC) != 0) return;
     if (::pipe2(out, O_CLOEXEC) != 0) {
@@ -52,10 +52,16 @@ class ChildProcess {
     if (!options.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, options.cwd.c_str());
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    std::vector<std::string> args = argv, env = EnvironmentWith(options.env);
-    if (posix_spawn(&pid_, args[0].c_str(), &actions, &attributes, Pointers(args).data(), Pointers(env).data()) != 0)
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);  // group 0: its own
+    std::vector<std::string> env = options.env;
+    for (char** e = environ; *e != nullptr; ++e) {
+      const std::string_view entry(*e);
+      bool replaced = false;
+      for (const std::string& x : options.env)
+        replaced |= entry.substr(0, x.find('=') + 1) == x.substr(0, x.find('=') + 1);
+      if (!replaced) env.emplace_back(entry);
+    }
+    if (posix_spawn(&pid_, argv[0].c_str(), &actions, &attributes, Pointers(argv).data(), Pointers(env).data()) != 0)
       pid_ = -1;
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
@@ -72,10 +78,9 @@ class ChildProcess {
       ::kill(-pid_, SIGKILL);
       ::waitpid(pid_, nullptr, 0);
     }
-    reader_.request_stop();
-    if (reader_.joinable()) reader_.join();
-    if (in_ >= 0) ::close(in_);
-    if (out_ >= 0) ::close(out_);
+    reader_ = {};  // requests the stop and joins
+    for (int fd : {in_, out_})
+      if (fd >= 0) ::close(fd);
   }
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
@@ -143,17 +148,6 @@ class ChildProcess {
   }
 
  private:
-  static std::vector<std::string> EnvironmentWith(const std::vector<std::string>& extra) {
-    std::vector<std::string> entries;
-    for (char** e = environ; *e != nullptr; ++e) {
-      const std::string_view entry(*e);
-      bool replaced = false;
-      for (const std::string& x : extra) replaced |= entry.substr(0, x.find('=') + 1) == x.substr(0, x.find('=') + 1);
-      if (!replaced) entries.emplace_back(entry);
-    }
-    entries.insert(entries.end(), extra.begin(), extra.end());
-    return entries;
-  }
   static std::vector<char*> Pointers(std::vector<std::string>& texts) {
     std::vector<char*> pointers;
     for (std::string& t : texts) pointers.push_back(t.data());
@@ -194,8 +188,7 @@ class ChildProcess {
 // A UDP port on 127.0.0.1 that was free a moment ago.
 inline uint16_t FreeUdpPort() {
   UdpSocket probe;
-  if (!probe.Open() || !probe.Bind(0x7F000001, 0)) return 0;
-  return probe.LocalPort();
+  return probe.Open() && probe.Bind(0x7F000001, 0) ? probe.LocalPort() : 0;
 }
 
 #ifdef VORND_PATH

@@ -1,11 +1,11 @@
-// vornd as a user runs it: a process with flags and a profile file.
+// vornd as a user runs it: a process with flags and a profile file, alone
+// and with a host and a proxy on loopback.
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
 #include <array>
 #include <thread>
 
@@ -19,13 +19,7 @@ namespace {
 
 class VorndProcess : public ::testing::Test {
  protected:
-  std::vector<std::string> Command(std::vector<std::string> extra) const {
-    std::vector<std::string> argv = {VORND_PATH, "--config", dir_.filePath("vorn95.conf").toStdString(), "--my-ip",
-                                     "127.0.0.1"};
-    argv.insert(argv.end(), extra.begin(), extra.end());
-    return argv;
-  }
-  QTemporaryDir dir_;
+  TempDir dir_;
 };
 
 // Help, a missing identity and a busy port: the exit code and what it says.
@@ -39,11 +33,10 @@ TEST_F(VorndProcess, ExitsWithItsCodeAndMessage) {
       {{VORND_PATH, "--help"},
        0,
        {"--config", "--port", "--my-ip", "--nick", "--real-name", "--email", "--tracker", "--proxy"}},
-      {Command({"--nick", "alice"}), 2, {"--real-name is missing"}},
-      {Command({"--port", std::to_string(holder.address().port), "--nick", "a", "--real-name", "A", "--email",
-                "a@example.org"}),
+      {{VORND_PATH, "--config", dir_.File("a.conf"), "--my-ip", "127.0.0.1", "--nick", "alice"},
        2,
-       {"Error: Cannot bind local address!"}},
+       {"--real-name is missing"}},
+      {VorndCommand(dir_, "alice", holder.address().port, {}), 2, {"Error: Cannot bind local address!"}},
   };
   for (const auto& c : cases) {
     ChildProcess vornd(c.argv);
@@ -54,10 +47,9 @@ TEST_F(VorndProcess, ExitsWithItsCodeAndMessage) {
 
 TEST_F(VorndProcess, RunsOnItsPortAndStopsCleanlyOnEachSignal) {
   for (int signal : {SIGINT, SIGTERM}) {
-    std::string port = std::to_string(FreeUdpPort());
-    ChildProcess vornd(
-        Command({"--port", port, "--nick", "alice", "--real-name", "Alice", "--email", "a@example.org"}));
-    ASSERT_TRUE(vornd.WaitForOutput("running as 127.0.0.1:" + port)) << vornd.output();
+    const uint16_t port = FreeUdpPort();
+    ChildProcess vornd(VorndCommand(dir_, "alice", port, {}));
+    ASSERT_TRUE(vornd.WaitForOutput("running as 127.0.0.1:" + std::to_string(port))) << vornd.output();
     EXPECT_EQ(vornd.Stop(signal), 0) << vornd.output();
   }
 }
@@ -66,8 +58,7 @@ TEST_F(VorndProcess, RunsOnItsPortAndStopsCleanlyOnEachSignal) {
 // signal ends it at once.
 TEST_F(VorndProcess, ASecondSignalEndsASlowStopAtOnce) {
   FakeClient server;
-  ChildProcess vornd(Command({"--port", std::to_string(FreeUdpPort()), "--nick", "alice", "--real-name", "Alice",
-                              "--email", "a@example.org", FormatPeer(server.address())}));
+  ChildProcess vornd(VorndCommand(dir_, "alice", FreeUdpPort(), {FormatPeer(server.address())}));
   const std::optional<Datagram> hello = server.ReceiveFrom(10'000);
   ASSERT_TRUE(hello) << vornd.output();
   server.Send(hello->from, "VORN2");  // accepted
@@ -81,17 +72,16 @@ TEST_F(VorndProcess, ASecondSignalEndsASlowStopAtOnce) {
 // A host you can watch: a line per join and leave, the table on SIGUSR1,
 // the stats file, and the capture of what its DOSBox game sent.
 TEST_F(VorndProcess, AHostTellsWhoComesAndGoesAndWritesItsStatsAndCapture) {
-  const std::string port = std::to_string(FreeUdpPort());
-  const uint16_t dosbox_port = FreeUdpPort();
-  const std::string stats = dir_.filePath("stats.json").toStdString();
-  const std::string capture = dir_.filePath("games.pcap").toStdString();
-  ChildProcess host(
-      Command({"--server", "--port", port, "--nick", "host", "--real-name", "Host", "--email", "h@example.org",
-               "--dosbox-port", std::to_string(dosbox_port), "--stats-file", stats, "--pcap", capture}));
+  const uint16_t host_port = FreeUdpPort(), dosbox_port = FreeUdpPort();
+  const std::string port = std::to_string(host_port), stats = dir_.File("stats.json"),
+                    capture = dir_.File("games.pcap");
+  ChildProcess host(VorndCommand(
+      dir_, "host", host_port,
+      {"--server", "--dosbox-port", std::to_string(dosbox_port), "--stats-file", stats, "--pcap", capture}));
   ASSERT_TRUE(host.WaitForOutput("vornd: player joined: host at 127.0.0.1:" + port)) << host.output();
-  const std::string bob_port = std::to_string(FreeUdpPort());
-  ChildProcess bob({VORND_PATH, "--config", dir_.filePath("bob.conf").toStdString(), "--my-ip", "127.0.0.1", "--port",
-                    bob_port, "--nick", "bob", "--real-name", "Bob", "--email", "b@example.org", "127.0.0.1:" + port});
+  const uint16_t bob_number = FreeUdpPort();
+  const std::string bob_port = std::to_string(bob_number);
+  ChildProcess bob(VorndCommand(dir_, "bob", bob_number, {"127.0.0.1:" + port}));
   ASSERT_TRUE(host.WaitForOutput("vornd: player joined: bob at 127.0.0.1:" + bob_port)) << host.output();
 
   // The host's game broadcasts once through its DOSBox driver, once the
@@ -135,6 +125,36 @@ TEST_F(VorndProcess, AHostTellsWhoComesAndGoesAndWritesItsStatsAndCapture) {
   EXPECT_EQ(frame.mid(6, 6), ipx.mid(22, 6));
   EXPECT_EQ(frame.mid(12, 2), QByteArray("\x81\x37", 2));
   EXPECT_EQ(frame.mid(14), ipx);
+}
+
+TEST_F(VorndProcess, APlayerBehindTheProxyConnectsAndAnswersTheHostsPings) {
+  uint16_t host_port = FreeUdpPort(), proxy_port = FreeUdpPort();
+  ChildProcess proxy({VORN_PROXY_PATH, "--port", std::to_string(proxy_port)});
+  ChildProcess host(VorndCommand(dir_, "host", host_port, {"--server"}));
+  ASSERT_TRUE(host.WaitForOutput("Connected to server.")) << host.output();
+  ChildProcess player(
+      VorndCommand(dir_, "alice", FreeUdpPort(),
+                   {"--proxy", "127.0.0.1:" + std::to_string(proxy_port), "127.0.0.1:" + std::to_string(host_port)}));
+  ASSERT_TRUE(player.WaitForOutput("Connected to proxy")) << player.output();
+  ASSERT_TRUE(player.WaitForOutput("Connected to server.")) << player.output();
+
+  // The host pings each player every ten seconds; a reply fills in the
+  // player's game in the host's player list.
+  FakeClient asker;
+  bool answered = false;
+  for (int attempt = 0; attempt < 50 && !answered; ++attempt) {
+    asker.SendFrameOnly({0x7F000001, host_port}, kTypePlayerListRequest);
+    if (auto reply = asker.ReceiveFrom(500)) {
+      std::string text(reply->bytes.begin() + 5, reply->bytes.end());
+      size_t row = text.find("alice");
+      answered = row != std::string::npos && text.find("Vorn95", row) != std::string::npos;
+    }
+    if (!answered) std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  }
+  EXPECT_TRUE(answered) << host.output();
+  EXPECT_EQ(player.Stop(), 0) << player.output();
+  EXPECT_EQ(host.Stop(), 0) << host.output();
+  EXPECT_TRUE(proxy.Stop().has_value()) << proxy.output();
 }
 
 }  // namespace
