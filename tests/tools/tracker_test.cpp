@@ -1,7 +1,6 @@
 #include "tracker/tracker.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -11,6 +10,7 @@
 #include <thread>
 
 #include "platform/text.h"
+#include "support/temp_dir.h"
 #include "tools/tool_test_support.h"
 #include "tracker/server_list_file.h"
 #include "tracker/tracker_options.h"
@@ -50,12 +50,6 @@ TEST(ServerListText, TakesGoodLinesAndNamesEachBadOne) {
 
 class TrackerTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    path_ = ::testing::TempDir() + "vorn_tracker_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
-  }
-  void TearDown() override { std::remove(path_.c_str()); }
-
   void WriteList(const std::string& text) { std::ofstream(path_, std::ios::binary | std::ios::trunc) << text; }
   bool Open(const std::string& list) {
     WriteList(list);
@@ -65,20 +59,12 @@ class TrackerTest : public ::testing::Test {
   // Sends a request and lets the tracker answer it on this thread.
   std::optional<Datagram> Ask(const TestPeer& peer, std::span<const uint8_t> request) {
     peer.Send(tracker_.LocalAddress(), request);
-    return Answer(peer);
-  }
-  // A pass may end early (an empty datagram reads like an empty queue), so
-  // a few passes are allowed before giving up.
-  std::optional<Datagram> Answer(const TestPeer& peer) {
-    for (int pass = 0; pass < 3; ++pass) {
-      EXPECT_TRUE(tracker_.RunOnce(std::chrono::milliseconds(kWaitMs)));
-      if (std::optional<Datagram> answer = peer.ReceiveFrom(kQuietMs)) return answer;
-    }
-    return std::nullopt;
+    return Pump(tracker_, peer);
   }
   std::optional<Datagram> Ask(const TestPeer& peer, std::string_view request) { return Ask(peer, Bytes(request)); }
 
-  std::string path_;
+  TempDir dir_;
+  const std::string path_ = dir_.File("servers.txt");
   ManualClock clock_;
   std::ostringstream log_;
   std::ostringstream errors_;
@@ -174,7 +160,7 @@ TEST_F(TrackerTest, TellsTheAskingPlayerOfAListedServerThatItKeepsNoPlayerInform
 
   stranger.Send(tracker_.LocalAddress(), forwarded);
   server.Send(tracker_.LocalAddress(), forwarded);
-  std::optional<Datagram> answer = Answer(player);
+  std::optional<Datagram> answer = Pump(tracker_, player);
   ASSERT_TRUE(answer);
   EXPECT_EQ(answer->bytes, Bytes("VORNwNo information about Zed is kept by this tracker.\0"s));
   answer = Ask(server, "VORNq");  // the server itself got nothing before its list
@@ -228,17 +214,13 @@ TEST(TrackerOptions, ParsesFlagsAndRefusesMistakes) {
   ASSERT_TRUE(options);
   EXPECT_EQ(options->config.port, 6666);
   EXPECT_EQ(options->config.bind_ip, kLoopback);
-  for (std::vector<std::string> bad : {std::vector<std::string>{"--port", "70000"},
-                                       {"--port", "-1"},
-                                       {"--bind", "1.2.3"},
-                                       {"--bind", "localhost"},
-                                       {"--list"},
-                                       {"--motd", "hi"},
-                                       {"extra"}}) {
-    error.clear();
-    EXPECT_FALSE(ParseTrackerOptions(bad, error)) << bad[0];
-    EXPECT_FALSE(error.empty());
-  }
+  ExpectRefused(ParseTrackerOptions, {{"--port", "70000"},
+                                      {"--port", "-1"},
+                                      {"--bind", "1.2.3"},
+                                      {"--bind", "localhost"},
+                                      {"--list"},
+                                      {"--motd", "hi"},
+                                      {"extra"}});
 }
 
 }  // namespace
