@@ -57,35 +57,23 @@ TEST_F(DosboxFlood, StrangersBrokenAndOversizedPacketsNeverReachTheRing) {
   FakeDosbox stranger;
   Settle(stranger);
   Settle(dosbox);
-  size_t sent = 0;
-  for (uint32_t n = 0; n < kBatch * kBatches; ++n, ++sent) {
-    switch (n % 5) {
-      case 0:
-        stranger.Send(Port(), Packet(n));
-        break;  // not the registered DOSBox
-      case 1:
-        dosbox.Send(Port(), Packet(n, 1001));
-        break;  // more than a slot holds
-      case 2:
-        dosbox.Send(Port(), Bytes(n % 29, 0xFF));
-        break;  // shorter than a header
-      case 3:
-        dosbox.Send(Port(), Bytes(2049 + n, 0x11));
-        break;  // longer than any packet
-      case 4: {
-        Bytes lying = Packet(n);
-        lying[3] = 0xFF;  // claims more than it carries
-        dosbox.Send(Port(), lying);
-        break;
-      }
-    }
+  constexpr size_t kSent = kBatch * kBatches;
+  for (uint32_t n = 0; n < kSent; ++n) {
+    Bytes lying = Packet(n);
+    lying[3] = 0xFF;                                                                      // claims more than it carries
+    const std::pair<const FakeDosbox*, Bytes> kinds[] = {{&stranger, Packet(n)},          // not the registered DOSBox
+                                                         {&dosbox, Packet(n, 1001)},      // more than a slot holds
+                                                         {&dosbox, Bytes(n % 29, 0xFF)},  // shorter than a header
+                                                         {&dosbox, Bytes(2049 + n, 0x11)},  // longer than any packet
+                                                         {&dosbox, lying}};
+    kinds[n % 5].first->Send(Port(), kinds[n % 5].second);
     if (n % kBatch == kBatch - 1) {
       Settle(dosbox);
       Settle(stranger);
       Settle(dosbox);
     }
   }
-  EXPECT_EQ(Dropped(), sent);
+  EXPECT_EQ(Dropped(), kSent);
   EXPECT_EQ(driver.Count(DosboxCounter::kForwarded), 0u);
   EXPECT_EQ(driver.ClientAddress(), dosbox.Address());
   for (size_t i = 0; i < kRingSlotCount; ++i) EXPECT_FALSE(ring.slot(i).IsFilled());
