@@ -15,22 +15,27 @@ namespace {
 
 using namespace hostile;
 
-// Answers that nobody asked for: acceptances, refusals, server lists and
-// texts from anyone but the one asked change nothing.
-class StrangerAnswers : public ClientTest {
+// A node in chat mode, with a tracker, a proxy, a stranger, and a server
+// that stays silent: the stranger answers each greeting in its place with
+// what Forge set (also a late greeting of the previous try, hence the lock).
+class NodeAttack : public ClientTest {
  protected:
   void Configure(MemoryProfile& profile) override {
     profile.WriteString("Misc", "Tracker", FormatPeer(tracker.address()));
   }
-
-  FakePeer tracker{traffic};
-  FakePeer stranger{traffic};
+  void SetUp() override {
+    ClientTest::SetUp();
+    if (HasFatalFailure()) return;
+    client.node->chat().JoinChannel("#chat");
+    Settle();
+  }
+  void Send(FakePeer& from, const Bytes& datagram) { from.Send(client.bound(), datagram); }
   void Forge(const Bytes& answer) {
     std::lock_guard lock(forged_mutex);
     forged_answer = answer;
   }
-  // The server stays silent; the stranger answers each greeting in its place
-  // (also a late greeting of the previous try, hence the lock).
+
+  FakePeer tracker{traffic}, proxy{traffic}, stranger{traffic};
   std::mutex forged_mutex;
   Bytes forged_answer;
   FakePeer server{traffic, [this](FakePeer&, std::span<const uint8_t> d, PeerAddress from) {
@@ -39,6 +44,10 @@ class StrangerAnswers : public ClientTest {
                     stranger.Send(from, forged_answer);
                   }};
 };
+
+// Answers that nobody asked for: acceptances, refusals, server lists and
+// texts from anyone but the one asked change nothing.
+using StrangerAnswers = NodeAttack;
 
 TEST_F(StrangerAnswers, OnlyTheGreetedServerAcceptsOrRefuses) {
   const PeerAddress own = client.node->LocalAddress();
@@ -105,13 +114,7 @@ bool Printable(std::string_view text) {
 // Endless and binary entries, one at a time: connection/server_list_text_test.
 
 // The tracker itself turns hostile: it answers each request with a flood.
-class ServerListFromAHostileTracker : public ClientTest {
- protected:
-  void Configure(MemoryProfile& profile) override {
-    profile.WriteString("Misc", "Tracker", FormatPeer(stranger.address()));
-  }
-  FakePeer stranger{traffic};
-};
+using ServerListFromAHostileTracker = NodeAttack;
 
 TEST_F(ServerListFromAHostileTracker, AFloodOfListsLeavesABoundedPrintableListAndNothingElseChanged) {
   NodeState before = Capture(client);
@@ -121,10 +124,10 @@ TEST_F(ServerListFromAHostileTracker, AFloodOfListsLeavesABoundedPrintableListAn
   for (size_t batch = 0; batch < 63; ++batch) {
     client.node->connection().queries().RequestServerList();
     client.node->connection().queries().RequestServerList();
-    stranger.Send(client.bound(), ServerListDatagram(ManyEntries(batch * 64, 64)));
+    tracker.Send(client.bound(), ServerListDatagram(ManyEntries(batch * 64, 64)));
     std::string binary;
     for (size_t n = 0; n < 64; ++n) binary += Entry("\x01\x02\x03\x04", "127.9.9." + std::to_string(n) + "\x1b");
-    stranger.Send(client.bound(), ServerListDatagram(binary));
+    tracker.Send(client.bound(), ServerListDatagram(binary));
     Settle();  // a few at a time, so the socket's buffer never overflows
   }
   const ServerList& merged = client.node->settings().servers();
@@ -145,34 +148,31 @@ TEST_F(ServerListFromAHostileTracker, AFloodOfListsLeavesABoundedPrintableListAn
   after["server list"] = before["server list"];
   after["query view"] = before["query view"];  // the requests' announcements
   ExpectUnchanged(before, after);
-  EXPECT_EQ(stranger.Received().size(), 126u);  // the requests
+  EXPECT_EQ(tracker.Received().size(), 126u);  // the requests
 }
 
 // A "VORNP" wrap names the sender inside it: wraps from a stranger, nested too
 // deep, or broken must be dropped and leave the node as it was.
 constexpr PeerAddress kOtherClaimed{0x7F00000A, 4445};
 
-class SpoofedWraps : public ClientTest {
+// Everything the attacker can make a node do: answer the server's ping,
+// admit a player, merge a server list, learn a chat user, print a text.
+std::vector<Bytes> Payloads() {
+  return {PingRequestDatagram(99), WellFormed(kTypeHello), ServerListDatagram("Forged         |127.0.0.77\r\n"),
+          ChatFrame(kTypeGameFrame, ChatSubtype::Text, "forger", "trust me"), TextDatagram(kTypeTextLine, "forged")};
+}
+
+// The node is connected to the server.
+class SpoofedWraps : public NodeAttack {
  protected:
   void SetUp() override {
     ClientTest::SetUp();
     if (HasFatalFailure()) return;
-    addresses().server.Store(server.address());
+    addresses().server.Store(server.address());  // before the chat greets it
     client.node->chat().JoinChannel("#chat");
     Settle();
   }
-  void Send(FakePeer& from, const Bytes& datagram) { from.Send(client.bound(), datagram); }
-  // Everything the attacker can make a node do: answer the server's ping,
-  // admit a player, merge a server list, learn a chat user, print a text.
-  std::vector<Bytes> Payloads() const {
-    return {PingRequestDatagram(99), WellFormed(kTypeHello), ServerListDatagram("Forged         |127.0.0.77\r\n"),
-            ChatFrame(kTypeGameFrame, ChatSubtype::Text, "forger", "trust me"), TextDatagram(kTypeTextLine, "forged")};
-  }
   size_t PingRepliesAtServer() const { return server.ReceivedOfType(kTypePingReply).size(); }
-
-  FakePeer server{traffic};
-  FakePeer proxy{traffic};
-  FakePeer stranger{traffic};
 };
 
 TEST_F(SpoofedWraps, AStrangerCannotSpeakForTheServerOrAnyoneElse) {
@@ -230,22 +230,15 @@ TEST_F(SpoofedWraps, TrustedSendersCannotNestDeeperThanARelayThroughTheProxy) {
 // Datagrams of every type at every length below its layout, handed to a
 // node's dispatcher as exact heap buffers (ASan sees a read too far):
 // dropped before any handler acts.
-class ShortDatagrams : public ClientTest {
+class ShortDatagrams : public NodeAttack {
  protected:
-  void SetUp() override {
-    ClientTest::SetUp();
-    if (HasFatalFailure()) return;
-    client.node->chat().JoinChannel("#chat");
-    Settle();
-  }
   void Dispatch(const Bytes& datagram) {
     // An exact heap copy: ASan sees any read past its end.
     std::unique_ptr<uint8_t[]> exact(new uint8_t[datagram.size() + (datagram.empty() ? 1 : 0)]);
     std::copy(datagram.begin(), datagram.end(), exact.get());
     client.node->dispatcher().DispatchDatagram(std::span<const uint8_t>(exact.get(), datagram.size()),
-                                               source.address());
+                                               stranger.address());
   }
-  FakePeer source{traffic};
 };
 
 TEST_F(ShortDatagrams, EveryTypeCutBelowItsLayoutChangesNothing) {
@@ -262,14 +255,14 @@ TEST_F(ShortDatagrams, EveryTypeCutBelowItsLayoutChangesNothing) {
   Settle();
   EXPECT_GT(sent, 400u);
   ExpectUnchanged(before, Capture(client));
-  EXPECT_TRUE(source.Received().empty()) << "a short datagram was answered";
+  EXPECT_TRUE(stranger.Received().empty()) << "a short datagram was answered";
 
   // The full layouts are acted on: the test can see a handler run.
   client.node->local_server().SetServing(true);
   Dispatch(WellFormed(kTypeHello));
   Settle();
-  EXPECT_EQ(client.node->local_server().table().Snapshot()[0].address, source.address());
-  EXPECT_EQ(source.Received().size(), 1u);
+  EXPECT_EQ(client.node->local_server().table().Snapshot()[0].address, stranger.address());
+  EXPECT_EQ(stranger.Received().size(), 1u);
 }
 
 }  // namespace
