@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <thread>
 
@@ -208,13 +209,8 @@ constexpr int kLongFormSeconds = 600;
 
 std::vector<uint8_t> Contents(size_t size, size_t seed) {
   std::vector<uint8_t> bytes(size);
-  uint32_t x = static_cast<uint32_t>(seed * 2654435761u + 1);
-  for (uint8_t& b : bytes) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    b = static_cast<uint8_t>(x);
-  }
+  std::mt19937 random(static_cast<uint32_t>(seed));
+  for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
   return bytes;
 }
 
