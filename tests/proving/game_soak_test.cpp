@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -14,6 +15,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/udp_socket.h"
 #include "proving/soak_support.h"
 
 namespace vorn::soak {
@@ -33,6 +35,63 @@ constexpr int kShortFormSeconds = 120;
 // A frame: 'G', the sender's index, its number (8 bytes, little-endian),
 // and filler to the size of a typical game frame.
 constexpr size_t kFrameBytes = 64;
+
+// A stand-in for one DOSBox in front of a node's DOSBox driver: it registers
+// and speaks the IPX tunnel protocol, and reads into a buffer of its own.
+class FakeDosbox {
+ public:
+  static constexpr size_t kIpxHeaderSize = 30;
+
+  bool Register(uint16_t driver_port) {
+    if (!socket_.Open() || !socket_.Bind(kLoopback, 0)) return false;
+    socket_.SetBufferSizes(1 << 20);  // the test reads in bursts
+    driver_ = {kLoopback, driver_port};
+    std::array<uint8_t, kIpxHeaderSize> request{0xFF, 0xFF, 0, kIpxHeaderSize};
+    request[17] = request[29] = 0x02;  // the tunnel's registration socket
+    socket_.SendTo(driver_, request);
+    for (int attempt = 0; attempt < 50; ++attempt) {
+      bool cut = false;
+      if (WaitReadable(socket_, never_, 100) != WaitResult::Readable ||
+          socket_.RecvFrom(buffer_, from_, cut) < static_cast<int>(kIpxHeaderSize) || from_ != driver_)
+        continue;
+      std::copy_n(buffer_.begin() + 10, 6, node_.begin());  // the node we were given
+      return true;
+    }
+    return false;
+  }
+  // An IPX packet to every node, from socket 5A17 to socket 5A17.
+  void Broadcast(std::span<const uint8_t> data) const {
+    std::array<uint8_t, 2048> packet{};
+    const size_t length = kIpxHeaderSize + data.size();
+    packet[0] = packet[1] = 0xFF;
+    packet[2] = static_cast<uint8_t>(length >> 8);
+    packet[3] = static_cast<uint8_t>(length);
+    packet[5] = 4;
+    std::fill_n(packet.begin() + 10, 6, 0xFF);  // to every node
+    packet[16] = packet[28] = 0x5A;             // from and to the game's socket
+    packet[17] = packet[29] = 0x17;
+    std::copy(node_.begin(), node_.end(), packet.begin() + 22);
+    std::copy(data.begin(), data.end(), packet.begin() + kIpxHeaderSize);
+    socket_.SendTo(driver_, std::span(packet).first(length));
+  }
+  // The data of the next IPX packet, waiting up to wait_ms; empty when none
+  // came or it carried no data.
+  std::span<const uint8_t> Receive(int wait_ms) {
+    if (WaitReadable(socket_, never_, wait_ms) != WaitResult::Readable) return {};
+    bool cut = false;
+    const int n = socket_.RecvFrom(buffer_, from_, cut);
+    if (n <= static_cast<int>(kIpxHeaderSize) || cut) return {};
+    return std::span(buffer_).subspan(kIpxHeaderSize, static_cast<size_t>(n) - kIpxHeaderSize);
+  }
+  const UdpSocket& socket() const { return socket_; }
+
+ private:
+  UdpSocket socket_;
+  WakeSignal never_;
+  PeerAddress driver_, from_;
+  std::array<uint8_t, 6> node_{};
+  std::array<uint8_t, 2048> buffer_{};
+};
 
 // Each player's DOSBox stand-in broadcasts a numbered frame every tick, and
 // every frame that arrives is checked against the sender's numbering, so

@@ -1,6 +1,6 @@
 #pragma once
 // What the soak tests share: their length, the memory a process holds, and
-// the programs and DOSBox stand-ins they run.
+// the programs they run.
 #include <sys/types.h>
 
 #include <algorithm>
@@ -13,7 +13,6 @@
 
 #include "integration/child_process.h"
 #include "platform/text.h"
-#include "support/fake_dosbox.h"
 #include "support/temp_dir.h"
 
 namespace vorn::soak {
