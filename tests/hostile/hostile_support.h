@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "chat/chat_packet.h"
+#include "connection/client_fixture.h"
 #include "net/dispatch.h"
 #include "net/messages.h"
 #include "node/node.h"
@@ -22,7 +23,7 @@
 namespace vorn {
 namespace hostile {
 
-using Bytes = std::vector<uint8_t>;
+using vorn::Bytes;
 
 // A loopback address nobody listens on: a node that believed a forged
 // sender answers there, never off this machine.
@@ -63,12 +64,6 @@ inline Bytes ChatBody(ChatSubtype subtype, std::string_view nickname, std::span<
   return Bytes(packet.begin() + kChatBodyOffset, packet.end());
 }
 
-inline Bytes ServerListDatagram(std::string_view text) {
-  Bytes out(kFrameSize + text.size() + 1);
-  out.resize(BuildText(out, {kTypeServerList, text}));
-  return out;
-}
-
 // A datagram of this type whose every field is valid and which, at its full
 // length, its handler would act on.
 inline Bytes WellFormed(char type) {
@@ -100,7 +95,7 @@ inline Bytes WellFormed(char type) {
       size = BuildPlayerInfoRequest(out, {"somebody"});
       break;
     case kTypeServerList:
-      return ServerListDatagram("Intruder       |10.0.0.9\r\n");
+      return TextDatagram(kTypeServerList, "Intruder       |10.0.0.9\r\n");
     case kTypeText:
     case kTypeTextLine:
       size = BuildText(out, {type, "injected"});

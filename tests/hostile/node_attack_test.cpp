@@ -65,7 +65,7 @@ TEST_F(StrangerAnswers, OnlyTheGreetedServerAcceptsOrRefuses) {
 TEST_F(StrangerAnswers, ListsAndTextsComeOnlyFromWhomWeAsked) {
   const NodeState before = Capture(client);
   const size_t listed = client.node->settings().servers().size();
-  const Bytes list = ServerListDatagram("Forged         |127.0.0.77\r\n");
+  const Bytes list = TextDatagram(kTypeServerList, "Forged         |127.0.0.77\r\n");
   stranger.Send(client.bound(), list);
   tracker.Send(client.bound(), list);  // the tracker, but nobody asked
   for (char type : {kTypeText, kTypeTextLine}) stranger.Send(client.bound(), TextDatagram(type, "forged"));
@@ -76,7 +76,7 @@ TEST_F(StrangerAnswers, ListsAndTextsComeOnlyFromWhomWeAsked) {
   connection().queries().RequestServerList();
   connection().queries().QueryServerPlayers("Fake", FormatPeer(server.address()));
   tracker.Send(client.bound(), list);
-  tracker.Send(client.bound(), ServerListDatagram("Second         |127.0.0.78\r\n"));
+  tracker.Send(client.bound(), TextDatagram(kTypeServerList, "Second         |127.0.0.78\r\n"));
   server.Send(client.bound(), TextDatagram(kTypeTextLine, "players"));
   server.Send(client.bound(), TextDatagram(kTypeTextLine, "again"));
   Settle();
@@ -124,10 +124,10 @@ TEST_F(ServerListFromAHostileTracker, AFloodOfListsLeavesABoundedPrintableListAn
   for (size_t batch = 0; batch < 63; ++batch) {
     client.node->connection().queries().RequestServerList();
     client.node->connection().queries().RequestServerList();
-    tracker.Send(client.bound(), ServerListDatagram(ManyEntries(batch * 64, 64)));
+    tracker.Send(client.bound(), TextDatagram(kTypeServerList, ManyEntries(batch * 64, 64)));
     std::string binary;
     for (size_t n = 0; n < 64; ++n) binary += Entry("\x01\x02\x03\x04", "127.9.9." + std::to_string(n) + "\x1b");
-    tracker.Send(client.bound(), ServerListDatagram(binary));
+    tracker.Send(client.bound(), TextDatagram(kTypeServerList, binary));
     Settle();  // a few at a time, so the socket's buffer never overflows
   }
   const ServerList& merged = client.node->settings().servers();
@@ -158,7 +158,8 @@ constexpr PeerAddress kOtherClaimed{0x7F00000A, 4445};
 // Everything the attacker can make a node do: answer the server's ping,
 // admit a player, merge a server list, learn a chat user, print a text.
 std::vector<Bytes> Payloads() {
-  return {PingRequestDatagram(99), WellFormed(kTypeHello), ServerListDatagram("Forged         |127.0.0.77\r\n"),
+  return {PingRequestDatagram(99), WellFormed(kTypeHello),
+          TextDatagram(kTypeServerList, "Forged         |127.0.0.77\r\n"),
           ChatFrame(kTypeGameFrame, ChatSubtype::Text, "forger", "trust me"), TextDatagram(kTypeTextLine, "forged")};
 }
 
