@@ -144,25 +144,10 @@ TEST_F(ProxyTest, ForgetsAClientWithoutTrafficEitherWayForTheIdleTime) {
   EXPECT_EQ(proxy_.ClientCount(), 1u);
 }
 
-TEST_F(ProxyTest, IgnoresClientsBeyondTheLimit) {
-  ASSERT_TRUE(Open(1));
-  TestPeer first, second, server;
-  first.Send(Address(), "VORN<");
-  ASSERT_TRUE(Pump(proxy_, first));
-  second.Send(Address(), "VORN<");
-  second.SendWrapped(Address(), Address(), Bytes("VORN<"));
-  second.SendWrapped(Address(), server.address(), Bytes("VORNQ"));
-  first.SendWrapped(Address(), server.address(), Bytes("VORNU"));
-  std::optional<Datagram> got = Pump(proxy_, server);
-  ASSERT_TRUE(got);
-  EXPECT_EQ(got->bytes, Bytes("VORNU"));  // the second client's came first and went nowhere
-  EXPECT_TRUE(second.Quiet());
-  EXPECT_EQ(proxy_.ClientCount(), 1u);
-  EXPECT_EQ(CountOf(log_.str(), "refused"), 1u) << log_.str();
-}
-
-TEST_F(ProxyTest, TakesOnlySoManyClientsFromOneAddress) {
-  ASSERT_TRUE(Open());
+// One address takes its share of the places and no more; another address
+// takes the last place, and a third none.
+TEST_F(ProxyTest, IgnoresClientsBeyondTheLimitAndBeyondTheShareOfOneAddress) {
+  ASSERT_TRUE(Open(kMaxSlotsPerAddress + 1));
   std::vector<std::unique_ptr<TestPeer>> peers;
   for (size_t i = 0; i <= kMaxSlotsPerAddress; ++i) {
     peers.push_back(std::make_unique<TestPeer>());
@@ -170,7 +155,20 @@ TEST_F(ProxyTest, TakesOnlySoManyClientsFromOneAddress) {
   }
   EXPECT_TRUE(proxy_.RunOnce(std::chrono::milliseconds(kWaitMs)));
   EXPECT_EQ(proxy_.ClientCount(), kMaxSlotsPerAddress);
-  EXPECT_EQ(CountOf(log_.str(), "refused"), 1u) << log_.str();
+
+  TestPeer last(0, 0x7F000002), beyond(0, 0x7F000003), server;
+  last.Send(Address(), "VORN<");
+  ASSERT_TRUE(Pump(proxy_, last));
+  beyond.Send(Address(), "VORN<");
+  beyond.SendWrapped(Address(), Address(), Bytes("VORN<"));
+  beyond.SendWrapped(Address(), server.address(), Bytes("VORNQ"));
+  last.SendWrapped(Address(), server.address(), Bytes("VORNU"));
+  std::optional<Datagram> got = Pump(proxy_, server);
+  ASSERT_TRUE(got);
+  EXPECT_EQ(got->bytes, Bytes("VORNU"));  // the refused client's came first and went nowhere
+  EXPECT_TRUE(beyond.Quiet());
+  EXPECT_EQ(proxy_.ClientCount(), kMaxSlotsPerAddress + 1);
+  EXPECT_EQ(CountOf(log_.str(), "refused"), 2u) << log_.str();
 }
 
 TEST_F(ProxyTest, IgnoresJunkAndShortWraps) {
