@@ -103,16 +103,14 @@ class DosboxEndToEnd : public ::testing::Test {
     const std::string nick = "player" + std::to_string(index);
     const fs::path folder = scratch_.path() / nick;
     fs::create_directories(folder / "home");
-    std::vector<std::string> argv = {VORND_PATH,  "--config", (folder / "vorn95.conf").string(), "--my-ip",
-                                     "127.0.0.1", "--port",   std::to_string(node.port)};
+    std::vector<std::string> extra = {index == 0 ? "--server" : "127.0.0.1:" + std::to_string(nodes_[0].port)};
     if (as_games)
-      QtProfile(QString::fromStdString((folder / "vorn95.conf").string()))
+      QtProfile(QString::fromStdString(scratch_.File(nick + ".conf")))
           .WriteString("Misc", "DOSBox Port", std::to_string(node.dosbox_port));
     else
-      argv.insert(argv.end(), {"--dosbox-port", std::to_string(node.dosbox_port)});
-    argv.insert(argv.end(), {"--nick", nick, "--real-name", nick + " Player", "--email", nick + "@example.org"});
-    argv.push_back(index == 0 ? "--server" : "127.0.0.1:" + std::to_string(nodes_[0].port));
-    node.process = std::make_unique<ChildProcess>(argv, ChildOptions{{"HOME=" + (folder / "home").string()}, folder});
+      extra.insert(extra.end(), {"--dosbox-port", std::to_string(node.dosbox_port)});
+    node.process = std::make_unique<ChildProcess>(VorndCommand(scratch_, nick, node.port, extra),
+                                                  ChildOptions{{"HOME=" + (folder / "home").string()}, folder});
     ASSERT_TRUE(node.process->WaitForOutput("Connected to server.", 15s)) << node.process->output();
   }
 
