@@ -67,6 +67,7 @@ TEST_F(HelloFlood, TheTableStaysAtFourItsPlayersAreStillServedAndSilentFloodersT
   // Two places are free: the first two ports take them, every other one is
   // told the sub-net is full; a second wave (the two holders greet again
   // and keep their places) changes nothing.
+  std::vector<std::string> after_first_wave;
   for (int wave = 0; wave < 2; ++wave) {
     answers = Flood("f");
     EXPECT_EQ(answers.substr(0, 2), std::string(2, kTypeAccepted));
@@ -75,7 +76,9 @@ TEST_F(HelloFlood, TheTableStaysAtFourItsPlayersAreStillServedAndSilentFloodersT
     EXPECT_EQ(h.Entry(1).address, bob.address());
     EXPECT_EQ(h.Entry(2).address, flood[0]->address());
     EXPECT_EQ(h.Entry(3).address, flood[1]->address());
+    if (wave == 0) after_first_wave = Rows(h.server.table().Snapshot());
   }
+  EXPECT_EQ(Rows(h.server.table().Snapshot()), after_first_wave);
 
   // The real players are answered and pinged as before.
   ASSERT_TRUE(alice.Sync(h.address()).has_value());
