@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "integration/child_process.h"
+#include "platform/peer_address.h"
 #include "platform/text.h"
 #include "qtprofile/qt_profile.h"
 #include "settings/dosbox_game.h"
@@ -103,7 +104,8 @@ class DosboxEndToEnd : public ::testing::Test {
     const std::string nick = "player" + std::to_string(index);
     const fs::path folder = scratch_.path() / nick;
     fs::create_directories(folder / "home");
-    std::vector<std::string> extra = {index == 0 ? "--server" : "127.0.0.1:" + std::to_string(nodes_[0].port)};
+    std::vector<std::string> extra = {index == 0 ? "--server" : FormatPeer({host_ip_, nodes_[0].port})};
+    if (index == 0) extra.insert(extra.end(), {"--my-ip", FormatIp(host_ip_)});
     if (as_games)
       QtProfile(QString::fromStdString(scratch_.File(nick + ".conf")))
           .WriteString("Misc", "DOSBox Port", std::to_string(node.dosbox_port));
@@ -151,7 +153,11 @@ class DosboxEndToEnd : public ::testing::Test {
   }
   fs::path Drive(size_t index) const { return scratch_.path() / ("dosbox" + std::to_string(index)) / "c"; }
 
-  void RunAll(bool as_games) {
+  // host_ip: the host's own address, the one its players dial. Its socket
+  // sends from 127.0.0.1 whatever it is, as a host behind 1:1 NAT does, so
+  // its games and the players' see it as 127.0.0.1.
+  void RunAll(bool as_games, uint32_t host_ip = 0x7F000001) {
+    host_ip_ = host_ip;
     for (size_t i = 0; i < kNodes; ++i) ASSERT_NO_FATAL_FAILURE(StartNode(i, as_games));
     for (size_t i = 0; i < kNodes; ++i) ASSERT_NO_FATAL_FAILURE(StartDosbox(i, as_games));
     // Every ipxt.com is connected and listening before any of them sends.
@@ -206,13 +212,16 @@ class DosboxEndToEnd : public ::testing::Test {
   }
 
   std::optional<fs::path> dosbox_, timeout_, files_;
+  uint32_t host_ip_ = 0x7F000001;
   // Declared before the processes, so it is removed only after they ended.
   TempDir scratch_;
   std::array<VorndNode, kNodes> nodes_;
   std::array<std::unique_ptr<ChildProcess>, kNodes> dosboxes_;
 };
 
-TEST_F(DosboxEndToEnd, ThreeDosboxesExchangeBroadcastsAndRepliesThroughThreeNodes) { RunAll(false); }
+// The host is dialled as 127.0.0.2: broadcasts still go both ways,
+// addressed to every node.
+TEST_F(DosboxEndToEnd, ThreeDosboxesExchangeBroadcastsAndRepliesThroughThreeNodes) { RunAll(false, 0x7F000002); }
 
 // The same game started as the launcher starts a DOSBox game, with the
 // nodes' DOSBox ports set in their profiles.
