@@ -122,7 +122,7 @@ TEST(PeerCapabilities, TheReservedFieldAnnouncesOnlyInItsOwnLayoutAndEachPeersLa
 }
 
 // A full table and target resolution are covered through the chat itself
-// (hostile/chat_lengths_test.cpp, chat_commands_test.cpp).
+// (hostile/chat_attack_test.cpp, chat_commands_test.cpp).
 TEST(ChatPeerTable, AKnownSenderReportsAChannelChangeButNotACaseChange) {
   ChatPeerTable table;
   table.Reset({0x7F000001, 1}, "Me", "#chat");

@@ -187,10 +187,4 @@ int CountSubtype(const std::vector<SentDatagram>& log, ChatSubtype subtype) {
   return static_cast<int>(std::ranges::count_if(log, [&](const SentDatagram& d) { return IsSubtype(d, subtype); }));
 }
 
-size_t CountOf(const std::string& text, std::string_view needle) {
-  size_t count = 0;
-  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++count;
-  return count;
-}
-
 }  // namespace vorn

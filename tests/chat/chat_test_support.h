@@ -21,6 +21,7 @@
 #include "platform/memory_profile.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
+#include "support/text_log.h"
 
 namespace vorn {
 
@@ -218,6 +219,5 @@ inline std::string ReadFile(const std::filesystem::path& path) {
 }
 
 int CountSubtype(const std::vector<SentDatagram>& log, ChatSubtype subtype);
-size_t CountOf(const std::string& text, std::string_view needle);
 
 }  // namespace vorn

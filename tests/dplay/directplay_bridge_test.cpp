@@ -37,12 +37,6 @@ uint32_t PlayerAddress(uint8_t player) {
 
 std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
 
-size_t Count(const std::string& text, std::string_view needle) {
-  size_t count = 0;
-  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++count;
-  return count;
-}
-
 std::string BindingLine(uint16_t port) { return Format("%s%d.\n", kBindingLine.data(), static_cast<int>(port)); }
 
 // A 20-byte frame (two bytes longer than the announcement) with marker at
@@ -154,13 +148,13 @@ TEST_F(DirectPlayBridgeTest, KeepsTheNewestGoodLocalDatagramAnnouncesEachAndAnsw
   EXPECT_EQ(kept->from, game.address());  // so that the answer reaches the game
   AwaitHandled();
   EXPECT_FALSE(server.ReceiveFrom(0).has_value());  // two announcements in all
-  EXPECT_EQ(Count(a.window.Text(), kBindingLine), 1u);
+  EXPECT_EQ(CountOf(a.window.Text(), kBindingLine), 1u);
   EXPECT_NE(a.window.Text().find(BindingLine(game.address().port)), std::string::npos);
 
   FakeClient other_game(0, a.ip, true);
   other_game.Send(a.Listener(), Bytes("third"));
   ASSERT_TRUE(server.ReceiveFrom());
-  EXPECT_EQ(Count(a.window.Text(), kBindingLine), 2u);
+  EXPECT_EQ(CountOf(a.window.Text(), kBindingLine), 2u);
   EXPECT_NE(a.window.Text().find(BindingLine(other_game.address().port)), std::string::npos);
   ASSERT_TRUE(a.bridge.SendKeptDatagram(b_listener.address()));
   kept = b_listener.ReceiveFrom();
@@ -181,7 +175,7 @@ TEST_F(DirectPlayBridgeTest, StopsPromptlyEndsWhenItCannotListenAndStartsAgain) 
   EXPECT_LT(std::chrono::steady_clock::now() - before, 2s);  // woken, not timed out
   a.bridge.StopDirectPlayBridge();                           // not running: nothing
   EXPECT_FALSE(a.bridge.IsDirectPlayBridgeRunning());
-  EXPECT_EQ(Count(a.window.Text(), "VornDPlay: User shutdown. Normal termination.\r\n"), 1u);
+  EXPECT_EQ(CountOf(a.window.Text(), "VornDPlay: User shutdown. Normal termination.\r\n"), 1u);
   EXPECT_FALSE(a.bridge.SendKeptDatagram({b_ip, 1}));  // forgotten
   // Stopped, a probe is an ordinary frame of the type switch.
   FakeClient peer(0, b_ip);
@@ -197,10 +191,10 @@ TEST_F(DirectPlayBridgeTest, StopsPromptlyEndsWhenItCannotListenAndStartsAgain) 
   }
 
   ASSERT_TRUE(a.bridge.StartDirectPlayBridge());
-  EXPECT_EQ(Count(a.window.Text(), "\r\nDirect Play support for Vorn95 (version 1.0)\r\n"), 3u);
+  EXPECT_EQ(CountOf(a.window.Text(), "\r\nDirect Play support for Vorn95 (version 1.0)\r\n"), 3u);
   game.Send(a.Listener(), Bytes("two"));
   ASSERT_TRUE(server.ReceiveFrom());
-  EXPECT_EQ(Count(a.window.Text(), BindingLine(game.address().port)), 2u);  // a new send socket
+  EXPECT_EQ(CountOf(a.window.Text(), BindingLine(game.address().port)), 2u);  // a new send socket
 }
 
 // The port of A's game whose kept datagram A's window says it sends from a
@@ -256,9 +250,9 @@ TEST_P(DirectPlayBridgeEndToEnd, CarriesTheKeptDatagramToTheAnsweringPlayer) {
   ASSERT_TRUE(kept);
   EXPECT_EQ(kept->bytes, Bytes("session?"));
   EXPECT_EQ(kept->from, a_sender);
-  EXPECT_EQ(Count(b.window.Text(), kBindingLine), 0u);  // B's bridge kept nothing of A's
+  EXPECT_EQ(CountOf(b.window.Text(), kBindingLine), 0u);  // B's bridge kept nothing of A's
   EXPECT_TRUE(a.bridge.IsDirectPlayBridgeRunning());
-  EXPECT_EQ(Count(a.window.Text(), "Abnormal"), 0u);
+  EXPECT_EQ(CountOf(a.window.Text(), "Abnormal"), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(GameSharesItsPort, DirectPlayBridgeEndToEnd, testing::Bool());

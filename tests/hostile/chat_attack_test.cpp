@@ -139,11 +139,6 @@ Bytes FragmentPayload(uint16_t count, uint32_t offset, size_t data_bytes) {
   return payload;
 }
 
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Bob offers a file of 1234 bytes.
 class FragmentAttack : public ChatAttack {
  protected:

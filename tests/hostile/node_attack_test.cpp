@@ -89,12 +89,6 @@ TEST_F(StrangerAnswers, ListsAndTextsComeOnlyFromWhomWeAsked) {
 // and printable, and the node changes nothing besides it.
 constexpr size_t kMaxListed = 256;
 
-std::string Entry(std::string_view name, std::string_view address, std::string_view gap = "\r\n") {
-  std::string field(name);
-  field.resize(15, ' ');
-  return field + "|" + std::string(address) + std::string(gap);
-}
-
 // Entries numbered from first on, each with its own loopback address.
 std::string ManyEntries(size_t first, size_t count) {
   std::string text;

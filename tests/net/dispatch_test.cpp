@@ -29,7 +29,8 @@ class RecordingSink : public ProbeSink {
 };
 
 // That nothing short, unknown, foreign or unhandled ever reaches a handler
-// is the dispatch fuzz target's check and malformed_length_test's; here
+// is the dispatch fuzz target's check and the hostile node and server
+// attack tests'; here
 // what must get through does.
 class DispatchTest : public ::testing::Test {
  protected:

@@ -110,7 +110,7 @@ TEST_F(MessagesTest, ShortFormsAndWhatBuildersRefuse) {
   EXPECT_FALSE(ParseFrameOnly(Text("VORN1")));
   EXPECT_EQ(BuildForwardedPlayerInfo(buffer_, Text("VORNQ"), {1, 1}), 0u);  // only a player information request
   EXPECT_EQ(BuildFrameOnly(buffer_, kTypeHello), 0u);
-  EXPECT_EQ(BuildGameFrame(buffer_, {.type = 'X'}), 0u);
+  EXPECT_EQ(BuildGameFrame(buffer_, {.type = 'X', .payload = {}}), 0u);
   EXPECT_EQ(BuildText(buffer_, {.type = kTypeHello, .text = "x"}), 0u);
   std::array<uint8_t, kPingSize - 1> small{};
   EXPECT_EQ(BuildPingReply(small, {}), 0u);

@@ -51,7 +51,7 @@ std::vector<uint8_t> GameFrameOf(size_t size, char type = kTypeGameFrame, uint8_
 std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
 
 // A configured port bound, and a busy one refused with its message: vornd's
-// process tests (RunsOnItsPort..., ExitsWithItsCodeAndMessage).
+// process tests (AHostTellsWhoComesAndGoes..., ExitsWithItsCodeAndMessage).
 
 // The own address comes from my_ip when it parses; a my_ip that does not
 // parse is refused, and without one the probe's broadcast gets three

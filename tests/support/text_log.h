@@ -46,4 +46,11 @@ class TextLog {
   std::string text_;
 };
 
+// How often needle occurs in text, overlaps included.
+inline size_t CountOf(std::string_view text, std::string_view needle) {
+  size_t count = 0;
+  for (size_t at = text.find(needle); at != std::string_view::npos; at = text.find(needle, at + 1)) ++count;
+  return count;
+}
+
 }  // namespace vorn

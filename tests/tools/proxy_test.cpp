@@ -8,6 +8,7 @@
 #include <string>
 
 #include "proxy/proxy_options.h"
+#include "support/text_log.h"
 #include "tools/tool_test_support.h"
 
 namespace vorn {
@@ -15,12 +16,6 @@ namespace {
 
 using namespace tooltest;
 using namespace std::string_literals;
-
-size_t CountOf(const std::string& text, const std::string& part) {
-  size_t count = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-  return count;
-}
 
 class ProxyTest : public ::testing::Test {
  protected:
