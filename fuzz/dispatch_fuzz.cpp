@@ -1,6 +1,8 @@
 // The whole inbound path after the socket: a handler on every type byte
 // (unknown ones must never be called) that parses what it gets, wraps
 // unwrapped and dispatched again, with and without a probe sink.
+#include <algorithm>
+
 #include "fuzz_support.h"
 #include "net/dispatch.h"
 
@@ -62,6 +64,15 @@ void ParseByType(const Dispatcher& dispatcher, std::span<const uint8_t> d) {
       // Whole by its length; only its kind byte may still make it nothing.
       const bool known_kind = d[kFrameSize] == 'q' || d[kFrameSize] == 'a';
       fuzz::Check(ParseLinkProbe(d).has_value() == known_kind);
+      break;
+    }
+    case kTypeParity: {
+      // Whole when its two sizes are codable and the larger is its length.
+      const auto parity = ParseParity(d);
+      const size_t older = d[5] | d[6] << 8, newer = d[11] | d[12] << 8;
+      const bool whole = older >= 1 && newer >= 1 && older <= kMaxCodedSize && newer <= kMaxCodedSize &&
+                         d.size() == kParityHeaderSize + std::max(older, newer);
+      fuzz::Check(parity.has_value() == whole);
       break;
     }
     default:

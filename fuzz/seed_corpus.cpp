@@ -106,6 +106,7 @@ std::vector<Seed> DatagramSeeds() {
                    {"text", Text(kTypeText, "Players on this server:\n")},
                    {"text-line", Text(kTypeTextLine, "Welcome!")},
                    {"server-list", Text(kTypeServerList, "Home server    :127.0.0.1\r\nOther          :127.0.0.2\r\n")},
+                   {"parity", ParitySeed(Frame(kTypeGameFrame, {1, 2, 3}, kChatSocket))},
                });
   return seeds;
 }
@@ -121,6 +122,12 @@ Bytes LinkProbeSeed(LinkProbeKind kind, uint32_t capabilities) {
   Bytes out(kLinkProbeSize);
   out.resize(BuildLinkProbe(out, {kind, capabilities, 0x1234, 5678}));
   return out;
+}
+
+// The parity of the seeds' chat frame and a later one.
+Bytes ParitySeed(const Bytes& later) {
+  const Bytes older = Frame(kTypeGameFrame, kChatPayload, kChatSocket);
+  return Make([&](std::span<uint8_t> out) { return BuildParity(out, older, later, {}); });
 }
 
 std::vector<std::pair<std::string, std::vector<Seed>>> Targets() {
@@ -150,6 +157,9 @@ std::vector<std::pair<std::string, std::vector<Seed>>> Targets() {
       {"link_probe_fuzz",
        {{"question", LinkProbeSeed(LinkProbeKind::kQuestion, 3)},
         {"answer", LinkProbeSeed(LinkProbeKind::kAnswer, 0)}}},
+      {"parity_fuzz",
+       {{"same-size", ParitySeed(Frame(kTypeGameFrame, {'h', 'o', 'w', 'd', 'y', 0, 0}, kChatSocket))},
+        {"padded", ParitySeed(Frame(kTypeBroadcastFrame, Bytes(40, 7), MakeIpxSocket(0x4545)))}}},
       {"frame_only_fuzz", FrameOnlySeeds()},
       {"dispatch_fuzz", DatagramSeeds()},
       {"framing_fuzz", FramingSeeds()},

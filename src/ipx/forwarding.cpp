@@ -68,8 +68,16 @@ void GameForwarder::SendFrame(std::span<uint8_t> frame, PeerAddress destination)
   } else {
     frame[kTypeOffset] = static_cast<uint8_t>(kTypeGameFrame);
   }
-  const int copies = hooks_.links != nullptr ? hooks_.links->CopiesFor(to) : 1;
-  for (int copy = 0; copy < copies; ++copy) send_(to, frame);
+  if (hooks_.links == nullptr) {
+    send_(to, frame);
+    return;
+  }
+  std::array<uint8_t, kMaxParitySize> parity;
+  size_t parity_size = 0;
+  const LinkMonitor::Second second = hooks_.links->SecondFor(to, frame, {}, parity, parity_size);
+  send_(to, frame);
+  if (second == LinkMonitor::Second::kCopy) send_(to, frame);
+  if (second == LinkMonitor::Second::kParity) send_(to, std::span(parity).first(parity_size));
 }
 
 // Chat frames skip the sequence filter: their numbers come from the chat

@@ -22,6 +22,11 @@ struct Framed {
   // came from, which claims to speak for source. Only the caller knows
   // whether source greeted through it.
   PeerAddress via;
+  // The datagram as its link delivered it (inside this node's proxy's wrap,
+  // still in the server's) and that link: the last Vorn node it crossed,
+  // which is what a parity covers.
+  std::span<const uint8_t> link_datagram;
+  PeerAddress link;
 };
 
 // Applies the frame rules to one received datagram. from is the address the

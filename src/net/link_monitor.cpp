@@ -82,23 +82,56 @@ LinkMonitor::Link& LinkMonitor::TakeLocked(PeerAddress peer, int32_t now_ms) {
   *chosen = Link{};
   chosen->peer = peer;
   chosen->drops_repeats = capabilities_.Has(peer, capability::kDropsRepeats);
+  chosen->decodes_parity = capabilities_.Has(peer, capability::kDecodesParity);
   UpdateProtectionLocked(*chosen);
   return *chosen;
 }
 
-int LinkMonitor::CopiesFor(PeerAddress peer) {
-  if (IsSelf(peer)) return 1;
+LinkMonitor::Second LinkMonitor::SecondFor(PeerAddress peer, std::span<const uint8_t> head,
+                                            std::span<const uint8_t> tail, std::span<uint8_t> parity,
+                                            size_t& parity_size) {
+  parity_size = 0;
+  if (IsSelf(peer)) return Second::kNone;
   const int32_t now = clock_.NowMs();
-  int copies = 1;
+  Second second = Second::kNone;
   {
     std::lock_guard lock(mutex_);
     Link& link = TakeLocked(peer, now);
-    copies = link.protecting ? 2 : 1;
-    link.sent += static_cast<uint32_t>(copies);
     link.last_traffic_ms = now;
+    ++link.sent;
+    if (link.protecting) {
+      ++link.sent;
+      second = CodeLocked(link, head, tail, parity, parity_size, now);
+    } else {
+      link.coded_size = 0;
+    }
   }
   Wake();
-  return copies;
+  return second;
+}
+
+// The plain copy where no parity can be built: the peer does not decode
+// them, the datagram is too long, or the one before it is missing or old.
+// The datagram then becomes the one the next parity covers.
+LinkMonitor::Second LinkMonitor::CodeLocked(Link& link, std::span<const uint8_t> head, std::span<const uint8_t> tail,
+                                            std::span<uint8_t> parity, size_t& parity_size, int32_t now) {
+  const size_t size = head.size() + tail.size();
+  if (!link.decodes_parity || size == 0 || size > kMaxCodedSize) {
+    link.coded_size = 0;
+    return Second::kCopy;
+  }
+  if (link.coded_size != 0 && Age(now, link.coded_ms) <= kCodingSpanMs)
+    parity_size = BuildParity(parity, std::span(link.coded).first(link.coded_size), head, tail);
+  std::copy(head.begin(), head.end(), link.coded.begin());
+  std::copy(tail.begin(), tail.end(), link.coded.begin() + static_cast<std::ptrdiff_t>(head.size()));
+  link.coded_size = static_cast<uint16_t>(size);
+  link.coded_ms = now;
+  return parity_size > 0 ? Second::kParity : Second::kCopy;
+}
+
+int LinkMonitor::CopiesFor(PeerAddress peer) {
+  size_t unused = 0;
+  return SecondFor(peer, {}, {}, {}, unused) == Second::kNone ? 1 : 2;
 }
 
 // Once per idle spell, not per packet.
@@ -106,24 +139,9 @@ void LinkMonitor::Wake() {
   if (!awake_.exchange(true, std::memory_order_acq_rel)) wake_();
 }
 
-size_t LinkMonitor::CopiesFor(std::span<const PeerAddress> targets, std::span<PeerAddress> copies) {
-  const int32_t now = clock_.NowMs();
-  size_t count = 0;
-  {
-    std::lock_guard lock(mutex_);
-    for (PeerAddress target : targets) {
-      if (IsSelf(target)) continue;
-      Link& link = TakeLocked(target, now);
-      link.last_traffic_ms = now;
-      ++link.sent;
-      if (link.protecting && count < copies.size()) {
-        ++link.sent;
-        copies[count++] = target;
-      }
-    }
-  }
-  Wake();
-  return count;
+void LinkMonitor::NoteRebuilt(PeerAddress peer) {
+  std::lock_guard lock(mutex_);
+  if (Link* link = FindLocked(peer)) --link->received;
 }
 
 // Our own relay (the host's player) drops repeats as we do.
@@ -201,6 +219,7 @@ void LinkMonitor::TakeAnswer(const LinkProbe& answer, PeerAddress sender) {
   link->waiting = false;
   link->answers = true;
   link->drops_repeats = (answer.capabilities & capability::kDropsRepeats) != 0;
+  link->decodes_parity = (answer.capabilities & capability::kDecodesParity) != 0;
   link->stats.OnRoundTrip(Age(now, link->question_ms));
   if (link->has_baseline) {
     link->stats.OnInterval(link->sent_at_question - link->base_sent, answer.received - link->base_received,

@@ -2,8 +2,10 @@
 // The links of this node to the peers its game frames go to and come from:
 // each is probed once a second (the capability announcement, the round
 // trip, and how many game datagrams arrived), and loss protection is
-// decided per link: a protected link gets every game datagram twice, and
-// only ever toward a peer that announced that it drops exact repeats.
+// decided per link: a protected link gets a second datagram after every
+// game datagram, and only ever toward a peer that announced that it drops
+// exact repeats: a parity of it and the one before where the peer decodes
+// parities (net/parity.h), else a plain copy.
 //
 // Threads: the send paths (driver send thread, receive thread for the
 // server's relay) count and ask whether to copy; the receive thread counts
@@ -20,6 +22,7 @@
 
 #include "net/link_probe.h"
 #include "net/link_stats.h"
+#include "net/parity.h"
 #include "net/peer_capabilities.h"
 #include "net/shared_addresses.h"
 #include "platform/clock.h"
@@ -64,12 +67,21 @@ class LinkMonitor {
   void SetMode(LossProtection mode);
   LossProtection mode() const { return mode_.load(std::memory_order_relaxed); }
 
-  // Packet paths: a game datagram about to go to peer; how many copies to
-  // send (1 or 2), counted as sent.
+  // A parity covers only a datagram sent this recently before it.
+  static constexpr int32_t kCodingSpanMs = 100;
+
+  // What follows a game datagram on its link.
+  enum class Second { kNone, kCopy, kParity };
+  // Packet paths: the game datagram head+tail is about to go to peer.
+  // Counts it (and its second) as sent; a parity is written into parity
+  // (kMaxParitySize bytes), its size into parity_size.
+  Second SecondFor(PeerAddress peer, std::span<const uint8_t> head, std::span<const uint8_t> tail,
+                   std::span<uint8_t> parity, size_t& parity_size);
+  // How many datagrams a game datagram to peer takes, with no parity.
   int CopiesFor(PeerAddress peer);
-  // The server's relay: counts one datagram to each target and writes the
-  // targets that get a second copy into copies; their count.
-  size_t CopiesFor(std::span<const PeerAddress> targets, std::span<PeerAddress> copies);
+  // Receive thread: a datagram rebuilt from one of peer's parities is
+  // about to be counted as received; it did not cross the link.
+  void NoteRebuilt(PeerAddress peer);
   // Receive thread: a game datagram arrived from peer (as the network
   // delivered it: the server for its relays). Answers whether frames
   // overtaken on the way from peer are still taken: only from a Vorn node
@@ -96,6 +108,7 @@ class LinkMonitor {
     uint32_t received = 0;
     bool answers = false;
     bool drops_repeats = false;
+    bool decodes_parity = false;
     bool automatic_on = false;
     bool protecting = false;
     bool waiting = false;  // a question is out
@@ -106,6 +119,10 @@ class LinkMonitor {
     uint32_t base_sent = 0;
     uint32_t base_received = 0;
     LinkStats stats;
+    // The last game datagram sent, which the next parity covers.
+    uint16_t coded_size = 0;  // 0: none
+    int32_t coded_ms = 0;
+    std::array<uint8_t, kMaxCodedSize> coded;
   };
 
   bool IsSelf(PeerAddress peer) const;
@@ -113,6 +130,8 @@ class LinkMonitor {
   const Link* FindLocked(PeerAddress peer) const;
   Link& TakeLocked(PeerAddress peer, int32_t now_ms);
   void UpdateProtectionLocked(Link& link) const;
+  Second CodeLocked(Link& link, std::span<const uint8_t> head, std::span<const uint8_t> tail,
+                    std::span<uint8_t> parity, size_t& parity_size, int32_t now);
   void Answer(const LinkProbe& question, PeerAddress sender);
   void TakeAnswer(const LinkProbe& answer, PeerAddress sender);
   void Send(PeerAddress to, const LinkProbe& probe) const;

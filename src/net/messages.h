@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "net/link_probe.h"
+#include "net/parity.h"
 #include "platform/peer_address.h"
 
 namespace vorn {
@@ -84,7 +85,7 @@ inline constexpr uint16_t kPlayerInfoRequestMinimum = 20;
 // Every type the system accepts: the dispatcher drops any other, and the
 // tests walk it. A new message adds its row here, then its builder, parser
 // and handler.
-inline constexpr std::array<MessageType, 24> kMessageTypes = {{
+inline constexpr std::array<MessageType, 25> kMessageTypes = {{
     {kTypeProxyWrap, "proxy wrap", kMinWrapSize},
     {kTypeProxyHello, "proxy hello", kFrameSize},
     {kTypeProxyWelcome, "proxy welcome", kAddressMessageSize},
@@ -109,6 +110,7 @@ inline constexpr std::array<MessageType, 24> kMessageTypes = {{
     {kTypeText, "text", kFrameSize},
     {kTypeTextLine, "text line", kFrameSize},
     {kTypeLinkProbe, "link probe", kLinkProbeSize},
+    {kTypeParity, "parity", kParityHeaderSize + 1},
 }};
 
 // An IPX socket number as the two bytes that travel (network order).

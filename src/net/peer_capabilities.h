@@ -31,6 +31,9 @@ inline constexpr uint32_t kWindowedTransfer = 1u << 0;
 // Game frames: an exact repeat of a frame already delivered is dropped, so
 // this node may be sent protected copies.
 inline constexpr uint32_t kDropsRepeats = 1u << 1;
+// Game frames: a parity datagram (net/parity.h) rebuilds a lost one, so
+// this node may be sent parities instead of plain second copies.
+inline constexpr uint32_t kDecodesParity = 1u << 2;
 }  // namespace capability
 
 inline constexpr size_t kCapabilityFieldSize = 12;

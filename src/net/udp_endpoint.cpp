@@ -168,7 +168,8 @@ void UdpEndpoint::ReceiveWaiting() {
       const PeerAddress from = received_.From(i);
       if (!from.IsSet()) continue;
       // Larger than any datagram of the protocol when truncated.
-      if (!received_.Truncated(i)) HandleDatagram(received_.Datagram(i), from);
+      const bool lost = traffic_observer_ != nullptr && traffic_observer_->DropsReceived(received_.Datagram(i), from);
+      if (!received_.Truncated(i) && !lost) HandleDatagram(received_.Datagram(i), from);
       if (traffic_observer_ != nullptr) traffic_observer_->OnDispatched();
     }
     // A short batch has emptied the queue: a further read would find nothing.
@@ -176,13 +177,26 @@ void UdpEndpoint::ReceiveWaiting() {
   }
 }
 
+// Kept for parities after its own handling, so that a datagram it
+// completes comes after it.
 void UdpEndpoint::HandleDatagram(std::span<const uint8_t> received, PeerAddress from) const {
   std::optional<Framed> framed = FrameDatagram(received, from, addresses_.proxy.Load(), addresses_.server.Load());
   if (!framed) return;
-  if (framed->via.IsSet()) {
-    dispatcher_.DispatchProxied(framed->datagram, framed->source, framed->via);
+  Dispatch(*framed);
+  if (parity_ != nullptr) parity_->Note(framed->link_datagram, framed->link);
+}
+
+// No proxy applies: link's own wrap was the proxy's, if any.
+void UdpEndpoint::HandleRebuilt(std::span<const uint8_t> datagram, PeerAddress link) const {
+  std::optional<Framed> framed = FrameDatagram(datagram, link, {}, addresses_.server.Load());
+  if (framed) Dispatch(*framed);
+}
+
+void UdpEndpoint::Dispatch(const Framed& framed) const {
+  if (framed.via.IsSet()) {
+    dispatcher_.DispatchProxied(framed.datagram, framed.source, framed.via);
   } else {
-    dispatcher_.DispatchDatagram(framed->datagram, framed->source, framed->relayed);
+    dispatcher_.DispatchDatagram(framed.datagram, framed.source, framed.relayed);
   }
 }
 

@@ -9,8 +9,10 @@
 #include <string>
 
 #include "net/dispatch.h"
+#include "net/framing.h"
 #include "net/messages.h"
 #include "net/own_address.h"
+#include "net/parity_decoder.h"
 #include "net/shared_addresses.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -36,6 +38,9 @@ class TrafficObserver {
   // The receive thread, after a received datagram has been dispatched or
   // dropped.
   virtual void OnDispatched() = 0;
+  // The receive thread, before a received datagram is handled: true drops
+  // it as if the network had lost it (for tests of loss).
+  virtual bool DropsReceived(std::span<const uint8_t> /*datagram*/, PeerAddress /*from*/) { return false; }
 };
 
 class UdpEndpoint {
@@ -80,6 +85,12 @@ class UdpEndpoint {
   // Null by default. Set it before the receive thread starts; it must
   // outlive the endpoint's use.
   void SetTrafficObserver(TrafficObserver* observer) { traffic_observer_ = observer; }
+  // Null by default: no datagram is kept for parities. Set it before the
+  // receive thread starts; it must outlive the endpoint's use.
+  void SetParityDecoder(ParityDecoder* decoder) { parity_ = decoder; }
+  // Receive thread: a datagram rebuilt from a parity, handled as if link
+  // had just delivered it (but not kept again).
+  void HandleRebuilt(std::span<const uint8_t> datagram, PeerAddress link) const;
 
   bool IsOpen() const { return socket_.valid(); }
   uint16_t BoundPort() const { return bound_port_; }
@@ -88,6 +99,7 @@ class UdpEndpoint {
   bool Fail(std::string_view text);
   void ReceiveWaiting();
   void HandleDatagram(std::span<const uint8_t> received, PeerAddress from) const;
+  void Dispatch(const Framed& framed) const;
   size_t SendEachThroughProxy(std::span<const PeerAddress> targets, std::span<const uint8_t> head,
                               std::span<const uint8_t> body) const;
   size_t SendEachDirectly(std::span<const PeerAddress> targets, PeerAddress self, std::span<const uint8_t> head,
@@ -109,6 +121,7 @@ class UdpEndpoint {
   ReceiveBatch received_;
   static_assert(ReceiveBatch::kBufferBytes == kMaxDatagram);
   TrafficObserver* traffic_observer_ = nullptr;
+  ParityDecoder* parity_ = nullptr;
   SocketReader reader_;  // last: it stops before the rest goes
 };
 

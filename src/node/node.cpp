@@ -41,6 +41,11 @@ Node::Node(const NodePorts& ports, NodeOptions options)
               if (alive.lock()) StartLinkTimer();
             });
           }),
+      parity_([this](PeerAddress link) { return peer_capabilities_.Has(link, capability::kDecodesParity); },
+              [this](std::span<const uint8_t> datagram, PeerAddress link) {
+                links_.NoteRebuilt(link);
+                endpoint_.HandleRebuilt(datagram, link);
+              }),
       has_driver_(options_.driver != nullptr),
       silent_chat_windows_(ports.ui, [](std::string_view, std::string_view, uint32_t) {}),
       chat_windows_(options_.chat_windows ? *options_.chat_windows : silent_chat_windows_),
@@ -123,6 +128,13 @@ void Node::RegisterHandlers() {
   dispatcher_.SetHandler(kTypeLinkProbe, [this](std::span<const uint8_t> probe, PeerAddress sender) {
     links_.OnLinkProbe(probe, sender);
   });
+  // A parity counts as a datagram of its link, as a plain copy would.
+  dispatcher_.SetHandler(kTypeParity, [this](std::span<const uint8_t> parity, PeerAddress link) {
+    if (parity_.OnParity(parity, link)) links_.NoteReceived(link);
+  });
+  // Parities travel only unwrapped: a relayed one is nobody's.
+  dispatcher_.SetRelayedHandler(kTypeParity, [](std::span<const uint8_t>, PeerAddress) {});
+  endpoint_.SetParityDecoder(&parity_);
   local_server_.SetLinks(&links_);
 }
 
@@ -131,7 +143,7 @@ void Node::ApplyJoinFlags() {
   forwarder_.SetFastJoin2(settings_.settings().fast_join2);
   links_.SetMode(settings_.settings().loss_protection);
   // Every node drops exact repeats of game frames, whatever it sends.
-  peer_capabilities_.SetOwn(capability::kDropsRepeats |
+  peer_capabilities_.SetOwn(capability::kDropsRepeats | capability::kDecodesParity |
                             (settings_.settings().windowed_transfers ? capability::kWindowedTransfer : 0));
 }
 

@@ -14,6 +14,7 @@
 #include "ipx/null_driver.h"
 #include "net/dispatch.h"
 #include "net/link_monitor.h"
+#include "net/parity_decoder.h"
 #include "net/peer_capabilities.h"
 #include "net/shared_addresses.h"
 #include "net/udp_endpoint.h"
@@ -115,6 +116,7 @@ class Node {
   SettingsStore settings_;
   UdpEndpoint endpoint_;
   LinkMonitor links_;
+  ParityDecoder parity_;  // receive thread
   NullDriver null_driver_;
   bool has_driver_;
   HeadlessChatWindows silent_chat_windows_;

@@ -196,17 +196,31 @@ void LocalServer::OnBroadcastFrame(std::span<const uint8_t> datagram, PeerAddres
   if (target_count == 0) return;
   // Every player gets the same wrap: the frame, now directed, naming its
   // sender. Only the two headers are written; the rest of the frame leaves
-  // straight from the receive buffer, and all copies leave together; the
-  // players whose links are protected get a second round.
+  // straight from the receive buffer, and all copies leave together; then
+  // each player whose link is protected gets its second datagram.
   std::array<uint8_t, kWrapHeaderSize + kFrameSize> head;
   if (BuildProxyWrap(head, {sender, datagram.first(kFrameSize)}) != head.size()) return;
   head[kWrapHeaderSize + kTypeOffset] = static_cast<uint8_t>(kTypeGameFrame);
   const std::span<const PeerAddress> all = std::span(targets).first(target_count);
-  std::array<PeerAddress, kClientCount> twice{};
-  const size_t twice_count = links_ != nullptr ? links_->CopiesFor(all, twice) : 0;
   ports_.endpoint.SendCopies(all, head, datagram.subspan(kFrameSize));
-  if (twice_count > 0)
-    ports_.endpoint.SendCopies(std::span(twice).first(twice_count), head, datagram.subspan(kFrameSize));
+  if (links_ != nullptr)
+    for (PeerAddress target : all) SendSecond(target, head, datagram.subspan(kFrameSize));
+}
+
+// Each target's parity covers its own link's datagram before this one.
+void LocalServer::SendSecond(PeerAddress target, std::span<const uint8_t> head, std::span<const uint8_t> body) {
+  std::array<uint8_t, kMaxParitySize> parity;
+  size_t parity_size = 0;
+  switch (links_->SecondFor(target, head, body, parity, parity_size)) {
+    case LinkMonitor::Second::kCopy:
+      ports_.endpoint.SendCopies(std::span(&target, 1), head, body);
+      break;
+    case LinkMonitor::Second::kParity:
+      Send(target, std::span(parity).first(parity_size));
+      break;
+    case LinkMonitor::Second::kNone:
+      break;
+  }
 }
 
 size_t LocalServer::RelayTargets(std::span<const uint8_t> datagram, PeerAddress sender,

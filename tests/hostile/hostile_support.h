@@ -103,6 +103,10 @@ inline Bytes WellFormed(char type) {
     case kTypeLinkProbe:
       size = BuildLinkProbe(out, {LinkProbeKind::kQuestion, 0, 1, 0});
       break;
+    case kTypeParity:
+      size = BuildParity(out, ChatFrame(kTypeGameFrame, ChatSubtype::Text, "intruder", "hi"),
+                         ChatFrame(kTypeGameFrame, ChatSubtype::Text, "intruder", "ho"), {});
+      break;
     default:
       size = BuildFrameOnly(out, type);
       break;

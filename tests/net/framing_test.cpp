@@ -57,5 +57,28 @@ TEST(FrameDatagram, TakesWrapsFromTheProxyOrTheServerAndLeavesOthersToTheCaller)
   EXPECT_EQ(FrameDatagram(wrap, kProxy, {}, {})->via, kProxy);
 }
 
+// A parity covers a datagram as its last Vorn node sent it: this node's
+// proxy's wrap removed, the server's relay wrap kept.
+TEST(FrameDatagram, NamesTheLinkAndWhatItDelivered) {
+  const std::vector<uint8_t> frame = Bytes("VORN0sequence-and-sockets");
+  const struct {
+    std::vector<uint8_t> received;
+    PeerAddress from;
+    PeerAddress link;
+    size_t offset;  // of the link's datagram in received
+  } cases[] = {{frame, kPlayer, kPlayer, 0},
+               {Wrap(kPlayer, frame), kProxy, kPlayer, kWrapHeaderSize},
+               {Wrap(kPlayer, frame), kServer, kServer, 0},
+               {Wrap(kServer, Wrap(kPlayer, frame)), kProxy, kServer, kWrapHeaderSize},
+               {Wrap(kPlayer, frame), kStranger, kPlayer, kWrapHeaderSize}};
+  for (const auto& c : cases) {
+    std::optional<Framed> framed = Frame(c.received, c.from);
+    ASSERT_TRUE(framed);
+    EXPECT_EQ(framed->link, c.link);
+    EXPECT_EQ(framed->link_datagram.data(), c.received.data() + c.offset);
+    EXPECT_EQ(framed->link_datagram.size(), c.received.size() - c.offset);
+  }
+}
+
 }  // namespace
 }  // namespace vorn

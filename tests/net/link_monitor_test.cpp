@@ -7,6 +7,8 @@
 
 #include <array>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace vorn {
 namespace {
@@ -100,6 +102,42 @@ TEST_F(LinkMonitorTest, CopiesGoOnlyTowardAPeerThatAnsweredThatItDropsRepeats) {
   links.SetMode(LossProtection::kOff);
   EXPECT_EQ(links.CopiesFor(kPeer), 1);
   EXPECT_EQ(links.CopiesFor(kSelf), 1);  // never to itself
+}
+
+// Toward a peer that decodes parities, the second datagram is the parity of
+// the datagram and the one before it on the link; a plain copy where the
+// peer only drops repeats, or the one before is missing, too old or too long.
+TEST_F(LinkMonitorTest, TheSecondDatagramIsAParityWhereThePeerDecodesThem) {
+  using enum LinkMonitor::Second;
+  links.SetMode(LossProtection::kAlways);
+  struct Step {
+    size_t size;
+    int32_t after_ms;
+    LinkMonitor::Second second;
+  };
+  const Step steps[] = {{80, 0, kCopy},  {90, 10, kParity}, {60, 0, kParity},
+                        {90, 101, kCopy}, {kMaxCodedSize + 1, 0, kCopy}, {70, 0, kCopy}, {70, 100, kParity}};
+  std::array<uint8_t, kMaxParitySize> parity{};
+  size_t parity_size = 0;
+  PlaySecond(0);
+  const std::vector<uint8_t> plain(80, 'x');
+  EXPECT_EQ(links.SecondFor(kPeer, plain, {}, parity, parity_size), kCopy);
+  PlaySecond(0, capability::kDropsRepeats | capability::kDecodesParity);
+  size_t before = 0;
+  for (const Step& step : steps) {
+    clock.Advance(step.after_ms);
+    const std::vector<uint8_t> datagram(step.size, static_cast<uint8_t>(step.size));
+    EXPECT_EQ(links.SecondFor(kPeer, std::span(datagram).first(5), std::span(datagram).subspan(5), parity,
+                              parity_size),
+              step.second)
+        << step.size;
+    const std::optional<ParityView> view = ParseParity(std::span(parity).first(parity_size));
+    EXPECT_EQ(view.has_value(), step.second == kParity);
+    if (view) {
+      EXPECT_EQ(std::pair(size_t{view->older.size}, size_t{view->newer.size}), std::pair(before, step.size));
+    }
+    before = step.size;
+  }
 }
 
 }  // namespace
