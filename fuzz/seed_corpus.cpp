@@ -50,6 +50,12 @@ Bytes Wrap(const Bytes& inner) {
   });
 }
 
+// The parity of the seeds' chat frame and a later one.
+Bytes ParitySeed(const Bytes& later) {
+  const Bytes older = Frame(kTypeGameFrame, kChatPayload, kChatSocket);
+  return Make([&](std::span<uint8_t> out) { return BuildParity(out, older, later, {}); });
+}
+
 Bytes Text(char type, std::string_view text) {
   return Make([&](std::span<uint8_t> out) { return BuildText(out, {.type = type, .text = text}); });
 }
@@ -122,12 +128,6 @@ Bytes LinkProbeSeed(LinkProbeKind kind, uint32_t capabilities) {
   Bytes out(kLinkProbeSize);
   out.resize(BuildLinkProbe(out, {kind, capabilities, 0x1234, 5678}));
   return out;
-}
-
-// The parity of the seeds' chat frame and a later one.
-Bytes ParitySeed(const Bytes& later) {
-  const Bytes older = Frame(kTypeGameFrame, kChatPayload, kChatSocket);
-  return Make([&](std::span<uint8_t> out) { return BuildParity(out, older, later, {}); });
 }
 
 std::vector<std::pair<std::string, std::vector<Seed>>> Targets() {
