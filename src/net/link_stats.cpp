@@ -1,6 +1,7 @@
 #include "net/link_stats.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace vorn {
@@ -43,11 +44,26 @@ double LinkStats::LossPercent(size_t count) const {
   return 100.0 * static_cast<double>(sums.lost) / static_cast<double>(sums.sent);
 }
 
+// The chance that a clean link, one losing kCleanPerMille, loses at least
+// lost of sent datagrams (Poisson). Beyond a mean of a few hundred the
+// ratio alone is sure enough, and the terms would underflow.
+double LinkStats::ChanceOnACleanLink(int64_t lost, uint64_t sent) {
+  const double mean = static_cast<double>(sent) * kCleanPerMille / 1000.0;
+  if (mean > 500) return 0;
+  double term = std::exp(-mean), below = 0;
+  for (int64_t i = 0; i < lost; ++i) {
+    below += term;
+    term *= mean / static_cast<double>(i + 1);
+  }
+  return std::max(1.0 - below, 0.0);
+}
+
 bool LinkStats::DecideAutomatic(bool on, int32_t now_ms) {
   if (!on) {
     const Sums sums = Last(kHistory);
     if (sums.lost < kOnMinimumLost) return false;
     if (sums.lost * 1000 <= static_cast<int64_t>(sums.sent) * kOnPerMille) return false;
+    if (ChanceOnACleanLink(sums.lost, sums.sent) > kOnChance) return false;
     on_since_ms_ = now_ms;
     return true;
   }

@@ -27,6 +27,11 @@ class LinkStats {
   // only later), and off once a minute since then stayed below 0.1%.
   static constexpr int64_t kOnMinimumLost = 4;
   static constexpr int64_t kOnPerMille = 5;
+  // ... and only when a good line, losing 0.2%, would lose that much by
+  // chance less often than this: the first seconds' few hundred datagrams
+  // are no evidence of 0.5% on their own (4 of 400 is 1%).
+  static constexpr int64_t kCleanPerMille = 2;
+  static constexpr double kOnChance = 1e-4;
   static constexpr int64_t kOffPerMille = 1;
   static constexpr int32_t kOffAfterMs = 60'000;
   // Below this many datagrams a minute a link is too thin to judge alone.
@@ -38,6 +43,7 @@ class LinkStats {
   void OnInterval(uint32_t sent, uint32_t arrived, bool protecting);
   // Automatic's decision after the latest interval.
   bool DecideAutomatic(bool on, int32_t now_ms);
+  static double ChanceOnACleanLink(int64_t lost, uint64_t sent);
 
   int32_t rtt_ms() const { return rtt_ms_; }
   int32_t jitter_ms() const { return jitter_ms_; }

@@ -86,6 +86,20 @@ TEST_F(LinkMonitorTest, AutomaticProtectsALossyLinkAndLetsGoAfterAQuietMinute) {
   EXPECT_EQ(report.history.size(), LinkStats::kHistory);
 }
 
+// A few losses among the first seconds' datagrams are chance on a good
+// line; the same share over more datagrams, or a bad line at once, is not.
+TEST(LinkStatsTest, AutomaticTakesOnlyLossThatAGoodLineWouldHardlyShow) {
+  const struct {
+    uint32_t sent, lost;
+    bool on;
+  } rows[] = {{400, 4, false}, {140, 7, true}, {6000, 60, true}, {6000, 25, false}, {100'000, 600, true}};
+  for (const auto& row : rows) {
+    LinkStats stats;
+    stats.OnInterval(row.sent, row.sent - row.lost, false);
+    EXPECT_EQ(stats.DecideAutomatic(false, 0), row.on) << row.lost << " of " << row.sent;
+  }
+}
+
 TEST_F(LinkMonitorTest, CopiesGoOnlyTowardAPeerThatAnsweredThatItDropsRepeats) {
   links.SetMode(LossProtection::kAlways);
   EXPECT_EQ(PlaySecond(0, 0), kFramesPerSecond);  // it answers, but keeps repeats
@@ -115,8 +129,9 @@ TEST_F(LinkMonitorTest, TheSecondDatagramIsAParityWhereThePeerDecodesThem) {
     int32_t after_ms;
     LinkMonitor::Second second;
   };
-  const Step steps[] = {{80, 0, kCopy},  {90, 10, kParity}, {60, 0, kParity},
-                        {90, 101, kCopy}, {kMaxCodedSize + 1, 0, kCopy}, {70, 0, kCopy}, {70, 100, kParity}};
+  const Step steps[] = {
+      {80, 0, kCopy}, {90, 10, kParity}, {60, 0, kParity}, {90, 101, kCopy}, {kMaxCodedSize + 1, 0, kCopy},
+      {70, 0, kCopy}, {70, 100, kParity}};
   std::array<uint8_t, kMaxParitySize> parity{};
   size_t parity_size = 0;
   PlaySecond(0);
@@ -127,8 +142,7 @@ TEST_F(LinkMonitorTest, TheSecondDatagramIsAParityWhereThePeerDecodesThem) {
   for (const Step& step : steps) {
     clock.Advance(step.after_ms);
     const std::vector<uint8_t> datagram(step.size, static_cast<uint8_t>(step.size));
-    EXPECT_EQ(links.SecondFor(kPeer, std::span(datagram).first(5), std::span(datagram).subspan(5), parity,
-                              parity_size),
+    EXPECT_EQ(links.SecondFor(kPeer, std::span(datagram).first(5), std::span(datagram).subspan(5), parity, parity_size),
               step.second)
         << step.size;
     const std::optional<ParityView> view = ParseParity(std::span(parity).first(parity_size));
