@@ -88,8 +88,8 @@ LinkMonitor::Link& LinkMonitor::TakeLocked(PeerAddress peer, int32_t now_ms) {
 }
 
 LinkMonitor::Second LinkMonitor::SecondFor(PeerAddress peer, std::span<const uint8_t> head,
-                                            std::span<const uint8_t> tail, std::span<uint8_t> parity,
-                                            size_t& parity_size) {
+                                           std::span<const uint8_t> tail, std::span<uint8_t> parity,
+                                           size_t& parity_size) {
   parity_size = 0;
   if (IsSelf(peer)) return Second::kNone;
   const int32_t now = clock_.NowMs();
@@ -127,11 +127,6 @@ LinkMonitor::Second LinkMonitor::CodeLocked(Link& link, std::span<const uint8_t>
   link.coded_size = static_cast<uint16_t>(size);
   link.coded_ms = now;
   return parity_size > 0 ? Second::kParity : Second::kCopy;
-}
-
-int LinkMonitor::CopiesFor(PeerAddress peer) {
-  size_t unused = 0;
-  return SecondFor(peer, {}, {}, {}, unused) == Second::kNone ? 1 : 2;
 }
 
 // Once per idle spell, not per packet.

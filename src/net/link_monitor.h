@@ -77,8 +77,6 @@ class LinkMonitor {
   // (kMaxParitySize bytes), its size into parity_size.
   Second SecondFor(PeerAddress peer, std::span<const uint8_t> head, std::span<const uint8_t> tail,
                    std::span<uint8_t> parity, size_t& parity_size);
-  // How many datagrams a game datagram to peer takes, with no parity.
-  int CopiesFor(PeerAddress peer);
   // Receive thread: a datagram rebuilt from one of peer's parities is
   // about to be counted as received; it did not cross the link.
   void NoteRebuilt(PeerAddress peer);
@@ -130,8 +128,8 @@ class LinkMonitor {
   const Link* FindLocked(PeerAddress peer) const;
   Link& TakeLocked(PeerAddress peer, int32_t now_ms);
   void UpdateProtectionLocked(Link& link) const;
-  Second CodeLocked(Link& link, std::span<const uint8_t> head, std::span<const uint8_t> tail,
-                    std::span<uint8_t> parity, size_t& parity_size, int32_t now);
+  Second CodeLocked(Link& link, std::span<const uint8_t> head, std::span<const uint8_t> tail, std::span<uint8_t> parity,
+                    size_t& parity_size, int32_t now);
   void Answer(const LinkProbe& question, PeerAddress sender);
   void TakeAnswer(const LinkProbe& answer, PeerAddress sender);
   void Send(PeerAddress to, const LinkProbe& probe) const;

@@ -203,24 +203,23 @@ void LocalServer::OnBroadcastFrame(std::span<const uint8_t> datagram, PeerAddres
   head[kWrapHeaderSize + kTypeOffset] = static_cast<uint8_t>(kTypeGameFrame);
   const std::span<const PeerAddress> all = std::span(targets).first(target_count);
   ports_.endpoint.SendCopies(all, head, datagram.subspan(kFrameSize));
-  if (links_ != nullptr)
-    for (PeerAddress target : all) SendSecond(target, head, datagram.subspan(kFrameSize));
+  if (links_ != nullptr) SendSeconds(all, head, datagram.subspan(kFrameSize));
 }
 
-// Each target's parity covers its own link's datagram before this one.
-void LocalServer::SendSecond(PeerAddress target, std::span<const uint8_t> head, std::span<const uint8_t> body) {
+// Each parity covers its own link's datagram before this one; the plain
+// copies leave together, as the first round did.
+void LocalServer::SendSeconds(std::span<const PeerAddress> targets, std::span<const uint8_t> head,
+                              std::span<const uint8_t> body) {
+  std::array<PeerAddress, kClientCount> copies{};
+  size_t copy_count = 0;
   std::array<uint8_t, kMaxParitySize> parity;
-  size_t parity_size = 0;
-  switch (links_->SecondFor(target, head, body, parity, parity_size)) {
-    case LinkMonitor::Second::kCopy:
-      ports_.endpoint.SendCopies(std::span(&target, 1), head, body);
-      break;
-    case LinkMonitor::Second::kParity:
-      Send(target, std::span(parity).first(parity_size));
-      break;
-    case LinkMonitor::Second::kNone:
-      break;
+  for (PeerAddress target : targets) {
+    size_t parity_size = 0;
+    const LinkMonitor::Second second = links_->SecondFor(target, head, body, parity, parity_size);
+    if (second == LinkMonitor::Second::kCopy && copy_count < copies.size()) copies[copy_count++] = target;
+    if (second == LinkMonitor::Second::kParity) Send(target, std::span(parity).first(parity_size));
   }
+  if (copy_count > 0) ports_.endpoint.SendCopies(std::span(copies).first(copy_count), head, body);
 }
 
 size_t LocalServer::RelayTargets(std::span<const uint8_t> datagram, PeerAddress sender,

@@ -126,11 +126,11 @@ class LocalServer final : public ProxiedClients {
   bool RefuseVersion(const HelloRecord& hello, PeerAddress sender);
   void Refused(const HelloRecord& hello, PeerAddress sender, std::string_view why) const;
   static bool NicknameHeldElsewhere(const ClientTable::Locked& table, int taken, std::string_view nickname);
+  // The protected targets' second datagrams after a relay of head+body.
+  void SendSeconds(std::span<const PeerAddress> targets, std::span<const uint8_t> head, std::span<const uint8_t> body);
   // Under the table's one lock: the sender's last seen time, and where its
   // broadcast goes. 0 when the sender is no player, or the frame is a
   // repeat of one already relayed.
-  // A protected target's second datagram after a relay of head+body.
-  void SendSecond(PeerAddress target, std::span<const uint8_t> head, std::span<const uint8_t> body);
   size_t RelayTargets(std::span<const uint8_t> datagram, PeerAddress sender,
                       std::array<PeerAddress, kClientCount>& targets);
   // Receive thread: whether a query from sender may be answered now. The
