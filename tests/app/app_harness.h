@@ -80,16 +80,6 @@ inline QStringList Lines(const QListWidget* list) {
   return lines;
 }
 
-// Not a check: with the variable set, the widget's picture goes to the file
-// it names (how the pictures in docs/ are made).
-inline void SaveScreenshot(const char* variable, QWidget& widget) {
-  const QString file = qEnvironmentVariable(variable);
-  if (file.isEmpty()) GTEST_SKIP() << variable << " not set";
-  widget.show();
-  ProcessUntil([&] { return widget.isVisible(); });
-  EXPECT_TRUE(widget.grab().save(file));
-}
-
 // Once a modal dialog is up, hands it to act, which must close it; one left
 // open fails the test and is closed, so that the test does not hang in it.
 inline void OnNextModal(std::function<void(QWidget*)> act) {

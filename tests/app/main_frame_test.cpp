@@ -29,9 +29,6 @@ TEST(MainFrame, StartsWithTheBannerAndOnlyMarkedMessagesAndEnabledCommandsRun) {
   EXPECT_TRUE(text.startsWith(
       QStringLiteral("Vorn for Win95 (version 1.2x1).\nPre-beta release version 0.9c\nMy IP number is 127.0.0.1\n")))
       << text.toStdString();
-  QTextCursor banner(harness.app->views().messageView()->outputPane()->document());
-  banner.setPosition(1);
-  EXPECT_EQ(banner.charFormat().foreground().color(), QColor(0xC0, 0, 0));
   // The list came from the built-in table: the tracker is asked once.
   EXPECT_EQ(text.count(QStringLiteral("server list")), 1) << text.toStdString();
   // Its input line feeds the command interpreter.
@@ -60,13 +57,6 @@ TEST(MainFrame, StartsWithTheBannerAndOnlyMarkedMessagesAndEnabledCommandsRun) {
   EXPECT_TRUE(ProcessUntil([&] { return !harness.prompts.asked.empty(); }));
   EXPECT_EQ(harness.prompts.asked, std::vector<std::string>{"About"});
 
-  harness.prompts.log_file = harness.store.Path("vorn.log");
-  EXPECT_EQ(frame.QueryCommand(CommandId::LogToFile).text, "&Log to File...");
-  EXPECT_TRUE(frame.Dispatch(CommandId::LogToFile));
-  EXPECT_EQ(frame.QueryCommand(CommandId::LogToFile).text, "Stop &Logging");
-  frame.UpdateCommandUi();
-  EXPECT_TRUE(frame.menu(QStringLiteral("Edit"))->menuAction()->isVisible());
-
   // Without a window the view commands go; the message window opened again
   // does not repeat the first actions.
   frame.mdiArea()->closeAllSubWindows();
@@ -75,7 +65,6 @@ TEST(MainFrame, StartsWithTheBannerAndOnlyMarkedMessagesAndEnabledCommandsRun) {
     return harness.app->views().messageView() == nullptr &&
            !frame.menu(QStringLiteral("Edit"))->menuAction()->isVisible();
   }));
-  EXPECT_FALSE(frame.action(CommandId::BackgroundColor)->isVisible());
   EXPECT_FALSE(frame.action(CommandId::Clear)->isEnabled());
   frame.PostCommand(CommandId::MessageWindow);
   ASSERT_TRUE(ProcessUntil([&] { return harness.app->views().messageView() != nullptr; }));
