@@ -40,12 +40,6 @@ TEST(SingleInstance, ALaterStartAsksTheFirstToComeForward) {
   EXPECT_TRUE(ProcessUntil([&] { return raised > 0; }));
   later.join();
   EXPECT_FALSE(second_claimed);
-
-  // Another profile is another program.
-  TempProfile other;
-  SingleInstance elsewhere(other.profile.FileName());
-  EXPECT_TRUE(elsewhere.Claim());
-  EXPECT_NE(elsewhere.serverName(), first.serverName());
 }
 
 // The program as a user starts it, offscreen: isolated HOME and profile,
