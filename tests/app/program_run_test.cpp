@@ -3,14 +3,11 @@
 // xvfb-run, chatting through a vornd server on loopback.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 #include <QLocalSocket>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -102,8 +99,6 @@ constexpr uint32_t kAliceColour = 0x0000C000;
 // The script ends each program within a minute, whatever happens.
 constexpr auto kRunLimit = std::chrono::seconds(75);
 
-QString VorndPath() { return QStringLiteral(VORND_PATH); }
-
 // The process below ancestor (children first, depth first) that runs exe.
 pid_t FindDescendant(pid_t ancestor, const std::filesystem::path& exe, int depth = 4) {
   std::ifstream children("/proc/" + std::to_string(ancestor) + "/task/" + std::to_string(ancestor) + "/children");
@@ -120,125 +115,99 @@ pid_t FindDescendant(pid_t ancestor, const std::filesystem::path& exe, int depth
 class TwoInstanceChat : public ::testing::Test {
  protected:
   void SetUp() override {
-    xvfb_run_ = QStandardPaths::findExecutable(QStringLiteral("xvfb-run"));
-    if (xvfb_run_.isEmpty()) GTEST_SKIP() << "xvfb-run is not installed";
-    if (!QFileInfo(VorndPath()).isExecutable()) GTEST_SKIP() << "vornd is not built";
-    ASSERT_TRUE(dir_.isValid());
+    xvfb_run_ = QStandardPaths::findExecutable(QStringLiteral("xvfb-run")).toStdString();
+    if (xvfb_run_.empty()) GTEST_SKIP() << "xvfb-run is not installed";
+    server_ = std::make_unique<ChildProcess>(VorndCommand(dir_, "Server", server_port_, {"--server"}));
+    ASSERT_TRUE(server_->started());
   }
 
-  std::string Path(const QString& name) const { return dir_.filePath(name).toStdString(); }
-
-  void WriteProfile(const QString& user, uint16_t port, uint32_t alice_colour) {
-    QDir(dir_.path()).mkpath(user + QStringLiteral("/config"));
-    QtProfile profile(dir_.filePath(user + QStringLiteral(".ini")));
-    WriteTestIdentity(profile, user.toStdString());
-    profile.WriteString("Misc", "Port", std::to_string(port));
+  // A user's home, profile and chat script.
+  void Prepare(const std::string& user, uint32_t alice_colour, const std::vector<std::string>& steps) {
+    std::filesystem::create_directories(dir_.path() / user / "config");
+    QtProfile profile(QString::fromStdString(dir_.File(user + ".ini")));
+    WriteTestIdentity(profile, user);
+    profile.WriteString("Misc", "Port", std::to_string(FreeUdpPort()));
     if (alice_colour != 0) profile.WriteInt("Chat Colors", "Alice", static_cast<int32_t>(alice_colour));
-  }
-
-  void WriteScript(const QString& user, const QStringList& steps) {
-    QFile file(dir_.filePath(user + QStringLiteral(".script")));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(steps.join(QLatin1Char('\n')).toUtf8());
+    std::ofstream script(dir_.File(user + ".script"));
+    for (const std::string& step : steps) script << step << '\n';
   }
 
   // Under a real X server Qt loads the desktop's system libraries, which
   // keep a few allocations to the end on purpose; a leak check of the
   // program must not count theirs.
-  std::string SystemLeakSuppressions() {
-    QFile file(dir_.filePath(QStringLiteral("lsan.supp")));
-    if (file.open(QIODevice::WriteOnly))
-      file.write("leak:libdbus-1.so\nleak:libfontconfig.so\nleak:libxcb\nleak:libX11.so\nleak:libglib-2.0.so\n");
-    return "LSAN_OPTIONS=suppressions=" + file.fileName().toStdString() + ":print_suppressions=0";
+  std::string SystemLeakSuppressions() const {
+    std::ofstream(dir_.File("lsan.supp"))
+        << "leak:libdbus-1.so\nleak:libfontconfig.so\nleak:libxcb\nleak:libX11.so\nleak:libglib-2.0.so\n";
+    return "LSAN_OPTIONS=suppressions=" + dir_.File("lsan.supp") + ":print_suppressions=0";
   }
 
   // The program under its own X server, home, profile and DOSBox port: two
   // programs started at once would otherwise race for the default one.
-  std::unique_ptr<ChildProcess> StartInstance(const QString& user, uint16_t server_port) {
-    const std::string home = Path(user);
+  std::unique_ptr<ChildProcess> StartInstance(const std::string& user) {
+    const std::string home = dir_.File(user);
     return std::make_unique<ChildProcess>(std::vector<std::string>{
         "/usr/bin/env", "-u", "QT_QPA_PLATFORM", SystemLeakSuppressions(), "HOME=" + home,
-        "XDG_CONFIG_HOME=" + home + "/config", xvfb_run_.toStdString(), "-a", VORN95_PATH, "--config",
-        Path(user + ".ini"), "--my-ip", "127.0.0.1", "--chat-script", Path(user + ".script"), "--dosbox-port",
-        std::to_string(FreeUdpPort()), "127.0.0.1:" + std::to_string(server_port)});
+        "XDG_CONFIG_HOME=" + home + "/config", xvfb_run_, "-a", VORN95_PATH, "--config", dir_.File(user + ".ini"),
+        "--my-ip", "127.0.0.1", "--chat-script", dir_.File(user + ".script"), "--dosbox-port",
+        std::to_string(FreeUdpPort()), "127.0.0.1:" + std::to_string(server_port_)});
   }
 
-  std::unique_ptr<ChildProcess> StartServer(uint16_t port) {
-    return std::make_unique<ChildProcess>(std::vector<std::string>{
-        VorndPath().toStdString(), "--server", "--config", Path("server.conf"), "--my-ip", "127.0.0.1", "--port",
-        std::to_string(port), "--nick", "Server", "--real-name", "Server Node", "--email", "server@example.org"});
-  }
-
-  QStringList Dump(const QString& user) const {
-    QFile file(dir_.filePath(user + QStringLiteral(".dump")));
+  QStringList Dump(const std::string& user) const {
+    QFile file(QString::fromStdString(dir_.File(user + ".dump")));
     if (!file.open(QIODevice::ReadOnly)) return {};
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   }
 
-  QString xvfb_run_;
-  QTemporaryDir dir_;
+  std::string xvfb_run_;
+  TempDir dir_;
+  const uint16_t server_port_ = FreeUdpPort();
+  std::unique_ptr<ChildProcess> server_;
 };
 
 TEST_F(TwoInstanceChat, ALineTypedInOneShowsInTheOtherInTheSendersColour) {
-  const uint16_t server_port = FreeUdpPort();
-  const uint16_t alice_port = FreeUdpPort();
-  const uint16_t bob_port = FreeUdpPort();
-  ASSERT_NE(server_port, 0);
-  auto server = StartServer(server_port);
-  ASSERT_TRUE(server->started());
-
-  WriteProfile(QStringLiteral("Alice"), alice_port, 0);
-  WriteProfile(QStringLiteral("Bob"), bob_port, kAliceColour);
-  const QString alice_dump = QString::fromStdString(Path("Alice.dump"));
-  const QString bob_dump = QString::fromStdString(Path("Bob.dump"));
-  WriteScript(QStringLiteral("Alice"), {"wait-connected", "join", "wait-users 2", "type hello from alice",
-                                        "wait-text hello from bob", "dump " + alice_dump, "exit"});
-  WriteScript(QStringLiteral("Bob"), {"wait-connected", "join", "wait-text hello from alice", "type hello from bob",
-                                      "wait-text hello from bob", "dump " + bob_dump, "exit"});
-
-  auto alice = StartInstance(QStringLiteral("Alice"), server_port);
+  Prepare("Alice", 0,
+          {"wait-connected", "join", "wait-users 2", "type hello from alice", "wait-text hello from bob",
+           "dump " + dir_.File("Alice.dump"), "exit"});
+  Prepare("Bob", kAliceColour,
+          {"wait-connected", "join", "wait-text hello from alice", "type hello from bob", "wait-text hello from bob",
+           "dump " + dir_.File("Bob.dump"), "exit"});
+  auto alice = StartInstance("Alice");
   // Once Alice's X server is up, the next free display is another one.
   ASSERT_TRUE(alice->WaitForOutput("script: done wait-connected", std::chrono::seconds(30))) << alice->output();
-  auto bob = StartInstance(QStringLiteral("Bob"), server_port);
+  auto bob = StartInstance("Bob");
 
   EXPECT_EQ(bob->WaitForExit(kRunLimit), 0) << bob->output();
   EXPECT_EQ(alice->WaitForExit(kRunLimit), 0) << alice->output();
   // xvfb-run takes its X server down when it is told to end.
   bob->Stop(SIGTERM);
   alice->Stop(SIGTERM);
-  server->Stop();
 
   // Bob sees Alice's line in the colour he gave her.
   const QString alice_colour = QStringLiteral("%1").arg(kAliceColour, 6, 16, QLatin1Char('0'));
-  const QStringList bob_sees = Dump(QStringLiteral("Bob"));
+  const QStringList bob_sees = Dump("Bob");
   const auto alice_line = std::find_if(bob_sees.begin(), bob_sees.end(), [](const QString& run) {
     return run.contains(QStringLiteral("hello from alice"));
   });
   ASSERT_NE(alice_line, bob_sees.end()) << bob_sees.join(QLatin1Char('\n')).toStdString();
   EXPECT_TRUE(alice_line->startsWith(alice_colour + QLatin1Char('\t'))) << alice_line->toStdString();
   // Alice has no colour for Bob: his line comes in her chat colour.
-  const QStringList alice_sees = Dump(QStringLiteral("Alice"));
-  EXPECT_TRUE(alice_sees.join(QLatin1Char('\n')).contains(QStringLiteral("hello from bob")));
-  EXPECT_FALSE(alice_sees.filter(QStringLiteral("hello from bob")).front().startsWith(alice_colour));
+  const QStringList alice_sees = Dump("Alice").filter(QStringLiteral("hello from bob"));
+  ASSERT_FALSE(alice_sees.isEmpty());
+  EXPECT_FALSE(alice_sees.front().startsWith(alice_colour));
 }
 
 // A logout's SIGTERM ends the program as File > Exit would, without a
 // question: it says bye to the server, saves its window and exits with 0.
 TEST_F(TwoInstanceChat, SigtermSaysByeSavesTheWindowAndExitsWithZero) {
-  const uint16_t server_port = FreeUdpPort();
-  auto server = StartServer(server_port);
-  ASSERT_TRUE(server->started());
-  WriteProfile(QStringLiteral("Carol"), FreeUdpPort(), 0);
-  WriteScript(QStringLiteral("Carol"), {"wait-connected", "pause 60000", "exit"});
-  auto carol = StartInstance(QStringLiteral("Carol"), server_port);
+  Prepare("Carol", 0, {"wait-connected", "pause 60000", "exit"});
+  auto carol = StartInstance("Carol");
   ASSERT_TRUE(carol->WaitForOutput("script: done wait-connected", std::chrono::seconds(30))) << carol->output();
   const pid_t program = FindDescendant(carol->pid(), VORN95_PATH);
   ASSERT_GT(program, 0);
   ASSERT_EQ(::kill(program, SIGTERM), 0);
   EXPECT_EQ(carol->WaitForExit(std::chrono::seconds(30)), 0) << carol->output();
-  EXPECT_TRUE(server->WaitForOutput("Bye!")) << server->output();
-  EXPECT_FALSE(QtProfile(dir_.filePath(QStringLiteral("Carol.ini"))).GetString("Windows", "Vorn", "").empty());
-  server->Stop();
+  EXPECT_TRUE(server_->WaitForOutput("Bye!")) << server_->output();
+  EXPECT_FALSE(QtProfile(QString::fromStdString(dir_.File("Carol.ini"))).GetString("Windows", "Vorn", "").empty());
 }
 
 }  // namespace
