@@ -80,9 +80,11 @@ inline QStringList Lines(const QListWidget* list) {
   return lines;
 }
 
-// Once a modal dialog is up, hands it to act, which must close it; one left
-// open fails the test and is closed, so that the test does not hang in it.
-inline void OnNextModal(std::function<void(QWidget*)> act) {
+// Once a modal dialog of the given type is up, hands it to act, which must
+// close it. Another type fails the test; so does one left open, which is
+// closed, so that the test does not hang in it.
+template <typename Dialog>
+void OnNextDialog(std::function<void(Dialog&)> act) {
   auto* poll = new QTimer(qApp);
   auto tries = std::make_shared<int>(0);
   QObject::connect(poll, &QTimer::timeout, poll, [poll, act = std::move(act), tries] {
@@ -92,22 +94,14 @@ inline void OnNextModal(std::function<void(QWidget*)> act) {
     poll->deleteLater();
     if (modal == nullptr) return;
     QPointer<QWidget> open(modal);
-    act(modal);
+    auto* dialog = qobject_cast<Dialog*>(modal);
+    EXPECT_NE(dialog, nullptr) << modal->metaObject()->className();
+    if (dialog != nullptr) act(*dialog);
     if (!open || !open->isVisible()) return;
     ADD_FAILURE() << open->metaObject()->className() << " stayed open";
     open->close();
   });
   poll->start(10);
-}
-
-// The same for a modal dialog of the given type; another one fails the test.
-template <typename Dialog>
-void OnNextDialog(std::function<void(Dialog&)> act) {
-  OnNextModal([act = std::move(act)](QWidget* modal) {
-    auto* dialog = qobject_cast<Dialog*>(modal);
-    EXPECT_NE(dialog, nullptr) << modal->metaObject()->className();
-    if (dialog != nullptr) act(*dialog);
-  });
 }
 
 class ScriptedPrompts final : public AppPrompts {
@@ -161,11 +155,8 @@ struct TempProfile {
 };
 
 struct AppHarness {
-  explicit AppHarness(bool with_identity = true, std::string command_line = {},
-                      std::optional<uint16_t> dosbox_port = {})
-      : store(with_identity) {
+  explicit AppHarness(bool with_identity = true, std::optional<uint16_t> dosbox_port = {}) : store(with_identity) {
     AppOptions options;
-    options.command_line = std::move(command_line);
     options.node.ephemeral_port = true;
     options.dosbox_port = dosbox_port;
     app = std::make_unique<Vorn95App>(store.profile, options, &dialogs, &prompts);
@@ -242,7 +233,7 @@ class HostedApp : public ::testing::Test {
   QString MessageText() { return harness.MessageText(); }
 
   ServerNode host;
-  AppHarness harness{true, {}, /*dosbox_port=*/0};
+  AppHarness harness{true, /*dosbox_port=*/0};
 };
 
 }  // namespace vorn
