@@ -44,8 +44,8 @@ class GamesSheetTest : public StoreTest {
   };
 };
 
-// A page edited into an incomplete game cannot be left, and OK writes the edited pages only,
-// a DOSBox page with its emulator settings.
+// A page edited into an incomplete game cannot be left, and OK writes the
+// edited pages only, a DOSBox page with its emulator settings.
 TEST_F(GamesSheetTest, AnIncompletePageCannotBeLeftAndOnlyEditedPagesAreWritten) {
   profile.DeleteSection("User Game 2");  // a rewrite would bring it back
   auto sheet = Sheet();
@@ -72,7 +72,8 @@ TEST_F(GamesSheetTest, AnIncompletePageCannotBeLeftAndOnlyEditedPagesAreWritten)
   EXPECT_EQ(profile.GetString("User Game 2", "Title", "none"), "none");
 }
 
-// A browsed program counts as typed: without a title the page stays.
+// A browsed program counts as typed: without a title the page stays. The
+// chooser starts in the directory the page names.
 TEST_F(GamesSheetTest, BrowseFillsTheFieldAndClearingRemovesTheSection) {
   auto sheet = Sheet();
   CGamesDlg& empty = *sheet->page(1);
@@ -80,9 +81,8 @@ TEST_F(GamesSheetTest, BrowseFillsTheFieldAndClearingRemovesTheSection) {
   browsed = QStringLiteral("/games/tanks/TANKS.EXE");
   empty.programBrowse()->click();
   EXPECT_EQ(empty.programEdit()->selectedText(), "/games/tanks/TANKS.EXE");
-  EXPECT_FALSE(empty.CheckLeave());
-
   EXPECT_EQ(requests.at(0).directory, "/games/tanks");
+  EXPECT_FALSE(empty.CheckLeave());
 
   // Clearing empties the fields and forgets the edits; OK then deletes the
   // stored section, so the game stays gone after a restart.
