@@ -14,7 +14,7 @@ namespace vorn {
 // key, and PrintToChannel does not write to it.
 void RecordingChatWindows::OpenChatWindow(std::string_view key) {
   std::lock_guard lock(mutex_);
-  windows_.push_back(Window{std::string(key), static_cast<ChatInputId>(windows_.size()), {}, 0, true});
+  windows_.push_back(Window{std::string(key), static_cast<ChatInputId>(windows_.size()), {}, true});
 }
 
 bool RecordingChatWindows::FindChatWindow(std::string_view key) const { return Input(key) != kMessageInput; }
@@ -43,11 +43,9 @@ void RecordingChatWindows::PrintToChannel(std::string_view key, std::string_view
   if (ChatInputId input = Input(key); input != kMessageInput) PrintToInputWindow(input, text, colour);
 }
 
-void RecordingChatWindows::PrintToInputWindow(ChatInputId input, std::string_view text, uint32_t colour) {
+void RecordingChatWindows::PrintToInputWindow(ChatInputId input, std::string_view text, uint32_t) {
   std::lock_guard lock(mutex_);
-  Window& window = windows_.at(static_cast<size_t>(input));
-  window.text += text;
-  window.last_colour = colour;
+  windows_.at(static_cast<size_t>(input)).text += text;
 }
 
 ChatInputId RecordingChatWindows::Input(std::string_view key) const {
@@ -64,19 +62,12 @@ std::string RecordingChatWindows::Text(std::string_view key) const {
   return input != kMessageInput || EqualsIgnoreCase(key, window.key) ? window.text : std::string();
 }
 
-uint32_t RecordingChatWindows::LastColour(std::string_view key) const {
-  const ChatInputId input = Input(key);
-  std::lock_guard lock(mutex_);
-  return windows_[static_cast<size_t>(input)].last_colour;
-}
-
 void RecordingChatWindows::ClearText() {
   std::lock_guard lock(mutex_);
   for (Window& window : windows_) window.text.clear();
 }
 
-UiLoop::TimerId ManualUiLoop::StartTimer(int32_t period_ms, Task tick) {
-  last_period_ms = period_ms;
+UiLoop::TimerId ManualUiLoop::StartTimer(int32_t, Task tick) {
   timers_[next_] = std::move(tick);
   return next_++;
 }

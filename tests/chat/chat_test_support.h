@@ -33,7 +33,7 @@ class RecordingChatWindows final : public ChatWindows {
   bool FindChatWindow(std::string_view key) const override;
   void BringToTop(std::string_view key) override { raised.emplace_back(key); }
   std::string InputWindowTitle(ChatInputId input) const override;
-  void CloseInputWindow(ChatInputId input) override { closed_inputs.push_back(input); }
+  void CloseInputWindow(ChatInputId) override {}
   void OpenChatList() override { list_open = true; }
   void CloseChatList() override { list_open = false; }
   void CloseAllChatWindows() override;
@@ -42,31 +42,27 @@ class RecordingChatWindows final : public ChatWindows {
   bool IsChatListOpen() const override { return list_open; }
   void PrintToChannel(std::string_view key, std::string_view text, uint32_t colour) override;
   void PrintToInputWindow(ChatInputId input, std::string_view text, uint32_t colour) override;
-  void RefreshChatList() override { ++refreshes; }
+  void RefreshChatList() override {}
 
   // The input line of the chat window of key (the first one opened).
   ChatInputId Input(std::string_view key) const;
   std::string Text(std::string_view key) const;  // a chat window's text
   std::string MessageText() const { return Text("Server Messages"); }
-  uint32_t LastColour(std::string_view key) const;
   void ClearText();
 
   std::vector<std::string> raised;
-  std::vector<ChatInputId> closed_inputs;
   bool list_open = false;
-  int refreshes = 0;
 
  private:
   struct Window {
     std::string key;
     ChatInputId input = 0;
     std::string text;
-    uint32_t last_colour = 0;
     bool open = true;
   };
 
   mutable std::mutex mutex_;
-  std::vector<Window> windows_{Window{"Server Messages", kMessageInput, {}, 0, false}};
+  std::vector<Window> windows_{Window{"Server Messages", kMessageInput, {}, false}};
 };
 
 class QuietDialogs final : public Dialogs {
@@ -88,13 +84,11 @@ class ManualUiLoop final : public UiLoop {
   void KillTimer(TimerId id) override { timers_.erase(id); }
   void RunModal(const std::function<bool()>&) override {}
   void FireTimers();
-  size_t ActiveTimers() const { return timers_.size(); }
   void RunHeld() {
     for (Task& task : std::exchange(held, {})) task();
   }
   bool hold_posts = false;
   std::vector<Task> held;
-  int32_t last_period_ms = 0;  // of the timer started last
 
  private:
   std::map<TimerId, Task> timers_;

@@ -180,7 +180,14 @@ TEST_F(FragmentAttack, LiesAndUsersNotAskedNeitherWriteNorEndTheDownload) {
       FragmentPayload(500, 0xFFFFFFFF, 500),  // beyond any file, wrapping past 2^32
       FragmentPayload(10, 0x7FFFFFF0, 10),    // beyond the bytes received
   };
+  const uint32_t first_lie = serial_ + 1;
   for (const Bytes& lie : lies) FragmentToAlice(trio.b.address, "Bob", lie);
+  trio.network.Deliver();
+  // Not acknowledged either, so that the source keeps what it really sent.
+  for (const SentDatagram& d : trio.network.log) {
+    if (d.from == trio.a.address && IsSubtype(d, ChatSubtype::Ack))
+      EXPECT_LT(std::stoul(std::string(PayloadText(d.view().packet.payload))), first_lie);
+  }
   // Payloads that end inside the fragment header.
   const Bytes header = FragmentPayload(3, 0, 3);
   for (size_t size = 0; size < kFragmentHeaderSize; ++size)
