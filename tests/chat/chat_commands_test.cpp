@@ -38,13 +38,13 @@ TEST(ChatCommands, ChatOnlyCommandsNeedChatModeAndTheFirstJoinOpensItsWindowOnce
   a.profile.WriteInt("Windows", "Chat List Open", 1);
   a.chat->JoinChannel("#chat");
   network.Deliver();
-  EXPECT_TRUE(a.windows.list_open);
+  EXPECT_TRUE(a.windows.ports.IsChatListOpen());
   EXPECT_EQ(a.windows.Text("#chat"), "Alice is on channel #chat.\r\n");
   size_t sent = network.log.size();
   EXPECT_EQ(CountSubtype(network.log, ChatSubtype::Hello), 2);
   a.chat->JoinChannel("#CHAT");
   EXPECT_EQ(network.log.size(), sent);
-  EXPECT_EQ(a.windows.raised, (std::vector<std::string>{"#chat", "#CHAT"}));
+  EXPECT_EQ(a.windows.ports.ChatWindowKeys(), std::vector<std::string>{"#chat"});
 }
 
 TEST(ChatCommands, LinesCarryTheChannelOfTheWindowTheyWereTypedIn) {

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <thread>
 
 #include "chat/chat_test_support.h"
 
@@ -135,7 +133,7 @@ TEST(ChatDelivery, QuitSendsTwoQuitsButADisconnectionLeavesTheWindowsOffline) {
   ChatTrio trio;
   trio.b.Say("/quit lunch time");
   EXPECT_FALSE(trio.b.chat->IsChatModeOn());
-  EXPECT_FALSE(trio.b.windows.HasChatWindows());
+  EXPECT_FALSE(trio.b.windows.ports.HasChatWindows());
   // To Bob himself, Alice and Carol, twice.
   EXPECT_EQ(CountSubtype(trio.network.log, ChatSubtype::Quit), 3 + 3);
   EXPECT_EQ(trio.a.windows.Text("#chat"), "*** Bob has quit Vorn Chat (lunch time).\r\n");
@@ -213,17 +211,13 @@ TEST(ChatDelivery, AwayAnswersPrivateMessagesAndBeeps) {
   EXPECT_TRUE(trio.c.windows.Text("#chat").empty());
 }
 
+// With the chat list open the list is refreshed instead.
 TEST(ChatDelivery, JoinPartAndChatListNotices) {
   ChatTrio trio;
+  trio.c.windows.ports.OpenChatList();
   trio.b.Say("/part");
   EXPECT_EQ(trio.a.windows.Text("#chat"), "*** Bob has left channel #chat\r\n");
   EXPECT_TRUE(trio.a.chat->Peer(1).channel.empty());
-
-  // With the chat list open the list is refreshed instead.
-  trio.c.windows.list_open = true;
-  trio.c.windows.ClearText();
-  trio.a.Say("/part");
-  EXPECT_EQ(trio.c.windows.Text("#chat"), "");
 
   ChatNode dave("Dave", 5004, trio.clock, trio.network);
   dave.chat->JoinChannel("#chat");
@@ -231,24 +225,6 @@ TEST(ChatDelivery, JoinPartAndChatListNotices) {
   EXPECT_EQ(trio.a.windows.Text("#chat"),
             "*** Bob has left channel #chat\r\n*** Dave(127.0.0.1:5004) has joined Vorn Chat\r\n");
   EXPECT_EQ(trio.c.windows.Text("#chat"), "");
-}
-
-// The receive thread and the UI thread share the chat state.
-TEST(ChatDelivery, ReceiveThreadAndCommandsRunConcurrently) {
-  ChatTrio trio;
-  std::atomic<bool> done{false};
-  std::thread receiver([&] {
-    while (!done.load()) trio.network.Deliver();
-  });
-  for (int i = 0; i < 200; ++i) {
-    trio.a.Type("line " + std::to_string(i));
-    trio.a.Type("/progress");
-    trio.a.chat->ChatTimerTick();
-  }
-  done = true;
-  receiver.join();
-  trio.network.Deliver();
-  EXPECT_EQ(CountOf(trio.b.windows.Text("#chat"), "<Alice>"), 200u);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "chat/chat.h"
+#include "chat/headless_chat_windows.h"
 #include "node/null_ports.h"
 #include "platform/memory_profile.h"
 #include "platform/text.h"
@@ -25,44 +26,21 @@
 
 namespace vorn {
 
-class RecordingChatWindows final : public ChatWindows {
+// The chat windows vornd has, each window's text recorded by its key.
+class RecordingChatWindows {
  public:
-  static constexpr ChatInputId kMessageInput = 0;
+  explicit RecordingChatWindows(UiLoop& ui);
 
-  void OpenChatWindow(std::string_view key) override;
-  bool FindChatWindow(std::string_view key) const override;
-  void BringToTop(std::string_view key) override { raised.emplace_back(key); }
-  std::string InputWindowTitle(ChatInputId input) const override;
-  void CloseInputWindow(ChatInputId) override {}
-  void OpenChatList() override { list_open = true; }
-  void CloseChatList() override { list_open = false; }
-  void CloseAllChatWindows() override;
-  std::vector<std::string> ChatWindowKeys() const override;
-  bool HasChatWindows() const override;
-  bool IsChatListOpen() const override { return list_open; }
-  void PrintToChannel(std::string_view key, std::string_view text, uint32_t colour) override;
-  void PrintToInputWindow(ChatInputId input, std::string_view text, uint32_t colour) override;
-  void RefreshChatList() override {}
-
-  // The input line of the chat window of key (the first one opened).
-  ChatInputId Input(std::string_view key) const;
-  std::string Text(std::string_view key) const;  // a chat window's text
+  ChatInputId Input(std::string_view key) const { return ports.InputOf(key); }
+  std::string Text(std::string_view key) const;  // a chat window's text, also a closed one's
   std::string MessageText() const { return Text("Server Messages"); }
   void ClearText();
 
-  std::vector<std::string> raised;
-  bool list_open = false;
+  HeadlessChatWindows ports;
 
  private:
-  struct Window {
-    std::string key;
-    ChatInputId input = 0;
-    std::string text;
-    bool open = true;
-  };
-
   mutable std::mutex mutex_;
-  std::vector<Window> windows_{Window{"Server Messages", kMessageInput, {}, false}};
+  std::map<std::string, std::string> texts_;  // by key in lower case
 };
 
 class QuietDialogs final : public Dialogs {
@@ -161,7 +139,7 @@ struct ChatNode {
   SettingsStore settings{profile, dialogs, user_info};
   SharedAddresses addresses;
   ManualUiLoop ui;
-  RecordingChatWindows windows;
+  RecordingChatWindows windows{ui};
   std::vector<std::string> queries;
   std::unique_ptr<Chat> chat;
 
