@@ -5,8 +5,6 @@
 // exist. The download stays as it was and the real file still arrives whole.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 
@@ -143,9 +141,7 @@ Bytes FragmentPayload(uint16_t count, uint32_t offset, size_t data_bytes) {
 class FragmentAttack : public ChatAttack {
  protected:
   void SetUp() override {
-    std::ofstream out(dir.path() / "offered.bin", std::ios::binary);
-    for (size_t i = 0; i < 1234; ++i) out.put(static_cast<char>((i * 13 + i / 97) & 0xFF));
-    out.close();
+    WriteFile(dir.path() / "offered.bin", 1234);
     trio.b.Type("/offer offered.bin");
     trio.network.Deliver();
   }
