@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <tuple>
 #include <vector>
 
+#include "chat/chat_peers.h"
 #include "chat/duplicate_history.h"
+#include "chat/pending_packets.h"
 #include "net/peer_capabilities.h"
 
 namespace vorn {
@@ -42,6 +45,16 @@ TEST(DuplicateHistory, ComparesWholeTextsWithinFourSeconds) {
   EXPECT_FALSE(history.IsDuplicate(ChatSubtype::Text, 1, "lol", 112));
 }
 
+// Our own packets waiting for acknowledgement stay bounded whoever we send to.
+TEST(PendingChatPackets, RefusesBeyondItsCap) {
+  PendingChatPackets pending;
+  std::vector<uint8_t> packet(kMaxChatPacket);
+  packet.resize(BuildChatPacket(packet, {'0', 1, ChatSubtype::Text, "", "", 42}, {}));
+  for (size_t i = 0; i < PendingChatPackets::kMaxRecords; ++i)
+    ASSERT_NE(pending.Keep({1, 1}, packet, 0, 1000), nullptr);
+  EXPECT_EQ(pending.Keep({1, 1}, packet, 0, 1000), nullptr);
+}
+
 // Only the exact layout announces anything; what peers that follow the
 // protocol send (zeros) and any other bytes announce nothing.
 TEST(PeerCapabilities, TheReservedFieldAnnouncesOnlyInItsOwnLayoutAndEachPeersLatestWordCounts) {
@@ -67,6 +80,17 @@ TEST(PeerCapabilities, TheReservedFieldAnnouncesOnlyInItsOwnLayoutAndEachPeersLa
   EXPECT_TRUE(table.Has(first, capability::kWindowedTransfer));
   table.Record({0x7F000002, 1}, 1, 5000);
   EXPECT_FALSE(table.Has(first, capability::kWindowedTransfer));
+}
+
+// A case change is no nickname change: a peer that types its nickname
+// otherwise is not announced as renamed.
+TEST(ChatPeerTable, AKnownSenderReportsAChannelChangeButNotACaseChange) {
+  ChatPeerTable table;
+  table.Reset({0x7F000001, 1}, "Me", "#chat");
+  ASSERT_TRUE(table.FindOrAddChatPeer({0x7F000001, 2}, "#chat", "u2").is_new);
+  const PeerLookup again = table.FindOrAddChatPeer({0x7F000001, 2}, "#other", "U2");
+  EXPECT_EQ(std::tie(again.index, again.is_new, again.channel_changed, again.nick_changed),
+            std::make_tuple(1, false, true, false));
 }
 
 }  // namespace
