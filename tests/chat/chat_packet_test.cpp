@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <tuple>
 #include <vector>
 
 #include "chat/chat_peers.h"
 #include "chat/duplicate_history.h"
 #include "chat/pending_packets.h"
-#include "chat/received_ranges.h"
 #include "net/peer_capabilities.h"
 
 namespace vorn {
@@ -30,19 +30,9 @@ TEST(ChatPacket, BuildsTheHeaderByteExactAndRefusesWhatItCannotFrame) {
                                    'h',  'i',  0};                                    // payload
   EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 66), expected);
 
-  auto view = ParseChatDatagram(std::span<const uint8_t>(out.data(), size));
-  ASSERT_TRUE(view);
-  EXPECT_EQ(view->type, 'B');
-  EXPECT_EQ(view->sequence, 0x01020304u);
-  EXPECT_EQ(view->packet.nickname, "Alice");
-  EXPECT_EQ(view->packet.serial, 0x0A0B0C0Du);
-  EXPECT_EQ(PayloadText(view->packet.payload), "hi");
-  // Short bodies, unterminated fields and lying fragment counts are the
-  // hostile tests'; here what only the builder and the framing decide.
   out[10] = 0x8F;  // not the chat socket
   EXPECT_FALSE(ParseChatDatagram(std::span<const uint8_t>(out.data(), size)));
   EXPECT_EQ(BuildChatPacket(out, {}, std::vector<uint8_t>(kMaxChatPayload + 1, 'x')), 0u);
-  EXPECT_EQ(FormatPeerAddress({0x0A000102, 2213}), "10.0.1.2");  // the default port is left out
 }
 
 TEST(DuplicateHistory, ComparesWholeTextsWithinFourSeconds) {
@@ -51,44 +41,18 @@ TEST(DuplicateHistory, ComparesWholeTextsWithinFourSeconds) {
   EXPECT_FALSE(history.IsDuplicate(ChatSubtype::Text, 1, "lo", 100));  // a leading part is another line
   EXPECT_TRUE(history.IsDuplicate(ChatSubtype::Text, 1, "lol", 103));
   EXPECT_FALSE(history.IsDuplicate(ChatSubtype::Text, 2, "lol", 103));
-  EXPECT_FALSE(history.IsDuplicate(ChatSubtype::Action, 1, "lol", 103));
   EXPECT_TRUE(history.IsDuplicate(ChatSubtype::Text, 1, "lol", 107));  // renewed at 103
   EXPECT_FALSE(history.IsDuplicate(ChatSubtype::Text, 1, "lol", 112));
-  EXPECT_FALSE(history.IsDuplicate(ChatSubtype::Hello, 1, "", 200));
-  EXPECT_TRUE(history.IsDuplicate(ChatSubtype::Hello, 1, "", 201));
 }
 
-TEST(PendingChatPackets, ReusesFreedRecordsAndRefusesBeyondItsCap) {
+// Our own packets waiting for acknowledgement stay bounded whoever we send to.
+TEST(PendingChatPackets, RefusesBeyondItsCap) {
   PendingChatPackets pending;
   std::vector<uint8_t> packet(kMaxChatPacket);
-  size_t size = BuildChatPacket(packet, {'0', 1, ChatSubtype::FileFragment, "", "", 42}, {});
-  std::span<const uint8_t> bytes(packet.data(), size);
-  ASSERT_NE(pending.Keep({1, 1}, bytes, 0, 1000), nullptr);
-  auto acked = pending.Acknowledge(42, {1, 1});
-  ASSERT_TRUE(acked);
-  EXPECT_TRUE(acked->was_in_use);
-  EXPECT_EQ(acked->subtype, ChatSubtype::FileFragment);
-  EXPECT_FALSE(pending.Acknowledge(42, {1, 1})->was_in_use);  // a repeated acknowledgement
-  for (size_t i = 0; i < PendingChatPackets::kMaxRecords; ++i) ASSERT_NE(pending.Keep({1, 1}, bytes, 0, 1000), nullptr);
-  EXPECT_EQ(pending.RecordCount(), PendingChatPackets::kMaxRecords);
-  EXPECT_EQ(pending.Keep({1, 1}, bytes, 0, 1000), nullptr);
-}
-
-TEST(ReceivedRanges, MergesWhatTouchesAndStaysBounded) {
-  ReceivedRanges ranges;
-  ranges.Add(1000, 1500);
-  ranges.Add(0, 500);
-  EXPECT_EQ(ranges.whole(), 500u);
-  EXPECT_EQ(ranges.held(), 1000u);
-  ranges.Add(500, 1000);  // the hole between them
-  EXPECT_EQ(ranges.whole(), 1500u);
-  EXPECT_TRUE(ranges.Holds(200, 1200));
-  EXPECT_FALSE(ranges.Holds(1400, 1600));
-  for (uint64_t i = 1; i < ReceivedRanges::kMaxRanges; ++i) ranges.Add(2000 * i, 2000 * i + 10);
-  EXPECT_FALSE(ranges.CanAdd(500000, 500010));  // one range more than it keeps
-  EXPECT_TRUE(ranges.CanAdd(2010, 3000));       // joins two it has
-  ranges.Add(2010, 4000);
-  EXPECT_EQ(ranges.held(), 1500u + 10 * (ReceivedRanges::kMaxRanges - 1) + 1990);
+  packet.resize(BuildChatPacket(packet, {'0', 1, ChatSubtype::Text, "", "", 42}, {}));
+  for (size_t i = 0; i < PendingChatPackets::kMaxRecords; ++i)
+    ASSERT_NE(pending.Keep({1, 1}, packet, 0, 1000), nullptr);
+  EXPECT_EQ(pending.Keep({1, 1}, packet, 0, 1000), nullptr);
 }
 
 // Only the exact layout announces anything; what peers that follow the
@@ -103,9 +67,6 @@ TEST(PeerCapabilities, TheReservedFieldAnnouncesOnlyInItsOwnLayoutAndEachPeersLa
     bent[at] ^= 0x40;
     EXPECT_FALSE(ReadCapabilityField(bent)) << at;
   }
-  std::vector<uint8_t> packet(kMaxChatPacket);
-  packet.resize(BuildChatPacket(packet, {'0', 1, ChatSubtype::Text, "", "", 1, capability::kWindowedTransfer}, {}));
-  EXPECT_EQ(ReadCapabilityField(ParseChatDatagram(packet)->packet.reserved), capability::kWindowedTransfer);
 
   // Each peer's latest word counts; the oldest is forgotten when full.
   PeerCapabilities table;
@@ -121,17 +82,15 @@ TEST(PeerCapabilities, TheReservedFieldAnnouncesOnlyInItsOwnLayoutAndEachPeersLa
   EXPECT_FALSE(table.Has(first, capability::kWindowedTransfer));
 }
 
-// A full table and target resolution are covered through the chat itself
-// (hostile/chat_attack_test.cpp, chat_commands_test.cpp).
+// A case change is no nickname change: a peer that types its nickname
+// otherwise is not announced as renamed.
 TEST(ChatPeerTable, AKnownSenderReportsAChannelChangeButNotACaseChange) {
   ChatPeerTable table;
   table.Reset({0x7F000001, 1}, "Me", "#chat");
   ASSERT_TRUE(table.FindOrAddChatPeer({0x7F000001, 2}, "#chat", "u2").is_new);
-  PeerLookup again = table.FindOrAddChatPeer({0x7F000001, 2}, "#other", "U2");
-  EXPECT_EQ(again.index, 1);
-  EXPECT_FALSE(again.is_new);
-  EXPECT_TRUE(again.channel_changed);
-  EXPECT_FALSE(again.nick_changed);  // letter case alone is no change
+  const PeerLookup again = table.FindOrAddChatPeer({0x7F000001, 2}, "#other", "U2");
+  EXPECT_EQ(std::tie(again.index, again.is_new, again.channel_changed, again.nick_changed),
+            std::make_tuple(1, false, true, false));
 }
 
 }  // namespace

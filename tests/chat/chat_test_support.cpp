@@ -5,78 +5,38 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 
 #include "support/test_identity.h"
 
 namespace vorn {
 
-// Window 0, the message window, is never open: it is found only by its own
-// key, and PrintToChannel does not write to it.
-void RecordingChatWindows::OpenChatWindow(std::string_view key) {
-  std::lock_guard lock(mutex_);
-  windows_.push_back(Window{std::string(key), static_cast<ChatInputId>(windows_.size()), {}, 0, true});
+namespace {
+std::string Lower(std::string_view key) {
+  std::string lower(key);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
 }
+}  // namespace
 
-bool RecordingChatWindows::FindChatWindow(std::string_view key) const { return Input(key) != kMessageInput; }
-
-std::string RecordingChatWindows::InputWindowTitle(ChatInputId input) const {
-  std::lock_guard lock(mutex_);
-  return windows_.at(static_cast<size_t>(input)).key;
-}
-
-void RecordingChatWindows::CloseAllChatWindows() {
-  std::lock_guard lock(mutex_);
-  for (Window& window : windows_) window.open = false;
-}
-
-std::vector<std::string> RecordingChatWindows::ChatWindowKeys() const {
-  std::lock_guard lock(mutex_);
-  std::vector<std::string> keys;
-  for (const Window& window : windows_)
-    if (window.open) keys.push_back(window.key);
-  return keys;
-}
-
-bool RecordingChatWindows::HasChatWindows() const { return !ChatWindowKeys().empty(); }
-
-void RecordingChatWindows::PrintToChannel(std::string_view key, std::string_view text, uint32_t colour) {
-  if (ChatInputId input = Input(key); input != kMessageInput) PrintToInputWindow(input, text, colour);
-}
-
-void RecordingChatWindows::PrintToInputWindow(ChatInputId input, std::string_view text, uint32_t colour) {
-  std::lock_guard lock(mutex_);
-  Window& window = windows_.at(static_cast<size_t>(input));
-  window.text += text;
-  window.last_colour = colour;
-}
-
-ChatInputId RecordingChatWindows::Input(std::string_view key) const {
-  std::lock_guard lock(mutex_);
-  for (const Window& window : windows_)
-    if (window.open && EqualsIgnoreCase(window.key, key)) return window.input;
-  return kMessageInput;
-}
+RecordingChatWindows::RecordingChatWindows(UiLoop& ui)
+    : ports(ui, [this](std::string_view key, std::string_view text, uint32_t) {
+        std::lock_guard lock(mutex_);
+        texts_[Lower(key)] += text;
+      }) {}
 
 std::string RecordingChatWindows::Text(std::string_view key) const {
-  const ChatInputId input = Input(key);
   std::lock_guard lock(mutex_);
-  const Window& window = windows_[static_cast<size_t>(input)];
-  return input != kMessageInput || EqualsIgnoreCase(key, window.key) ? window.text : std::string();
-}
-
-uint32_t RecordingChatWindows::LastColour(std::string_view key) const {
-  const ChatInputId input = Input(key);
-  std::lock_guard lock(mutex_);
-  return windows_[static_cast<size_t>(input)].last_colour;
+  auto it = texts_.find(Lower(key));
+  return it != texts_.end() ? it->second : std::string();
 }
 
 void RecordingChatWindows::ClearText() {
   std::lock_guard lock(mutex_);
-  for (Window& window : windows_) window.text.clear();
+  texts_.clear();
 }
 
-UiLoop::TimerId ManualUiLoop::StartTimer(int32_t period_ms, Task tick) {
-  last_period_ms = period_ms;
+UiLoop::TimerId ManualUiLoop::StartTimer(int32_t, Task tick) {
   timers_[next_] = std::move(tick);
   return next_++;
 }
@@ -142,8 +102,8 @@ ChatNode::ChatNode(std::string nickname, uint16_t port, ManualClock& clock, Chat
   options.queries.request_names_list = [this] { queries.push_back("names"); };
   options.queries.request_server_list = [this] { queries.push_back("servers"); };
   options.queries.request_player_info = [this](std::string_view n) { queries.push_back("info " + std::string(n)); };
-  chat = std::make_unique<Chat>(ChatPorts{clock, ui, dialogs, settings, addresses, windows}, network.SenderFor(address),
-                                std::move(options));
+  chat = std::make_unique<Chat>(ChatPorts{clock, ui, dialogs, settings, addresses, windows.ports},
+                                network.SenderFor(address), std::move(options));
   network.Attach(address, *chat);
 }
 

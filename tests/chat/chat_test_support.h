@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "chat/chat.h"
+#include "chat/headless_chat_windows.h"
 #include "node/null_ports.h"
 #include "platform/memory_profile.h"
 #include "platform/text.h"
@@ -25,48 +26,21 @@
 
 namespace vorn {
 
-class RecordingChatWindows final : public ChatWindows {
+// The chat windows vornd has, each window's text recorded by its key.
+class RecordingChatWindows {
  public:
-  static constexpr ChatInputId kMessageInput = 0;
+  explicit RecordingChatWindows(UiLoop& ui);
 
-  void OpenChatWindow(std::string_view key) override;
-  bool FindChatWindow(std::string_view key) const override;
-  void BringToTop(std::string_view key) override { raised.emplace_back(key); }
-  std::string InputWindowTitle(ChatInputId input) const override;
-  void CloseInputWindow(ChatInputId input) override { closed_inputs.push_back(input); }
-  void OpenChatList() override { list_open = true; }
-  void CloseChatList() override { list_open = false; }
-  void CloseAllChatWindows() override;
-  std::vector<std::string> ChatWindowKeys() const override;
-  bool HasChatWindows() const override;
-  bool IsChatListOpen() const override { return list_open; }
-  void PrintToChannel(std::string_view key, std::string_view text, uint32_t colour) override;
-  void PrintToInputWindow(ChatInputId input, std::string_view text, uint32_t colour) override;
-  void RefreshChatList() override { ++refreshes; }
-
-  // The input line of the chat window of key (the first one opened).
-  ChatInputId Input(std::string_view key) const;
-  std::string Text(std::string_view key) const;  // a chat window's text
+  ChatInputId Input(std::string_view key) const { return ports.InputOf(key); }
+  std::string Text(std::string_view key) const;  // a chat window's text, also a closed one's
   std::string MessageText() const { return Text("Server Messages"); }
-  uint32_t LastColour(std::string_view key) const;
   void ClearText();
 
-  std::vector<std::string> raised;
-  std::vector<ChatInputId> closed_inputs;
-  bool list_open = false;
-  int refreshes = 0;
+  HeadlessChatWindows ports;
 
  private:
-  struct Window {
-    std::string key;
-    ChatInputId input = 0;
-    std::string text;
-    uint32_t last_colour = 0;
-    bool open = true;
-  };
-
   mutable std::mutex mutex_;
-  std::vector<Window> windows_{Window{"Server Messages", kMessageInput, {}, 0, false}};
+  std::map<std::string, std::string> texts_;  // by key in lower case
 };
 
 class QuietDialogs final : public Dialogs {
@@ -88,13 +62,11 @@ class ManualUiLoop final : public UiLoop {
   void KillTimer(TimerId id) override { timers_.erase(id); }
   void RunModal(const std::function<bool()>&) override {}
   void FireTimers();
-  size_t ActiveTimers() const { return timers_.size(); }
   void RunHeld() {
     for (Task& task : std::exchange(held, {})) task();
   }
   bool hold_posts = false;
   std::vector<Task> held;
-  int32_t last_period_ms = 0;  // of the timer started last
 
  private:
   std::map<TimerId, Task> timers_;
@@ -167,7 +139,7 @@ struct ChatNode {
   SettingsStore settings{profile, dialogs, user_info};
   SharedAddresses addresses;
   ManualUiLoop ui;
-  RecordingChatWindows windows;
+  RecordingChatWindows windows{ui};
   std::vector<std::string> queries;
   std::unique_ptr<Chat> chat;
 

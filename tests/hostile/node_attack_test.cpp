@@ -1,6 +1,6 @@
 // Datagrams from strangers to a node: answers nobody asked for, floods of
-// server lists, forged and broken "VORNP" wraps, and every type cut below
-// its layout. Each is dropped, and the node holds what it held before.
+// server lists, and forged and broken "VORNP" wraps. Each is dropped, and
+// the node holds what it held before.
 #include <gtest/gtest.h>
 
 #include <mutex>
@@ -130,10 +130,8 @@ TEST_F(ServerListFromAHostileTracker, AFloodOfListsLeavesABoundedPrintableListAn
     EXPECT_TRUE(Printable(entry.name)) << entry.name;
     EXPECT_TRUE(Printable(entry.address)) << entry.address;
   }
-  // The built-in entries stay first and unchanged; a full list takes no more.
+  // The built-in entries stay first and unchanged.
   EXPECT_TRUE(std::equal(built_in.begin(), built_in.end(), merged.entries().begin()));
-  ServerList full = merged;
-  EXPECT_EQ(MergeServerListText(Entry("Late", "127.0.0.3"), full), 0u);
   // The saved list is the merged one, no more.
   ServerList saved;
   ASSERT_EQ(LoadServerList(client.profile, saved), ServerListOrigin::Profile);
@@ -142,7 +140,6 @@ TEST_F(ServerListFromAHostileTracker, AFloodOfListsLeavesABoundedPrintableListAn
   after["server list"] = before["server list"];
   after["query view"] = before["query view"];  // the requests' announcements
   ExpectUnchanged(before, after);
-  EXPECT_EQ(tracker.Received().size(), 126u);  // the requests
 }
 
 // A "VORNP" wrap names the sender inside it: wraps from a stranger, nested too
@@ -220,44 +217,6 @@ TEST_F(SpoofedWraps, TrustedSendersCannotNestDeeperThanARelayThroughTheProxy) {
   Settle();
   EXPECT_EQ(client.node->chat().Peer(1).address, kClaimedAddress);
   EXPECT_EQ(client.node->chat().Peer(1).nickname.view(), "behindproxy");
-}
-
-// Datagrams of every type at every length below its layout, handed to a
-// node's dispatcher as exact heap buffers (ASan sees a read too far):
-// dropped before any handler acts.
-class ShortDatagrams : public NodeAttack {
- protected:
-  void Dispatch(const Bytes& datagram) {
-    // An exact heap copy: ASan sees any read past its end.
-    std::unique_ptr<uint8_t[]> exact(new uint8_t[datagram.size() + (datagram.empty() ? 1 : 0)]);
-    std::copy(datagram.begin(), datagram.end(), exact.get());
-    client.node->dispatcher().DispatchDatagram(std::span<const uint8_t>(exact.get(), datagram.size()),
-                                               stranger.address());
-  }
-};
-
-TEST_F(ShortDatagrams, EveryTypeCutBelowItsLayoutChangesNothing) {
-  const NodeState before = Capture(client);
-  size_t sent = 0;
-  for (const Bytes& cut : EveryShortCut()) {
-    Dispatch(cut);
-    ++sent;
-  }
-  // A chat frame is a game frame long enough for the router but too short
-  // for a chat header: every such cut must be dropped by the chat too.
-  const Bytes chat = WellFormed(kTypeGameFrame);
-  for (size_t size = kGameFrameHeaderSize; size < kChatHeaderSize; ++size) Dispatch(Truncated(chat, size));
-  Settle();
-  EXPECT_GT(sent, 400u);
-  ExpectUnchanged(before, Capture(client));
-  EXPECT_TRUE(stranger.Received().empty()) << "a short datagram was answered";
-
-  // The full layouts are acted on: the test can see a handler run.
-  client.node->local_server().SetServing(true);
-  Dispatch(WellFormed(kTypeHello));
-  Settle();
-  EXPECT_EQ(client.node->local_server().table().Snapshot()[0].address, stranger.address());
-  EXPECT_EQ(stranger.Received().size(), 1u);
 }
 
 }  // namespace

@@ -122,8 +122,6 @@ class ChildProcess {
     if (::waitpid(pid_, &status, WNOHANG) == pid_) exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
     return !exit_code_;
   }
-  // Whether the child has ended, also by a signal.
-  bool ended() { return pid_ > 0 && !Running(); }
   // The exit code, or nullopt when the child did not end in time or died of
   // a signal. Its remaining output is read first.
   std::optional<int> WaitForExit(std::chrono::milliseconds limit = std::chrono::seconds(10)) {

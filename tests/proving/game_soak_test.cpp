@@ -15,8 +15,9 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/udp_socket.h"
+#include "ipx/dosbox_test_support.h"
 #include "proving/soak_support.h"
+#include "support/fake_client.h"
 
 namespace vorn::soak {
 namespace {
@@ -36,61 +37,35 @@ constexpr int kShortFormSeconds = 120;
 // and filler to the size of a typical game frame.
 constexpr size_t kFrameBytes = 64;
 
-// A stand-in for one DOSBox in front of a node's DOSBox driver: it registers
-// and speaks the IPX tunnel protocol, and reads into a buffer of its own.
+// A stand-in for one DOSBox in front of a node's DOSBox driver, speaking the
+// IPX tunnel protocol.
 class FakeDosbox {
  public:
   static constexpr size_t kIpxHeaderSize = 30;
 
   bool Register(uint16_t driver_port) {
-    if (!socket_.Open() || !socket_.Bind(kLoopback, 0)) return false;
-    socket_.SetBufferSizes(1 << 20);  // the test reads in bursts
+    const int bytes = 1 << 20;  // the test reads in bursts
+    ::setsockopt(fd(), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
     driver_ = {kLoopback, driver_port};
-    std::array<uint8_t, kIpxHeaderSize> request{0xFF, 0xFF, 0, kIpxHeaderSize};
-    request[17] = request[29] = 0x02;  // the tunnel's registration socket
-    socket_.SendTo(driver_, request);
-    for (int attempt = 0; attempt < 50; ++attempt) {
-      bool cut = false;
-      if (WaitReadable(socket_, never_, 100) != WaitResult::Readable ||
-          socket_.RecvFrom(buffer_, from_, cut) < static_cast<int>(kIpxHeaderSize) || from_ != driver_)
-        continue;
-      std::copy_n(buffer_.begin() + 10, 6, node_.begin());  // the node we were given
-      return true;
-    }
-    return false;
+    client_.Send(driver_, dosbox_test::kRegistrationRequest);
+    const std::optional<Datagram> answer = client_.ReceiveFrom(5000);
+    return answer && answer->from == driver_ && answer->bytes.size() >= kIpxHeaderSize;
   }
-  // An IPX packet to every node, from socket 5A17 to socket 5A17.
-  void Broadcast(std::span<const uint8_t> data) const {
-    std::array<uint8_t, 2048> packet{};
-    const size_t length = kIpxHeaderSize + data.size();
-    packet[0] = packet[1] = 0xFF;
-    packet[2] = static_cast<uint8_t>(length >> 8);
-    packet[3] = static_cast<uint8_t>(length);
-    packet[5] = 4;
-    std::fill_n(packet.begin() + 10, 6, 0xFF);  // to every node
-    packet[16] = packet[28] = 0x5A;             // from and to the game's socket
-    packet[17] = packet[29] = 0x17;
-    std::copy(node_.begin(), node_.end(), packet.begin() + 22);
-    std::copy(data.begin(), data.end(), packet.begin() + kIpxHeaderSize);
-    socket_.SendTo(driver_, std::span(packet).first(length));
+  // An IPX packet to every node, from and to the game's socket 5A17.
+  void Broadcast(const dosbox_test::Bytes& data) const {
+    client_.Send(driver_, dosbox_test::IpxBytes(dosbox_test::kBroadcastNode, 0x5A17, 0x5A17, data));
   }
-  // The data of the next IPX packet, waiting up to wait_ms; empty when none
-  // came or it carried no data.
-  std::span<const uint8_t> Receive(int wait_ms) {
-    if (WaitReadable(socket_, never_, wait_ms) != WaitResult::Readable) return {};
-    bool cut = false;
-    const int n = socket_.RecvFrom(buffer_, from_, cut);
-    if (n <= static_cast<int>(kIpxHeaderSize) || cut) return {};
-    return std::span(buffer_).subspan(kIpxHeaderSize, static_cast<size_t>(n) - kIpxHeaderSize);
+  // The data of the IPX packet waiting, if any.
+  dosbox_test::Bytes Receive() const {
+    const std::optional<Datagram> got = client_.ReceiveFrom(0);
+    if (!got || got->bytes.size() <= kIpxHeaderSize) return {};
+    return {got->bytes.begin() + kIpxHeaderSize, got->bytes.end()};
   }
-  const UdpSocket& socket() const { return socket_; }
+  int fd() const { return client_.socket().fd(); }
 
  private:
-  UdpSocket socket_;
-  WakeSignal never_;
-  PeerAddress driver_, from_;
-  std::array<uint8_t, 6> node_{};
-  std::array<uint8_t, 2048> buffer_{};
+  FakeClient client_;
+  PeerAddress driver_;
 };
 
 // Each player's DOSBox stand-in broadcasts a numbered frame every tick, and
@@ -159,7 +134,9 @@ class GameTraffic {
         // Counted before the frame leaves: a receiver never sees a frame
         // that Sent does not count yet.
         const uint64_t number = sent_[p].fetch_add(1);
-        std::array<uint8_t, kFrameBytes> frame{'G', static_cast<uint8_t>(p)};
+        dosbox_test::Bytes frame(kFrameBytes);
+        frame[0] = 'G';
+        frame[1] = static_cast<uint8_t>(p);
         for (size_t i = 0; i < 8; ++i) frame[2 + i] = static_cast<uint8_t>(number >> (8 * i));
         players_[p].Broadcast(frame);
       }
@@ -168,12 +145,12 @@ class GameTraffic {
   }
   void ReceiveLoop(std::stop_token stop) {
     std::array<pollfd, kPlayers> fds{};
-    for (size_t i = 0; i < kPlayers; ++i) fds[i] = {players_[i].socket().fd(), POLLIN, 0};
+    for (size_t i = 0; i < kPlayers; ++i) fds[i] = {players_[i].fd(), POLLIN, 0};
     while (!stop.stop_requested()) {
       if (::poll(fds.data(), fds.size(), 50) <= 0) continue;
       for (size_t r = 0; r < kPlayers; ++r) {
         for (int i = 0; i < 64 && fds[r].revents != 0; ++i) {
-          const std::span<const uint8_t> data = players_[r].Receive(0);
+          const dosbox_test::Bytes data = players_[r].Receive();
           if (data.empty()) break;
           Take(r, data);
         }
