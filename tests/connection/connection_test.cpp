@@ -15,22 +15,6 @@ using ConnectionTest = ClientTest;
 
 std::vector<int> FullCountdown() { return {10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}; }
 
-TEST_F(ConnectionTest, AnAnswerWithinTheFirstSecondConnectsWithoutADialog) {
-  FakePeer server(traffic, Answer({{kTypeHello, AddressDatagram(kTypeAccepted, client.bound())}}));
-  EXPECT_TRUE(connection().ConnectToServer(EntryFor("Fake", server.address())));
-  ASSERT_TRUE(traffic.WaitSettled());
-
-  EXPECT_EQ(client.window.Text(), "Looking for server...Connected to server.\r\n");
-  EXPECT_TRUE(client.dialogs.progress.empty());
-  EXPECT_EQ(addresses().server.Load(), server.address());
-  EXPECT_EQ(server.ReceivedOfType(kTypeHello).size(), 1u);
-
-  // The same server again: nothing is sent.
-  EXPECT_TRUE(connection().ConnectToServer(EntryFor("Again", server.address())));
-  ASSERT_TRUE(traffic.WaitSettled());
-  EXPECT_EQ(server.Received().size(), 1u);
-}
-
 // Silence, and a stray code that ends neither a greeting nor a bye (a late
 // acknowledgement of an earlier bye): neither may stop the repetitions, as
 // nobody may be there to press Cancel.
@@ -157,18 +141,6 @@ TEST_F(ConnectionTest, AnAddressThatDoesNotParseNeverCountsAsConnected) {
   EXPECT_FALSE(connection().ConnectToServer({"Bad", "nowhere:0"}));
   EXPECT_EQ(client.window.Text(), "Looking for server...Error: no response from server\r\n");
   EXPECT_FALSE(connection().IsConnected());
-}
-
-TEST_F(ConnectionTest, ConnectByNameFindsTheListedEntryIgnoringCase) {
-  FakePeer server(traffic, Answer({{kTypeHello, Frame(kTypeAccepted)}}));
-  const std::string address = FormatPeer(server.address());
-  // A server given by its address alone (the command line) is named by it.
-  EXPECT_TRUE(connection().ConnectByName(std::nullopt, address));
-  client.node->settings().servers().Add(EntryFor("Listed", server.address()));
-  EXPECT_TRUE(connection().ConnectByName("LISTED", std::nullopt));
-  EXPECT_EQ(client.window.Text(), "Connecting to " + address + " at " + address +
-                                      "\r\nLooking for server...Connected to server.\r\nConnecting to Listed at " +
-                                      address + "\r\n");
 }
 
 }  // namespace

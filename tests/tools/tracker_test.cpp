@@ -169,8 +169,6 @@ TEST_F(TrackerTest, TellsTheAskingPlayerOfAListedServerThatItKeepsNoPlayerInform
 
   const std::vector<std::vector<uint8_t>> junk = {
       Bytes(""),
-      Bytes("VOR"),
-      Bytes("VORq"),
       Bytes("XORNq"),
       Bytes("VORNQ"),
       Bytes("VORNqq"),
