@@ -100,21 +100,5 @@ TEST(DriverLinkTest, WakeUpForwardsFromSlotZeroUpToTheFirstFreeSlot) {
   EXPECT_EQ(SentSequences(h.sent).back(), 3 + 21);
 }
 
-TEST(DriverLinkTest, CloseWakesAndJoinsTheSendThreadAtOnce) {
-  Harness h;  // its send thread waits for minutes unless woken
-  ASSERT_TRUE(h.link.OpenDriverLink());
-  ASSERT_TRUE(h.driver.WaitUntilIdle(kWait));
-  h.link.CloseDriverLink();
-  EXPECT_FALSE(h.link.IsOpen());
-  EXPECT_FALSE(h.driver.IsOpen());
-
-  // A closed link hands nothing to the driver and reports no game.
-  h.driver.SetRunningGame({0x51, 0x00}, "GAME");
-  h.link.DeliverToDriver(kPeer, FrameBytes(1, {0x51, 0x00}, {}));
-  EXPECT_EQ(h.driver.DeliveryCount(), 0u);
-  EXPECT_EQ(h.link.QueryDriverGame().socket, 0);
-  h.link.CloseDriverLink();  // twice is harmless
-}
-
 }  // namespace
 }  // namespace vorn
