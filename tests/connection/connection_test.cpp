@@ -15,29 +15,6 @@ using ConnectionTest = ClientTest;
 
 std::vector<int> FullCountdown() { return {10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}; }
 
-TEST_F(ConnectionTest, AnAnswerWithinTheFirstSecondConnectsWithoutADialog) {
-  FakePeer server(traffic, Answer({{kTypeHello, AddressDatagram(kTypeAccepted, client.bound())}}));
-  EXPECT_TRUE(connection().ConnectToServer(EntryFor("Fake", server.address())));
-  ASSERT_TRUE(traffic.WaitSettled());
-
-  EXPECT_EQ(client.window.Text(), "Looking for server...Connected to server.\r\n");
-  EXPECT_TRUE(client.dialogs.progress.empty());
-  EXPECT_EQ(addresses().server.Load(), server.address());
-  auto hellos = server.ReceivedOfType(kTypeHello);
-  ASSERT_EQ(hellos.size(), 1u);
-  auto hello = ParseHello(hellos[0]);
-  ASSERT_TRUE(hello);
-  EXPECT_EQ(hellos[0].size(), kHelloSize);
-  EXPECT_EQ(hello->nickname, "alice");
-  EXPECT_EQ(hello->email, "alice@example.org");
-  EXPECT_EQ(hello->real_name, "alice Tester");
-
-  // The same server again: nothing is sent.
-  EXPECT_TRUE(connection().ConnectToServer(EntryFor("Again", server.address())));
-  ASSERT_TRUE(traffic.WaitSettled());
-  EXPECT_EQ(server.Received().size(), 1u);
-}
-
 // Silence, and a stray code that ends neither a greeting nor a bye (a late
 // acknowledgement of an earlier bye): neither may stop the repetitions, as
 // nobody may be there to press Cancel.
@@ -56,8 +33,6 @@ TEST_F(ConnectionTest, ASilentServerGetsTwelveHellosAndACountdownToZero) {
     EXPECT_EQ(client.window.Text(), "Looking for server...Error: no response from server\r\n");
     ASSERT_EQ(client.dialogs.progress.size(), 1u);
     const ProgressRecord& dialog = client.dialogs.progress[0];
-    EXPECT_EQ(dialog.title, "Connecting to Fake");
-    EXPECT_EQ(dialog.text, "Saying hello to Fake at " + FormatPeer(server->address()));
     EXPECT_FALSE(dialog.close_label);
     EXPECT_EQ(dialog.countdowns, FullCountdown());
     EXPECT_EQ(client.clock.NowMs() - start, 12'000);  // the failure, 12 s after the first hello
@@ -77,8 +52,6 @@ TEST_F(ConnectionTest, AnAcceptanceWhileSayingByeDoesNotReconnect) {
   EXPECT_EQ(server.ReceivedOfType(kTypeBye).size(), 12u);
   EXPECT_EQ(client.window.Text(), "Saying bye...Error: no response from server\r\n");
   ASSERT_EQ(client.dialogs.progress.size(), 1u);
-  EXPECT_EQ(client.dialogs.progress[0].title, "Disconnecting from server");
-  EXPECT_EQ(client.dialogs.progress[0].text, "Disconnecting...");
   EXPECT_TRUE(client.dialogs.progress[0].close_label);
   EXPECT_EQ(client.dialogs.progress[0].countdowns, FullCountdown());
 }
@@ -168,18 +141,6 @@ TEST_F(ConnectionTest, AnAddressThatDoesNotParseNeverCountsAsConnected) {
   EXPECT_FALSE(connection().ConnectToServer({"Bad", "nowhere:0"}));
   EXPECT_EQ(client.window.Text(), "Looking for server...Error: no response from server\r\n");
   EXPECT_FALSE(connection().IsConnected());
-}
-
-TEST_F(ConnectionTest, ConnectByNameFindsTheListedEntryIgnoringCase) {
-  FakePeer server(traffic, Answer({{kTypeHello, Frame(kTypeAccepted)}}));
-  const std::string address = FormatPeer(server.address());
-  // A server given by its address alone (the command line) is named by it.
-  EXPECT_TRUE(connection().ConnectByName(std::nullopt, address));
-  client.node->settings().servers().Add(EntryFor("Listed", server.address()));
-  EXPECT_TRUE(connection().ConnectByName("LISTED", std::nullopt));
-  EXPECT_EQ(client.window.Text(), "Connecting to " + address + " at " + address +
-                                      "\r\nLooking for server...Connected to server.\r\nConnecting to Listed at " +
-                                      address + "\r\n");
 }
 
 }  // namespace

@@ -41,12 +41,9 @@ TEST(MergeServerListText, TakesWhatItCanUseAndNothingElseNeverReadingPastTheText
        {{"Caf\xe9", "127.0.0.26"}}},
       {Entry("Cut", "127.0.0.90", ""), {{"Cut", "127.0.0.90"}}},
       {Entry("Cut", "127.0.0.9", "").substr(0, 20), {}},
-      {"Only a name", {}},
       {"", {}},
-      {std::string(15, ' '), {}},
       {std::string(4000, ' '), {}},
       {std::string(4000, 'x'), {}},
-      {std::string(2000, 'A'), {}},
   };
   for (const auto& c : cases) {
     auto copy = std::make_unique<char[]>(c.text.size() + 1);

@@ -28,35 +28,6 @@ std::optional<Framed> Frame(const std::vector<uint8_t>& received, PeerAddress fr
   return FrameDatagram(received, from, kProxy, kServer);
 }
 
-std::string_view Text(std::span<const uint8_t> bytes) {
-  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
-
-// What is no frame is dropped and a frame goes on in place, from anyone:
-// the framing fuzz target's checks. Here who may wrap.
-TEST(FrameDatagram, TakesWrapsFromTheProxyOrTheServerAndLeavesOthersToTheCaller) {
-  std::vector<uint8_t> wrap = Wrap(kPlayer, Bytes("VORN0sequence-and-sockets"));
-  for (PeerAddress trusted : {kProxy, kServer}) {
-    std::optional<Framed> framed = Frame(wrap, trusted);
-    ASSERT_TRUE(framed);
-    EXPECT_EQ(framed->source, kPlayer);
-    EXPECT_EQ(framed->datagram.data(), wrap.data() + kWrapHeaderSize);
-    EXPECT_EQ(Text(framed->datagram), "VORN0sequence-and-sockets");
-  }
-  // Anyone else would pick the sender of any message it likes: the caller
-  // learns who claims it, and nested wraps or an unset address are dropped.
-  for (PeerAddress other : {kStranger, PeerAddress{kProxy.ip, 9999}, PeerAddress{kServer.ip, 2214}}) {
-    std::optional<Framed> framed = Frame(wrap, other);
-    ASSERT_TRUE(framed);
-    EXPECT_EQ(framed->source, kPlayer);
-    EXPECT_EQ(framed->via, other);
-    EXPECT_FALSE(Frame(Wrap(kServer, wrap), other));
-  }
-  EXPECT_FALSE(Frame(wrap, kProxy)->via.IsSet());
-  EXPECT_FALSE(FrameDatagram(wrap, {}, {}, {}));
-  EXPECT_EQ(FrameDatagram(wrap, kProxy, {}, {})->via, kProxy);
-}
-
 // A parity covers a datagram as its last Vorn node sent it: this node's
 // proxy's wrap removed, the server's relay wrap kept.
 TEST(FrameDatagram, NamesTheLinkAndWhatItDelivered) {

@@ -92,20 +92,6 @@ TEST_F(LinkMonitorTest, AutomaticProtectsALossyLinkAndLetsGoAfterAQuietMinute) {
   EXPECT_EQ(report.history.size(), LinkStats::kHistory);
 }
 
-// A few losses among the first seconds' datagrams are chance on a good
-// line; the same share over more datagrams, or a bad line at once, is not.
-TEST(LinkStatsTest, AutomaticTakesOnlyLossThatAGoodLineWouldHardlyShow) {
-  const struct {
-    uint32_t sent, lost;
-    bool on;
-  } rows[] = {{400, 4, false}, {140, 7, true}, {6000, 60, true}, {6000, 25, false}, {100'000, 600, true}};
-  for (const auto& row : rows) {
-    LinkStats stats;
-    stats.OnInterval(row.sent, row.sent - row.lost, false);
-    EXPECT_EQ(stats.DecideAutomatic(false, 0), row.on) << row.lost << " of " << row.sent;
-  }
-}
-
 TEST_F(LinkMonitorTest, CopiesGoOnlyTowardAPeerThatAnsweredThatItDropsRepeats) {
   links.SetMode(LossProtection::kAlways);
   EXPECT_EQ(PlaySecond(0, 0), kFramesPerSecond);  // it answers, but keeps repeats

@@ -22,16 +22,15 @@ void AppendField(Bytes& out, std::string_view text, size_t width) {
 
 // The fuzz targets hold every parser to its input and check that what it
 // reads builds back the same; here what each builder lays down, byte for
-// byte, and the fields its parser reads from that layout.
+// byte, which peers rely on.
 class MessagesTest : public ::testing::Test {
  protected:
-  std::span<const uint8_t> Built(size_t size) { return std::span<const uint8_t>(buffer_).first(size); }
   Bytes Copy(size_t size) { return Bytes(buffer_.begin(), buffer_.begin() + static_cast<ptrdiff_t>(size)); }
 
   std::array<uint8_t, kMaxDatagram + kWrapHeaderSize> buffer_{};
 };
 
-TEST_F(MessagesTest, BuildersLayTheirBytesExactlyAndParsersReadThemBack) {
+TEST_F(MessagesTest, BuildersLayTheirBytesExactly) {
   Bytes hello = Text("VORN1");                   // frame
   AppendField(hello, "SixteenCharsLon", 16);     // nickname cut to 15, zero-filled
   AppendField(hello, "", 6);                     // reserved
@@ -70,64 +69,13 @@ TEST_F(MessagesTest, BuildersLayTheirBytesExactlyAndParsersReadThemBack) {
       {Copy(BuildFrameOnly(buffer_, kTypeBye)), Text("VORN3")},
   };
   for (size_t i = 0; i < std::size(layouts); ++i) EXPECT_EQ(layouts[i].built, layouts[i].expected) << i;
-  const auto parsed_hello = ParseHello(hello);
-  ASSERT_TRUE(parsed_hello);
-  EXPECT_EQ(parsed_hello->nickname, "SixteenCharsLon");
-  EXPECT_EQ(parsed_hello->version, "1.2x1");
-  EXPECT_EQ(parsed_hello->email, std::string(74, 'x'));
-  EXPECT_EQ(parsed_hello->real_name, "Ann Smith");
-  EXPECT_EQ(parsed_hello->other, "hi");
-  const auto reply = ParsePingReply(layouts[1].expected);
-  ASSERT_TRUE(reply);
-  EXPECT_EQ(reply->game_name, "RACER");
-  EXPECT_EQ(reply->time_stamp_ms, 0x12345678u);
-  EXPECT_EQ(reply->game_socket, kDirectPlaySocket);
-  const auto wrap = ParseProxyWrap(layouts[2].expected);
-  ASSERT_TRUE(wrap);
-  EXPECT_EQ(wrap->address, (PeerAddress{0x7F000102, 2213}));
-  EXPECT_TRUE(std::ranges::equal(wrap->inner, Text("VORN3")));
-  EXPECT_FALSE(ParseProxyWrap(std::span<const uint8_t>(layouts[2].expected).first(15)));  // must hold a frame
-  const auto info = ParseForwardedPlayerInfo(forwarded);
-  ASSERT_TRUE(info);
-  EXPECT_EQ(info->nickname, "FifteenCharName");
-  EXPECT_EQ(info->client, (PeerAddress{0x7F000001, 3000}));
-  EXPECT_EQ(ParseAddressMessage(layouts[5].expected)->address, (PeerAddress{0x0A000005, 4000}));
-  const auto frame = ParseGameFrame(layouts[6].expected);
-  ASSERT_TRUE(frame);
-  EXPECT_EQ(frame->sequence, -7);
-  EXPECT_EQ(IpxSocketNumber(frame->source_socket), 0x4545);
-  EXPECT_EQ(ParseFrameOnly(layouts[7].expected), kTypeBye);
 }
 
 // A short acceptance carries no address, and a cut one is no address
-// rather than one read from beyond the datagram; a text that lost its zero
-// ends with the datagram.
-TEST_F(MessagesTest, ShortFormsAndWhatBuildersRefuse) {
+// rather than one read from beyond the datagram.
+TEST_F(MessagesTest, ShortAcceptancesCarryNoAddress) {
   EXPECT_FALSE(ParseAddressMessage(Text("VORN2"))->address);
   EXPECT_FALSE(ParseAddressMessage(Text("VORN2abc"))->address);
-  EXPECT_FALSE(ParseAddressMessage(Text("VORN>abcde")));
-  EXPECT_EQ(ParseText(Text("VORNvabc"))->text, "abc");
-  EXPECT_FALSE(ParseFrameOnly(Text("VORN1")));
-  EXPECT_EQ(BuildForwardedPlayerInfo(buffer_, Text("VORNQ"), {1, 1}), 0u);  // only a player information request
-  EXPECT_EQ(BuildFrameOnly(buffer_, kTypeHello), 0u);
-  EXPECT_EQ(BuildGameFrame(buffer_, {.type = 'X', .payload = {}}), 0u);
-  EXPECT_EQ(BuildText(buffer_, {.type = kTypeHello, .text = "x"}), 0u);
-  std::array<uint8_t, kPingSize - 1> small{};
-  EXPECT_EQ(BuildPingReply(small, {}), 0u);
-  EXPECT_EQ(BuildHello(small, {}), 0u);
-  EXPECT_EQ(BuildText(std::span<uint8_t>(small).first(9), {.text = "four"}), 0u);  // no room for the zero
-  EXPECT_EQ(BuildText(std::span<uint8_t>(small).first(10), {.text = "four"}), 10u);
-}
-
-TEST_F(MessagesTest, ProbeFormsAreFoundAtTheirOffset) {
-  const Bytes marker = Text("VMECH");
-  ASSERT_EQ(BuildGameFrame(buffer_, {.type = kTypeBroadcastFrame, .payload = marker}), kMinProbeSize);
-  EXPECT_EQ(FindProbe(Built(kMinProbeSize)), ProbeForm::kProbe);
-  EXPECT_EQ(FindProbe(Built(kMinProbeSize - 1)), ProbeForm::kNone);
-  buffer_[kProbeOffset] = 'v';
-  EXPECT_EQ(FindProbe(Built(kMinProbeSize)), ProbeForm::kNone);  // mixed case is nothing
-  std::copy(kProbeAnswerMarker.begin(), kProbeAnswerMarker.end(), buffer_.begin() + kProbeOffset);
-  EXPECT_EQ(FindProbe(Built(kMinProbeSize)), ProbeForm::kAnswer);
 }
 
 }  // namespace

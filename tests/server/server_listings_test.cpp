@@ -12,38 +12,6 @@ namespace {
 
 std::string AsText(const std::vector<uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
 
-// Runs the server's timer for the given number of seconds.
-void RunSeconds(ServerHarness& h, int seconds) {
-  for (int s = 0; s < seconds; ++s) {
-    h.clock.Advance(1000);
-    h.loop.RunReady();
-  }
-}
-
-TEST(ServerListings, SilentPlayersAreDroppedAfterSixtySecondsButNeverEntryZero) {
-  ServerHarness h;
-  FakeClient own, bob, carol;
-  h.server.StartLocalServer();
-  ASSERT_EQ(h.Greet(own, "own"), kTypeAccepted);
-  ASSERT_EQ(h.Greet(bob, "bob"), kTypeAccepted);
-  ASSERT_EQ(h.Greet(carol, "carol"), kTypeAccepted);
-
-  RunSeconds(h, 30);
-  std::array<uint8_t, kPingSize> reply{};
-  carol.Send(h.address(), std::span(reply).first(BuildPingReply(reply, {})));  // any matched message counts
-  ASSERT_TRUE(carol.Sync(h.address()).has_value());
-  RunSeconds(h, 29);
-  EXPECT_TRUE(h.Entry(1).InUse());
-  RunSeconds(h, 1);
-  EXPECT_FALSE(h.Entry(1).InUse());
-  EXPECT_TRUE(h.Entry(2).InUse());
-  EXPECT_NE(h.window.Text().find("### bob (127.0.0.1) has been disconnected (ping timeout).\r\n"), std::string::npos);
-  RunSeconds(h, 30);
-  EXPECT_FALSE(h.Entry(2).InUse());
-  RunSeconds(h, 300);
-  EXPECT_EQ(h.Entry(0).Nickname(), "own");
-}
-
 TEST(ServerListings, PingRepliesGiveRoundTripLossAndTheGamePlayedInListsForAnyone) {
   ServerHarness h;
   FakeClient own, bob;

@@ -8,33 +8,6 @@
 namespace vorn {
 namespace {
 
-std::vector<std::string> Texts(const std::vector<ServerLine>& lines) {
-  std::vector<std::string> texts;
-  for (const ServerLine& line : lines) texts.push_back(line.text);
-  return texts;
-}
-
-// The dialog shows the marked default first (app tests); here the order of
-// names that differ only in letter case or length.
-TEST(ServerLines, DefaultIsMarkedInAnyCaseAndSortsBeforeLettersAndDigits) {
-  ServerList list;
-  list.Add({"beta", "127.0.0.6"});
-  list.Add({"Alpha", "127.0.0.5"});
-  list.Add({"9 Lives", "127.0.0.9"});
-  list.Add({"Zulu", "127.0.0.7"});
-  list.Add({"alpha", "127.0.0.8"});  // sorts as "Alpha" does: list order decides
-  const std::vector<ServerLine> lines = SortedServerLines(list, "ZULU");
-  EXPECT_EQ(Texts(lines), (std::vector<std::string>{"*Zulu\t127.0.0.7", "9 Lives\t127.0.0.9", "Alpha\t127.0.0.5",
-                                                    "alpha\t127.0.0.8", "beta\t127.0.0.6"}));
-  std::vector<size_t> indices;
-  for (const ServerLine& line : lines) indices.push_back(line.index);
-  EXPECT_EQ(indices, (std::vector<size_t>{3, 2, 1, 4, 0}));
-  // A shorter name comes before a longer one that starts the same.
-  list.Add({"Alph", "127.0.0.10"});
-  EXPECT_EQ(SortedServerLines(list, "")[1].text, "Alph\t127.0.0.10");
-  EXPECT_TRUE(SortedServerLines(ServerList{}, "x").empty());
-}
-
 class ServerListSessionTest : public ::testing::Test {
  protected:
   void SetUp() override {

