@@ -1,8 +1,12 @@
-// Floods into the DOSBox driver's port: every datagram that must not reach
-// the ring is counted as a drop, and the driver still answers and forwards
-// afterwards. A drain racing the driver: PacketRingTest and ThreeNodes.
+// Floods into the DOSBox driver's port: every datagram is in the ring or
+// counted as a drop, each slot holds one whole packet that was sent, and the
+// driver still answers and forwards afterwards.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <thread>
 #include <vector>
 
 #include "ipx/dosbox_test_support.h"
@@ -22,6 +26,12 @@ Bytes Packet(uint32_t number, size_t data_size = 16) {
   return GamePacket(kPeerNode, data);
 }
 
+uint32_t NumberOf(std::span<const uint8_t> payload) {
+  uint32_t number = 0;
+  for (size_t i = 0; i < 4 && i < payload.size(); ++i) number |= uint32_t{payload[i]} << (8 * i);
+  return number;
+}
+
 class DosboxFlood : public DosboxFixture {
  protected:
   uint32_t Dropped() const {
@@ -30,6 +40,14 @@ class DosboxFlood : public DosboxFixture {
                             DosboxCounter::kForeign, DosboxCounter::kUnlinked})
       sum += driver.Count(c);
     return sum;
+  }
+  // Sends count packets numbered from first, a batch at a time.
+  void Flood(uint32_t first, size_t count) {
+    for (size_t sent = 0; sent < count; sent += kBatch) {
+      for (size_t i = sent; i < std::min(count, sent + kBatch); ++i)
+        dosbox.Send(Port(), Packet(first + static_cast<uint32_t>(i)));
+      Settle(dosbox);
+    }
   }
 };
 
@@ -60,10 +78,50 @@ TEST_F(DosboxFlood, StrangersBrokenAndOversizedPacketsNeverReachTheRing) {
   EXPECT_EQ(driver.ClientAddress(), dosbox.Address());
   for (size_t i = 0; i < kRingSlotCount; ++i) EXPECT_FALSE(ring.slot(i).IsFilled());
   // DOSBox is still heard.
-  const Bytes seven = Packet(7);
-  dosbox.Send(Port(), seven);
+  dosbox.Send(Port(), Packet(7));
   Settle(dosbox);
-  EXPECT_EQ(Payload(0), Bytes(seven.begin() + 30, seven.end()));
+  EXPECT_EQ(NumberOf(SlotFrame(0).payload), 7u);
+}
+
+// A full ring counts the rest and takes none of them; which slots fill in
+// which order is the driver test's (PacketsFillTheFirstFreeSlots).
+TEST_F(DosboxFlood, ADrainerRacingTheFloodSeesEveryForwardedPacketOnce) {
+  std::mutex mutex;
+  std::vector<uint32_t> numbers;
+  std::set<int32_t> sequences;
+  auto take = [&](PacketSlot slot) {
+    if (const std::optional<GameFrame> frame = ParseGameFrame(slot.Frame())) {
+      std::lock_guard lock(mutex);
+      numbers.push_back(NumberOf(frame->payload));
+      sequences.insert(frame->sequence);
+    }
+    slot.Free();
+  };
+  std::atomic<bool> stop{false};
+  std::thread drainer([&] {
+    while (!stop.load()) {
+      driver.WaitForEvent(20);
+      DrainRing(ring, take);
+    }
+  });
+  constexpr size_t kSent = kBatch * kBatches * 2;
+  Flood(0, kSent);
+  stop.store(true);
+  driver.Wake();
+  drainer.join();
+  for (size_t i = 0; i < kRingSlotCount; ++i)  // what the drainer left, wherever it is
+    if (ring.slot(i).IsFilled()) take(ring.slot(i));
+
+  const uint32_t forwarded = driver.Count(DosboxCounter::kForwarded);
+  EXPECT_EQ(forwarded + driver.Count(DosboxCounter::kRingFull), kSent);
+  EXPECT_GE(forwarded, kRingSlotCount);
+  ASSERT_EQ(numbers.size(), forwarded) << "a packet was lost or taken twice";
+  EXPECT_EQ(std::set<uint32_t>(numbers.begin(), numbers.end()).size(), numbers.size());
+  for (uint32_t number : numbers) EXPECT_LT(number, kSent);
+  // Sequence numbers 1..forwarded, each once: a drop never uses one up.
+  EXPECT_EQ(sequences.size(), forwarded);
+  EXPECT_EQ(*sequences.begin(), 1);
+  EXPECT_EQ(*sequences.rbegin(), static_cast<int32_t>(forwarded));
 }
 
 }  // namespace
