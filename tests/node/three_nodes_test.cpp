@@ -289,6 +289,37 @@ TEST_F(ThreeNodes, APlayerThatNeverAnnouncedGetsEveryFrameOnce) {
   EXPECT_EQ(parities, 0);
 }
 
+// A host whose own address, the one its players dial, is not the one its
+// kernel sends from (1:1 NAT, several addresses): relayed broadcasts still
+// reach both games, addressed to everyone, and directed frames to the node.
+TEST(HostUnderAnotherAddress, RelayedBroadcastsReachBothGamesAddressedToEveryone) {
+  TrafficCounter traffic;
+  CountingNode host("host", traffic), alice("alice", traffic);
+  host.profile.WriteString("Misc", "my_ip", "127.0.0.2");
+  ASSERT_TRUE(host.Start() && alice.Start());
+  const uint16_t port = host.node->endpoint().BoundPort();
+  traffic.Watch({0x7F000001, port});
+  ASSERT_TRUE(host.node->local_server().StartLocalServer());
+  alice.node->connection().ConnectByName(std::nullopt, FormatPeer({0x7F000002, port}));
+  ASSERT_TRUE(alice.node->connection().IsConnected()) << alice.window.Text();
+  host.Broadcast("from host");
+  alice.Broadcast("from alice");
+  alice.Send(host.address(), "to host");
+  ASSERT_TRUE(host.driver.WaitForDeliveries(3, 5s) && alice.driver.WaitForDeliveries(2, 5s));
+  traffic.WaitSettled();
+  for (CountingNode* n : {&host, &alice}) {
+    std::multiset<std::string> seen;
+    for (const auto& d : n->driver.Deliveries())
+      seen.insert((d.broadcast ? "all: " : "node: ") +
+                  std::string(d.frame.begin() + kGameFrameHeaderSize, d.frame.end()));
+    std::multiset<std::string> expected{"all: from host", "all: from alice"};
+    if (n == &host) expected.insert("node: to host");
+    EXPECT_EQ(seen, expected) << n->nick;
+  }
+  alice.node->Shutdown();
+  host.node->Shutdown();
+}
+
 // A stranger who knows the players' addresses sends them game frames and
 // chat from many ports: none reaches a game or a chat, the chat table keeps
 // room for the players, and a player's first frame still arrives.
