@@ -32,13 +32,13 @@ constexpr IpxSocket kNoEchoSocket = {0x68, 0x46};
 // before the node sees them.
 class LossyTraffic final : public TrafficObserver {
  public:
-  using Drops = std::function<bool(std::span<const uint8_t> datagram)>;
+  using Drops = std::function<bool(std::span<const uint8_t> datagram, PeerAddress from)>;
   explicit LossyTraffic(TrafficObserver& next) : next_(next) {}
   void OnSent(PeerAddress to) override { next_.OnSent(to); }
   void OnDispatched() override { next_.OnDispatched(); }
-  bool DropsReceived(std::span<const uint8_t> datagram, PeerAddress) override {
+  bool DropsReceived(std::span<const uint8_t> datagram, PeerAddress from) override {
     std::lock_guard lock(mutex_);
-    return drops_ && drops_(datagram);
+    return drops_ && drops_(datagram, from);
   }
   void SetDrops(Drops drops) {
     std::lock_guard lock(mutex_);
@@ -241,13 +241,18 @@ TEST_F(ThreeNodes, ProtectedFramesReachEveryGameOnceWhenAFirstCopyIsLost) {
                                        {alice(), "host to all 3", true}}};
   std::atomic<int> parities_at_bob{0};
   for (CountingNode& n : nodes_) {
-    n.lossy.SetDrops([&, dropping_parity = false](std::span<const uint8_t> d) mutable {
+    // The parity lost with a frame is the next one from its sender: the
+    // host's parities to bob for other frames may arrive in between.
+    n.lossy.SetDrops([&, parity_from = PeerAddress{}](std::span<const uint8_t> d, PeerAddress from) mutable {
       const bool parity = d[kTypeOffset] == kTypeParity;
       if (parity && &n == &bob()) ++parities_at_bob;
-      if (parity && dropping_parity) return !(dropping_parity = false);
+      if (parity && parity_from.IsSet() && from == parity_from) {
+        parity_from = PeerAddress{};
+        return true;
+      }
       for (const Loss& loss : losses) {
         if (&loss.at != &n || std::search(d.begin(), d.end(), loss.text.begin(), loss.text.end()) == d.end()) continue;
-        dropping_parity = loss.parity_too;
+        if (loss.parity_too) parity_from = from;
         return true;
       }
       return false;
