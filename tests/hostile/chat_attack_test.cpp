@@ -181,8 +181,9 @@ TEST_F(FragmentAttack, LiesAndUsersNotAskedNeitherWriteNorEndTheDownload) {
   trio.network.Deliver();
   // Not acknowledged either, so that the source keeps what it really sent.
   for (const SentDatagram& d : trio.network.log) {
-    if (d.from == trio.a.address && IsSubtype(d, ChatSubtype::Ack))
+    if (d.from == trio.a.address && IsSubtype(d, ChatSubtype::Ack)) {
       EXPECT_LT(std::stoul(std::string(PayloadText(d.view().packet.payload))), first_lie);
+    }
   }
   // Payloads that end inside the fragment header.
   const Bytes header = FragmentPayload(3, 0, 3);
